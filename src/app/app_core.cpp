@@ -1,0 +1,192 @@
+#include "app/app_core.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include "app/user_interface.h"
+#include "config/words.h"
+#include "platform/platform.h"
+#include "version.h"
+
+AppPaths AppPaths::ForWorkFolder(const QString& workFolder, const QString& stamp) {
+    AppPaths p;
+    const QString sep = platform::LocalSeparator();
+    p.workFolder = QDir::toNativeSeparators(workFolder);
+    p.cfgFileName = p.workFolder + sep + "VorlenFTP.cfg";
+    p.procmailFolder = p.workFolder + sep + "Procmail";
+    p.tempFolder = QDir::toNativeSeparators(platform::TempFolder());
+    p.programFolder = platform::ProgramFolder();
+    p.executablePath = platform::ExecutablePath();
+    p.listingTempFile = p.workFolder + sep + "FtpDirList" + stamp + ".txt";
+    p.listingKeepFile = p.workFolder + sep + "FtpDirList.txt";
+    return p;
+}
+
+AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
+    startDetached = [](const QString& program) {
+        return QProcess::startDetached(program, {}, QString());
+    };
+}
+
+QString AppCore::GetVersionNumber() {
+    return QStringLiteral(VORLEN_VERSION_TEXT);
+}
+
+bool AppCore::FormCreate(const QStringList& arguments) {
+    firstActivation = true;
+    const QDateTime now = QDateTime::currentDateTime();
+    paths = AppPaths::ForWorkFolder(platform::WorkFolder(),
+                                    now.toString("yyyyMMdd") + now.toString("HHmmsszzz"));
+    bool ok = true;
+    if (!platform::EnsureFolder(paths.workFolder)) {
+        m_ui.LogText("Unable to create work folder " + paths.workFolder);
+        ok = false;
+    }
+    cfg.SetFileName(paths.cfgFileName);
+    if (!cfg.Load()) {
+        m_ui.LogText(cfg.ErrorText());
+    }
+    versionText = GetVersionNumber();
+    startupScript.clear();
+    startupSiteNum.clear();
+    settings.sshMode = false;
+    settings.zosMode = false;
+    zosSettingText = "?";
+    currentRemoteDir = "?";
+    settings.GetCommonSettings(platform::DefaultEditor(), platform::DefaultGzipPath());
+    AnalyseCommandLineParameters(arguments);
+    if (IsWholeNumber(startupSiteNum)) {
+        settings.SetCurrentSiteNum(WholeNumberOr(startupSiteNum, 0));
+    }
+    return ok;
+}
+
+void AppCore::AnalyseCommandLineParameters(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        const QString head = (argument + "   ").left(2).toLower();
+        if (head == "-h") {
+            settings.sshMode = true;
+        } else if (head == "-s") {
+            GetScriptInfoFromParm(argument);
+        }
+    }
+    settings.startupScriptSet = !startupScript.isEmpty();
+}
+
+void AppCore::GetScriptInfoFromParm(const QString& param) {
+    if (param.size() < 3) {
+        return;
+    }
+    const QString s = param.mid(2).trimmed();
+    const qsizetype slash = s.indexOf('/');
+    if (slash < 0) {
+        startupScript = s;
+        return;
+    }
+    if (slash == 0) {
+        startupScript = s.mid(1).trimmed();
+        return;
+    }
+    if (slash == s.size() - 1) {
+        startupScript.clear();
+        return;
+    }
+    QString siteName = s.left(slash).trimmed();
+    int found = -1;
+    for (int i = 0; i < settings.siteNames.size(); ++i) {
+        if (settings.siteNames[i] == siteName) {
+            found = i;
+        }
+    }
+    if (found < 0) {
+        for (int i = 0; i < settings.siteNames.size(); ++i) {
+            if (settings.siteNames[i].toLower() == siteName.toLower()) {
+                found = i;
+            }
+        }
+        if (found >= 0) {
+            siteName = settings.siteNames[found];
+        }
+    }
+    if (found < 0) {
+        m_ui.LogText("Invalid site name on command line script parameter:");
+        m_ui.LogText("Supplied parameter: " + param);
+        m_ui.LogText("Site name: " + siteName);
+        m_ui.LogText("No script processing will be attempted.");
+        startupScript.clear();
+        startupSiteNum.clear();
+        return;
+    }
+    startupSiteNum = QString::number(found);
+    startupScript = s.mid(slash + 1).trimmed();
+    m_ui.LogText("Startup script: " + startupScript);
+    m_ui.LogText("Remote site associated with startup script: " + siteName);
+}
+
+void AppCore::SetGlobalProfileName(const QString& siteName) {
+    settings.site.siteName = siteName;
+    QString caption = "Vorlen FTP";
+    if (!versionText.trimmed().isEmpty()) {
+        caption += " version " + versionText.trimmed();
+    }
+    if (!siteName.trimmed().isEmpty()) {
+        caption += " remote site - " + siteName;
+    }
+    m_ui.SetCaption(caption);
+    m_ui.ProcessMessages();
+}
+
+bool AppCore::UpdateSettings() {
+    if (settings.UpdateSettings()) {
+        return true;
+    }
+    m_ui.LogText(cfg.ErrorText());
+    return false;
+}
+
+void AppCore::KeepListing() {
+    if (!listingReceived || remoteListingLines.isEmpty()) {
+        return;
+    }
+    QFile::remove(paths.listingKeepFile);
+    QFile file(paths.listingKeepFile);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        m_ui.LogText("Unable to write " + paths.listingKeepFile + ": " + file.errorString());
+        return;
+    }
+    for (const QString& line : remoteListingLines) {
+        file.write(line.toUtf8());
+        file.write("\n");
+    }
+}
+
+bool AppCore::LaunchLogin() {
+    if (cfg.CfgDirty() && !cfg.SaveCfgFile()) {
+        m_ui.LogText(cfg.ErrorText());
+    }
+    const QString exe = paths.executablePath;
+    if (!exe.isEmpty() && QFileInfo(exe).isFile() && startDetached(exe)) {
+        return true;
+    }
+    const QString name = exe.isEmpty() ? QStringLiteral("vorlen") : QFileInfo(exe).fileName();
+    m_ui.Warning("Cannot locate " + paths.programFolder + name + " - login aborted");
+    return false;
+}
+
+bool AppCore::NewLoginActions() {
+    RequestStopScript();
+    m_ui.ProcessMessages();
+    UpdateSettings();
+    const bool keep = m_ui.ConfirmYesNo("Keep this session after logging in to new site?");
+    LaunchLogin();
+    return keep;
+}
+
+void AppCore::RequestStopScript() {
+    if (scriptRunning) {
+        abortFlag = true;
+    }
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "config/cfg_file.h"
+#include "config/settings.h"
+
+class UserInterface;
+
+// Program-wide paths, fixed once at start-up.
+struct AppPaths {
+    QString workFolder;
+    QString cfgFileName;
+    QString procmailFolder;
+    QString tempFolder;
+    QString programFolder;
+    QString executablePath;
+    QString listingTempFile;  // this run's DIR output
+    QString listingKeepFile;  // the last listing, kept at exit
+
+    // All paths derived from a work folder; the listing temp file carries Stamp.
+    static AppPaths ForWorkFolder(const QString& workFolder, const QString& stamp);
+};
+
+// The root object of the program's state and start-up/shutdown commands. The main window owns
+// one; it speaks to the person only through UserInterface, so it runs headless in tests.
+class AppCore {
+public:
+    explicit AppCore(UserInterface& ui);
+
+    // "major.minor.release" of the running build.
+    static QString GetVersionNumber();
+
+    // The start-up steps that need no window: folders, configuration, common settings, command
+    // line. Returns false when the work folder cannot be created (reported in the log).
+    bool FormCreate(const QStringList& arguments);
+    void AnalyseCommandLineParameters(const QStringList& arguments);
+    void GetScriptInfoFromParm(const QString& param);
+    void SetGlobalProfileName(const QString& siteName);
+
+    // Writes every setting and saves when something changed; a failed save is logged.
+    bool UpdateSettings();
+
+    // Close button: keeps the last remote listing when one was received this run.
+    void KeepListing();
+
+    // New Login: starts a second copy of the program. False when the executable is missing.
+    bool LaunchLogin();
+    // Asks whether to keep this session; returns true when this window should stay open.
+    bool NewLoginActions();
+
+    // Exit and close: stop a running script, then save.
+    void RequestStopScript();
+
+    AppPaths paths;
+    CfgFile cfg;
+    Settings settings{cfg};
+    QString versionText;
+    QString startupScript;
+    QString startupSiteNum;
+    QString winUserName;
+    bool loginCancelled = false;
+    bool loginPending = false;
+    bool firstActivation = true;
+    bool scriptRunning = false;
+    bool abortFlag = false;
+    bool listingReceived = false;
+    QStringList remoteListingLines;
+    QString currentRemoteDir = "?";
+    QString zosSettingText = "?";
+
+    // Starts a detached program; replaced in tests.
+    std::function<bool(const QString& program)> startDetached;
+
+    UserInterface& Ui() { return m_ui; }
+
+private:
+    UserInterface& m_ui;
+};

@@ -1,0 +1,89 @@
+#include "app/scripted_user_interface.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+ModalResult ScriptedUserInterface::ColorMsgDlg(const QString& text, MsgDlgType type,
+                                               MsgDlgButtons buttons) {
+    messages.append({text, type, buttons});
+    if (!dialogAnswers.isEmpty()) {
+        return dialogAnswers.dequeue();
+    }
+    if (buttons.testFlag(MsgDlgBtn::OK)) {
+        return ModalResult::OK;
+    }
+    if (buttons.testFlag(MsgDlgBtn::No)) {
+        return ModalResult::No;
+    }
+    return buttons.testFlag(MsgDlgBtn::Cancel) ? ModalResult::Cancel : ModalResult::None;
+}
+
+void ScriptedUserInterface::ShowColorMsg(const QString& text) {
+    ColorMsgDlg(PadMessage(text), MsgDlgType::Information, MsgDlgBtn::OK);
+}
+
+bool ScriptedUserInterface::InputQuery(const QString& title, const QString& prompt,
+                                       QString& value) {
+    inputPrompts.append(title + "|" + prompt);
+    if (inputAnswers.isEmpty()) {
+        return false;
+    }
+    const std::optional<QString> answer = inputAnswers.dequeue();
+    if (!answer) {
+        return false;
+    }
+    value = *answer;
+    return true;
+}
+
+void ScriptedUserInterface::SetStatusPanel(StatusPanel panel, const QString& text) {
+    panels[int(panel)] = text;
+    if (panel == StatusPanel::General) {
+        statusHistory.append(text);
+    }
+}
+
+QString ScriptedUserInterface::StatusPanelText(StatusPanel panel) const {
+    return panels[int(panel)];
+}
+
+void ScriptedUserInterface::LogText(const QString& text) {
+    if (text.trimmed().isEmpty()) {
+        return;
+    }
+    logLines.append(text);
+    if (echoLog) {
+        QTextStream(stderr) << text << '\n';
+    }
+}
+
+void ScriptedUserInterface::DisableGridsEtc() {
+    ++busyDepth;
+    ++disableCount;
+    SetStatusPanel(StatusPanel::General, QString());
+}
+
+void ScriptedUserInterface::EnableGridsEtc() {
+    busyDepth = std::max(0, busyDepth - 1);
+    ++enableCount;
+    if (StatusBarGeneralText().isEmpty()) {
+        SetStatusPanel(StatusPanel::General, "Finished");
+    }
+    HideProgress();
+    HideAbortButton();
+}
+
+void ScriptedUserInterface::ProcessMessages() {
+    ++processMessagesCount;
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::processEvents();
+    }
+}
+
+QStringList ScriptedUserInterface::MessageTexts() const {
+    QStringList texts;
+    for (const Message& m : messages) {
+        texts.append(m.text);
+    }
+    return texts;
+}

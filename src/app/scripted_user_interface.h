@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QList>
+#include <QQueue>
+#include <QStringList>
+#include <optional>
+
+#include "app/user_interface.h"
+
+// A UserInterface without windows: dialogs and input boxes are answered from queues of prepared
+// answers, and every message, log line and status text is recorded. Used by tests and by
+// unattended runs. An unanswered dialog returns its default (OK when offered, else No/Cancel),
+// an unanswered input box is cancelled.
+class ScriptedUserInterface : public UserInterface {
+public:
+    struct Message {
+        QString text;
+        MsgDlgType type;
+        MsgDlgButtons buttons;
+    };
+
+    // Prepared answers, taken in order.
+    QQueue<ModalResult> dialogAnswers;
+    QQueue<std::optional<QString>> inputAnswers;  // nullopt = Cancel
+
+    // What was shown.
+    QList<Message> messages;
+    QStringList inputPrompts;
+    QStringList logLines;  // the texts as given, without the time
+    QStringList statusHistory;  // every text written to the general panel
+    QString panels[kStatusPanelCount];
+    QString caption;
+    ConnectionLight light = ConnectionLight::Red;
+    int busyDepth = 0;
+    int disableCount = 0;
+    int enableCount = 0;
+    int processMessagesCount = 0;
+    int progress = -1;  // -1 while hidden
+    QString abortCaption;  // empty while hidden
+    int localRefreshes = 0;
+    int remoteRefreshes = 0;
+
+    // Echo log lines to standard error as they arrive (unattended runs).
+    bool echoLog = false;
+
+    ModalResult ColorMsgDlg(const QString& text, MsgDlgType type, MsgDlgButtons buttons) override;
+    void ShowColorMsg(const QString& text) override;
+    bool InputQuery(const QString& title, const QString& prompt, QString& value) override;
+    void SetStatusPanel(StatusPanel panel, const QString& text) override;
+    QString StatusPanelText(StatusPanel panel) const override;
+    void LogText(const QString& text) override;
+    void SetConnectionLight(ConnectionLight l) override { light = l; }
+    ConnectionLight CurrentConnectionLight() const override { return light; }
+    void SetProgress(int percent) override { progress = percent; }
+    void HideProgress() override { progress = -1; }
+    void ShowAbortButton(const QString& c) override { abortCaption = c; }
+    void HideAbortButton() override { abortCaption.clear(); }
+    void DisableGridsEtc() override;
+    void EnableGridsEtc() override;
+    void RefreshLocalList() override { ++localRefreshes; }
+    void RefreshRemoteList() override { ++remoteRefreshes; }
+    void SetCaption(const QString& c) override { caption = c; }
+    void ProcessMessages() override;
+
+    // The texts of all messages shown, in order.
+    QStringList MessageTexts() const;
+};

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QFlags>
+#include <QString>
+
+// The seam through which every command reaches the person. The main window implements it with
+// widgets; tests and unattended runs use ScriptedUserInterface, which answers from a queue and
+// records everything. No command opens a dialog or touches a widget any other way.
+
+enum class MsgDlgType { Warning = 0, Error = 1, Information = 2, Confirmation = 3, Custom = 4 };
+
+enum class MsgDlgBtn {
+    Yes = 0x01,
+    No = 0x02,
+    OK = 0x04,
+    Cancel = 0x08,
+    YesToAll = 0x10,
+    NoToAll = 0x20,
+};
+Q_DECLARE_FLAGS(MsgDlgButtons, MsgDlgBtn)
+Q_DECLARE_OPERATORS_FOR_FLAGS(MsgDlgButtons)
+
+// The button that closed a message dialog; None when it was closed any other way.
+enum class ModalResult { None, Yes, No, OK, Cancel, YesToAll, NoToAll };
+
+// The status bar's five panels.
+enum class StatusPanel {
+    CallType = 0,  // the request being run
+    CallState = 1,  // the engine state number
+    LogInfo = 2,   // web-log retrieval progress
+    Duration = 3,  // elapsed time and rate of transfers
+    General = 4,   // general messages
+};
+inline constexpr int kStatusPanelCount = 5;
+
+enum class ConnectionLight { Red, Amber, Green };
+
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+
+    // Modal message box; returns the button pressed.
+    virtual ModalResult ColorMsgDlg(const QString& text, MsgDlgType type,
+                                    MsgDlgButtons buttons) = 0;
+    // Information box with OK; short texts are padded to 20 characters.
+    virtual void ShowColorMsg(const QString& text) = 0;
+    // Input box. True with Value set on OK; false on Cancel (Value unchanged).
+    virtual bool InputQuery(const QString& title, const QString& prompt, QString& value) = 0;
+
+    virtual void SetStatusPanel(StatusPanel panel, const QString& text) = 0;
+    virtual QString StatusPanelText(StatusPanel panel) const = 0;
+    // Appends "time text" to the displayed log; blank texts are dropped.
+    virtual void LogText(const QString& text) = 0;
+
+    virtual void SetConnectionLight(ConnectionLight light) = 0;
+    virtual ConnectionLight CurrentConnectionLight() const = 0;
+
+    // Progress bar: shown with a position out of Max; hidden when idle.
+    virtual void SetProgress(int percent) = 0;
+    virtual void HideProgress() = 0;
+
+    virtual void ShowAbortButton(const QString& caption) = 0;
+    virtual void HideAbortButton() = 0;
+
+    // Busy state: no second command can start; Exit and Cancel stay available.
+    virtual void DisableGridsEtc() = 0;
+    virtual void EnableGridsEtc() = 0;
+
+    virtual void RefreshLocalList() = 0;
+    virtual void RefreshRemoteList() = 0;
+
+    // The main window's caption.
+    virtual void SetCaption(const QString& caption) = 0;
+
+    // Let pending window events run (the window stays alive during long work).
+    virtual void ProcessMessages() = 0;
+
+    // Convenience forms used throughout the program.
+    void StatusBarGeneral(const QString& text) { SetStatusPanel(StatusPanel::General, text); }
+    QString StatusBarGeneralText() const { return StatusPanelText(StatusPanel::General); }
+    ModalResult Warning(const QString& text) {
+        return ColorMsgDlg(text, MsgDlgType::Warning, MsgDlgBtn::OK);
+    }
+    bool ConfirmYesNo(const QString& text) {
+        return ColorMsgDlg(text, MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::No) ==
+               ModalResult::Yes;
+    }
+};
+
+// Texts padded with blanks on the right to 20 characters, so a message box has a usable width.
+inline QString PadMessage(const QString& text) {
+    return text.size() < 20 ? text.leftJustified(20, ' ') : text;
+}

@@ -1,0 +1,152 @@
+#include "platform/platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+#include <QSysInfo>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+QString WorkFolder() {
+    const QString over = qEnvironmentVariable("VORLENFTP_HOME");
+    if (!over.isEmpty()) {
+        return QDir::cleanPath(QDir(over).absolutePath());
+    }
+#ifdef Q_OS_WIN
+    const QString base = qEnvironmentVariable("APPDATA");
+#else
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty()) {
+        base = QDir::homePath() + "/.local/share";
+    }
+#endif
+    // A failing folder query leaves a work folder relative to the current directory.
+    if (base.isEmpty()) {
+        return QDir(QDir::currentPath()).filePath("VorlenFTP");
+    }
+    return QDir::cleanPath(base + "/VorlenFTP");
+}
+
+bool EnsureFolder(const QString& folder) {
+    return !folder.isEmpty() && QDir().mkpath(folder);
+}
+
+QString TempFolder() {
+    return QDir::cleanPath(QDir::tempPath());
+}
+
+QString DefaultGzipPath() {
+#ifdef Q_OS_WIN
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT n = GetWindowsDirectoryW(buffer, MAX_PATH);
+    const QString path = QString::fromWCharArray(buffer, int(n)) + "\\gzip.exe";
+    return QFileInfo::exists(path) ? path : QString();
+#else
+    return QStandardPaths::findExecutable("gzip");
+#endif
+}
+
+QString MachineIdentity() {
+#ifdef Q_OS_WIN
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT n = GetWindowsDirectoryW(buffer, MAX_PATH);
+    return QString::fromWCharArray(buffer, int(n));
+#else
+    return QSysInfo::machineHostName();
+#endif
+}
+
+QString UserName() {
+#ifdef Q_OS_WIN
+    return qEnvironmentVariable("USERNAME");
+#else
+    if (const passwd* pw = getpwuid(geteuid()); pw != nullptr && pw->pw_name != nullptr) {
+        return QString::fromLocal8Bit(pw->pw_name);
+    }
+    return qEnvironmentVariable("USER");
+#endif
+}
+
+QString ExecutablePath() {
+    return QCoreApplication::applicationFilePath();
+}
+
+QString ProgramFolder() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    return dir.isEmpty() ? QString() : QDir::toNativeSeparators(dir + "/");
+}
+
+qint64 TickCount() {
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+QString ShortDateFormat() {
+    return QLocale::system().dateFormat(QLocale::ShortFormat);
+}
+
+QString LongTimeFormat() {
+    return QLocale::system().timeFormat(QLocale::LongFormat);
+}
+
+QString FindFirstProgram(const QStringList& names) {
+    for (const QString& name : names) {
+        const QString path = QStandardPaths::findExecutable(name);
+        if (!path.isEmpty()) {
+            return path;
+        }
+    }
+    return {};
+}
+
+QString DefaultEditor() {
+#ifdef Q_OS_WIN
+    return "Notepad.exe";
+#else
+    const QString found =
+        FindFirstProgram({"gnome-text-editor", "gedit", "kate", "mousepad", "xed"});
+    return found.isEmpty() ? QStringLiteral("xdg-open") : QFileInfo(found).fileName();
+#endif
+}
+
+QChar LocalSeparator() {
+#ifdef Q_OS_WIN
+    return '\\';
+#else
+    return '/';
+#endif
+}
+
+bool IsRootedLocalPath(const QString& path) {
+#ifdef Q_OS_WIN
+    return path.size() >= 2 && path[1] == ':';
+#else
+    return path.startsWith('/');
+#endif
+}
+
+}  // namespace platform
+
+namespace platform {
+QString DefaultLocalDirectory() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\");
+#else
+    return QDir::homePath();
+#endif
+}
+}  // namespace platform

@@ -1,0 +1,44 @@
+#include "support/test_support.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+QString TempRoot() {
+    const QString root = qEnvironmentVariable("VORLEN_TEST_TMP");
+    if (root.isEmpty()) {
+        return QDir::tempPath() + "/vorlen-test-XXXXXX";
+    }
+    QDir().mkpath(root);
+    return root + "/vorlen-test-XXXXXX";
+}
+}  // namespace
+
+TestFolder::TestFolder() : m_dir(TempRoot()) {}
+
+QString TestFolder::Write(const QString& name, const QByteArray& bytes) const {
+    const QString path = File(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(bytes);
+    }
+    return path;
+}
+
+QByteArray TestFolder::Read(const QString& name) const {
+    QFile file(File(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ScopedEnv::ScopedEnv(const char* name, const QString& value)
+    : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name)) {
+    qputenv(name, value.toUtf8());
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_had) {
+        qputenv(m_name.constData(), m_old);
+    } else {
+        qunsetenv(m_name.constData());
+    }
+}

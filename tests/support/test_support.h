@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A fresh temporary folder for one test, removed afterwards.
+class TestFolder {
+public:
+    TestFolder();
+    QString Path() const { return m_dir.path(); }
+    QString File(const QString& name) const { return m_dir.filePath(name); }
+    bool IsValid() const { return m_dir.isValid(); }
+
+    // Writes Bytes to the named file; returns its full path.
+    QString Write(const QString& name, const QByteArray& bytes) const;
+    QByteArray Read(const QString& name) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QString& value);
+    ~ScopedEnv();
+
+private:
+    QByteArray m_name;
+    QByteArray m_old;
+    bool m_had;
+};
