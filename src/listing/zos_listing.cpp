@@ -1,0 +1,229 @@
+#include "listing/zos_listing.h"
+
+#include "config/scrambling.h"
+#include "listing/text_words.h"
+#include "listing/zos_names.h"
+
+namespace {
+
+constexpr int kPadding = 22;
+
+// The 1-based position of Word in the header, found with single blanks around it (the header is
+// padded with a blank in front and blanks behind); 0 when it is not there.
+int WordPosition(const QString& padded, QStringView word) {
+    QString needle;
+    needle.reserve(word.size() + 2);
+    needle += u' ';
+    needle += word;
+    needle += u' ';
+    const qsizetype at = padded.indexOf(needle);
+    return at < 0 ? 0 : int(at) + 1;
+}
+
+// A column starting Shift characters before a header word, never before the line's start.
+ZosColumn ColumnBefore(int wordPosition, int shift, int width) {
+    if (wordPosition == 0) {
+        return {};
+    }
+    return {std::max(1, wordPosition - shift), width};
+}
+
+ZosColumn ColumnAt(int wordPosition, int width) {
+    return wordPosition == 0 ? ZosColumn{} : ZosColumn{wordPosition, width};
+}
+
+// The character at a 1-based position of the padded sample line, a blank beyond its end.
+QChar CharAt(const QString& text, int position) {
+    return position >= 1 && position <= text.size() ? text[position - 1] : QChar(u' ');
+}
+
+// Member lists put the column captions where they fit, not over the data: a data line with all
+// its columns shows where the date and the user id really start.
+void AlignMemberColumns(ListingState& state, const QStringList& lines, const QString& header) {
+    QString sample;
+    bool align = false;
+    if (TextWords(header) >= 9) {
+        sample = header;
+        align = true;
+    } else {
+        int most = 0;
+        qsizetype mostAt = -1;
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const int words = TextWords(lines[i]);
+            if (words > 8) {
+                mostAt = i;
+                most = words;
+                break;
+            }
+            if (words > most) {
+                most = words;
+                mostAt = i;
+            }
+        }
+        if (mostAt > 0 && most > 1) {
+            sample = lines[mostAt];
+            align = true;
+        }
+    }
+    if (!align) {
+        return;
+    }
+    sample += QString(kPadding, u' ');
+
+    ZosColumn& date = state.zosColumns.date;
+    if (date.start > 0) {
+        for (int back = 1; back <= 9; ++back) {
+            const int position = date.start - back;
+            if (position < 1) {
+                date.start = 1;
+                break;
+            }
+            if (CharAt(sample, position) == u' ') {
+                date.start = position + 1;
+                break;
+            }
+        }
+    }
+
+    ZosColumn& userId = state.zosColumns.userId;
+    if (userId.start >= 6) {
+        for (const int offset : {0, 1, 2, 3, -1, -2, -3}) {
+            const int position = userId.start + offset;
+            if (CharAt(sample, position) != u' ' && CharAt(sample, position - 1) == u' ') {
+                userId.start = position;
+                break;
+            }
+        }
+    }
+}
+
+// The text of a column of Line, without blanks and control characters at its ends.
+QStringView Field(QStringView line, const ZosColumn& column) {
+    if (column.start < 1) {
+        return {};
+    }
+    return TrimControls(line.mid(column.start - 1, column.width));
+}
+
+}  // namespace
+
+void SetUpZosColumns(ListingState& state, const QStringList& lines) {
+    state.zosDirs.clear();
+    state.zosColumns = ZosColumns{};
+    if (lines.isEmpty()) {
+        return;
+    }
+    const QString& header = lines[0];
+    const QString padded = u' ' + header + QString(kPadding, u' ');
+    ZosColumns& c = state.zosColumns;
+    const QString& type = state.listingType;
+    if (type == u"ZF") {
+        c.name = ColumnBefore(WordPosition(padded, u"Dsname"), 1, 44);
+        c.dsorg = ColumnAt(WordPosition(padded, u"Dsorg"), 5);
+        c.recfm = ColumnAt(WordPosition(padded, u"Recfm"), 5);
+        c.date = ColumnBefore(WordPosition(padded, u"Referred"), 1, 10);
+        c.size = ColumnBefore(WordPosition(padded, u"Used"), 1, 5);
+        c.volume = ColumnAt(WordPosition(padded, u"Volume"), 8);
+    } else if (type == u"ZL") {
+        c.name = ColumnBefore(WordPosition(padded, u"Name"), 1, 8);
+        c.amode = ColumnAt(WordPosition(padded, u"Amode"), 5);
+        c.rmode = ColumnAt(WordPosition(padded, u"Rmode"), 5);
+        const int size = WordPosition(padded, u"Size");
+        c.size = ColumnBefore(size, 2, 6);
+        if (c.amode.start > 0 && c.size.start > 0 && CharAt(header, c.size.start) == u' ') {
+            c.size.start = size;
+        }
+    } else if (type == u"ZP") {
+        c.name = ColumnBefore(WordPosition(padded, u"Name"), 1, 8);
+        c.size = ColumnBefore(WordPosition(padded, u"Size"), 2, 6);
+        c.date = ColumnAt(WordPosition(padded, u"Changed"), 16);
+        c.userId = ColumnBefore(WordPosition(padded, u"Id"), 2, 8);
+        AlignMemberColumns(state, lines, header);
+        // A member without statistics is listed as its bare name.
+        state.minLineLength = 1;
+    }
+}
+
+bool Parse_Dir_Entry_MVS(ListingState& state, QStringView line, ParsedEntry& entry) {
+    entry.Clear();
+    const ZosColumns& c = state.zosColumns;
+    const QString& type = state.listingType;
+    entry.name = Field(line, c.name).toString();
+    const QStringView size = Field(line, c.size);
+    entry.sizeText = size.isEmpty() ? QStringLiteral("0") : size.toString();
+    entry.isDirectory = false;
+
+    if (type == u"ZF") {
+        entry.rawDate = Field(line, c.date).toString();
+        if (entry.rawDate.isEmpty() && c.volume.start > 0 &&
+            line.mid(c.volume.start - 1, 8) == u"Migrated") {
+            entry.rawDate = QStringLiteral("Migrated");
+        }
+        const QStringView recfm = Field(line, c.recfm);
+        const QStringView dsorg = Field(line, c.dsorg);
+        entry.permissions = recfm.toString();
+        if (!recfm.isEmpty() && !dsorg.isEmpty()) {
+            entry.permissions += QStringView(u" - ");
+        }
+        entry.permissions += dsorg;
+    } else if (type == u"ZL") {
+        entry.permissions = Field(line, c.amode).toString();
+        entry.permissions += u' ';
+        entry.permissions += Field(line, c.rmode);
+        entry.sizeText =
+            QString::number(scrambling::GetDecimalFromHex(entry.sizeText.toLatin1()));
+    } else if (type == u"ZP") {
+        entry.permissions = Field(line, c.userId).toString();
+        entry.rawDate = Field(line, c.date).toString();
+    }
+
+    if (entry.name.indexOf(u'.', 1) > 0) {
+        AddMVSDirs(state, entry.name);
+    }
+    return !entry.name.isEmpty();
+}
+
+void AddMVSDirs(ListingState& state, const QString& name) {
+    const qsizetype dot = name.indexOf(u'.');
+    if (dot >= 0) {
+        AddMVSDir(state, name.left(dot + 1));
+    }
+}
+
+void AddMVSDir(ListingState& state, const QString& prefix) {
+    if (!state.zosDirs.contains(prefix)) {
+        state.zosDirs.append(prefix);
+    }
+}
+
+bool InPDS(const ListingState& state) {
+    return state.listingType == u"ZP" || state.listingType == u"ZL";
+}
+
+ZosListingLook ZosListingLookFor(const QString& listingType) {
+    if (listingType == u"ZF") {
+        return {QStringLiteral("Dsorg"), QStringLiteral("Tracks"), 1};
+    }
+    if (listingType == u"ZL") {
+        return {QStringLiteral("Mode"), QStringLiteral("Size"), 2};
+    }
+    if (listingType == u"ZP") {
+        return {QStringLiteral("Userid"), QStringLiteral("Size"), 1};
+    }
+    return {QStringLiteral("Permissions"), QStringLiteral("Size"), -1};
+}
+
+QString ZosComboText(const QString& text) {
+    if (text.size() > 2 && text.startsWith(u'\'') && text.endsWith(u'\'')) {
+        return text.mid(1, text.size() - 2);
+    }
+    return text;
+}
+
+QString NormaliseZosCurrentDir(const ListingState& state, const QString& dir) {
+    QString result = JoinRemotePath(true, NoMVSQuotes(true, dir), QString());
+    if (InPDS(state) && result.endsWith(u'.')) {
+        result.chop(1);
+    }
+    return result;
+}
