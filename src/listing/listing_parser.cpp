@@ -224,9 +224,15 @@ bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& ent
     entry.name = name.toString();
     if (kind == u'l') {
         switch (state.linkTreatment) {
-            case 0: entry.isDirectory = true; break;
-            case 1: entry.isDirectory = false; break;
-            default: entry.isDirectory = !name.contains(u'.'); break;
+            case 0:
+                entry.isDirectory = true;
+                break;
+            case 1:
+                entry.isDirectory = false;
+                break;
+            default:
+                entry.isDirectory = !name.contains(u'.');
+                break;
         }
     }
     return !entry.name.isEmpty();
@@ -310,8 +316,7 @@ QString DateRemote(const ListingState& state, QStringView rawDate) {
             // A date after today belongs to last year, unless it was just moved across the new
             // year on purpose (server clock ahead of ours on 31 December).
             bool todayOk = false;
-            const int today =
-                (state.todayYear + state.todayMonth + state.todayDay).toInt(&todayOk);
+            const int today = (state.todayYear + state.todayMonth + state.todayDay).toInt(&todayOk);
             if (!movedForward && todayOk && AllDigits(month) && AllDigits(day) && day.size() <= 2) {
                 const int listed = todayYear * 10000 + month.toInt() * 100 + day.toInt();
                 if (listed > today) {
@@ -323,7 +328,7 @@ QString DateRemote(const ListingState& state, QStringView rawDate) {
     } else if (words[2].size() == 2) {
         const QChar first = words[2][0];
         year = (first == u'7' || first == u'8' || first == u'9') ? QStringLiteral("19")
-                                                                  : QStringLiteral("20");
+                                                                 : QStringLiteral("20");
         year += words[2];
     } else {
         year = words[2].toString();
@@ -393,8 +398,7 @@ DateOrder DateOrderFromFormat(const QString& shortDateFormat) {
     return order;
 }
 
-void SetDateOrderAndToday(ListingState& state, const QString& shortDateFormat,
-                          const QDate& today) {
+void SetDateOrderAndToday(ListingState& state, const QString& shortDateFormat, const QDate& today) {
     state.dateOrder = DateOrderFromFormat(shortDateFormat);
     if (state.dateOrder.known) {
         const QString local =
@@ -436,12 +440,17 @@ QString DateLocal(const DateOrder& order, const QString& localDate) {
     day = PadTwo(day);
     month = PadTwo(month);
     switch (year.size()) {
-        case 1: year.prepend(u"200"); break;
+        case 1:
+            year.prepend(u"200");
+            break;
         case 2:
             year.prepend((year[0] == u'7' || year[0] == u'8' || year[0] == u'9') ? u"19" : u"20");
             break;
-        case 3: year.prepend(year[0] == u'9' ? u'1' : u'2'); break;
-        default: break;
+        case 3:
+            year.prepend(year[0] == u'9' ? u'1' : u'2');
+            break;
+        default:
+            break;
     }
     return year + u'-' + month + u'-' + day;
 }

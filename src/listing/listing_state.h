@@ -60,7 +60,7 @@ struct ParsedEntry {
     QString sizeText;  // decimal digits (a Windows size word is kept as listed)
     bool isDirectory = false;
     QString permissions;  // Unix mode word, " " for the Windows form, z/OS attribute text
-    QString rawDate;  // as listed, before normalisation
+    QString rawDate;      // as listed, before normalisation
 
     void Clear() {
         name.clear();

@@ -170,8 +170,7 @@ bool Parse_Dir_Entry_MVS(ListingState& state, QStringView line, ParsedEntry& ent
         entry.permissions = Field(line, c.amode).toString();
         entry.permissions += u' ';
         entry.permissions += Field(line, c.rmode);
-        entry.sizeText =
-            QString::number(scrambling::GetDecimalFromHex(entry.sizeText.toLatin1()));
+        entry.sizeText = QString::number(scrambling::GetDecimalFromHex(entry.sizeText.toLatin1()));
     } else if (type == u"ZP") {
         entry.permissions = Field(line, c.userId).toString();
         entry.rawDate = Field(line, c.date).toString();

@@ -96,10 +96,11 @@ bool LegalMVSFormat(const QString& name) {
 QString GetLegalMVSName(UserInterface& ui, bool inPds, const QString& name) {
     const QString title = inPds ? QStringLiteral("Get Legal z/OS PDS member name")
                                 : QStringLiteral("Get Legal z/OS Name");
-    const QString prompt = inPds
-                               ? QStringLiteral("Please supply new z/OS legal PDS member name "
-                                                "for transfer of ")
-                               : QStringLiteral("Please supply new z/OS legal name for transfer of ");
+    const QString prompt =
+        inPds ? QStringLiteral(
+                    "Please supply new z/OS legal PDS member name "
+                    "for transfer of ")
+              : QStringLiteral("Please supply new z/OS legal name for transfer of ");
     // An empty answer would name no dataset at all, so it is asked again like an illegal one.
     auto acceptable = [inPds](const QString& candidate) {
         return !candidate.isEmpty() &&
