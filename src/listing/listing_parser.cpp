@@ -43,31 +43,6 @@ int MonthNumber(QStringView word) {
     return 0;
 }
 
-// The first Max words of Text (blanks or tabs between them) into Words; returns how many words
-// Text has in all.
-int SplitWords(QStringView text, QStringView* words, int max) {
-    const qsizetype size = text.size();
-    qsizetype i = 0;
-    int count = 0;
-    while (i < size) {
-        while (i < size && (text[i] == u' ' || text[i] == u'\t')) {
-            ++i;
-        }
-        if (i == size) {
-            break;
-        }
-        const qsizetype start = i;
-        while (i < size && text[i] != u' ' && text[i] != u'\t') {
-            ++i;
-        }
-        if (count < max) {
-            words[count] = text.sliced(start, i - start);
-        }
-        ++count;
-    }
-    return count;
-}
-
 QString PadTwo(QStringView text) {
     return text.size() == 1 ? u'0' + text.toString() : text.toString();
 }
@@ -78,7 +53,9 @@ QString TwoDigits(int value) {
 
 // Windows form: "01-05-04  01:30PM       <DIR>          My Docs".
 bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
-    const QStringView sizeWord = TextWordView(line, 3);
+    QStringView words[4];
+    SplitWords(line, words, 4);
+    const QStringView sizeWord = words[2];
     if (sizeWord == u"<DIR>") {
         entry.isDirectory = true;
         entry.sizeText = QStringLiteral("0");
@@ -87,7 +64,7 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
     }
     entry.permissions = QStringLiteral(" ");
 
-    QStringView dateWord = TextWordView(line, 1);
+    QStringView dateWord = words[0];
     if (dateWord.size() < 7) {
         return false;
     }
@@ -116,7 +93,7 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
         rawDate += year;
     }
 
-    QStringView timeWord = TextWordView(line, 2);
+    QStringView timeWord = words[1];
     QString paddedTime;
     if (timeWord.size() > 3 && timeWord[1] == u':') {
         paddedTime = u'0' + timeWord.toString();
@@ -141,7 +118,7 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
         rawDate += u' ';
         rawDate += timeWord;
     }
-    entry.rawDate = rawDate;
+    entry.rawDate = std::move(rawDate);
 
     // The name starts at the fourth word counted at single blanks, so inner blanks survive.
     int words = 0;
@@ -151,7 +128,7 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
             return !entry.name.isEmpty();
         }
     }
-    entry.name = TextWordView(line, 4).toString();
+    entry.name = words[3].toString();
     return !entry.name.isEmpty();
 }
 
@@ -190,13 +167,15 @@ bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& ent
     }
     skipBlanks();
     const QStringView sizeWord = takeWord();
-    entry.sizeText.reserve(sizeWord.size() + 1);
-    entry.sizeText = QStringLiteral("0");
+    QString sizeText;
+    sizeText.reserve(sizeWord.size() + 1);
+    sizeText += u'0';
     for (const QChar c : sizeWord) {
         if (IsDigit(c)) {
-            entry.sizeText += c;
+            sizeText += c;
         }
     }
+    entry.sizeText = std::move(sizeText);
 
     skipBlanks();
     const QStringView month = takeWord();
@@ -211,7 +190,7 @@ bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& ent
     rawDate += day;
     rawDate += u' ';
     rawDate += timeOrYear;
-    entry.rawDate = rawDate;
+    entry.rawDate = std::move(rawDate);
 
     skipBlanks();
     QStringView name = line.sliced(p);
@@ -288,80 +267,137 @@ bool Parse_Dir_Entry_Non_MVS(const ListingState& state, QStringView line, Parsed
     return ParseUnixLine(state, line, entry);
 }
 
-QString DateRemote(const ListingState& state, QStringView rawDate) {
-    QStringView words[3];
-    if (!state.dateOrder.known || SplitWords(rawDate, words, 3) < 3) {
-        return rawDate.toString();
-    }
-    const int monthNumber = MonthNumber(words[0]);
-    const QString month = monthNumber > 0 ? TwoDigits(monthNumber) : QStringLiteral("0?");
-    const QString day = monthNumber > 0 ? PadTwo(words[1]) : QStringLiteral("0?");
+namespace {
 
-    QString year;
-    if (words[2].contains(u':')) {
-        // A time instead of a year: the entry is from the last months, or slightly in the future
-        // when the server's clock runs ahead.
-        bool yearOk = false;
-        int todayYear = state.todayYear.toInt(&yearOk);
-        if (!yearOk) {
-            year = state.todayYear;
-        } else {
-            bool movedForward = false;
-            if (state.todayMonth == u"12" && monthNumber == 1) {
-                ++todayYear;
-                movedForward = true;
-            } else if (state.todayMonth == u"01" && monthNumber == 12) {
-                --todayYear;
-            }
-            // A date after today belongs to last year, unless it was just moved across the new
-            // year on purpose (server clock ahead of ours on 31 December).
-            bool todayOk = false;
-            const int today = (state.todayYear + state.todayMonth + state.todayDay).toInt(&todayOk);
-            if (!movedForward && todayOk && AllDigits(month) && AllDigits(day) && day.size() <= 2) {
-                const int listed = todayYear * 10000 + month.toInt() * 100 + day.toInt();
-                if (listed > today) {
-                    --todayYear;
-                }
-            }
-            year = QString::number(todayYear);
-        }
-    } else if (words[2].size() == 2) {
-        const QChar first = words[2][0];
-        year = (first == u'7' || first == u'8' || first == u'9') ? QStringLiteral("19")
-                                                                 : QStringLiteral("20");
-        year += words[2];
-    } else {
-        year = words[2].toString();
+// The value of a text of digits only; -1 for anything else (or a value too long to be a date).
+int DigitsValue(QStringView text) {
+    if (text.isEmpty() || text.size() > 9) {
+        return -1;
     }
-    QString result;
-    result.reserve(year.size() + month.size() + day.size() + 2);
-    result += year;
-    result += u'-';
-    result += month;
-    result += u'-';
-    result += day;
-    return result;
+    int value = 0;
+    for (const QChar c : text) {
+        if (!IsDigit(c)) {
+            return -1;
+        }
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
 }
 
-QString TimeRemote(QStringView rawDate) {
+void AppendNumber(int value, QString& out) {
+    char16_t digits[12];
+    int count = 0;
+    const bool negative = value < 0;
+    unsigned magnitude = negative ? 0u - unsigned(value) : unsigned(value);
+    do {
+        digits[count++] = char16_t(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative) {
+        out += u'-';
+    }
+    while (count > 0) {
+        out += QChar(digits[--count]);
+    }
+}
+
+// The year of a listed date that shows a time instead: the entry is from the last months, or a
+// little in the future when the server's clock runs ahead of ours.
+void AppendYearOfTime(const ListingState& state, int month, int day, QString& out) {
+    int year = DigitsValue(state.todayYear);
+    if (year < 0) {
+        out += state.todayYear;
+        return;
+    }
+    bool movedForward = false;
+    if (state.todayMonth == u"12" && month == 1) {
+        ++year;
+        movedForward = true;
+    } else if (state.todayMonth == u"01" && month == 12) {
+        --year;
+    }
+    // A date after today belongs to last year, unless it was just moved across the new year on
+    // purpose (on 31 December a server ahead of us lists 1 January).
+    const int todayMonth = DigitsValue(state.todayMonth);
+    const int todayDay = DigitsValue(state.todayDay);
+    if (!movedForward && month > 0 && day >= 0 && todayMonth >= 0 && todayDay >= 0) {
+        const qint64 listed = qint64(year) * 10000 + month * 100 + day;
+        const qint64 today =
+            qint64(DigitsValue(state.todayYear)) * 10000 + todayMonth * 100 + todayDay;
+        if (listed > today) {
+            --year;
+        }
+    }
+    AppendNumber(year, out);
+}
+
+void AppendDateRemote(const ListingState& state, const QStringView (&words)[3], QString& out) {
+    const int month = MonthNumber(words[0]);
+    int day = -1;
+    if (month > 0 && words[1].size() <= 2) {
+        day = DigitsValue(words[1]);
+    }
+    if (words[2].contains(u':')) {
+        AppendYearOfTime(state, month, day, out);
+    } else if (words[2].size() == 2) {
+        const QChar first = words[2][0];
+        out += (first == u'7' || first == u'8' || first == u'9') ? u"19" : u"20";
+        out += words[2];
+    } else {
+        out += words[2];
+    }
+    out += u'-';
+    if (month > 0) {
+        out += QChar(u'0' + month / 10);
+        out += QChar(u'0' + month % 10);
+        out += u'-';
+        if (words[1].size() == 1) {
+            out += u'0';
+        }
+        out += words[1];
+    } else {
+        out += u"0?-0?";
+    }
+}
+
+void AppendTimeRemote(QStringView rawDate, QString& out) {
     QStringView words[4];
     const int count = SplitWords(rawDate, words, 4);
     if (count <= 2) {
-        return {};
+        return;
     }
     QStringView time = words[2];
     if (!time.contains(u':') && count >= 4) {
         time = words[3];
     }
     if (!time.contains(u':')) {
-        return {};
+        return;
+    }
+    if (time[1] == u':') {
+        out += u'0';
+        time = time.first(std::min<qsizetype>(time.size(), 4));
+    } else {
+        time = time.first(std::min<qsizetype>(time.size(), 5));
+    }
+    out += time;
+}
+
+}  // namespace
+
+QString DateRemote(const ListingState& state, QStringView rawDate) {
+    QStringView words[3];
+    if (!state.dateOrder.known || SplitWords(rawDate, words, 3) < 3) {
+        return rawDate.toString();
     }
     QString result;
-    if (time[1] == u':') {
-        result += u'0';
-    }
-    result += time;
-    result.truncate(5);
+    result.reserve(10);
+    AppendDateRemote(state, words, result);
+    return result;
+}
+
+QString TimeRemote(QStringView rawDate) {
+    QString result;
+    AppendTimeRemote(rawDate, result);
     return result;
 }
 
@@ -369,10 +405,18 @@ QString RemoteModifiedText(const ListingState& state, QStringView rawDate) {
     if (!state.dateOrder.known) {
         return rawDate.toString();
     }
-    QString result = DateRemote(state, rawDate);
-    result.reserve(result.size() + 8);
-    result += QStringView(u"   ");
-    result += TimeRemote(rawDate);
+    QString result;
+    result.reserve(18);
+    QStringView words[3];
+    if (SplitWords(rawDate, words, 3) < 3) {
+        // A date without a time (z/OS) keeps its text; the blanks keep the layout.
+        result += rawDate;
+        result += u"   ";
+        return result;
+    }
+    AppendDateRemote(state, words, result);
+    result += u"   ";
+    AppendTimeRemote(rawDate, result);
     return result;
 }
 

@@ -35,16 +35,30 @@ QString TextWord(const QString& text, int n) {
 }
 
 int TextWords(QStringView text) {
-    int words = 0;
-    bool inWord = false;
-    for (const QChar c : text) {
-        const bool gap = IsWordGap(c);
-        if (!gap && !inWord) {
-            ++words;
+    return SplitWords(text, nullptr, 0);
+}
+
+int SplitWords(QStringView text, QStringView* words, int max) {
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    int count = 0;
+    while (i < size) {
+        while (i < size && IsWordGap(text[i])) {
+            ++i;
         }
-        inWord = !gap;
+        if (i == size) {
+            break;
+        }
+        const qsizetype start = i;
+        while (i < size && !IsWordGap(text[i])) {
+            ++i;
+        }
+        if (count < max) {
+            words[count] = text.sliced(start, i - start);
+        }
+        ++count;
     }
-    return words;
+    return count;
 }
 
 QString SizeDeformat(const QString& sizeText) {

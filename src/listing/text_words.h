@@ -11,6 +11,9 @@
 QStringView TextWordView(QStringView text, int n);
 QString TextWord(const QString& text, int n);
 int TextWords(QStringView text);
+// The first Max words of Text into Words (views into Text); returns how many words Text has in
+// all, so one pass gives both the words and their count.
+int SplitWords(QStringView text, QStringView* words, int max);
 
 // SizeText with every ",", "." and blank removed (a size read back from displayed text).
 QString SizeDeformat(const QString& sizeText);
