@@ -121,9 +121,9 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
     entry.rawDate = std::move(rawDate);
 
     // The name starts at the fourth word counted at single blanks, so inner blanks survive.
-    int words = 0;
+    int blankWords = 0;
     for (qsizetype p = 0; p < line.size(); ++p) {
-        if (line[p] != u' ' && (p == 0 || line[p - 1] == u' ') && ++words == 4) {
+        if (line[p] != u' ' && (p == 0 || line[p - 1] == u' ') && ++blankWords == 4) {
             entry.name = TrimControls(line.sliced(p)).toString();
             return !entry.name.isEmpty();
         }
