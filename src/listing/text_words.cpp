@@ -6,12 +6,13 @@ inline bool IsWordGap(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
-}  // namespace
-
-QStringView TextWordView(QStringView text, int n) {
+// Calls Visit(word, number) for each word, numbered from 1, until it returns true; returns that
+// word, or an empty view when every word was visited.
+template <typename Visit>
+QStringView ForEachWord(QStringView text, Visit visit) {
     const qsizetype size = text.size();
     qsizetype i = 0;
-    int word = 0;
+    int number = 0;
     while (i < size) {
         while (i < size && IsWordGap(text[i])) {
             ++i;
@@ -23,11 +24,18 @@ QStringView TextWordView(QStringView text, int n) {
         while (i < size && !IsWordGap(text[i])) {
             ++i;
         }
-        if (++word == n) {
-            return text.sliced(start, i - start);
+        const QStringView word = text.sliced(start, i - start);
+        if (visit(word, ++number)) {
+            return word;
         }
     }
     return {};
+}
+
+}  // namespace
+
+QStringView TextWordView(QStringView text, int n) {
+    return ForEachWord(text, [n](QStringView, int index) { return index == n; });
 }
 
 QString TextWord(const QString& text, int n) {
@@ -39,25 +47,14 @@ int TextWords(QStringView text) {
 }
 
 int SplitWords(QStringView text, QStringView* words, int max) {
-    const qsizetype size = text.size();
-    qsizetype i = 0;
     int count = 0;
-    while (i < size) {
-        while (i < size && IsWordGap(text[i])) {
-            ++i;
+    ForEachWord(text, [&](QStringView word, int index) {
+        if (index <= max) {
+            words[index - 1] = word;
         }
-        if (i == size) {
-            break;
-        }
-        const qsizetype start = i;
-        while (i < size && !IsWordGap(text[i])) {
-            ++i;
-        }
-        if (count < max) {
-            words[count] = text.sliced(start, i - start);
-        }
-        ++count;
-    }
+        count = index;
+        return false;
+    });
     return count;
 }
 
