@@ -7,6 +7,7 @@
 #include <QProcess>
 
 #include "app/user_interface.h"
+#include "config/scrambling.h"
 #include "config/words.h"
 #include "platform/platform.h"
 #include "version.h"
@@ -137,6 +138,29 @@ void AppCore::SetGlobalProfileName(const QString& siteName) {
     }
     m_ui.SetCaption(caption);
     m_ui.ProcessMessages();
+}
+
+void AppCore::GetSiteSettings() {
+    if (!settings.GetSiteSettings()) {
+        m_ui.LogText(cfg.ErrorText());
+    }
+    SetGlobalProfileName(settings.site.siteName);
+    m_ui.SiteSettingsChanged();
+}
+
+bool AppCore::AskForPassword(const QString& line1, const QString& line2) {
+    const PasswordAnswer answer = m_ui.AskPassword(line1, line2);
+    SiteProfile& site = settings.site;
+    if (answer.ok && !answer.password.isEmpty()) {
+        site.sessionPassword = QString::fromLatin1(scrambling::ComplexEncrypt(answer.password.toUtf8()));
+        site.savePw = answer.save;
+        return true;
+    }
+    site.sessionPassword = kNoPasswordMark;
+    if (answer.ok) {
+        site.savePw = false;
+    }
+    return false;
 }
 
 bool AppCore::UpdateSettings() {

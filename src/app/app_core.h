@@ -40,6 +40,14 @@ public:
     void GetScriptInfoFromParm(const QString& param);
     void SetGlobalProfileName(const QString& siteName);
 
+    // Reads the current site's settings (reloading the file), shows its name in the caption and
+    // lets the window mirror them.
+    void GetSiteSettings();
+
+    // Asks for the session password (the password dialog) and records the answer: a typed
+    // password scrambled, else the no-password marker. True when a password is now known.
+    bool AskForPassword(const QString& line1, const QString& line2);
+
     // Writes every setting and saves when something changed; a failed save is logged.
     bool UpdateSettings();
 

@@ -36,6 +36,11 @@ bool ScriptedUserInterface::InputQuery(const QString& title, const QString& prom
     return true;
 }
 
+PasswordAnswer ScriptedUserInterface::AskPassword(const QString& line1, const QString& line2) {
+    passwordPrompts.append(line1 + "|" + line2);
+    return passwordAnswers.isEmpty() ? PasswordAnswer{} : passwordAnswers.dequeue();
+}
+
 void ScriptedUserInterface::SetStatusPanel(StatusPanel panel, const QString& text) {
     panels[int(panel)] = text;
     if (panel == StatusPanel::General) {

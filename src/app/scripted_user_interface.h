@@ -22,6 +22,7 @@ public:
     // Prepared answers, taken in order.
     QQueue<ModalResult> dialogAnswers;
     QQueue<std::optional<QString>> inputAnswers;  // nullopt = Cancel
+    QQueue<PasswordAnswer> passwordAnswers;       // empty = Cancel
 
     // What was shown.
     QList<Message> messages;
@@ -39,6 +40,8 @@ public:
     QString abortCaption;  // empty while hidden
     int localRefreshes = 0;
     int remoteRefreshes = 0;
+    int siteSettingsChanges = 0;
+    QStringList passwordPrompts;  // "line1|line2" of every password dialog
 
     // Echo log lines to standard error as they arrive (unattended runs).
     bool echoLog = false;
@@ -61,6 +64,8 @@ public:
     void RefreshRemoteList() override { ++remoteRefreshes; }
     void SetCaption(const QString& c) override { caption = c; }
     void ProcessMessages() override;
+    void SiteSettingsChanged() override { ++siteSettingsChanges; }
+    PasswordAnswer AskPassword(const QString& line1, const QString& line2) override;
 
     // The texts of all messages shown, in order.
     QStringList MessageTexts() const;

@@ -35,6 +35,14 @@ inline constexpr int kStatusPanelCount = 5;
 
 enum class ConnectionLight { Red, Amber, Green };
 
+// The password dialog's answer: OK (with the password typed, possibly empty, and the save
+// choice) or Cancel.
+struct PasswordAnswer {
+    bool ok = false;
+    QString password;
+    bool save = false;
+};
+
 class UserInterface {
 public:
     virtual ~UserInterface() = default;
@@ -74,6 +82,17 @@ public:
 
     // Let pending window events run (the window stays alive during long work).
     virtual void ProcessMessages() = 0;
+
+    // The current site's settings were (re)loaded: the window mirrors them in its radio groups,
+    // check boxes and favourite button, and re-applies the site's colours.
+    virtual void SiteSettingsChanged() {}
+
+    // The password dialog: Line1 and Line2 say what is asked for. Interfaces without one cancel.
+    virtual PasswordAnswer AskPassword(const QString& line1, const QString& line2) {
+        (void)line1;
+        (void)line2;
+        return {};
+    }
 
     // Convenience forms used throughout the program.
     void StatusBarGeneral(const QString& text) { SetStatusPanel(StatusPanel::General, text); }

@@ -2,53 +2,529 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QKeyEvent>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "config/words.h"
 #include "platform/platform.h"
+#include "ui/frm_ask_pass.h"
+#include "ui/frm_help.h"
+#include "ui/frm_login.h"
+#include "ui/frm_options.h"
+#include "ui/model/placement.h"
+
+namespace {
+
+// Moves a dialog to its place when it is shown, when its final size is known.
+class PlaceOnShow : public QObject {
+public:
+    PlaceOnShow(QWidget* dialog, std::function<QPoint(const QSize&)> place)
+        : QObject(dialog), m_dialog(dialog), m_place(std::move(place)) {
+        dialog->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_dialog && event->type() == QEvent::Show) {
+            m_dialog->move(m_place(m_dialog->frameGeometry().size()));
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_dialog;
+    std::function<QPoint(const QSize&)> m_place;
+};
+
+QColor ToColor(const Rgb& rgb) {
+    return QColor(rgb.r, rgb.g, rgb.b);
+}
+
+// The desktop's title-bar colour as "R G B": the palette's highlight colour here.
+QString TitleBarColourText() {
+    const QColor c = QGuiApplication::palette().color(QPalette::Active, QPalette::Highlight);
+    return QString("%1 %2 %3").arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
+QTreeWidget* MakeList(const QStringList& columns, QWidget* parent) {
+    auto* list = new QTreeWidget(parent);
+    list->setColumnCount(int(columns.size()));
+    list->setHeaderLabels(columns);
+    list->setRootIsDecorated(false);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setUniformRowHeights(true);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    list->setMinimumHeight(120);
+    QPalette pal = list->palette();
+    pal.setColor(QPalette::Base, Qt::white);
+    list->setPalette(pal);
+    return list;
+}
+
+QHBoxLayout* Row(std::initializer_list<QWidget*> widgets, bool stretch = true) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(4);
+    for (QWidget* w : widgets) {
+        row->addWidget(w);
+    }
+    if (stretch) {
+        row->addStretch(1);
+    }
+    return row;
+}
+
+}  // namespace
 
 TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), m_core(std::make_unique<AppCore>(*this)) {
+    setObjectName("frmMain");
+    BuildMenus();
+
     auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(6, 4, 6, 2);
+    outer->setSpacing(4);
+    auto* panes = new QWidget(central);
+    auto* paneRow = new QHBoxLayout(panes);
+    paneRow->setContentsMargins(0, 0, 0, 0);
+    paneRow->setSpacing(6);
+    pnlLocal = BuildLocalPane();
+    pnlRemote = BuildRemotePane();
+    paneRow->addWidget(pnlLocal, 1);
+    paneRow->addWidget(BuildMiddleColumn(), 0);
+    paneRow->addWidget(pnlRemote, 1);
+
     memMsgs = new QPlainTextEdit(central);
     memMsgs->setObjectName("memMsgs");
     memMsgs->setReadOnly(true);
-    layout->addWidget(memMsgs);
+    memMsgs->setMinimumHeight(60);
+    memMsgs->setMaximumBlockCount(20000);
+    auto* split = new QSplitter(Qt::Vertical, central);
+    split->setChildrenCollapsible(false);
+    split->addWidget(panes);
+    split->addWidget(memMsgs);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
+    outer->addWidget(split, 1);
+
     progTransfer = new QProgressBar(central);
     progTransfer->setObjectName("progTransfer");
+    progTransfer->setRange(0, 100);
     progTransfer->hide();
-    layout->addWidget(progTransfer);
+    outer->addWidget(progTransfer);
+    pnlScript = BuildScriptPanel();
+    outer->addWidget(pnlScript);
     setCentralWidget(central);
+
+    statusBar()->setObjectName("stbarMain");
+    const int panelWidths[kStatusPanelCount] = {140, 50, 160, 180, 0};
     for (int i = 0; i < kStatusPanelCount; ++i) {
         m_panels[i] = new QLabel(this);
+        m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_panels[i]->setMinimumWidth(panelWidths[i]);
         statusBar()->addWidget(m_panels[i], i == int(StatusPanel::General) ? 1 : 0);
     }
+
     resize(1024, 700);
     SetCaption("Vorlen FTP");
+    SetConnectionLight(ConnectionLight::Red);
+    WireSettingsControls();
+
     m_core->FormCreate(arguments);
+
+    // The saved window size and column widths; the window always opens centred.
+    const CommonSettings& common = m_core->settings.common;
+    const int w = WholeNumberOr(common.windowWidth, width());
+    const int h = IsWholeNumber(common.windowHeight) ? WholeNumberOr(common.windowHeight, height())
+                                                     : height() + 2;
+    const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
+    resize(std::clamp(w, 640, std::max(640, area.width() - 8)),
+           std::clamp(h, 480, std::max(480, area.height() - 8)));
+    move(area.left() + area.width() / 2 - width() / 2, area.top() + area.height() / 2 - height() / 2);
+    for (int c = 0; c < 3; ++c) {
+        if (IsWholeNumber(common.locWidths[c])) {
+            lvLocalFiles->setColumnWidth(c, WholeNumberOr(common.locWidths[c], 100));
+        }
+    }
+    for (int c = 0; c < 4; ++c) {
+        if (IsWholeNumber(common.remWidths[c])) {
+            lvRemote->setColumnWidth(c, WholeNumberOr(common.remWidths[c], 100));
+        }
+    }
+
+    m_login = new TfrmLogin(*this);
+    m_help = new TfrmHelp(*this);
     m_created = true;
+    ProcessMessages();
 }
 
 TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::BuildMenus() {
+    mnuFile = menuBar()->addMenu("File");
+    mnuNewLogin = mnuFile->addAction("New Login");
+    mnuConnect = mnuFile->addAction("Connect");
+    mnuDisconnect = mnuFile->addAction("Disconnect");
+    mnuFile->addSeparator();
+    mnuExit = mnuFile->addAction("Exit");
+    mnuOptions = menuBar()->addMenu("Options");
+    mnuSettings = mnuOptions->addAction("Settings");
+    mnuTools = menuBar()->addMenu("Tools");
+    mnuLogRetrieval = mnuTools->addAction("Log File Retrieval");
+    mnuLogProcessing = mnuTools->addAction("Log File Processing");
+    mnuRunScript = mnuTools->addAction("Run Script");
+    mnuHelp = menuBar()->addMenu("Help");
+    mnuHelpHelp = mnuHelp->addAction("Help");
+
+    connect(mnuNewLogin, &QAction::triggered, this, &TfrmMain::NewLoginClick);
+    connect(mnuExit, &QAction::triggered, this, &TfrmMain::ExitActions);
+    connect(mnuSettings, &QAction::triggered, this, &TfrmMain::OptionsClick);
+    connect(mnuHelpHelp, &QAction::triggered, this, &TfrmMain::HelpClick);
+}
+
+QWidget* TfrmMain::BuildLocalPane() {
+    auto* pane = new QWidget(this);
+    pane->setObjectName("pnlLocal");
+    auto* v = new QVBoxLayout(pane);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(4);
+
+    cmbxLocalDir = new QComboBox(pane);
+    cmbxLocalDir->setObjectName("cmbxLocalDir");
+    cmbxLocalDir->setEditable(true);
+    cmbxLocalDir->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    v->addWidget(cmbxLocalDir);
+
+    btnRefreshLocal = new TColorButton("Refresh", pane);
+    btnBrowse = new TColorButton("Browse for Dir", pane);
+    btnNewLocalDir = new TColorButton("Create new Dir", pane);
+    v->addLayout(Row({btnRefreshLocal, btnBrowse, btnNewLocalDir}));
+
+    lvLocalFiles = MakeList({"     Filename", "Size", "Modified"}, pane);
+    lvLocalFiles->setObjectName("lvLocalFiles");
+    v->addWidget(lvLocalFiles, 1);
+    lblLocalFileInfo = new QLabel(pane);
+    lblLocalFileInfo->setObjectName("lblLocalFileInfo");
+    v->addWidget(lblLocalFileInfo);
+
+    rgrpLocalSort = new RadioGroup("", {"name", "xtn", "size", "mod"}, Qt::Horizontal, pane);
+    rgrpLocalSeq = new RadioGroup("", {"A", "D"}, Qt::Horizontal, pane);
+    v->addLayout(Row({rgrpLocalSort, rgrpLocalSeq}));
+
+    btnOpenLoc = new TColorButton("Open", pane);
+    btnOpenAsText = new TColorButton("Open as text", pane);
+    btnRenameLoc = new TColorButton("Rename", pane);
+    btnDeleteLoc = new TColorButton("Delete", pane);
+    v->addLayout(Row({btnOpenLoc, btnOpenAsText, btnRenameLoc, btnDeleteLoc}));
+    btnDefLocal = new TColorButton("Set as default local directory for this site", pane);
+    v->addLayout(Row({btnDefLocal}));
+
+    pmnuLocal = new QMenu(this);
+    pmnuLocal->addAction("Open", btnOpenLoc, &QPushButton::click);
+    pmnuLocal->addAction("Open as text file", btnOpenAsText, &QPushButton::click);
+    pmnuLocal->addAction("Upload", this, [this] { btnUpload->click(); });
+    pmnuLocal->addAction("Rename", btnRenameLoc, &QPushButton::click);
+    pmnuLocal->addAction("Delete", btnDeleteLoc, &QPushButton::click);
+    connect(lvLocalFiles, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        pmnuLocal->popup(lvLocalFiles->viewport()->mapToGlobal(p));
+    });
+    lvLocalFiles->installEventFilter(this);
+    pane->installEventFilter(this);
+    return pane;
+}
+
+QWidget* TfrmMain::BuildRemotePane() {
+    auto* pane = new QWidget(this);
+    pane->setObjectName("pnlRemote");
+    auto* v = new QVBoxLayout(pane);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(4);
+
+    cmbxRemDir = new QComboBox(pane);
+    cmbxRemDir->setObjectName("cmbxRemDir");
+    cmbxRemDir->setEditable(true);
+    cmbxRemDir->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    v->addWidget(cmbxRemDir);
+
+    btnRefreshRemote = new TColorButton("Refresh", pane);
+    btnHome = new TColorButton("Home", pane);
+    btnMkDir = new TColorButton("Create new Dir", pane);
+    btnFavorite = new TColorButton("Favourite", pane);
+    v->addLayout(Row({btnRefreshRemote, btnHome, btnMkDir, btnFavorite}));
+
+    lvRemote = MakeList({"Remote name", "Permissions", "Size", "Modified"}, pane);
+    lvRemote->setObjectName("lvRemote");
+    v->addWidget(lvRemote, 1);
+    lblRemFileInfo = new QLabel(pane);
+    lblRemFileInfo->setObjectName("lblRemFileInfo");
+    v->addWidget(lblRemFileInfo);
+
+    rgrpRemoteSort =
+        new RadioGroup("", {"name", "xtn", "perm", "size", "mod"}, Qt::Horizontal, pane);
+    rgrpRemoteSeq = new RadioGroup("", {"A", "D"}, Qt::Horizontal, pane);
+    v->addLayout(Row({rgrpRemoteSort, rgrpRemoteSeq}));
+
+    btnChmodRem = new TColorButton("Chmod", pane);
+    btnRenameRem = new TColorButton("Rename", pane);
+    btnDeleteRem = new TColorButton("Delete", pane);
+    v->addLayout(Row({btnChmodRem, btnRenameRem, btnDeleteRem}));
+    btnDefRemote = new TColorButton("Set as default remote directory for this site", pane);
+    v->addLayout(Row({btnDefRemote}));
+
+    pmnuRemote = new QMenu(this);
+    pmnuRemote->addAction("Download", this, [this] { btnDownload->click(); });
+    pmnuRemote->addAction("Rename", btnRenameRem, &QPushButton::click);
+    pmnuRemote->addAction("Chmod", btnChmodRem, &QPushButton::click);
+    pmnuRemote->addAction("Delete", btnDeleteRem, &QPushButton::click);
+    connect(lvRemote, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        pmnuRemote->popup(lvRemote->viewport()->mapToGlobal(p));
+    });
+    lvRemote->installEventFilter(this);
+    return pane;
+}
+
+QWidget* TfrmMain::BuildMiddleColumn() {
+    auto* column = new QWidget(this);
+    auto* v = new QVBoxLayout(column);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(6);
+
+    btnConnect = new TColorButton("Connect", column);
+    v->addWidget(btnConnect);
+    auto* lights = new QWidget(column);
+    lights->setObjectName("pnlLights");
+    lights->setAutoFillBackground(true);
+    QPalette dark = lights->palette();
+    dark.setColor(QPalette::Window, QColor(40, 40, 48));
+    lights->setPalette(dark);
+    auto* lv = new QVBoxLayout(lights);
+    lv->setContentsMargins(4, 3, 4, 3);
+    const struct {
+        QLabel** label;
+        const char* text;
+        QColor colour;
+    } lightDefs[] = {{&lblGreenLight, "Connected", QColor(109, 250, 5)},
+                     {&lblAmberLight, "    Auto reconnect", QColor(255, 166, 0)},
+                     {&lblRedLight, "  Disconnected", QColor(255, 10, 10)}};
+    for (const auto& def : lightDefs) {
+        auto* label = new QLabel(def.text, lights);
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, def.colour);
+        label->setPalette(pal);
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        lv->addWidget(label);
+        *def.label = label;
+    }
+    lblGreenLight->setObjectName("lblGreenLight");
+    lblAmberLight->setObjectName("lblAmberLight");
+    lblRedLight->setObjectName("lblRedLight");
+    v->addWidget(lights);
+
+    v->addSpacing(8);
+    btnUpload = new TColorButton("==>", column);
+    btnDownload = new TColorButton("<==", column);
+    v->addWidget(btnUpload);
+    v->addWidget(btnDownload);
+    rgrpTransferMode = new RadioGroup("Transfer", {"Auto", "Text", "Binary"}, Qt::Vertical, column);
+    v->addWidget(rgrpTransferMode);
+    chkbxLCUpload = new QCheckBox("Lowercase", column);
+    v->addWidget(chkbxLCUpload);
+    btnAbortTransfer = new TColorButton("Cancel ", column);
+    btnAbortTransfer->hide();
+    v->addWidget(btnAbortTransfer);
+    v->addStretch(1);
+
+    rgrpLink = new RadioGroup("Treat remote links as:", {"Directory", "File", "File if dot in name"},
+                              Qt::Vertical, column);
+    v->addWidget(rgrpLink);
+    chkbxAutoRefresh = new QCheckBox("Auto refresh dir list after upload", column);
+    chkbxAutoRefresh->setObjectName("chkbxAutoRefresh");
+    // The long caption wraps in the narrow column rather than widening it.
+    chkbxAutoRefresh->setText("Auto refresh dir list\nafter upload");
+    chkbxAutoRefresh->setAccessibleName("Auto refresh dir list after upload");
+    v->addWidget(chkbxAutoRefresh);
+    chkbxResumeIntXfer = new QCheckBox("Resume Interrupted Xfer", column);
+    chkbxResumeIntXfer->setText("Resume Interrupted\nXfer");
+    chkbxResumeIntXfer->setAccessibleName("Resume Interrupted Xfer");
+    v->addWidget(chkbxResumeIntXfer);
+    btnClose = new TColorButton("Exit", column);
+    v->addWidget(btnClose);
+    connect(btnClose, &QPushButton::clicked, this, &TfrmMain::btnCloseClick);
+    return column;
+}
+
+QWidget* TfrmMain::BuildScriptPanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName("pnlScript");
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(4, 2, 4, 2);
+    QLabel** labels[] = {&lblScript1, &lblScript2, &lblScript3, &lblScript4};
+    for (int i = 0; i < 4; ++i) {
+        *labels[i] = new QLabel(panel);
+        (*labels[i])->setObjectName(QString("lblScript%1").arg(i + 1));
+        grid->addWidget(*labels[i], i / 2, i % 2);
+    }
+    panel->hide();
+    return panel;
+}
+
+void TfrmMain::WireSettingsControls() {
+    // Settings are written only once the window has finished starting, so that loading them does
+    // not write them back.
+    auto site = [this]() -> SiteProfile& { return m_core->settings.site; };
+    auto bindGroup = [this](RadioGroup* group, std::function<void(int)> store) {
+        connect(group, &RadioGroup::itemIndexChanged, this, [this, store](int index) {
+            if (m_created) {
+                store(index);
+            }
+        });
+    };
+    bindGroup(rgrpLocalSort, [site](int i) { site().localSortIndex = i; });
+    bindGroup(rgrpLocalSeq, [site](int i) { site().localSortAscInd = i; });
+    bindGroup(rgrpRemoteSort, [site](int i) { site().remoteSortIndex = i; });
+    bindGroup(rgrpRemoteSeq, [site](int i) { site().remoteSortAscInd = i; });
+    bindGroup(rgrpTransferMode, [site](int i) { site().transferModeIndex = i; });
+    bindGroup(rgrpLink, [site](int i) { site().unixLinkIndex = i; });
+    connect(chkbxLCUpload, &QCheckBox::toggled, this, [this, site](bool on) {
+        if (m_created) {
+            site().lcUpload = on;
+        }
+    });
+    connect(chkbxAutoRefresh, &QCheckBox::toggled, this, [this, site](bool on) {
+        if (m_created) {
+            site().autoRefresh = on;
+        }
+    });
+}
+
+void TfrmMain::ApplySettingsToControls() {
+    const bool created = m_created;
+    m_created = false;  // mirroring the settings must not write them back
+    const SiteProfile& s = m_core->settings.site;
+    rgrpLocalSort->SetItemIndex(s.localSortIndex);
+    rgrpLocalSeq->SetItemIndex(s.localSortAscInd);
+    rgrpRemoteSort->SetItemIndex(s.remoteSortIndex);
+    rgrpRemoteSeq->SetItemIndex(s.remoteSortAscInd);
+    rgrpTransferMode->SetItemIndex(s.transferModeIndex);
+    rgrpLink->SetItemIndex(s.unixLinkIndex);
+    chkbxLCUpload->setChecked(s.lcUpload);
+    chkbxAutoRefresh->setChecked(s.autoRefresh);
+    btnFavorite->setText(s.favRemDirCaption);
+    m_created = created;
+}
+
+void TfrmMain::SiteSettingsChanged() {
+    ApplySettingsToControls();
+    SetFormColour();
+}
+
+QList<TColorButton*> TfrmMain::AllButtons() const {
+    return {btnConnect,   btnClose,       btnAbortTransfer, btnUpload,        btnDownload,
+            btnOpenLoc,   btnRenameLoc,   btnDeleteLoc,     btnOpenAsText,    btnChmodRem,
+            btnRenameRem, btnDeleteRem,   btnRefreshLocal,  btnBrowse,        btnNewLocalDir,
+            btnDefLocal,  btnRefreshRemote, btnHome,        btnMkDir,         btnFavorite,
+            btnDefRemote};
+}
+
+QList<QWidget*> TfrmMain::BusyControls() const {
+    QList<QWidget*> controls = {cmbxLocalDir,     cmbxRemDir, rgrpLocalSort,      rgrpLocalSeq,
+                                rgrpRemoteSort,   rgrpRemoteSeq, lvLocalFiles,     lvRemote,
+                                rgrpTransferMode, rgrpLink,   chkbxResumeIntXfer, chkbxAutoRefresh};
+    for (TColorButton* b : AllButtons()) {
+        if (b != btnAbortTransfer) {
+            controls.append(b);
+        }
+    }
+    return controls;
+}
+
+QList<QAction*> TfrmMain::BusyActions() const {
+    return {mnuNewLogin,     mnuConnect,       mnuDisconnect, mnuSettings,
+            mnuLogRetrieval, mnuLogProcessing, mnuRunScript,  mnuHelpHelp};
+}
+
+void TfrmMain::DisableGridsEtc() {
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(lvLocalFiles),
+                       static_cast<QWidget*>(lvRemote)}) {
+        w->setCursor(Qt::WaitCursor);
+    }
+    SetStatusPanel(StatusPanel::General, QString());
+    ProcessMessages();
+    for (QWidget* w : BusyControls()) {
+        w->setEnabled(false);
+    }
+    for (QAction* a : BusyActions()) {
+        a->setEnabled(false);
+    }
+    ProcessMessages();
+}
+
+void TfrmMain::EnableGridsEtc() {
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(lvLocalFiles),
+                       static_cast<QWidget*>(lvRemote)}) {
+        w->unsetCursor();
+    }
+    if (StatusBarGeneralText().isEmpty()) {
+        SetStatusPanel(StatusPanel::General, "Finished");
+    }
+    ProcessMessages();
+    HideProgress();
+    for (QWidget* w : BusyControls()) {
+        w->setEnabled(true);
+    }
+    cmbxRemDir->setEnabled(m_light != ConnectionLight::Red);
+    for (QAction* a : BusyActions()) {
+        a->setEnabled(true);
+    }
+    ApplyLogsEnabled();
+    HideAbortButton();
+    ProcessMessages();
+}
+
+void TfrmMain::ApplyLogsEnabled() {
+    const bool on = m_core->settings.common.logsEnabled;
+    mnuLogRetrieval->setEnabled(on);
+    mnuLogProcessing->setEnabled(on);
+    mnuRunScript->setEnabled(on);
+}
 
 ModalResult TfrmMain::ColorMsgDlg(const QString& text, MsgDlgType type, MsgDlgButtons buttons) {
     QMessageBox box(this);
     box.setText(text);
     switch (type) {
-        case MsgDlgType::Warning: box.setIcon(QMessageBox::Warning); break;
-        case MsgDlgType::Error: box.setIcon(QMessageBox::Critical); break;
-        case MsgDlgType::Information: box.setIcon(QMessageBox::Information); break;
-        case MsgDlgType::Confirmation: box.setIcon(QMessageBox::Question); break;
-        case MsgDlgType::Custom: break;
+        case MsgDlgType::Warning:
+            box.setIcon(QMessageBox::Warning);
+            box.setWindowTitle("Warning");
+            break;
+        case MsgDlgType::Error:
+            box.setIcon(QMessageBox::Critical);
+            box.setWindowTitle("Error");
+            break;
+        case MsgDlgType::Information:
+            box.setIcon(QMessageBox::Information);
+            box.setWindowTitle("Information");
+            break;
+        case MsgDlgType::Confirmation:
+            box.setIcon(QMessageBox::Question);
+            box.setWindowTitle("Confirm");
+            break;
+        case MsgDlgType::Custom: box.setWindowTitle("Vorlen FTP"); break;
     }
     const std::pair<MsgDlgBtn, QMessageBox::StandardButton> map[] = {
-        {MsgDlgBtn::Yes, QMessageBox::Yes},         {MsgDlgBtn::No, QMessageBox::No},
-        {MsgDlgBtn::OK, QMessageBox::Ok},           {MsgDlgBtn::Cancel, QMessageBox::Cancel},
+        {MsgDlgBtn::Yes, QMessageBox::Yes},           {MsgDlgBtn::No, QMessageBox::No},
+        {MsgDlgBtn::OK, QMessageBox::Ok},             {MsgDlgBtn::Cancel, QMessageBox::Cancel},
         {MsgDlgBtn::YesToAll, QMessageBox::YesToAll}, {MsgDlgBtn::NoToAll, QMessageBox::NoToAll}};
     QMessageBox::StandardButtons qbuttons;
     for (const auto& [ours, theirs] : map) {
@@ -57,14 +533,17 @@ ModalResult TfrmMain::ColorMsgDlg(const QString& text, MsgDlgType type, MsgDlgBu
         }
     }
     box.setStandardButtons(qbuttons);
+    ApplyColoursTo(&box);
+    new PlaceOnShow(&box, [this](const QSize& size) {
+        return MessageBoxTopLeft(frameGeometry(), size);
+    });
     const int pressed = box.exec();
-    const std::pair<QMessageBox::StandardButton, ModalResult> back[] = {
-        {QMessageBox::Yes, ModalResult::Yes},           {QMessageBox::No, ModalResult::No},
-        {QMessageBox::Ok, ModalResult::OK},             {QMessageBox::Cancel, ModalResult::Cancel},
-        {QMessageBox::YesToAll, ModalResult::YesToAll}, {QMessageBox::NoToAll, ModalResult::NoToAll}};
-    for (const auto& [theirs, ours] : back) {
-        if (pressed == theirs) {
-            return ours;
+    const ModalResult results[] = {ModalResult::Yes,    ModalResult::No,
+                                   ModalResult::OK,     ModalResult::Cancel,
+                                   ModalResult::YesToAll, ModalResult::NoToAll};
+    for (int i = 0; i < 6; ++i) {
+        if (pressed == map[i].second) {
+            return results[i];
         }
     }
     return ModalResult::None;
@@ -75,13 +554,21 @@ void TfrmMain::ShowColorMsg(const QString& text) {
 }
 
 bool TfrmMain::InputQuery(const QString& title, const QString& prompt, QString& value) {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(this, title, prompt, QLineEdit::Normal, value, &ok);
-    if (ok) {
-        value = answer;
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    ApplyColoursTo(&dialog);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
     }
-    return ok;
+    value = dialog.textValue();
+    return true;
+}
+
+PasswordAnswer TfrmMain::AskPassword(const QString& line1, const QString& line2) {
+    TfrmAskPass dialog(*this, line1, line2);
+    return dialog.Ask();
 }
 
 void TfrmMain::SetStatusPanel(StatusPanel panel, const QString& text) {
@@ -102,10 +589,13 @@ void TfrmMain::LogText(const QString& text) {
 
 void TfrmMain::SetConnectionLight(ConnectionLight light) {
     m_light = light;
+    lblGreenLight->setVisible(light == ConnectionLight::Green);
+    lblAmberLight->setVisible(light == ConnectionLight::Amber);
+    lblRedLight->setVisible(light == ConnectionLight::Red);
 }
 
 void TfrmMain::SetProgress(int percent) {
-    progTransfer->setValue(percent);
+    progTransfer->setValue(std::clamp(percent, 0, 100));
     progTransfer->show();
 }
 
@@ -114,23 +604,14 @@ void TfrmMain::HideProgress() {
     progTransfer->hide();
 }
 
-void TfrmMain::ShowAbortButton(const QString&) {}
-void TfrmMain::HideAbortButton() {}
-
-void TfrmMain::DisableGridsEtc() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    SetStatusPanel(StatusPanel::General, QString());
-    ProcessMessages();
+void TfrmMain::ShowAbortButton(const QString& caption) {
+    btnAbortTransfer->setText(caption.isEmpty() ? QStringLiteral("Cancel ") : caption);
+    btnAbortTransfer->setEnabled(true);
+    btnAbortTransfer->show();
 }
 
-void TfrmMain::EnableGridsEtc() {
-    QApplication::restoreOverrideCursor();
-    if (StatusBarGeneralText().isEmpty()) {
-        SetStatusPanel(StatusPanel::General, "Finished");
-    }
-    HideProgress();
-    HideAbortButton();
-    ProcessMessages();
+void TfrmMain::HideAbortButton() {
+    btnAbortTransfer->hide();
 }
 
 void TfrmMain::SetCaption(const QString& caption) {
@@ -139,6 +620,48 @@ void TfrmMain::SetCaption(const QString& caption) {
 
 void TfrmMain::ProcessMessages() {
     QCoreApplication::processEvents();
+}
+
+ColourTheme TfrmMain::CurrentTheme() const {
+    return ThemeFromTitleBar(TitleBarColourText());
+}
+
+QString TfrmMain::CurrentColourText() const {
+    return ThemeColour(m_core->settings.ColoursInForce(), CurrentTheme());
+}
+
+void TfrmMain::SetFormColour() {
+    const QString rgb = CurrentColourText();
+    const int value = WindowColourValue(rgb);
+    m_windowColour = QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
+    ApplyColoursTo(this);
+    if (m_login != nullptr) {
+        ApplyColoursTo(m_login);
+    }
+}
+
+void TfrmMain::ApplyColoursTo(QWidget* widget) const {
+    if (!m_windowColour.isValid()) {
+        return;
+    }
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, m_windowColour);
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(true);
+    const QString rgb = CurrentColourText();
+    const QColor back = ToColor(ButtonColour(rgb));
+    const QColor hover = ToColor(HoverColour(rgb));
+    for (TColorButton* button : widget->findChildren<TColorButton*>()) {
+        button->SetColours(back, hover);
+    }
+}
+
+void TfrmMain::ResizeActions() {
+    const DefaultDirButtons captions = DefaultDirCaptions(pnlLocal->width());
+    btnDefLocal->setText(captions.localCaption);
+    btnDefRemote->setText(captions.remoteCaption);
+    btnDefLocal->setMinimumWidth(captions.width);
+    btnDefRemote->setMinimumWidth(captions.width);
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -154,12 +677,70 @@ void TfrmMain::FormActivate() {
         return;
     }
     core.firstActivation = false;
+    SetFormColour();
     core.winUserName = platform::UserName();
-    core.settings.GetSiteSettings();
-    core.SetGlobalProfileName(core.settings.site.siteName);
+    if (core.startupScript.isEmpty()) {
+        ResizeActions();
+        ProcessMessages();
+        m_login->ShowLogin();
+        if (core.loginPending) {
+            close();
+            return;
+        }
+    }
     SyncWindowMetrics();
     core.UpdateSettings();
     SetConnectionLight(ConnectionLight::Red);
+    core.currentRemoteDir = "..";
+    DisableGridsEtc();
+    if (core.loginCancelled) {
+        btnConnect->setText("Connect");
+    } else if (requestConnect) {
+        requestConnect();
+    }
+    RefreshLocalList();
+    EnableGridsEtc();
+    ProcessMessages();
+    activateWindow();
+    ProcessMessages();
+}
+
+void TfrmMain::ExitActions() {
+    m_core->RequestStopScript();
+    ProcessMessages();
+    for (int i = 0; i < kStatusPanelCount; ++i) {
+        SetStatusPanel(StatusPanel(i), QString());
+    }
+    ProcessMessages();
+    DisableGridsEtc();
+    ProcessMessages();
+    SyncWindowMetrics();
+    m_core->UpdateSettings();
+    close();
+}
+
+void TfrmMain::btnCloseClick() {
+    m_core->KeepListing();
+    ExitActions();
+}
+
+void TfrmMain::NewLoginClick() {
+    if (!m_core->NewLoginActions()) {
+        close();
+    }
+}
+
+void TfrmMain::OptionsClick() {
+    TfrmOptions dialog(*this);
+    dialog.exec();
+}
+
+void TfrmMain::HelpClick() {
+    m_help->ShowTopics();
+}
+
+void TfrmMain::ShowHelpTopic(const QString& topic) {
+    m_help->ShowTopic(topic);
 }
 
 void TfrmMain::SyncWindowMetrics() {
@@ -173,6 +754,12 @@ void TfrmMain::SyncWindowMetrics() {
         w.left = x();
         w.height = height();
         w.width = width();
+        for (int c = 0; c < 3; ++c) {
+            w.locWidths[c] = lvLocalFiles->columnWidth(c);
+        }
+        for (int c = 0; c < 4; ++c) {
+            w.remWidths[c] = lvRemote->columnWidth(c);
+        }
     }
 }
 
@@ -184,6 +771,22 @@ void TfrmMain::resizeEvent(QResizeEvent* event) {
 void TfrmMain::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     SyncWindowMetrics();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pnlLocal && event->type() == QEvent::Resize) {
+        ResizeActions();
+    } else if (event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        TColorButton* target = watched == lvLocalFiles ? btnDeleteLoc
+                               : watched == lvRemote   ? btnDeleteRem
+                                                       : nullptr;
+        if (target != nullptr && target->isEnabled()) {
+            target->click();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

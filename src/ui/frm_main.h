@@ -1,16 +1,29 @@
 #pragma once
 
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTreeWidget>
+#include <functional>
 #include <memory>
 
 #include "app/app_core.h"
 #include "app/user_interface.h"
+#include "ui/color_button.h"
+#include "ui/model/colour_theme.h"
+#include "ui/radio_group.h"
+
+class TfrmLogin;
+class TfrmHelp;
 
 // The main window: owner of the program's state (through AppCore) and the widget implementation
-// of UserInterface.
+// of UserInterface. Its controls carry the product's names and are public so that each command's
+// subject wires its own buttons, menu entries and lists.
 class TfrmMain : public QMainWindow, public UserInterface {
     Q_OBJECT
 public:
@@ -18,6 +31,7 @@ public:
     ~TfrmMain() override;
 
     AppCore& Core() { return *m_core; }
+    TfrmLogin* LoginDialog() { return m_login; }
 
     // UserInterface
     ModalResult ColorMsgDlg(const QString& text, MsgDlgType type, MsgDlgButtons buttons) override;
@@ -38,21 +52,135 @@ public:
     void RefreshRemoteList() override {}
     void SetCaption(const QString& caption) override;
     void ProcessMessages() override;
+    void SiteSettingsChanged() override;
+    PasswordAnswer AskPassword(const QString& line1, const QString& line2) override;
+
+    // The colour theme from the desktop's title-bar colour and the colours in force.
+    void SetFormColour();
+    ColourTheme CurrentTheme() const;
+    QString CurrentColourText() const;
+    QColor WindowColour() const { return m_windowColour; }
+    // Gives a dialog the window's colour and its buttons the button colours.
+    void ApplyColoursTo(QWidget* widget) const;
+
+    // Lays the panes out again: the default-directory buttons' captions follow the pane width.
+    void ResizeActions();
+
+    // The first activation: colours, the login dialog, saving, the unconnected start.
+    void FormActivate();
+    // File > Exit and the Exit button.
+    void ExitActions();
+    void btnCloseClick();
+    void NewLoginClick();
+    void OptionsClick();
+    void HelpClick();
+    // Opens the help text window of one topic ("Login", "Main", ...).
+    void ShowHelpTopic(const QString& topic);
+    TfrmHelp* HelpWindow() { return m_help; }
+    // Copies the settings into the radio groups, check boxes and favourite button.
+    void ApplySettingsToControls();
+    // Enables or disables the three Tools entries from LogsEnabled.
+    void ApplyLogsEnabled();
+
+    // Requests the first connection after OK in the login dialog; set by the connection code.
+    std::function<void()> requestConnect;
+
+    // Controls.
+    QTreeWidget* lvLocalFiles = nullptr;
+    QTreeWidget* lvRemote = nullptr;
+    QComboBox* cmbxLocalDir = nullptr;
+    QComboBox* cmbxRemDir = nullptr;
+    RadioGroup* rgrpLocalSort = nullptr;
+    RadioGroup* rgrpLocalSeq = nullptr;
+    RadioGroup* rgrpRemoteSort = nullptr;
+    RadioGroup* rgrpRemoteSeq = nullptr;
+    RadioGroup* rgrpTransferMode = nullptr;
+    RadioGroup* rgrpLink = nullptr;
+    QCheckBox* chkbxResumeIntXfer = nullptr;
+    QCheckBox* chkbxLCUpload = nullptr;
+    QCheckBox* chkbxAutoRefresh = nullptr;
+    QLabel* lblGreenLight = nullptr;
+    QLabel* lblAmberLight = nullptr;
+    QLabel* lblRedLight = nullptr;
+    QPlainTextEdit* memMsgs = nullptr;
+    QProgressBar* progTransfer = nullptr;
+    QWidget* pnlScript = nullptr;
+    QLabel* lblScript1 = nullptr;
+    QLabel* lblScript2 = nullptr;
+    QLabel* lblScript3 = nullptr;
+    QLabel* lblScript4 = nullptr;
+    QLabel* lblLocalFileInfo = nullptr;
+    QLabel* lblRemFileInfo = nullptr;
+    QWidget* pnlLocal = nullptr;
+    QWidget* pnlRemote = nullptr;
+
+    TColorButton* btnConnect = nullptr;
+    TColorButton* btnClose = nullptr;
+    TColorButton* btnAbortTransfer = nullptr;
+    TColorButton* btnUpload = nullptr;
+    TColorButton* btnDownload = nullptr;
+    TColorButton* btnOpenLoc = nullptr;
+    TColorButton* btnRenameLoc = nullptr;
+    TColorButton* btnDeleteLoc = nullptr;
+    TColorButton* btnOpenAsText = nullptr;
+    TColorButton* btnChmodRem = nullptr;
+    TColorButton* btnRenameRem = nullptr;
+    TColorButton* btnDeleteRem = nullptr;
+    TColorButton* btnRefreshLocal = nullptr;
+    TColorButton* btnBrowse = nullptr;
+    TColorButton* btnNewLocalDir = nullptr;
+    TColorButton* btnDefLocal = nullptr;
+    TColorButton* btnRefreshRemote = nullptr;
+    TColorButton* btnHome = nullptr;
+    TColorButton* btnMkDir = nullptr;
+    TColorButton* btnFavorite = nullptr;
+    TColorButton* btnDefRemote = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuOptions = nullptr;
+    QMenu* mnuTools = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuNewLogin = nullptr;
+    QAction* mnuConnect = nullptr;
+    QAction* mnuDisconnect = nullptr;
+    QAction* mnuExit = nullptr;
+    QAction* mnuSettings = nullptr;
+    QAction* mnuLogRetrieval = nullptr;
+    QAction* mnuLogProcessing = nullptr;
+    QAction* mnuRunScript = nullptr;
+    QAction* mnuHelpHelp = nullptr;
+
+    // Context menus of the two lists.
+    QMenu* pmnuLocal = nullptr;
+    QMenu* pmnuRemote = nullptr;
+
+    // Every button of the window (the busy state disables all but Cancel).
+    QList<TColorButton*> AllButtons() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormActivate();
+    void BuildMenus();
+    QWidget* BuildLocalPane();
+    QWidget* BuildRemotePane();
+    QWidget* BuildMiddleColumn();
+    QWidget* BuildScriptPanel();
+    void WireSettingsControls();
     void SyncWindowMetrics();
+    QList<QWidget*> BusyControls() const;
+    QList<QAction*> BusyActions() const;
 
     std::unique_ptr<AppCore> m_core;
-    QPlainTextEdit* memMsgs = nullptr;
-    QProgressBar* progTransfer = nullptr;
+    TfrmLogin* m_login = nullptr;
+    TfrmHelp* m_help = nullptr;
     QLabel* m_panels[kStatusPanelCount] = {};
     ConnectionLight m_light = ConnectionLight::Red;
+    QColor m_windowColour;
     bool m_created = false;
+    bool m_closing = false;
 };

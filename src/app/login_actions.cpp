@@ -1,0 +1,316 @@
+#include "app/login_actions.h"
+
+#include <functional>
+
+#include "app/app_core.h"
+#include "app/user_interface.h"
+#include "config/scrambling.h"
+#include "platform/platform.h"
+
+namespace {
+
+QString Scramble(const QString& plain) {
+    return QString::fromLatin1(scrambling::ComplexEncrypt(plain.toUtf8()));
+}
+
+QString Unscramble(const QString& scrambled) {
+    return QString::fromUtf8(scrambling::ComplexDecrypt(scrambled.toLatin1()));
+}
+
+}  // namespace
+
+QStringList LoginActions::ConnectionTypes() {
+    return {"Direct Internet", "Proxy", "Socks4", "Socks4a", "Socks5"};
+}
+
+QStringList LoginActions::Timeouts() {
+    QStringList list;
+    for (int i = 0; i < 12; ++i) {
+        list.append(QString::number(20 + 20 * i) + " secs");
+    }
+    return list;
+}
+
+QStringList LoginActions::SshChoices() {
+    return {"Standard FTP Connection", "Secure (SSH) Connection"};
+}
+
+LoginVisibility LoginActions::VisibilityFor(int connectionKind, int sshIndex) {
+    LoginVisibility v;
+    v.passiveVisible = sshIndex == 0;
+    if (connectionKind == int(ConnectionKind::Direct)) {
+        v.rememberCaption = "Save password";
+        return v;
+    }
+    v.rememberCaption = "Save passwords";
+    v.proxyFieldsVisible = true;
+    if (connectionKind == int(ConnectionKind::Proxy)) {
+        v.proxyServerLabel = "Proxy server:";
+        v.proxyUserLabel = "Proxy user:";
+    } else {
+        v.proxyServerLabel = "Socks server:";
+        v.proxyUserLabel = "Socks user:";
+    }
+    return v;
+}
+
+LoginFields LoginActions::FormCreate() {
+    m_core.loginPending = true;
+    LoginFields fields;
+    if (m_core.settings.NumSites() == 0) {
+        CreateNewSite("Default", fields);
+    }
+    GetSiteSettingsForLogin();
+    return ApplySiteSettingsToLoginFields();
+}
+
+int LoginActions::LocateSiteIndex(const QString& name) const {
+    const Settings& s = m_core.settings;
+    const std::function<QString(const QString&)> passes[] = {
+        [](const QString& t) { return t; },
+        [](const QString& t) { return t.trimmed(); },
+        [](const QString& t) { return t.toUpper(); },
+        [](const QString& t) { return t.toUpper().trimmed(); },
+    };
+    for (const auto& normalise : passes) {
+        const QString wanted = normalise(name);
+        for (int i = 0; i < s.NumSites(); ++i) {
+            if (s.siteActive.value(i) && normalise(s.siteNames[i]) == wanted) {
+                return i;
+            }
+        }
+    }
+    return -1;
+}
+
+SiteCombo LoginActions::ApplyConfigFileSettingsToSiteCombo() const {
+    const Settings& s = m_core.settings;
+    SiteCombo combo;
+    const QString currentName = s.siteNames.value(s.CurrentSiteNum()).trimmed();
+    for (int i = 0; i < s.NumSites(); ++i) {
+        const QString name = s.siteNames[i].trimmed();
+        if (!s.siteActive.value(i) || name.isEmpty()) {
+            continue;
+        }
+        if (name == currentName && combo.selected < 0) {
+            combo.selected = int(combo.names.size());
+        }
+        combo.names.append(name);
+    }
+    if (combo.selected < 0 && !combo.names.isEmpty()) {
+        combo.selected = 0;
+    }
+    return combo;
+}
+
+void LoginActions::GetSiteSettingsForLogin() {
+    m_core.GetSiteSettings();
+}
+
+LoginFields LoginActions::ApplySiteSettingsToLoginFields() const {
+    const SiteProfile& site = m_core.settings.site;
+    LoginFields f;
+    f.userid = site.userid;
+    f.domain = site.domain;
+    f.proxyServer = site.proxySocksServer;
+    f.proxyUser = site.proxySocksUser;
+    f.password = site.sessionPassword == kNoPasswordMark ? QString()
+                                                         : Unscramble(site.sessionPassword);
+    f.proxyPassword =
+        site.proxyPassword == kNoProxyPasswordMark ? QString() : Unscramble(site.proxyPassword);
+    f.connectionKind = site.connectionIndex;
+    f.timeoutIndex = site.timeoutIndex;
+    f.passive = site.passiveMode;
+    f.rememberPassword = site.savePw;
+    // A z/OS host over SSH has no entry of its own; it shows as the secure connection.
+    f.sshIndex = m_core.settings.sshMode ? 1 : 0;
+    return f;
+}
+
+void LoginActions::SetMainFormValuesFromCompletedFields(const LoginFields& f) {
+    Settings& s = m_core.settings;
+    SiteProfile& site = s.site;
+    s.sshMode = f.sshIndex != 0;
+    site.ssh = s.sshMode;
+    if (s.sshMode) {
+        site.mvs = "0";
+        s.zosMode = false;
+    }
+    site.savePw = f.rememberPassword;
+    site.passiveMode = f.passive;
+    site.sshBufferSizeTx = 0;
+    site.sshBufferSizeRx = 0;
+    site.connectionIndex = f.connectionKind;
+    site.proxyPassword =
+        f.proxyPassword.isEmpty() ? kNoProxyPasswordMark : Scramble(f.proxyPassword);
+    // An empty field means no password is known, so the connection asks for one.
+    site.sessionPassword = f.password.isEmpty() ? kNoPasswordMark : Scramble(f.password);
+    site.proxySocksServer = f.proxyServer;
+    site.proxySocksUser = f.proxyUser;
+    site.timeoutIndex = f.timeoutIndex;
+    site.domain = f.domain;
+    site.userid = f.userid;
+}
+
+LoginFields LoginActions::SelectSite(const QString& shownName) {
+    Settings& s = m_core.settings;
+    int found = -1;
+    for (int i = 0; i < s.NumSites(); ++i) {
+        if (s.siteActive.value(i) && s.siteNames[i] == shownName) {
+            found = i;
+        }
+    }
+    if (found < 0) {
+        found = LocateSiteIndex(shownName);  // the list shows names trimmed
+    }
+    if (found >= 0) {
+        s.SetCurrentSiteNum(found);
+    }
+    GetSiteSettingsForLogin();
+    return ApplySiteSettingsToLoginFields();
+}
+
+bool LoginActions::OkClick(const LoginFields& f) {
+    UserInterface& ui = m_core.Ui();
+    if (f.userid.trimmed().isEmpty()) {
+        ui.Warning("Userid field is empty");
+        return false;
+    }
+    if (f.password.trimmed().isEmpty()) {
+        ui.Warning("Password field is empty");
+        return false;
+    }
+    if (f.domain.trimmed().isEmpty()) {
+        ui.Warning("Domain field is empty");
+        return false;
+    }
+    m_core.loginCancelled = false;
+    SetMainFormValuesFromCompletedFields(f);
+    m_core.loginPending = false;
+    return true;
+}
+
+void LoginActions::CancelClick(const LoginFields& f) {
+    if (f.userid.trimmed().isEmpty() || f.domain.trimmed().isEmpty()) {
+        return;
+    }
+    m_core.loginCancelled = true;
+    SetMainFormValuesFromCompletedFields(f);
+    m_core.loginPending = false;
+    if (f.password.trimmed().isEmpty()) {
+        m_core.settings.site.sessionPassword = kNoPasswordMark;
+    }
+}
+
+bool LoginActions::NewSiteClick(LoginFields& fields) {
+    QString name;
+    if (!m_core.Ui().InputQuery("New Remote Site", "Please supply  name for new remote site :",
+                                name)) {
+        return false;
+    }
+    // A blank name would make an active site that the list cannot show.
+    if (name.trimmed().isEmpty()) {
+        return false;
+    }
+    if (LocateSiteIndex(name) >= 0) {
+        m_core.Ui().Warning("Cannot define new site named " + name +
+                            " because that name is already in use.");
+        return false;
+    }
+    CreateNewSite(name.trimmed(), fields);
+    return true;
+}
+
+void LoginActions::CreateNewSite(const QString& name, LoginFields& fields) {
+    Settings& s = m_core.settings;
+    CfgFile& cfg = s.Cfg();
+    int slot = int(s.siteActive.indexOf(false));
+    if (slot < 0) {
+        slot = s.NumSites();
+        s.siteNames.append(QString());
+        s.siteActive.append(false);
+        s.common.numSites = s.NumSites();
+        cfg.PutCfgFileSetting("Common", "NumSites", QString::number(s.NumSites()));
+    }
+    s.siteActive[slot] = true;
+    s.siteNames[slot] = name;
+    cfg.PutCfgFileSetting(CfgFile::SiteSection(slot), "SiteName", name);
+    cfg.PutCfgFileSetting(CfgFile::SiteSection(slot), "SiteActive", "1");
+    s.SetCurrentSiteNum(slot);
+    // A new site starts from a fresh profile: nothing of the previous site (its fingerprint,
+    // remembered directories, script) carries over into the reused or new slot.
+    const QStringList localDirs = s.site.infLocDirs;
+    s.site = SiteProfile{};
+    s.site.siteName = name;
+    s.site.infLocDirs = localDirs.isEmpty() ? QStringList{platform::DefaultLocalDirectory()}
+                                            : QStringList{localDirs.first()};
+    fields = LoginFields{};
+    fields.passive = true;
+    fields.sshIndex = 0;
+    s.sshMode = false;
+    fields.timeoutIndex = 6;
+    SetMainFormValuesFromCompletedFields(fields);
+    m_core.SetGlobalProfileName(name);
+    m_core.UpdateSettings();
+    if (!cfg.WriteLinesDirect()) {
+        m_core.Ui().LogText(cfg.ErrorText());
+    }
+}
+
+bool LoginActions::RenameSiteClick() {
+    Settings& s = m_core.settings;
+    const QString current = s.site.siteName;
+    QString answer;
+    if (!m_core.Ui().InputQuery("Remote Site rename",
+                                "Please supply new name for " + current + " :", answer)) {
+        return false;
+    }
+    if (answer.trimmed().isEmpty() || answer == current) {
+        return false;
+    }
+    const int slot = LocateSiteIndex(current);
+    if (slot < 0) {
+        return false;
+    }
+    if (LocateSiteIndex(answer) >= 0) {
+        m_core.Ui().Warning("Cannot rename site as requested because name already in use.");
+        return false;
+    }
+    const QString newName = answer.trimmed();
+    s.siteNames[slot] = newName;
+    s.Cfg().PutCfgFileSetting(CfgFile::SiteSection(slot), "SiteName", newName);
+    if (!s.Cfg().SaveCfgFile()) {
+        m_core.Ui().LogText(s.Cfg().ErrorText());
+    }
+    GetSiteSettingsForLogin();
+    return true;
+}
+
+bool LoginActions::DeleteSiteClick(LoginFields& fields) {
+    Settings& s = m_core.settings;
+    if (ActiveSiteCount() < 2) {
+        m_core.Ui().Warning("Remote Site Delete not allowed - there must be at least one site");
+        return false;
+    }
+    const QString name = s.site.siteName;
+    if (!m_core.Ui().ConfirmYesNo("Delete Remote Site named " + name + "?")) {
+        return false;
+    }
+    const int slot = LocateSiteIndex(name);
+    if (slot < 0) {
+        return false;
+    }
+    s.siteActive[slot] = false;
+    s.SetCurrentSiteNum(int(s.siteActive.indexOf(true)));
+    s.Cfg().PutCfgFileSetting(CfgFile::SiteSection(slot), "SiteActive", "0");
+    if (!s.Cfg().WriteLinesDirect()) {
+        m_core.Ui().LogText(s.Cfg().ErrorText());
+    }
+    GetSiteSettingsForLogin();
+    fields = ApplySiteSettingsToLoginFields();
+    return true;
+}
+
+int LoginActions::ActiveSiteCount() const {
+    return int(m_core.settings.siteActive.count(true));
+}

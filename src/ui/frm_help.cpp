@@ -1,0 +1,67 @@
+#include "ui/frm_help.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "ui/color_button.h"
+#include "ui/frm_main.h"
+
+TfrmHelp::TfrmHelp(TfrmMain& main) : QWidget(&main, Qt::Window), m_main(main) {
+    setObjectName("frmHelp");
+    setWindowTitle(TitleFor(main.Core().versionText));
+    auto* v = new QVBoxLayout(this);
+    v->addWidget(new QLabel("Choose a help topic:", this));
+    for (const QString& topic : Topics()) {
+        auto* button = new TColorButton(topic, this);
+        connect(button, &QPushButton::clicked, this, [this, topic] { ShowTopic(topic); });
+        v->addWidget(button);
+    }
+    v->addStretch(1);
+    resize(280, 320);
+}
+
+QStringList TfrmHelp::Topics() {
+    return {"Login", "Advanced", "Main", "Procmail", "Log Download", "Log Processing", "Script"};
+}
+
+QString TfrmHelp::TopicResource(const QString& topic) {
+    return ":/help/" + topic.toLower().replace(' ', '_') + ".md";
+}
+
+QString TfrmHelp::TitleFor(const QString& version) {
+    if (version.trimmed().isEmpty()) {
+        return "Help for Vorlen FTP";
+    }
+    return "Help for Vorlen FTP version " + version.trimmed();
+}
+
+void TfrmHelp::ShowTopics() {
+    m_main.ApplyColoursTo(this);
+    show();
+    raise();
+    activateWindow();
+}
+
+QWidget* TfrmHelp::ShowTopic(const QString& topic) {
+    QPointer<QWidget>& window = m_windows[topic];
+    if (window.isNull()) {
+        window = new QWidget(&m_main, Qt::Window);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setObjectName("frmHelpText");
+        window->setWindowTitle(TitleFor(m_main.Core().versionText) + " - " + topic);
+        auto* v = new QVBoxLayout(window);
+        auto* text = new QTextBrowser(window);
+        text->setObjectName("memHelp");
+        text->setOpenExternalLinks(false);
+        QFile file(TopicResource(topic));
+        if (file.open(QIODevice::ReadOnly)) {
+            text->setMarkdown(QString::fromUtf8(file.readAll()));
+        }
+        v->addWidget(text);
+        window->resize(720, 560);
+    }
+    window->show();
+    window->raise();
+    return window;
+}

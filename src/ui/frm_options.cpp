@@ -1,0 +1,315 @@
+#include "ui/frm_options.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "ui/frm_colour.h"
+#include "ui/frm_main.h"
+
+namespace {
+
+QWidget* ListEditor(QWidget* parent, QListWidget* list,
+                    std::initializer_list<TColorButton*> buttons) {
+    auto* box = new QWidget(parent);
+    auto* h = new QHBoxLayout(box);
+    h->setContentsMargins(0, 0, 0, 0);
+    list->setMinimumHeight(72);
+    h->addWidget(list, 1);
+    auto* v = new QVBoxLayout;
+    for (TColorButton* b : buttons) {
+        v->addWidget(b);
+    }
+    v->addStretch(1);
+    h->addLayout(v);
+    return box;
+}
+
+void FillList(QListWidget* list, const QStringList& items) {
+    list->clear();
+    list->addItems(items);
+}
+
+// Removes the selected entry; false when none is selected.
+bool RemoveSelected(QListWidget* list, QStringList& items) {
+    const int row = list->currentRow();
+    if (row < 0 || row >= items.size() || list->selectedItems().isEmpty()) {
+        return false;
+    }
+    items.removeAt(row);
+    return true;
+}
+
+}  // namespace
+
+TfrmOptions::TfrmOptions(TfrmMain& main)
+    : QDialog(&main), m_main(main), m_values(OptionsValues::FromSettings(main.Core().settings)) {
+    setObjectName("frmOptions");
+    setWindowTitle("Vorlen FTP Settings");
+
+    // Left column: editor, text types, gzip, favourites, directories, colour.
+    auto* left = new QVBoxLayout;
+    left->addWidget(new QLabel("Preferred Text Editor", this));
+    edtEditor = new QLineEdit(m_values.favoredEditor, this);
+    left->addWidget(edtEditor);
+    left->addWidget(new QLabel("Text file types (transferred as text in Auto mode):", this));
+    lstAscii = new QListWidget(this);
+    btnAddAscii = new TColorButton("Add Text filetype", this);
+    btnDeleteAscii = new TColorButton("Delete Selected Type", this);
+    btnResetAscii = new TColorButton("Reset to default types", this);
+    left->addWidget(ListEditor(this, lstAscii, {btnAddAscii, btnDeleteAscii, btnResetAscii}), 1);
+    left->addWidget(new QLabel("Fully qualified name of Gzip executable:", this));
+    edtGzip = new QLineEdit(m_values.gzipPath, this);
+    btnBrowseGzip = new TColorButton("Browse for File", this);
+    auto* gzipRow = new QHBoxLayout;
+    gzipRow->addWidget(edtGzip, 1);
+    gzipRow->addWidget(btnBrowseGzip);
+    left->addLayout(gzipRow);
+    auto* fav = new QFormLayout;
+    edtFavRemDir = new QLineEdit(m_values.favRemDir, this);
+    edtFavCaption = new QLineEdit(m_values.favRemDirCaption, this);
+    fav->addRow("Favourite local dir", edtFavRemDir);
+    fav->addRow("Favourite Button Caption", edtFavCaption);
+    left->addLayout(fav);
+    btnResetDirs = new TColorButton("Reset remembered directories", this);
+    btnSetColour = new TColorButton("Set Form Colour", this);
+    auto* extraRow = new QHBoxLayout;
+    extraRow->addWidget(btnResetDirs);
+    extraRow->addWidget(btnSetColour);
+    extraRow->addStretch(1);
+    left->addLayout(extraRow);
+
+    // Right column: the log functions.
+    auto* right = new QVBoxLayout;
+    chkLogsEnabled = new QCheckBox("Enable logfile functions", this);
+    chkLogsEnabled->setChecked(m_values.logsEnabled);
+    right->addWidget(chkLogsEnabled);
+    grpLogs = new QGroupBox(this);
+    auto* logs = new QVBoxLayout(grpLogs);
+    logs->addWidget(new QLabel("File extensions to summarise in processed log output:", grpLogs));
+    lstSumm = new QListWidget(grpLogs);
+    btnAddSumm = new TColorButton("Add File Extn", grpLogs);
+    btnDeleteSumm = new TColorButton("Delete File Extn", grpLogs);
+    btnResetSumm = new TColorButton("Default File Extns", grpLogs);
+    logs->addWidget(ListEditor(grpLogs, lstSumm, {btnAddSumm, btnDeleteSumm, btnResetSumm}), 1);
+    logs->addWidget(new QLabel("Ignore URLs from stats log if they contain:", grpLogs));
+    lstUrl = new QListWidget(grpLogs);
+    btnAddUrl = new TColorButton("Add URL text", grpLogs);
+    btnDeleteUrl = new TColorButton("Delete URL text", grpLogs);
+    btnResetUrl = new TColorButton("Default URL text list", grpLogs);
+    logs->addWidget(ListEditor(grpLogs, lstUrl, {btnAddUrl, btnDeleteUrl, btnResetUrl}), 1);
+    auto* dirs = new QGridLayout;
+    edtLocalLogdir = new QLineEdit(m_values.localLogdir, grpLogs);
+    btnBrowseLogdir = new TColorButton("Browse for Dir", grpLogs);
+    edtRemLogdir = new QLineEdit(m_values.remLogdir, grpLogs);
+    edtRemLogdirAlt = new QLineEdit(m_values.remLogdirAlt, grpLogs);
+    dirs->addWidget(new QLabel("Local Log Folder", grpLogs), 0, 0);
+    dirs->addWidget(edtLocalLogdir, 0, 1);
+    dirs->addWidget(btnBrowseLogdir, 0, 2);
+    dirs->addWidget(new QLabel("Remote Log Directory", grpLogs), 1, 0);
+    dirs->addWidget(edtRemLogdir, 1, 1, 1, 2);
+    dirs->addWidget(new QLabel("Alternate Remote Log Dir", grpLogs), 2, 0);
+    dirs->addWidget(edtRemLogdirAlt, 2, 1, 1, 2);
+    logs->addLayout(dirs);
+    right->addWidget(grpLogs, 1);
+    grpLogs->setVisible(m_values.logsEnabled);
+    right->addStretch(0);
+
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addSpacing(12);
+    columns->addLayout(right, 1);
+    btnSave = new TColorButton("Save Options and Close", this);
+    btnCancel = new TColorButton("Cancel", this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnSave);
+    buttons->addWidget(btnCancel);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(columns, 1);
+    outer->addLayout(buttons);
+
+    connect(chkLogsEnabled, &QCheckBox::toggled, grpLogs, &QWidget::setVisible);
+    connect(btnAddAscii, &QPushButton::clicked, this, &TfrmOptions::AddAsciiClick);
+    connect(btnDeleteAscii, &QPushButton::clicked, this, &TfrmOptions::DeleteAsciiClick);
+    connect(btnResetAscii, &QPushButton::clicked, this, &TfrmOptions::ResetAsciiClick);
+    connect(btnAddSumm, &QPushButton::clicked, this, &TfrmOptions::AddSummClick);
+    connect(btnDeleteSumm, &QPushButton::clicked, this, &TfrmOptions::DeleteSummClick);
+    connect(btnResetSumm, &QPushButton::clicked, this, &TfrmOptions::ResetSummClick);
+    connect(btnAddUrl, &QPushButton::clicked, this, &TfrmOptions::AddUrlClick);
+    connect(btnDeleteUrl, &QPushButton::clicked, this, &TfrmOptions::DeleteUrlClick);
+    connect(btnResetUrl, &QPushButton::clicked, this, &TfrmOptions::ResetUrlClick);
+    connect(btnResetDirs, &QPushButton::clicked, this, &TfrmOptions::ResetDirsClick);
+    connect(btnSetColour, &QPushButton::clicked, this, &TfrmOptions::SetFormColourClick);
+    connect(edtLocalLogdir, &QLineEdit::editingFinished, this, &TfrmOptions::LocalLogdirExit);
+    connect(btnSave, &QPushButton::clicked, this, &TfrmOptions::SaveClick);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnBrowseGzip, &QPushButton::clicked, this, [this] {
+        const QString file = QFileDialog::getOpenFileName(this, "Browse for File", edtGzip->text());
+        if (!file.isEmpty()) {
+            edtGzip->setText(QDir::toNativeSeparators(file));
+        }
+    });
+    connect(btnBrowseLogdir, &QPushButton::clicked, this, [this] {
+        const QString dir =
+            QFileDialog::getExistingDirectory(this, "Browse for Dir", edtLocalLogdir->text());
+        if (!dir.isEmpty()) {
+            edtLocalLogdir->setText(QDir::toNativeSeparators(dir));
+        }
+    });
+
+    ShowLists();
+    m_main.ApplyColoursTo(this);
+}
+
+void TfrmOptions::ShowLists() {
+    FillList(lstAscii, m_values.asciiTypes);
+    FillList(lstSumm, m_values.summaryTypes);
+    FillList(lstUrl, m_values.urlFilters);
+}
+
+bool TfrmOptions::Confirm(const QString& question) {
+    return m_main.ConfirmYesNo(question);
+}
+
+void TfrmOptions::Warn(const QString& text) {
+    if (!text.isEmpty()) {
+        m_main.Warning(text);
+    }
+}
+
+void TfrmOptions::AddAsciiClick() {
+    QString answer;
+    if (m_main.InputQuery("New Ascii filetype", "Please supply new ascii filetype :", answer)) {
+        Warn(AddAsciiType(m_values.asciiTypes, answer));
+        ShowLists();
+    }
+}
+
+void TfrmOptions::DeleteAsciiClick() {
+    if (RemoveSelected(lstAscii, m_values.asciiTypes)) {
+        ShowLists();
+    }
+}
+
+void TfrmOptions::ResetAsciiClick() {
+    if (Confirm("Reset to default list of filetypes transferred as text?")) {
+        m_values.asciiTypes = kDefaultAsciiFiletypes.split('|');
+        ShowLists();
+    }
+}
+
+void TfrmOptions::AddSummClick() {
+    QString answer;
+    if (m_main.InputQuery("New File Extension", "Please supply file extension for log summaries :",
+                          answer)) {
+        Warn(AddSummaryType(m_values.summaryTypes, answer));
+        ShowLists();
+    }
+}
+
+void TfrmOptions::DeleteSummClick() {
+    if (RemoveSelected(lstSumm, m_values.summaryTypes)) {
+        ShowLists();
+    } else {
+        Warn("No file extension was selected for removal");
+    }
+}
+
+void TfrmOptions::ResetSummClick() {
+    if (Confirm("Reset to default file extension list for log processing?")) {
+        m_values.summaryTypes.clear();  // the default list is empty
+        ShowLists();
+    }
+}
+
+void TfrmOptions::AddUrlClick() {
+    QString answer;
+    if (m_main.InputQuery("New URL text contents", "Please supply new text for URL filtering :",
+                          answer)) {
+        Warn(AddUrlFilter(m_values.urlFilters, answer));
+        ShowLists();
+    }
+}
+
+void TfrmOptions::DeleteUrlClick() {
+    if (RemoveSelected(lstUrl, m_values.urlFilters)) {
+        ShowLists();
+    } else {
+        Warn("No filter text was selected for removal");
+    }
+}
+
+void TfrmOptions::ResetUrlClick() {
+    if (Confirm("Reset listed URL text segments to default?")) {
+        m_values.urlFilters.clear();
+        ShowLists();
+    }
+}
+
+void TfrmOptions::ResetDirsClick() {
+    if (!Confirm("Reset directories remembered for local and remote dropdown lists?")) {
+        return;
+    }
+    AppCore& core = m_main.Core();
+    const QString local = m_main.cmbxLocalDir->currentText().isEmpty()
+                              ? core.settings.site.infLocDirs.value(0)
+                              : m_main.cmbxLocalDir->currentText();
+    ResetRememberedDirectories(core.settings.site, local, core.currentRemoteDir);
+    m_main.cmbxLocalDir->clear();
+    m_main.cmbxLocalDir->addItems(core.settings.site.infLocDirs);
+    m_main.cmbxRemDir->clear();
+    m_main.cmbxRemDir->addItems(core.settings.site.infRemDirs);
+    core.UpdateSettings();
+}
+
+void TfrmOptions::SetFormColourClick() {
+    const bool thisSite = m_values.chosenColour.isEmpty()
+                              ? m_main.Core().settings.site.specialColours
+                              : m_values.colourThisSiteOnly;
+    const QString start =
+        m_values.chosenColour.isEmpty() ? m_main.CurrentColourText() : m_values.chosenColour;
+    TfrmColour dialog(this, m_main.CurrentTheme(), start, thisSite);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    m_values.chosenColour = dialog.ChosenColour();
+    m_values.colourThisSiteOnly = dialog.ThisSiteOnly();
+    // The dialog shows the new colour at once; the window takes it when the options are saved.
+    const Rgb c = ParseRgb(m_values.chosenColour);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(c.r, c.g, c.b));
+    setPalette(pal);
+}
+
+void TfrmOptions::LocalLogdirExit() {
+    const QString folder = edtLocalLogdir->text().trimmed();
+    if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+        m_main.Warning("Error - directory " + folder + " does not exist.");
+    }
+}
+
+void TfrmOptions::CollectFields() {
+    m_values.favoredEditor = edtEditor->text();
+    m_values.gzipPath = edtGzip->text();
+    m_values.logsEnabled = chkLogsEnabled->isChecked();
+    m_values.localLogdir = edtLocalLogdir->text();
+    m_values.remLogdir = edtRemLogdir->text();
+    m_values.remLogdirAlt = edtRemLogdirAlt->text();
+    m_values.favRemDir = edtFavRemDir->text();
+    m_values.favRemDirCaption = edtFavCaption->text();
+}
+
+void TfrmOptions::SaveClick() {
+    CollectFields();
+    AppCore& core = m_main.Core();
+    m_values.StoreTo(core.settings, m_main.CurrentTheme());
+    core.UpdateSettings();
+    m_main.ApplySettingsToControls();
+    m_main.ApplyLogsEnabled();
+    m_main.SetFormColour();
+    accept();
+}
