@@ -152,7 +152,8 @@ bool AppCore::AskForPassword(const QString& line1, const QString& line2) {
     const PasswordAnswer answer = m_ui.AskPassword(line1, line2);
     SiteProfile& site = settings.site;
     if (answer.ok && !answer.password.isEmpty()) {
-        site.sessionPassword = QString::fromLatin1(scrambling::ComplexEncrypt(answer.password.toUtf8()));
+        site.sessionPassword =
+            QString::fromLatin1(scrambling::ComplexEncrypt(answer.password.toUtf8()));
         site.savePw = answer.save;
         return true;
     }

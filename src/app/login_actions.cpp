@@ -114,8 +114,8 @@ LoginFields LoginActions::ApplySiteSettingsToLoginFields() const {
     f.domain = site.domain;
     f.proxyServer = site.proxySocksServer;
     f.proxyUser = site.proxySocksUser;
-    f.password = site.sessionPassword == kNoPasswordMark ? QString()
-                                                         : Unscramble(site.sessionPassword);
+    f.password =
+        site.sessionPassword == kNoPasswordMark ? QString() : Unscramble(site.sessionPassword);
     f.proxyPassword =
         site.proxyPassword == kNoProxyPasswordMark ? QString() : Unscramble(site.proxyPassword);
     f.connectionKind = site.connectionIndex;
@@ -204,8 +204,8 @@ void LoginActions::CancelClick(const LoginFields& f) {
 
 bool LoginActions::NewSiteClick(LoginFields& fields) {
     QString name;
-    if (!m_core.Ui().InputQuery("New Remote Site", "Please supply  name for new remote site :",
-                                name)) {
+    if (!m_core.Ui().InputQuery("New Remote Site",
+                                "Please supply  name for new remote site :", name)) {
         return false;
     }
     // A blank name would make an active site that the list cannot show.

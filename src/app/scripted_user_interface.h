@@ -27,7 +27,7 @@ public:
     // What was shown.
     QList<Message> messages;
     QStringList inputPrompts;
-    QStringList logLines;  // the texts as given, without the time
+    QStringList logLines;       // the texts as given, without the time
     QStringList statusHistory;  // every text written to the general panel
     QString panels[kStatusPanelCount];
     QString caption;
@@ -36,7 +36,7 @@ public:
     int disableCount = 0;
     int enableCount = 0;
     int processMessagesCount = 0;
-    int progress = -1;  // -1 while hidden
+    int progress = -1;     // -1 while hidden
     QString abortCaption;  // empty while hidden
     int localRefreshes = 0;
     int remoteRefreshes = 0;

@@ -25,11 +25,11 @@ enum class ModalResult { None, Yes, No, OK, Cancel, YesToAll, NoToAll };
 
 // The status bar's five panels.
 enum class StatusPanel {
-    CallType = 0,  // the request being run
+    CallType = 0,   // the request being run
     CallState = 1,  // the engine state number
-    LogInfo = 2,   // web-log retrieval progress
-    Duration = 3,  // elapsed time and rate of transfers
-    General = 4,   // general messages
+    LogInfo = 2,    // web-log retrieval progress
+    Duration = 3,   // elapsed time and rate of transfers
+    General = 4,    // general messages
 };
 inline constexpr int kStatusPanelCount = 5;
 

@@ -1,7 +1,6 @@
 #include "ui/color_button.h"
 
-TColorButton::TColorButton(const QString& caption, QWidget* parent)
-    : QPushButton(caption, parent) {
+TColorButton::TColorButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
     SetColours(QColor(239, 239, 255), QColor(255, 255, 255));
 }
 

@@ -20,8 +20,8 @@ TfrmColour::TfrmColour(QWidget* parent, ColourTheme theme, const QString& rgbTex
         const char* name;
         QSlider** slider;
         QLabel** value;
-    } rows[] = {{"Red", &sldRed, &lblRed}, {"Green", &sldGreen, &lblGreen},
-                {"Blue", &sldBlue, &lblBlue}};
+    } rows[] = {
+        {"Red", &sldRed, &lblRed}, {"Green", &sldGreen, &lblGreen}, {"Blue", &sldBlue, &lblBlue}};
     int row = 0;
     for (const auto& r : rows) {
         grid->addWidget(new QLabel(r.name, this), row, 0);

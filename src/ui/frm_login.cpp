@@ -9,8 +9,7 @@
 #include "ui/frm_main.h"
 #include "ui/model/placement.h"
 
-TfrmLogin::TfrmLogin(TfrmMain& main)
-    : QDialog(&main), m_main(main), m_actions(main.Core()) {
+TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(main.Core()) {
     setObjectName("frmLogin");
     setWindowTitle("Login");
     auto* grid = new QGridLayout;
@@ -176,10 +175,10 @@ void TfrmLogin::SetVisibilityAccordingToConnectionType() {
     const LoginVisibility v = LoginActions::VisibilityFor(
         std::max(0, cboConnectionType->currentIndex()), cboSSH->currentIndex());
     chkRememberPassword->setText(v.rememberCaption);
-    for (QWidget* w : {static_cast<QWidget*>(lblProxyServer), static_cast<QWidget*>(lblProxyUser),
-                       static_cast<QWidget*>(edtProxySocksServer),
-                       static_cast<QWidget*>(edtSocksUser),
-                       static_cast<QWidget*>(edtSocksPassword)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(lblProxyServer), static_cast<QWidget*>(lblProxyUser),
+          static_cast<QWidget*>(edtProxySocksServer), static_cast<QWidget*>(edtSocksUser),
+          static_cast<QWidget*>(edtSocksPassword)}) {
         w->setVisible(v.proxyFieldsVisible);
     }
     if (v.proxyFieldsVisible) {

@@ -150,7 +150,8 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
     resize(std::clamp(w, 640, std::max(640, area.width() - 8)),
            std::clamp(h, 480, std::max(480, area.height() - 8)));
-    move(area.left() + area.width() / 2 - width() / 2, area.top() + area.height() / 2 - height() / 2);
+    move(area.left() + area.width() / 2 - width() / 2,
+         area.top() + area.height() / 2 - height() / 2);
     for (int c = 0; c < 3; ++c) {
         if (IsWholeNumber(common.locWidths[c])) {
             lvLocalFiles->setColumnWidth(c, WholeNumberOr(common.locWidths[c], 100));
@@ -286,9 +287,8 @@ QWidget* TfrmMain::BuildRemotePane() {
     pmnuRemote->addAction("Rename", btnRenameRem, &QPushButton::click);
     pmnuRemote->addAction("Chmod", btnChmodRem, &QPushButton::click);
     pmnuRemote->addAction("Delete", btnDeleteRem, &QPushButton::click);
-    connect(lvRemote, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
-        pmnuRemote->popup(lvRemote->viewport()->mapToGlobal(p));
-    });
+    connect(lvRemote, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { pmnuRemote->popup(lvRemote->viewport()->mapToGlobal(p)); });
     lvRemote->installEventFilter(this);
     return pane;
 }
@@ -346,8 +346,9 @@ QWidget* TfrmMain::BuildMiddleColumn() {
     v->addWidget(btnAbortTransfer);
     v->addStretch(1);
 
-    rgrpLink = new RadioGroup("Treat remote links as:", {"Directory", "File", "File if dot in name"},
-                              Qt::Vertical, column);
+    rgrpLink =
+        new RadioGroup("Treat remote links as:", {"Directory", "File", "File if dot in name"},
+                       Qt::Vertical, column);
     v->addWidget(rgrpLink);
     chkbxAutoRefresh = new QCheckBox("Auto refresh dir list after upload", column);
     chkbxAutoRefresh->setObjectName("chkbxAutoRefresh");
@@ -431,17 +432,18 @@ void TfrmMain::SiteSettingsChanged() {
 }
 
 QList<TColorButton*> TfrmMain::AllButtons() const {
-    return {btnConnect,   btnClose,       btnAbortTransfer, btnUpload,        btnDownload,
-            btnOpenLoc,   btnRenameLoc,   btnDeleteLoc,     btnOpenAsText,    btnChmodRem,
-            btnRenameRem, btnDeleteRem,   btnRefreshLocal,  btnBrowse,        btnNewLocalDir,
-            btnDefLocal,  btnRefreshRemote, btnHome,        btnMkDir,         btnFavorite,
+    return {btnConnect,   btnClose,         btnAbortTransfer, btnUpload,     btnDownload,
+            btnOpenLoc,   btnRenameLoc,     btnDeleteLoc,     btnOpenAsText, btnChmodRem,
+            btnRenameRem, btnDeleteRem,     btnRefreshLocal,  btnBrowse,     btnNewLocalDir,
+            btnDefLocal,  btnRefreshRemote, btnHome,          btnMkDir,      btnFavorite,
             btnDefRemote};
 }
 
 QList<QWidget*> TfrmMain::BusyControls() const {
-    QList<QWidget*> controls = {cmbxLocalDir,     cmbxRemDir, rgrpLocalSort,      rgrpLocalSeq,
-                                rgrpRemoteSort,   rgrpRemoteSeq, lvLocalFiles,     lvRemote,
-                                rgrpTransferMode, rgrpLink,   chkbxResumeIntXfer, chkbxAutoRefresh};
+    QList<QWidget*> controls = {cmbxLocalDir, cmbxRemDir,         rgrpLocalSort,
+                                rgrpLocalSeq, rgrpRemoteSort,     rgrpRemoteSeq,
+                                lvLocalFiles, lvRemote,           rgrpTransferMode,
+                                rgrpLink,     chkbxResumeIntXfer, chkbxAutoRefresh};
     for (TColorButton* b : AllButtons()) {
         if (b != btnAbortTransfer) {
             controls.append(b);
@@ -520,12 +522,17 @@ ModalResult TfrmMain::ColorMsgDlg(const QString& text, MsgDlgType type, MsgDlgBu
             box.setIcon(QMessageBox::Question);
             box.setWindowTitle("Confirm");
             break;
-        case MsgDlgType::Custom: box.setWindowTitle("Vorlen FTP"); break;
+        case MsgDlgType::Custom:
+            box.setWindowTitle("Vorlen FTP");
+            break;
     }
     const std::pair<MsgDlgBtn, QMessageBox::StandardButton> map[] = {
-        {MsgDlgBtn::Yes, QMessageBox::Yes},           {MsgDlgBtn::No, QMessageBox::No},
-        {MsgDlgBtn::OK, QMessageBox::Ok},             {MsgDlgBtn::Cancel, QMessageBox::Cancel},
-        {MsgDlgBtn::YesToAll, QMessageBox::YesToAll}, {MsgDlgBtn::NoToAll, QMessageBox::NoToAll}};
+        {MsgDlgBtn::Yes, QMessageBox::Yes},
+        {MsgDlgBtn::No, QMessageBox::No},
+        {MsgDlgBtn::OK, QMessageBox::Ok},
+        {MsgDlgBtn::Cancel, QMessageBox::Cancel},
+        {MsgDlgBtn::YesToAll, QMessageBox::YesToAll},
+        {MsgDlgBtn::NoToAll, QMessageBox::NoToAll}};
     QMessageBox::StandardButtons qbuttons;
     for (const auto& [ours, theirs] : map) {
         if (buttons.testFlag(ours)) {
@@ -534,12 +541,11 @@ ModalResult TfrmMain::ColorMsgDlg(const QString& text, MsgDlgType type, MsgDlgBu
     }
     box.setStandardButtons(qbuttons);
     ApplyColoursTo(&box);
-    new PlaceOnShow(&box, [this](const QSize& size) {
-        return MessageBoxTopLeft(frameGeometry(), size);
-    });
+    new PlaceOnShow(&box,
+                    [this](const QSize& size) { return MessageBoxTopLeft(frameGeometry(), size); });
     const int pressed = box.exec();
-    const ModalResult results[] = {ModalResult::Yes,    ModalResult::No,
-                                   ModalResult::OK,     ModalResult::Cancel,
+    const ModalResult results[] = {ModalResult::Yes,      ModalResult::No,
+                                   ModalResult::OK,       ModalResult::Cancel,
                                    ModalResult::YesToAll, ModalResult::NoToAll};
     for (int i = 0; i < 6; ++i) {
         if (pressed == map[i].second) {

@@ -204,8 +204,8 @@ void TfrmOptions::ResetAsciiClick() {
 
 void TfrmOptions::AddSummClick() {
     QString answer;
-    if (m_main.InputQuery("New File Extension", "Please supply file extension for log summaries :",
-                          answer)) {
+    if (m_main.InputQuery("New File Extension",
+                          "Please supply file extension for log summaries :", answer)) {
         Warn(AddSummaryType(m_values.summaryTypes, answer));
         ShowLists();
     }
@@ -228,8 +228,8 @@ void TfrmOptions::ResetSummClick() {
 
 void TfrmOptions::AddUrlClick() {
     QString answer;
-    if (m_main.InputQuery("New URL text contents", "Please supply new text for URL filtering :",
-                          answer)) {
+    if (m_main.InputQuery("New URL text contents",
+                          "Please supply new text for URL filtering :", answer)) {
         Warn(AddUrlFilter(m_values.urlFilters, answer));
         ShowLists();
     }

@@ -4,8 +4,8 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 
-RadioGroup::RadioGroup(const QString& title, const QStringList& items,
-                       Qt::Orientation orientation, QWidget* parent)
+RadioGroup::RadioGroup(const QString& title, const QStringList& items, Qt::Orientation orientation,
+                       QWidget* parent)
     : QGroupBox(title, parent), m_group(new QButtonGroup(this)) {
     auto* layout = new QBoxLayout(
         orientation == Qt::Horizontal ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom, this);

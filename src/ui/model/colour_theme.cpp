@@ -33,18 +33,24 @@ ColourTheme ThemeFromTitleBar(const QString& rgbText) {
 
 QString ThemeName(ColourTheme theme) {
     switch (theme) {
-        case ColourTheme::Olive: return "olive";
-        case ColourTheme::Blue: return "blue";
-        case ColourTheme::Silver: break;
+        case ColourTheme::Olive:
+            return "olive";
+        case ColourTheme::Blue:
+            return "blue";
+        case ColourTheme::Silver:
+            break;
     }
     return "silver";
 }
 
 QString& ThemeColour(ColourSet& colours, ColourTheme theme) {
     switch (theme) {
-        case ColourTheme::Olive: return colours.olive;
-        case ColourTheme::Blue: return colours.blue;
-        case ColourTheme::Silver: break;
+        case ColourTheme::Olive:
+            return colours.olive;
+        case ColourTheme::Blue:
+            return colours.blue;
+        case ColourTheme::Silver:
+            break;
     }
     return colours.silver;
 }

@@ -134,8 +134,9 @@ TEST(StartUp, StartupSiteBecomesCurrent) {
 TEST(StartUp, BadConfigurationStartsWithDefaultsAndKeepsLines) {
     TestFolder dir;
     ScopedEnv env("VORLENFTP_HOME", dir.Path());
-    const QByteArray junk = "\"Common\",\"NumSites\",\"!!\"\r\nnot a setting\r\n"
-                            "\"Common\",\"CurrentSiteNum\",\"Nw==\"\r\n\x01\x02\xff\r\n";
+    const QByteArray junk =
+        "\"Common\",\"NumSites\",\"!!\"\r\nnot a setting\r\n"
+        "\"Common\",\"CurrentSiteNum\",\"Nw==\"\r\n\x01\x02\xff\r\n";
     dir.Write("VorlenFTP.cfg", junk);
     Core t{QStringList()};
     ASSERT_TRUE(t.core.FormCreate({}));
@@ -158,7 +159,8 @@ TEST(NewLogin, LaunchesCopyOrWarns) {
     t.ui.dialogAnswers.enqueue(ModalResult::Yes);
     EXPECT_TRUE(t.core.NewLoginActions());
     EXPECT_EQ(started, "/bin/sh");
-    EXPECT_EQ(t.ui.MessageTexts(), QStringList({"Keep this session after logging in to new site?"}));
+    EXPECT_EQ(t.ui.MessageTexts(),
+              QStringList({"Keep this session after logging in to new site?"}));
 
     Core missing;
     missing.core.paths.programFolder = "/nowhere/";

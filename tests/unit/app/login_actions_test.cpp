@@ -36,7 +36,8 @@ struct Login {
                 cfg.PutCfgFileSetting(CfgFile::SiteSection(i), "SiteName", sites[i].first);
                 cfg.PutCfgFileSetting(CfgFile::SiteSection(i), "SiteActive",
                                       sites[i].second ? "1" : "0");
-                cfg.PutCfgFileSetting(CfgFile::SiteSection(i), "Userid", "user" + QString::number(i));
+                cfg.PutCfgFileSetting(CfgFile::SiteSection(i), "Userid",
+                                      "user" + QString::number(i));
             }
             EXPECT_TRUE(cfg.WriteLinesDirect());
         }
@@ -83,19 +84,18 @@ TEST(LoginFirstStart, CreatesDefaultAndWritesTheFile) {
 }
 
 TEST(LocateSiteIndex, PassOrderAndInactiveSlots) {
-    Login t({{"Alpha", true}, {" alpha ", true}, {"Beta", false}, {"beta", true}, {"Gamma ", true}});
+    Login t(
+        {{"Alpha", true}, {" alpha ", true}, {"Beta", false}, {"beta", true}, {"Gamma ", true}});
     struct Case {
         QString name;
         int expected;
     } const cases[] = {
-        {"Alpha", 0},    // pass 1: exact
-        {"alpha", 1},    // pass 2: trimmed finds slot 1 before upper-casing finds slot 0
-        {"ALPHA", 0},    // pass 3: upper-cased
-        {" ALPHA  ", 0}, // pass 4: upper-cased and trimmed, first in index order
-        {"Beta", 3},     // slot 2 is inactive
-        {"Gamma", 4},
-        {"Delta", -1},
-        {"", -1},
+        {"Alpha", 0},     // pass 1: exact
+        {"alpha", 1},     // pass 2: trimmed finds slot 1 before upper-casing finds slot 0
+        {"ALPHA", 0},     // pass 3: upper-cased
+        {" ALPHA  ", 0},  // pass 4: upper-cased and trimmed, first in index order
+        {"Beta", 3},      // slot 2 is inactive
+        {"Gamma", 4},    {"Delta", -1}, {"", -1},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(t.login.LocateSiteIndex(c.name), c.expected) << c.name.toStdString();
@@ -239,7 +239,8 @@ TEST(SiteNew, PromptDuplicateAndCancel) {
     Login t({{"Default", true}});
     t.login.FormCreate();
     LoginFields fields;
-    Answers<std::optional<QString>>(t.ui.inputAnswers, {std::nullopt, QString("default"), QString("  "), QString("Ünïcode site")});
+    Answers<std::optional<QString>>(t.ui.inputAnswers, {std::nullopt, QString("default"),
+                                                        QString("  "), QString("Ünïcode site")});
     EXPECT_FALSE(t.login.NewSiteClick(fields));  // Cancel
     EXPECT_EQ(t.ui.inputPrompts.value(0),
               "New Remote Site|Please supply  name for new remote site :");
@@ -282,13 +283,15 @@ TEST(SiteNew, ReusesTheFirstInactiveSlotWithAFreshProfile) {
 TEST(SiteRename, NothingCancelledSameEmptyAndInUse) {
     Login t({{"Default", true}, {"Other", true}});
     t.login.FormCreate();
-    Answers<std::optional<QString>>(t.ui.inputAnswers, {std::nullopt, QString("Default"), QString("   "), QString("default"),
-                         QString("other"), QString(" Renamed ")});
+    Answers<std::optional<QString>>(
+        t.ui.inputAnswers, {std::nullopt, QString("Default"), QString("   "), QString("default"),
+                            QString("other"), QString(" Renamed ")});
     for (int i = 0; i < 3; ++i) {
         EXPECT_FALSE(t.login.RenameSiteClick());
     }
     EXPECT_TRUE(t.ui.messages.isEmpty());
-    EXPECT_EQ(t.ui.inputPrompts.value(0), "Remote Site rename|Please supply new name for Default :");
+    EXPECT_EQ(t.ui.inputPrompts.value(0),
+              "Remote Site rename|Please supply new name for Default :");
     EXPECT_FALSE(t.login.RenameSiteClick());  // own name in other case: found by pass 3
     EXPECT_FALSE(t.login.RenameSiteClick());
     EXPECT_EQ(t.ui.MessageTexts(),

@@ -8,7 +8,7 @@ TEST(ColourTheme, ChosenFromTitleBarColour) {
         QString titleBar;
         ColourTheme theme;
     } const cases[] = {
-        {"0 84 227", ColourTheme::Blue},     {"100 200 100", ColourTheme::Olive},
+        {"0 84 227", ColourTheme::Blue},      {"100 200 100", ColourTheme::Olive},
         {"128 128 128", ColourTheme::Silver}, {"", ColourTheme::Silver},  // all "200"
         {"10 10", ColourTheme::Blue},          // a missing blue word counts as "200"
         {"10 10 x", ColourTheme::Blue},        // not a number counts as 200
