@@ -7,7 +7,13 @@
 #include "ui/color_button.h"
 #include "ui/frm_main.h"
 
+// The help texts live in a static library; their resources must be registered explicitly.
+static void InitHelpResources() {
+    Q_INIT_RESOURCE(help);
+}
+
 TfrmHelp::TfrmHelp(TfrmMain& main) : QWidget(&main, Qt::Window), m_main(main) {
+    InitHelpResources();
     setObjectName("frmHelp");
     setWindowTitle(TitleFor(main.Core().versionText));
     auto* v = new QVBoxLayout(this);

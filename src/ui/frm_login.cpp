@@ -113,12 +113,16 @@ TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(m
 }
 
 void TfrmLogin::ShowLogin() {
+    PlaceLogin();
+    exec();
+}
+
+void TfrmLogin::PlaceLogin() {
     adjustSize();
     const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
     const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight);
     const QSize size = frameGeometry().size().expandedTo(sizeHint());
     move(LoginDialogTopLeft(m_main.frameGeometry(), size, frame, caption));
-    exec();
 }
 
 void TfrmLogin::showEvent(QShowEvent* event) {

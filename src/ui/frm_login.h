@@ -20,6 +20,7 @@ public:
 
     // Places the dialog over the main window and shows it modally.
     void ShowLogin();
+    void PlaceLogin();
 
     LoginActions& Actions() { return m_actions; }
     LoginFields ReadFields() const;
