@@ -1,5 +1,6 @@
 #include "ui/frm_help.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -52,7 +53,9 @@ void TfrmHelp::ShowTopics() {
 QWidget* TfrmHelp::ShowTopic(const QString& topic) {
     QPointer<QWidget>& window = m_windows[topic];
     if (window.isNull()) {
-        window = new QWidget(&m_main, Qt::Window);
+        // A window owned by an open modal dialog (the login dialog's Help) stays usable.
+        QWidget* owner = QApplication::activeModalWidget();
+        window = new QWidget(owner != nullptr ? owner : &m_main, Qt::Window);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->setObjectName("frmHelpText");
         window->setWindowTitle(TitleFor(m_main.Core().versionText) + " - " + topic);

@@ -71,6 +71,30 @@ QTreeWidget* MakeList(const QStringList& columns, QWidget* parent) {
     return list;
 }
 
+// A pane: a column of controls without margins of its own.
+QVBoxLayout* PaneLayout(QWidget* pane, const QString& name) {
+    pane->setObjectName(name);
+    auto* v = new QVBoxLayout(pane);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(4);
+    return v;
+}
+
+// An editable directory box whose width follows the pane, not its longest entry.
+QComboBox* MakeDirCombo(const QString& name, QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setEditable(true);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    return combo;
+}
+
+void AttachContextMenu(QTreeWidget* list, QMenu* menu) {
+    QObject::connect(
+        list, &QWidget::customContextMenuRequested, menu,
+        [list, menu](const QPoint& p) { menu->popup(list->viewport()->mapToGlobal(p)); });
+}
+
 QHBoxLayout* Row(std::initializer_list<QWidget*> widgets, bool stretch = true) {
     auto* row = new QHBoxLayout;
     row->setSpacing(4);
@@ -195,15 +219,8 @@ void TfrmMain::BuildMenus() {
 
 QWidget* TfrmMain::BuildLocalPane() {
     auto* pane = new QWidget(this);
-    pane->setObjectName("pnlLocal");
-    auto* v = new QVBoxLayout(pane);
-    v->setContentsMargins(0, 0, 0, 0);
-    v->setSpacing(4);
-
-    cmbxLocalDir = new QComboBox(pane);
-    cmbxLocalDir->setObjectName("cmbxLocalDir");
-    cmbxLocalDir->setEditable(true);
-    cmbxLocalDir->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    QVBoxLayout* v = PaneLayout(pane, "pnlLocal");
+    cmbxLocalDir = MakeDirCombo("cmbxLocalDir", pane);
     v->addWidget(cmbxLocalDir);
 
     btnRefreshLocal = new TColorButton("Refresh", pane);
@@ -236,9 +253,7 @@ QWidget* TfrmMain::BuildLocalPane() {
     pmnuLocal->addAction("Upload", this, [this] { btnUpload->click(); });
     pmnuLocal->addAction("Rename", btnRenameLoc, &QPushButton::click);
     pmnuLocal->addAction("Delete", btnDeleteLoc, &QPushButton::click);
-    connect(lvLocalFiles, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
-        pmnuLocal->popup(lvLocalFiles->viewport()->mapToGlobal(p));
-    });
+    AttachContextMenu(lvLocalFiles, pmnuLocal);
     lvLocalFiles->installEventFilter(this);
     pane->installEventFilter(this);
     return pane;
@@ -246,15 +261,8 @@ QWidget* TfrmMain::BuildLocalPane() {
 
 QWidget* TfrmMain::BuildRemotePane() {
     auto* pane = new QWidget(this);
-    pane->setObjectName("pnlRemote");
-    auto* v = new QVBoxLayout(pane);
-    v->setContentsMargins(0, 0, 0, 0);
-    v->setSpacing(4);
-
-    cmbxRemDir = new QComboBox(pane);
-    cmbxRemDir->setObjectName("cmbxRemDir");
-    cmbxRemDir->setEditable(true);
-    cmbxRemDir->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    QVBoxLayout* v = PaneLayout(pane, "pnlRemote");
+    cmbxRemDir = MakeDirCombo("cmbxRemDir", pane);
     v->addWidget(cmbxRemDir);
 
     btnRefreshRemote = new TColorButton("Refresh", pane);

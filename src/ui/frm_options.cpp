@@ -181,73 +181,73 @@ void TfrmOptions::Warn(const QString& text) {
     }
 }
 
-void TfrmOptions::AddAsciiClick() {
+void TfrmOptions::AskAndAdd(const QString& title, const QString& prompt, QStringList& list,
+                            QString (*add)(QStringList&, const QString&)) {
     QString answer;
-    if (m_main.InputQuery("New Ascii filetype", "Please supply new ascii filetype :", answer)) {
-        Warn(AddAsciiType(m_values.asciiTypes, answer));
+    if (m_main.InputQuery(title, prompt, answer)) {
+        Warn(add(list, answer));
         ShowLists();
     }
+}
+
+void TfrmOptions::DeleteSelected(QListWidget* widget, QStringList& list,
+                                 const QString& noneSelected) {
+    if (RemoveSelected(widget, list)) {
+        ShowLists();
+    } else {
+        Warn(noneSelected);
+    }
+}
+
+void TfrmOptions::ResetList(const QString& question, QStringList& list,
+                            const QStringList& defaults) {
+    if (Confirm(question)) {
+        list = defaults;
+        ShowLists();
+    }
+}
+
+void TfrmOptions::AddAsciiClick() {
+    AskAndAdd("New Ascii filetype", "Please supply new ascii filetype :", m_values.asciiTypes,
+              AddAsciiType);
 }
 
 void TfrmOptions::DeleteAsciiClick() {
-    if (RemoveSelected(lstAscii, m_values.asciiTypes)) {
-        ShowLists();
-    }
+    DeleteSelected(lstAscii, m_values.asciiTypes, QString());
 }
 
 void TfrmOptions::ResetAsciiClick() {
-    if (Confirm("Reset to default list of filetypes transferred as text?")) {
-        m_values.asciiTypes = kDefaultAsciiFiletypes.split('|');
-        ShowLists();
-    }
+    ResetList("Reset to default list of filetypes transferred as text?", m_values.asciiTypes,
+              kDefaultAsciiFiletypes.split('|'));
 }
 
 void TfrmOptions::AddSummClick() {
-    QString answer;
-    if (m_main.InputQuery("New File Extension",
-                          "Please supply file extension for log summaries :", answer)) {
-        Warn(AddSummaryType(m_values.summaryTypes, answer));
-        ShowLists();
-    }
+    AskAndAdd("New File Extension",
+              "Please supply file extension for log summaries :", m_values.summaryTypes,
+              AddSummaryType);
 }
 
 void TfrmOptions::DeleteSummClick() {
-    if (RemoveSelected(lstSumm, m_values.summaryTypes)) {
-        ShowLists();
-    } else {
-        Warn("No file extension was selected for removal");
-    }
+    DeleteSelected(lstSumm, m_values.summaryTypes, "No file extension was selected for removal");
 }
 
 void TfrmOptions::ResetSummClick() {
-    if (Confirm("Reset to default file extension list for log processing?")) {
-        m_values.summaryTypes.clear();  // the default list is empty
-        ShowLists();
-    }
+    // The default list of summarised extensions is empty.
+    ResetList("Reset to default file extension list for log processing?", m_values.summaryTypes,
+              {});
 }
 
 void TfrmOptions::AddUrlClick() {
-    QString answer;
-    if (m_main.InputQuery("New URL text contents",
-                          "Please supply new text for URL filtering :", answer)) {
-        Warn(AddUrlFilter(m_values.urlFilters, answer));
-        ShowLists();
-    }
+    AskAndAdd("New URL text contents",
+              "Please supply new text for URL filtering :", m_values.urlFilters, AddUrlFilter);
 }
 
 void TfrmOptions::DeleteUrlClick() {
-    if (RemoveSelected(lstUrl, m_values.urlFilters)) {
-        ShowLists();
-    } else {
-        Warn("No filter text was selected for removal");
-    }
+    DeleteSelected(lstUrl, m_values.urlFilters, "No filter text was selected for removal");
 }
 
 void TfrmOptions::ResetUrlClick() {
-    if (Confirm("Reset listed URL text segments to default?")) {
-        m_values.urlFilters.clear();
-        ShowLists();
-    }
+    ResetList("Reset listed URL text segments to default?", m_values.urlFilters, {});
 }
 
 void TfrmOptions::ResetDirsClick() {

@@ -66,6 +66,10 @@ public:
 
 private:
     void ShowLists();
+    void AskAndAdd(const QString& title, const QString& prompt, QStringList& list,
+                   QString (*add)(QStringList&, const QString&));
+    void DeleteSelected(QListWidget* widget, QStringList& list, const QString& noneSelected);
+    void ResetList(const QString& question, QStringList& list, const QStringList& defaults);
     void CollectFields();
     bool Confirm(const QString& question);
     void Warn(const QString& text);
