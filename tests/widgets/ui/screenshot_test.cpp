@@ -11,13 +11,11 @@
 
 namespace {
 
-// build/screenshots: beside the tests' own binary folder.
+// build/screenshots: the test programs live in build/tests.
 QString ScreenshotFolder() {
     QString folder = qEnvironmentVariable("VORLEN_SCREENSHOT_DIR");
     if (folder.isEmpty()) {
-        const QString tmp = qEnvironmentVariable("VORLEN_TEST_TMP");
-        folder = tmp.isEmpty() ? QDir::tempPath() + "/vorlen-screenshots"
-                               : QDir::cleanPath(tmp + "/../../screenshots");
+        folder = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../screenshots");
     }
     QDir().mkpath(folder);
     return folder;
