@@ -289,6 +289,9 @@ QWidget* TfrmMain::BuildRemotePane() {
     v->addLayout(Row({btnChmodRem, btnRenameRem, btnDeleteRem}));
     btnDefRemote = new TColorButton("Set as default remote directory for this site", pane);
     v->addLayout(Row({btnDefRemote}));
+    chkbxAutoRefresh = new QCheckBox("Auto refresh dir list after upload", pane);
+    chkbxAutoRefresh->setObjectName("chkbxAutoRefresh");
+    v->addLayout(Row({chkbxAutoRefresh}));
 
     pmnuRemote = new QMenu(this);
     pmnuRemote->addAction("Download", this, [this] { btnDownload->click(); });
@@ -358,15 +361,8 @@ QWidget* TfrmMain::BuildMiddleColumn() {
         new RadioGroup("Treat remote links as:", {"Directory", "File", "File if dot in name"},
                        Qt::Vertical, column);
     v->addWidget(rgrpLink);
-    chkbxAutoRefresh = new QCheckBox("Auto refresh dir list after upload", column);
-    chkbxAutoRefresh->setObjectName("chkbxAutoRefresh");
-    // The long caption wraps in the narrow column rather than widening it.
-    chkbxAutoRefresh->setText("Auto refresh dir list\nafter upload");
-    chkbxAutoRefresh->setAccessibleName("Auto refresh dir list after upload");
-    v->addWidget(chkbxAutoRefresh);
     chkbxResumeIntXfer = new QCheckBox("Resume Interrupted Xfer", column);
-    chkbxResumeIntXfer->setText("Resume Interrupted\nXfer");
-    chkbxResumeIntXfer->setAccessibleName("Resume Interrupted Xfer");
+    chkbxResumeIntXfer->setObjectName("chkbxResumeIntXfer");
     v->addWidget(chkbxResumeIntXfer);
     btnClose = new TColorButton("Exit", column);
     v->addWidget(btnClose);

@@ -55,8 +55,8 @@ TEST(MainWindow, ControlsCarryTheirCaptions) {
     EXPECT_EQ(m.rgrpLink->title(), "Treat remote links as:");
     EXPECT_EQ(Items(m.rgrpLink), QStringList({"Directory", "File", "File if dot in name"}));
     EXPECT_EQ(m.chkbxLCUpload->text(), "Lowercase");
-    EXPECT_EQ(m.chkbxAutoRefresh->accessibleName(), "Auto refresh dir list after upload");
-    EXPECT_EQ(m.chkbxResumeIntXfer->accessibleName(), "Resume Interrupted Xfer");
+    EXPECT_EQ(m.chkbxAutoRefresh->text(), "Auto refresh dir list after upload");
+    EXPECT_EQ(m.chkbxResumeIntXfer->text(), "Resume Interrupted Xfer");
     EXPECT_EQ(m.lblGreenLight->text(), "Connected");
     EXPECT_EQ(m.lblAmberLight->text(), "    Auto reconnect");
     EXPECT_EQ(m.lblRedLight->text(), "  Disconnected");
