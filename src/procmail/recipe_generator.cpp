@@ -299,9 +299,10 @@ struct RecipeGenerator::Impl {
             return;
         }
         if (m_blockLines.size() >= kMaxBlockLines) {
-            Fail("Too many AUTORESPONDER, MAILINGLIST and RECORDLIST lines (> 10,000), 1st "
-                 "excess Stmt:" +
-                 Stmt(text));
+            Fail(
+                "Too many AUTORESPONDER, MAILINGLIST and RECORDLIST lines (> 10,000), 1st "
+                "excess Stmt:" +
+                Stmt(text));
         }
         m_blockLines.append({kind, m_blockName, text, lineNo});
     }
@@ -312,9 +313,9 @@ struct RecipeGenerator::Impl {
             return;
         }
         static const QStringList kForbidden = {
-            "LOGFILE",       "UNRESOLVED", "POP",      "SPAMDEST", "DOMAIN",
-            "RECORDLIST",    "MAILINGLIST", "AUTORESPONDER", "AUTODIR", "AUTOFROM",
-            "AUTOTO",        "AUTOSUBJECT", "AUTOPROGRAM"};
+            "LOGFILE",    "UNRESOLVED",  "POP",           "SPAMDEST", "DOMAIN",
+            "RECORDLIST", "MAILINGLIST", "AUTORESPONDER", "AUTODIR",  "AUTOFROM",
+            "AUTOTO",     "AUTOSUBJECT", "AUTOPROGRAM"};
         const QString keyword = TextWord(line, 1);
         if (kForbidden.contains(Upper(keyword))) {
             Fail(keyword + "statement should not be placed in RECORDLIST " + m_blockName +
@@ -391,9 +392,10 @@ struct RecipeGenerator::Impl {
             }
         } else if (keyword == "POP") {
             if (words > 3) {
-                Fail("POP statement should only be followed by Unix filename of POP mailbox "
-                     "and/or normal email address associated with POP, instead have:" +
-                     Stmt(line));
+                Fail(
+                    "POP statement should only be followed by Unix filename of POP mailbox "
+                    "and/or normal email address associated with POP, instead have:" +
+                    Stmt(line));
             }
             for (int i = 2; i <= words; ++i) {
                 const QString word = TextWord(line, i);
@@ -405,9 +407,10 @@ struct RecipeGenerator::Impl {
             }
         } else if (keyword == "SPAMDEST") {
             if (words > 2) {
-                Fail("SPAMDEST statement should only be followed by Unix filename of POP mailbox "
-                     "or normal email address associated with SPAMDEST, instead have:" +
-                     Stmt(line));
+                Fail(
+                    "SPAMDEST statement should only be followed by Unix filename of POP mailbox "
+                    "or normal email address associated with SPAMDEST, instead have:" +
+                    Stmt(line));
             }
             if (Upper(w2) == "TRASHCAN") {
                 m_spamDest = kTrashPath;
@@ -427,14 +430,16 @@ struct RecipeGenerator::Impl {
                      Stmt(line));
             }
             if (words == 3 && Upper(TextWord(line, 3)) != "KEEPBODY") {
-                Fail("AUTORESPONDER statement 3rd word (if present) should be KEEPBODY, instead "
-                     "have:" +
-                     Stmt(line));
+                Fail(
+                    "AUTORESPONDER statement 3rd word (if present) should be KEEPBODY, instead "
+                    "have:" +
+                    Stmt(line));
             }
             if (words < 2) {
-                Fail("AUTORESPONDER statement needs Autoresponder name as 2nd word, instead "
-                     "have:" +
-                     Stmt(line));
+                Fail(
+                    "AUTORESPONDER statement needs Autoresponder name as 2nd word, instead "
+                    "have:" +
+                    Stmt(line));
             }
             OpenBlock(Context::Autoresponder, w2, m_autoresponders, "Autoresponder");
             if (Collecting() && words == 3) {
@@ -446,9 +451,10 @@ struct RecipeGenerator::Impl {
                      Stmt(line));
             }
             if (words == 3 && Upper(TextWord(line, 3)) != "UNFILTERED") {
-                Fail("MAILINGLIST statement 3rd word (if present) should be UNFILTERED, instead "
-                     "have:" +
-                     Stmt(line));
+                Fail(
+                    "MAILINGLIST statement 3rd word (if present) should be UNFILTERED, instead "
+                    "have:" +
+                    Stmt(line));
             }
             OpenBlock(Context::MailingList, w2, m_mailingLists, "Mailinglist");
             if (Collecting() && words == 3) {
@@ -534,8 +540,9 @@ struct RecipeGenerator::Impl {
         const int words = TextWords(line);
         const QString w2 = TextWord(line, 2);
         if (words == 2 && Upper(w2) == "END") {
-            Fail("DOMAIN END statement present without a valid preceeding DOMAIN statement in "
-                 "effect");
+            Fail(
+                "DOMAIN END statement present without a valid preceeding DOMAIN statement in "
+                "effect");
         }
         if (words != 2 && words != 5) {
             Fail("DOMAIN statement should have 2 or 5 words, instead have:" + Stmt(line));
@@ -583,8 +590,7 @@ struct RecipeGenerator::Impl {
     bool IsValidDestination(const QString& dest) const {
         QString name;
         QString address;
-        if (SplitDisplayName(dest, &name, &address) || IsEmailAddress(dest) ||
-            dest.contains('/')) {
+        if (SplitDisplayName(dest, &name, &address) || IsEmailAddress(dest) || dest.contains('/')) {
             return true;
         }
         const QString u = Upper(dest);
@@ -672,9 +678,10 @@ struct RecipeGenerator::Impl {
             }
             const QString dest = TextWord(member.text, 2);
             if (IsDefinedAddress(dest)) {
-                Fail("Invalid MEMBER stmt (destination is an address defined in this recipe and "
-                     "would cause looping) on line " +
-                     OnLine(member.lineNo) + Stmt(member.text));
+                Fail(
+                    "Invalid MEMBER stmt (destination is an address defined in this recipe and "
+                    "would cause looping) on line " +
+                    OnLine(member.lineNo) + Stmt(member.text));
             }
             DeliveryRequest request = base;
             request.destination = ResolveKeyword(dest);
@@ -695,7 +702,11 @@ struct RecipeGenerator::Impl {
 
     void WriteDelivery(const QString& pattern, const DeliveryRequest& request) {
         const bool responder = !request.autoresponder.isEmpty();
-        Emit(request.destination == kTrashPath && !responder ? ":0 " : ":0 c ");
+        // A program-driven autoresponder is a block: with "c" procmail would clone itself, and
+        // the clone would run the rest of the recipe a second time.
+        const bool block =
+            responder && !TrimBlanks(ResponderText(request.autoresponder, "AUTOPROGRAM")).isEmpty();
+        Emit((request.destination == kTrashPath && !responder) || block ? ":0 " : ":0 c ");
         if (!request.notSuffix.isEmpty()) {
             Emit("* ^X-Envelope-To.*\\<" + pattern + "\\> ");
             // "\>" also matches before the "." of a suffix, so the suffixed form is excluded
@@ -778,7 +789,8 @@ struct RecipeGenerator::Impl {
             }
             Emit("{ ");
             Emit("   " + variable + "=`date \"+" + dir + "/recvd" + stem + "_%Y%m%d%H%M%S\"` ");
-            Emit("   :0 ");
+            // A copy, so that the program still runs after the message is stored.
+            Emit("   :0 c ");
             Emit("   ${" + variable + "} ");
             Emit("   RESULT=`" + program + " \"${" + variable + "}\"` ");
             Emit("} ");
@@ -887,8 +899,10 @@ struct RecipeGenerator::Impl {
         }
         // A list inserting itself, directly or through another, would never end.
         if (IndexOfName(m_inserting, name) >= 0) {
-            Fail("INSERT stmt nominates RECORDLIST " + name + " which is already being inserted "
-                 "in line " + OnLine(lineNo) + Stmt(line));
+            Fail("INSERT stmt nominates RECORDLIST " + name +
+                 " which is already being inserted "
+                 "in line " +
+                 OnLine(lineNo) + Stmt(line));
         }
         m_inserting << m_recordLists[index];
         for (const BlockLine& stored : m_blockLines) {
@@ -903,8 +917,7 @@ struct RecipeGenerator::Impl {
     // ---- inside a domain ----
 
     [[noreturn]] void FailInDomain(const QString& line, int lineNo) {
-        Fail("Invalid statement in domain " + m_domain + " on line " + OnLine(lineNo) +
-             Stmt(line));
+        Fail("Invalid statement in domain " + m_domain + " on line " + OnLine(lineNo) + Stmt(line));
     }
 
     void DomainStatement(const QString& line, int lineNo) {
@@ -978,7 +991,9 @@ struct RecipeGenerator::Impl {
             FailInDomain(line, lineNo);
         }
         ++m_ifDepth;
-        Emit(":0 c ");
+        // Not "c": on a block that makes procmail clone itself, and the clone would go on to
+        // deliver every later recipe a second time. The recipes inside are copies anyway.
+        Emit(":0 ");
         if (kind == "SIZE") {
             Emit("* " + TextWord(line, 3) + " " + TextWord(line, 4) + " ");
         } else {
