@@ -1,5 +1,7 @@
 #include "procmail/recipe_generator.h"
 
+#include <QSet>
+
 #include "config/words.h"
 #include "procmail/mdl_words.h"
 
@@ -143,7 +145,7 @@ struct RecipeGenerator::Impl {
     QStringList m_unfilteredLists;
     QStringList m_recordLists;
     QStringList m_domains;
-    QStringList m_definedAddresses;  // lower case
+    QSet<QString> m_definedAddresses;  // lower case
     QString m_popPath = kDefaultPopPath;
     QString m_popAddress;
     QString m_spamDest = kTrashPath;
@@ -617,9 +619,8 @@ struct RecipeGenerator::Impl {
 
     void AddDefinedAddress(const QString& address) {
         const QString lower = address.toLower();
-        if (m_definedAddresses.size() < kMaxDefinedAddresses &&
-            !m_definedAddresses.contains(lower)) {
-            m_definedAddresses << lower;
+        if (m_definedAddresses.size() < kMaxDefinedAddresses) {
+            m_definedAddresses.insert(lower);
         }
     }
 
