@@ -256,6 +256,15 @@ TEST(CheckerSymbols, DomainNameFilledInWhateverTheCase) {
     EXPECT_TRUE(run.recipe.contains("! fred@example.com "));
 }
 
+TEST(CheckerSymbols, DomainInValueFilledInWhereUsed) {
+    const Outcome run = Generate(
+        "SYMBOL &DESK IS desk@&DOMAIN\nDOMAIN a.com\njoe -> &desk\nDOMAIN END\n"
+        "UNRESOLVED -> POP\n");
+    ASSERT_TRUE(run.completed) << Errors(run).toStdString();
+    EXPECT_TRUE(run.messages.isEmpty());
+    EXPECT_TRUE(run.recipe.contains("! desk@a.com "));
+}
+
 TEST(CheckerSymbols, LongerNameReplacedFirst) {
     const Outcome run = Generate(
         "SYMBOL &A IS short@x.com\nSYMBOL &AB IS long@x.com\nDOMAIN a.com\n"
