@@ -1,7 +1,5 @@
 #include "config/words.h"
 
-namespace {
-
 QString TrimBlanks(const QString& text) {
     qsizetype first = 0;
     qsizetype last = text.size();
@@ -13,8 +11,6 @@ QString TrimBlanks(const QString& text) {
     }
     return text.mid(first, last - first);
 }
-
-}  // namespace
 
 QString DelimWord(const QString& text, int n, const QString& delim) {
     if (n < 1) {

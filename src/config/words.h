@@ -12,6 +12,9 @@ int DelimWords(const QString& text, const QString& delim);
 QString CommaWord(const QString& text, int n);
 int CommaWords(const QString& text);
 
+// Removes leading and trailing blanks (only blanks: TABs and other white space stay).
+QString TrimBlanks(const QString& text);
+
 // Trims blanks, then strips one double quote from the end and one from the start.
 QString RemoveDoubleQuotes(const QString& text);
 

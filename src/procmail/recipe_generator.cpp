@@ -54,18 +54,6 @@ QString Upper(const QString& text) {
     return text.toUpper();
 }
 
-QString TrimBlanks(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == ' ') {
-        ++first;
-    }
-    while (last > first && text[last - 1] == ' ') {
-        --last;
-    }
-    return text.mid(first, last - first);
-}
-
 bool IsEmailAddress(const QString& text) {
     return text.indexOf('@') > 0;
 }
@@ -375,6 +363,29 @@ struct RecipeGenerator::Impl {
         m_blockName = name;
     }
 
+    // "AUTORESPONDER name [KEEPBODY]" and "MAILINGLIST name [UNFILTERED]".
+    void OpenOptionBlock(const QString& line, Context context, const QString& option,
+                         QStringList& names, QStringList& withOption, const QString& kind) {
+        const QString keyword = TextWord(line, 1).toUpper();
+        const int words = TextWords(line);
+        if (words > 3) {
+            Fail(keyword + " statement should have 3 words at most, instead have:" + Stmt(line));
+        }
+        if (words == 3 && Upper(TextWord(line, 3)) != option) {
+            Fail(keyword + " statement 3rd word (if present) should be " + option +
+                 ", instead have:" + Stmt(line));
+        }
+        if (context == Context::Autoresponder && words < 2) {
+            Fail("AUTORESPONDER statement needs Autoresponder name as 2nd word, instead have:" +
+                 Stmt(line));
+        }
+        const QString name = TextWord(line, 2);
+        OpenBlock(context, name, names, kind);
+        if (Collecting() && words == 3) {
+            withOption << name;
+        }
+    }
+
     // ---- outside any block ----
 
     void OutsideStatement(const QString& line, int lineNo) {
@@ -427,41 +438,11 @@ struct RecipeGenerator::Impl {
             }
             m_logfileMode = mode;
         } else if (keyword == "AUTORESPONDER") {
-            if (words > 3) {
-                Fail("AUTORESPONDER statement should have 3 words at most, instead have:" +
-                     Stmt(line));
-            }
-            if (words == 3 && Upper(TextWord(line, 3)) != "KEEPBODY") {
-                Fail(
-                    "AUTORESPONDER statement 3rd word (if present) should be KEEPBODY, instead "
-                    "have:" +
-                    Stmt(line));
-            }
-            if (words < 2) {
-                Fail(
-                    "AUTORESPONDER statement needs Autoresponder name as 2nd word, instead "
-                    "have:" +
-                    Stmt(line));
-            }
-            OpenBlock(Context::Autoresponder, w2, m_autoresponders, "Autoresponder");
-            if (Collecting() && words == 3) {
-                m_keepBodyResponders << w2;
-            }
+            OpenOptionBlock(line, Context::Autoresponder, "KEEPBODY", m_autoresponders,
+                            m_keepBodyResponders, "Autoresponder");
         } else if (keyword == "MAILINGLIST") {
-            if (words > 3) {
-                Fail("MAILINGLIST statement should have 3 words at most, instead have:" +
-                     Stmt(line));
-            }
-            if (words == 3 && Upper(TextWord(line, 3)) != "UNFILTERED") {
-                Fail(
-                    "MAILINGLIST statement 3rd word (if present) should be UNFILTERED, instead "
-                    "have:" +
-                    Stmt(line));
-            }
-            OpenBlock(Context::MailingList, w2, m_mailingLists, "Mailinglist");
-            if (Collecting() && words == 3) {
-                m_unfilteredLists << w2;
-            }
+            OpenOptionBlock(line, Context::MailingList, "UNFILTERED", m_mailingLists,
+                            m_unfilteredLists, "Mailinglist");
         } else if (keyword == "RECORDLIST") {
             if (words > 2) {
                 Fail("RECORDLIST statement should have 2 words at most, instead have:" +
