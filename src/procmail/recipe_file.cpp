@@ -22,6 +22,12 @@ QStringList SplitLines(const QByteArray& bytes) {
 
 }  // namespace
 
+RecipeGenerator::MessageSink MessagesTo(UserInterface& ui) {
+    return [&ui](const RecipeMessage& message) {
+        ui.ColorMsgDlg(message.text, message.type, MsgDlgBtn::OK);
+    };
+}
+
 QString RecipePathFor(const QString& mdlPath) {
     const qsizetype slash = mdlPath.lastIndexOf('/');
     return slash < 0 ? QString() : mdlPath.left(slash + 1) + ".procmailrc";

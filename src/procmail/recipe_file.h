@@ -11,5 +11,8 @@
 bool GenerateRecipeAsFile(const QString& mdlPath, const RecipeGenerator::MessageSink& sink,
                           bool* completed = nullptr);
 
+// A sink that shows each message through the person's interface: a dialog with an OK button.
+RecipeGenerator::MessageSink MessagesTo(UserInterface& ui);
+
 // The recipe's path for an MDL file: its folder + ".procmailrc"; empty without a folder part.
 QString RecipePathFor(const QString& mdlPath);
