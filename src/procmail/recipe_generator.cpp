@@ -78,6 +78,21 @@ QString AddressOf(const QString& dest) {
     return SplitDisplayName(dest, &name, &address) ? address : dest;
 }
 
+// Text for the inside of a double-quoted shell word: the reply texts are sent as written, so
+// the characters the shell would act on there are escaped (a lone quote used to break the whole
+// reply command, "$5" vanished).
+QString ShellQuoted(const QString& text) {
+    QString quoted;
+    quoted.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == '"' || c == '\\' || c == '$' || c == '`') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted;
+}
+
 QStringList CommaFields(const QString& text) {
     QStringList fields;
     const int count = CommaWords(text);
@@ -782,15 +797,15 @@ struct RecipeGenerator::Impl {
         Emit(keepBody ? "   | (formail -brkt \\" : "   | (formail -r -A\"Precedence: junk\" \\");
         const QString to = ResponderText(responder, "AUTOTO");
         if (!to.isEmpty() && Upper(TrimBlanks(to)) != "NOTTHISDOMAIN") {
-            Emit("      -I\"To: " + to + "\" \\");
+            Emit("      -I\"To: " + ShellQuoted(to) + "\" \\");
         }
         const QString from = ResponderText(responder, "AUTOFROM");
         if (!from.isEmpty()) {
-            Emit("      -I\"From: " + Substitute(from, !m_domain.isEmpty()) + "\" \\");
+            Emit("      -I\"From: " + ShellQuoted(Substitute(from, !m_domain.isEmpty())) + "\" \\");
         }
         const QString subject = ResponderText(responder, "AUTOSUBJECT");
         if (!subject.isEmpty()) {
-            Emit("      -I\"Subject: " + subject + "\" \\");
+            Emit("      -I\"Subject: " + ShellQuoted(subject) + "\" \\");
         }
         Emit("      -A\"X-Loop: " + responder + "\" ; \\");
         for (const BlockLine& line : m_blockLines) {
@@ -801,7 +816,8 @@ struct RecipeGenerator::Impl {
                 if (text.isEmpty()) {
                     text = QStringLiteral(" ");
                 }
-                Emit("      echo \"" + Substitute(text, !m_domain.isEmpty()) + "\" ;\\");
+                Emit("      echo \"" + ShellQuoted(Substitute(text, !m_domain.isEmpty())) +
+                     "\" ;\\");
             }
         }
         Emit(keepBody ? "      ) | $SENDMAIL -oi -t " : "      ) | $SENDMAIL -t ");

@@ -317,6 +317,7 @@ TEST_F(ProcmailDelivery, AutoresponderReplyBuiltByFormail) {
         "AUTOTEXTLINE I am away until Monday.\n"
         "AUTOTEXTLINE\n"
         "AUTOTEXTLINE Regards from &domain\n"
+        "AUTOTEXTLINE Say \"cheese\" for $5 or $HOME \\ `id`\n"
         "AUTORESPONDER END\n"
         "DOMAIN example.com\n"
         "joe -> {home}/mail/joe,away\n"
@@ -339,7 +340,10 @@ TEST_F(ProcmailDelivery, AutoresponderReplyBuiltByFormail) {
         QRegularExpression("^Subject: +Out of office$", QRegularExpression::MultilineOption)));
     EXPECT_TRUE(reply.contains("\nX-Loop: away\n"));
     EXPECT_TRUE(reply.contains("\nPrecedence: junk\n"));
-    EXPECT_TRUE(reply.contains(" I am away until Monday.\n \n Regards from example.com\n"));
+    EXPECT_TRUE(
+        reply.contains(" I am away until Monday.\n \n Regards from example.com\n"
+                       " Say \"cheese\" for $5 or $HOME \\ `id`\n"))
+        << reply.toStdString();
     EXPECT_FALSE(reply.contains("Hello there."));
     EXPECT_EQ(Mailbox("mail/joe").size(), 3);
     EXPECT_TRUE(Mailbox("mail/pop").isEmpty());
