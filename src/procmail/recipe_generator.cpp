@@ -403,6 +403,8 @@ struct RecipeGenerator::Impl {
 
     // ---- outside any block ----
 
+    // Settings (FORMAIL, POP, SPAMDEST, LOGFILE) take their values in pass 1 and hold for the
+    // whole recipe, wherever they stand.
     void OutsideStatement(const QString& line, int lineNo) {
         const QString keyword = Upper(TextWord(line, 1));
         const int words = TextWords(line);
@@ -411,12 +413,12 @@ struct RecipeGenerator::Impl {
             SymbolStatement(line);
         } else if (keyword == "FORMAIL") {
             const QString value = Upper(w2);
-            if (value == "ON" || value == "YES") {
-                m_formail = true;
-            } else if (value == "OFF" || value == "NO") {
-                m_formail = false;
-            } else {
+            const bool on = value == "ON" || value == "YES";
+            if (!on && value != "OFF" && value != "NO") {
                 Fail("FORMAIL statement 2nd word should be ON or OFF, instead have:" + Stmt(line));
+            }
+            if (Collecting()) {
+                m_formail = on;
             }
         } else if (keyword == "POP") {
             if (words > 3) {
@@ -425,7 +427,7 @@ struct RecipeGenerator::Impl {
                     "and/or normal email address associated with POP, instead have:" +
                     Stmt(line));
             }
-            for (int i = 2; i <= words; ++i) {
+            for (int i = 2; i <= words && Collecting(); ++i) {
                 const QString word = TextWord(line, i);
                 if (word.contains('/')) {
                     m_popPath = word;
@@ -440,6 +442,9 @@ struct RecipeGenerator::Impl {
                     "or normal email address associated with SPAMDEST, instead have:" +
                     Stmt(line));
             }
+            if (!Collecting()) {
+                return;
+            }
             if (Upper(w2) == "TRASHCAN") {
                 m_spamDest = kTrashPath;
             } else if (IsEmailAddress(w2) || w2.contains('/')) {
@@ -451,7 +456,9 @@ struct RecipeGenerator::Impl {
                 Fail("LOGFILE keyword should be followed by ON OFF or VERBOSE, instead have:" +
                      Stmt(line));
             }
-            m_logfileMode = mode;
+            if (Collecting()) {
+                m_logfileMode = mode;
+            }
         } else if (keyword == "AUTORESPONDER") {
             OpenOptionBlock(line, Context::Autoresponder, "KEEPBODY", m_autoresponders,
                             m_keepBodyResponders, "Autoresponder");

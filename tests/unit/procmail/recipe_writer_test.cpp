@@ -310,6 +310,16 @@ TEST(RecipeHeader, FirstStatementMentioningGeneratedIsStillCopied) {
                            "#..SPAMTEXT generated", "#..UNRESOLVED -> POP"}));
 }
 
+TEST(RecipeSettings, HoldForTheWholeRecipeWhereverTheyStand) {
+    EXPECT_EQ(
+        Body("SPAMMER x@y.com\nSPAMDEST a@b.com\nFORMAIL ON\nDOMAIN a.com ALL -> <J>j@k.org\n"
+             "SPAMDEST /m/spam\nFORMAIL OFF\nUNRESOLVED -> POP\n"),
+        (QStringList{":0 ", "* ^From:.*x@y.com ", "/m/spam ", ":0 ", "* ^Return-Path:.*x@y.com ",
+                     "/m/spam ", ":0 ", "* ^Reply-To:.*x@y.com.* ", "/m/spam ", ":0 c ",
+                     "* ^X-Envelope-To.*\\<.*@a.com ", "! j@k.org "} +
+         DestroyerOf("a.com")));
+}
+
 TEST(RecipeEnd, UnresolvedToAddressAndToPop) {
     EXPECT_EQ(Body("POP /m/pop\nUNRESOLVED -> /m/pop\n"), QStringList());
     EXPECT_EQ(Body("UNRESOLVED -> pop\n"), QStringList());
