@@ -2,12 +2,9 @@
 
 #include <QString>
 
-// Word helpers of the mail definition language: words are runs of characters other than blank
-// and TAB; positions count from 1 and a missing word is the empty string.
+// Text helpers of the mail definition language (words themselves: listing/text_words.h).
 namespace mdl {
 
-QString TextWord(const QString& text, int n);
-int TextWords(const QString& text);
 // True only for a non-empty text of the digits 0 to 9.
 bool IsInteger(const QString& text);
 QString RemoveTab(const QString& text);

@@ -3,13 +3,12 @@
 #include <QSet>
 
 #include "config/words.h"
+#include "listing/text_words.h"
 #include "procmail/mdl_words.h"
 
 using mdl::DoubleAmpersand;
 using mdl::IsInteger;
 using mdl::RemoveTab;
-using mdl::TextWord;
-using mdl::TextWords;
 
 namespace {
 
