@@ -1,0 +1,861 @@
+#include "ftp/ftp_client.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QTimer>
+
+#include <algorithm>
+#include <bit>
+
+#include "ftp/socket_errors.h"
+
+namespace {
+// Data moves in blocks of this size; the upload keeps at most kWriteHighWater bytes queued in
+// the socket, so memory use does not depend on the file size.
+constexpr qint64 kBlockSize = 256 * 1024;
+constexpr qint64 kWriteHighWater = 1024 * 1024;
+constexpr qint64 kReadBufferSize = 1024 * 1024;
+// The code a request ends with when it could not even start.
+constexpr quint16 kStartFailureCode = 501;
+// The code of a data-connection or local-file failure that has no server reply of its own.
+constexpr int kLocalFailureCode = 550;
+
+QString WinsockSuffix(const QString& text, int number) {
+    return text + " (Winsock error #" + QString::number(number) + ")";
+}
+}  // namespace
+
+TFtpClient::TFtpClient(QObject* parent)
+    : QObject(parent),
+      m_controlConnector(new TcpConnector(this)),
+      m_dataConnector(new TcpConnector(this)) {
+    m_block.resize(kBlockSize);
+    connect(m_controlConnector, &TcpConnector::Connected, this, &TFtpClient::OnControlConnected);
+    connect(m_controlConnector, &TcpConnector::Failed, this, &TFtpClient::OnControlFailed);
+    connect(m_dataConnector, &TcpConnector::Connected, this, [this] {
+        AttachDataSocket(m_data);
+        SetState(ftpPasvReady);
+        StepDone(true);
+    });
+    connect(m_dataConnector, &TcpConnector::Failed, this, [this](const QString&, int number) {
+        m_statusCode = kLocalFailureCode;
+        m_errorMessage = "Unable to establish data connection, error #" + QString::number(number);
+        Display("! " + m_errorMessage);
+        CloseData();
+        StepDone(false);
+    });
+}
+
+TFtpClient::~TFtpClient() {
+    // Nothing may call back into a half-destroyed object.
+    OnDisplay = nullptr;
+    OnError = nullptr;
+    OnSessionConnected = nullptr;
+    OnSessionClosed = nullptr;
+    OnRequestDone = nullptr;
+    CloseData();
+    CloseLocalFile();
+    CloseControl();
+}
+
+// ---- High-level operations ----------------------------------------------------------------
+
+void TFtpClient::ConnectAsync() {
+    StartRequest(ftpConnectAsync,
+                 Bit(Step::Open) | Bit(Step::User) | Bit(Step::Pass) | Bit(Step::Acct),
+                 UserName.isEmpty() ? "UserName empty" : QString());
+}
+
+void TFtpClient::CwdAsync() {
+    StartRequest(ftpCwdAsync, Bit(Step::Cwd), HostDirName.isEmpty() ? "HostDirName empty" : "");
+}
+
+void TFtpClient::PwdAsync() {
+    StartRequest(ftpPwdAsync, Bit(Step::Pwd));
+}
+void TFtpClient::CDupAsync() {
+    StartRequest(ftpCDupAsync, Bit(Step::Cdup));
+}
+void TFtpClient::MkdAsync() {
+    StartRequest(ftpMkdAsync, Bit(Step::Mkd));
+}
+void TFtpClient::RmdAsync() {
+    StartRequest(ftpRmdAsync, Bit(Step::Rmd));
+}
+void TFtpClient::DeleAsync() {
+    StartRequest(ftpDeleAsync, Bit(Step::Dele));
+}
+void TFtpClient::RenAsync() {
+    StartRequest(ftpRenAsync, Bit(Step::RenFrom) | Bit(Step::RenTo));
+}
+void TFtpClient::TypeSetAsync() {
+    StartRequest(ftpTypeSetAsync, Bit(Step::Type));
+}
+void TFtpClient::QuoteAsync() {
+    StartRequest(ftpQuoteAsync, Bit(Step::Quote));
+}
+void TFtpClient::QuitAsync() {
+    StartRequest(ftpQuitAsync, Bit(Step::Quit));
+}
+
+void TFtpClient::DirAsync() {
+    StartRequest(ftpDirAsync, Bit(Step::Port) | Bit(Step::Dir),
+                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+}
+
+void TFtpClient::LsAsync() {
+    StartRequest(ftpLsAsync, Bit(Step::Port) | Bit(Step::Ls),
+                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+}
+
+void TFtpClient::GetAsync() {
+    StartRequest(ftpGetAsync, Bit(Step::Port) | Bit(Step::Get),
+                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+}
+
+void TFtpClient::PutAsync() {
+    StartRequest(ftpPutAsync, Bit(Step::Port) | Bit(Step::Put),
+                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+}
+
+void TFtpClient::RestGetAsync() {
+    if (!LocalFileName.isEmpty() && !m_requestRunning) {
+        const QFileInfo existing(LocalFileName);
+        ResumeAt = existing.exists() ? existing.size() : 0;
+    }
+    StartRequest(ftpRestGetAsync, Bit(Step::Port) | Bit(Step::Rest) | Bit(Step::Get),
+                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+}
+
+void TFtpClient::RestPutAsync() {
+    StartRequest(ftpRestPutAsync, Bit(Step::Port) | Bit(Step::Rest) | Bit(Step::Put),
+                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+}
+
+void TFtpClient::Abort() {
+    Display("! Aborting");
+    const bool wasConnected = m_connected;
+    const bool running = m_requestRunning;
+    SetState(ftpAbort);
+    m_pending = 0;
+    CloseData();
+    CloseLocalFile();
+    CloseControl();
+    m_connected = false;
+    if (running) {
+        m_statusCode = 426;
+        m_errorMessage = m_timedOut ? "426 Timeout" : "426 Operation aborted.";
+        m_errorCode = 426;
+        FinishRequest();
+    } else {
+        SetState(ftpReady);
+    }
+    if (wasConnected && OnSessionClosed) {
+        OnSessionClosed(this);
+    }
+    WaitUntilReady();
+}
+
+bool TFtpClient::WaitUntilReady() {
+    QElapsedTimer clock;
+    clock.start();
+    while (m_state != ftpReady) {
+        if (QCoreApplication::closingDown()) {
+            return false;
+        }
+        const qint64 budget = qint64(Timeout) * 1000;
+        if (Timeout > 0 && clock.elapsed() >= budget) {
+            m_timedOut = true;
+            Abort();
+            m_timedOut = false;
+            m_errorMessage = "426 Timeout";
+            m_statusCode = 426;
+            return false;
+        }
+        // Sleep in the event loop until something moves, at most a second at a time.
+        QEventLoop loop;
+        connect(this, &TFtpClient::Progress, &loop, &QEventLoop::quit);
+        if (QCoreApplication::instance()) {
+            connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &loop,
+                    &QEventLoop::quit);
+        }
+        qint64 wait = 1000;
+        if (Timeout > 0) {
+            wait = std::clamp<qint64>(budget - clock.elapsed(), 1, 1000);
+        }
+        QTimer::singleShot(static_cast<int>(wait), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// ---- Step runner ---------------------------------------------------------------------------
+
+void TFtpClient::StartRequest(TFtpRequest request, StepSet steps, const QString& startError) {
+    const bool idle = m_state == ftpNotConnected || m_state == ftpReady ||
+                      m_state == ftpInternalReady || m_state == ftpPasvReady;
+    if (!idle || m_requestRunning) {
+        // Another request is running: it keeps going, and this one never starts.
+        RaiseError("FTP component not ready");
+        return;
+    }
+    QString failure = startError;
+    if (failure.isEmpty() && (steps & Bit(Step::Open)) && m_connected) {
+        failure = "FTP component already connected";
+    }
+    m_request = request;
+    m_errorCode = 0;
+    m_lastResponse.clear();
+    m_errorMessage.clear();
+    if (!failure.isEmpty()) {
+        // A request that cannot start still ends, so that its caller sees the failure.
+        RaiseError(failure);
+        m_errorCode = kStartFailureCode;
+        m_requestRunning = true;
+        FinishRequest();
+        return;
+    }
+    m_pending = steps;
+    m_requestRunning = true;
+    m_userReply = 0;
+    m_passReply = 0;
+    m_restAccepted = false;
+    NextStep();
+}
+
+void TFtpClient::NextStep() {
+    while (m_requestRunning) {
+        if (m_state == ftpAbort) {
+            return;
+        }
+        if (m_pending == 0) {
+            FinishRequest();
+            return;
+        }
+        const int index = std::countr_zero(m_pending);
+        m_pending &= ~(StepSet(1) << index);
+        const Step step = static_cast<Step>(index);
+        const bool skipped = (step == Step::Pass && m_userReply != 331) ||
+                             (step == Step::Acct && m_passReply != 332) ||
+                             (step == Step::Cwd && HostDirName.isEmpty()) ||
+                             (step == Step::Rest && ResumeAt <= 0);
+        if (skipped) {
+            continue;
+        }
+        if (m_state != ftpPasvReady) {
+            SetState(ftpInternalReady);
+        }
+        m_currentStep = step;
+        RunStep(step);
+        return;
+    }
+}
+
+void TFtpClient::RunStep(Step step) {
+    switch (step) {
+        case Step::Open: {
+            CloseControl();
+            m_control = new QTcpSocket(this);
+            connect(m_control, &QTcpSocket::readyRead, this, &TFtpClient::OnControlReadyRead);
+            m_reader.Clear();
+            QString host = HostName;
+            QString port = Port;
+            if (ConnectionType == ftpProxy) {
+                host = ProxyServer;
+                port = ProxyPort;
+                const qsizetype colon = host.indexOf(':');
+                if (colon >= 0) {
+                    port = host.mid(colon + 1);
+                    host = host.left(colon);
+                }
+            }
+            SetState(ftpDnsLookup);
+            m_controlConnector->Connect(m_control, host, FtpPortNumber(port), Socks());
+            return;
+        }
+        case Step::User:
+            SendCommand(
+                "USER " + (ConnectionType == ftpProxy ? ProxyUserName(UserName, HostName, Port)
+                                                      : UserName),
+                {331, 230});
+            return;
+        case Step::Pass:
+            if (PassWord.isEmpty()) {
+                RaiseError("Password empty");
+                m_statusCode = kStartFailureCode;
+                StepDone(false);
+                return;
+            }
+            SendCommand("PASS " + PassWord, {230, 332});
+            return;
+        case Step::Acct:
+            if (Account.isEmpty()) {
+                RaiseError("Account empty!");
+                m_statusCode = kStartFailureCode;
+                StepDone(false);
+                return;
+            }
+            SendCommand("ACCT " + Account, {230, 202});
+            return;
+        case Step::Cwd:
+            SendCommand("CWD " + HostDirName, {200, 250, 257});
+            return;
+        case Step::Cdup:
+            SendCommand("CDUP", {250, 257, 200});
+            return;
+        case Step::Type:
+            SendCommand(Binary ? "TYPE I" : "TYPE A", {200});
+            return;
+        case Step::Port:
+            m_byteCount = 0;
+            m_dataDone = false;
+            m_dataConnected = false;
+            emit Progress();
+            if (UsesPassive()) {
+                SendCommand("PASV", {227});
+            } else {
+                StartActive();
+            }
+            return;
+        case Step::Rest:
+            SendCommand("REST " + QString::number(ResumeAt), {});
+            return;
+        case Step::Get:
+        case Step::Put:
+        case Step::Dir:
+        case Step::Ls:
+            StartTransfer(step);
+            return;
+        case Step::Mkd:
+            SendCommand("MKD " + HostFileName, {200, 250, 257});
+            return;
+        case Step::Rmd:
+            SendCommand("RMD " + HostFileName, {200, 250, 257});
+            return;
+        case Step::Dele:
+            SendCommand("DELE " + HostFileName, {200, 250, 257});
+            return;
+        case Step::RenFrom:
+            SendCommand("RNFR " + HostFileName, {350});
+            return;
+        case Step::RenTo:
+            SendCommand("RNTO " + LocalFileName, {200, 250});
+            return;
+        case Step::Pwd:
+            SendCommand("PWD", {250, 257});
+            return;
+        case Step::Quote:
+            SendCommand(LocalFileName, {});
+            return;
+        case Step::Quit:
+            SendCommand("QUIT", {221});
+            return;
+        default:
+            // Steps the program never asks for.
+            StepDone(true);
+            return;
+    }
+}
+
+void TFtpClient::StepDone(bool ok) {
+    if (!ok) {
+        m_errorCode = static_cast<quint16>(m_statusCode != 0 ? m_statusCode : kLocalFailureCode);
+        m_pending = (m_currentStep != Step::Quit) ? (m_pending & Bit(Step::Quit)) : 0;
+    }
+    m_currentStep = Step::Count;
+    NextStep();
+}
+
+void TFtpClient::FinishRequest() {
+    m_requestRunning = false;
+    m_pending = 0;
+    m_currentStep = Step::Count;
+    SetState(ftpReady);
+    if (OnRequestDone) {
+        OnRequestDone(this, m_request, m_errorCode);
+    }
+}
+
+void TFtpClient::SetState(TFtpState state) {
+    if (m_state != state) {
+        m_state = state;
+        emit Progress();
+    }
+}
+
+void TFtpClient::Display(const QString& text) {
+    if (OnDisplay) {
+        OnDisplay(this, text);
+    }
+}
+
+void TFtpClient::RaiseError(const QString& text) {
+    m_errorMessage = text;
+    if (OnError) {
+        OnError(this, text);
+    } else {
+        Display(text);
+    }
+}
+
+// ---- Control connection --------------------------------------------------------------------
+
+void TFtpClient::SendCommand(const QString& command, std::initializer_list<int> accepted) {
+    Display(CommandEcho(command));
+    m_accepted.assign(accepted.begin(), accepted.end());
+    m_acceptAnyBelow500 = m_accepted.empty();
+    if (!m_connected || !m_control) {
+        const bool quit = m_currentStep == Step::Quit;
+        m_statusCode = quit ? 200 : 550;
+        if (!quit) {
+            m_errorMessage = QString::number(m_statusCode) + " not connected";
+        }
+        StepDone(quit);
+        return;
+    }
+    SetState(ftpWaitingResponse);
+    m_control->write(command.toUtf8() + "\r\n");
+}
+
+void TFtpClient::OnControlConnected() {
+    m_connected = true;
+    connect(m_control, &QTcpSocket::disconnected, this, &TFtpClient::OnControlClosed);
+    connect(m_control, &QTcpSocket::errorOccurred, this, [this] {
+        if (m_control && m_control->state() == QAbstractSocket::UnconnectedState) {
+            OnControlClosed();
+        }
+    });
+    if (OnSessionConnected) {
+        OnSessionConnected(this);
+    }
+    // The open step ends with the greeting.
+    m_accepted = {220};
+    m_acceptAnyBelow500 = false;
+    SetState(ftpWaitingBanner);
+    OnControlReadyRead();
+}
+
+void TFtpClient::OnControlFailed(const QString& text, int number) {
+    m_statusCode = number;
+    m_errorMessage = WinsockSuffix("Connect failed: " + text, number);
+    Display("! " + m_errorMessage);
+    CloseControl();
+    StepDone(false);
+}
+
+void TFtpClient::OnControlReadyRead() {
+    // Replies are taken only once the connection (and any SOCKS tunnel) is up.
+    if (!m_control || !m_connected) {
+        return;
+    }
+    const QByteArray bytes = m_control->readAll();
+    for (const FtpReplyLine& line : m_reader.Feed(bytes)) {
+        HandleReply(line);
+        if (!m_control) {
+            return;  // the connection ended while the reply was handled
+        }
+    }
+}
+
+void TFtpClient::HandleReply(const FtpReplyLine& line) {
+    Display("< " + line.text);
+    if (!line.complete) {
+        return;
+    }
+    if (line.code == 257) {
+        m_dirResult = DirectoryFrom257(line.text);
+    }
+    const Step step = m_currentStep;
+    if (step == Step::Get || step == Step::Put || step == Step::Dir || step == Step::Ls) {
+        OnTransferReply(line);
+        return;
+    }
+    m_statusCode = line.code;
+    m_lastResponse = line.text;
+    if (step == Step::Count) {
+        return;  // nobody waits for it
+    }
+    if (step == Step::Open && line.code < 200) {
+        return;  // "120 ready in a moment": the greeting follows
+    }
+    const bool ok = m_acceptAnyBelow500 ? line.code < 500
+                                        : std::find(m_accepted.begin(), m_accepted.end(),
+                                                    line.code) != m_accepted.end();
+    if (!ok) {
+        m_errorMessage = line.text;
+    }
+    switch (step) {
+        case Step::Open:
+            if (ok) {
+                SetState(ftpConnected);
+            }
+            break;
+        case Step::User:
+            m_userReply = line.code;
+            break;
+        case Step::Pass:
+            m_passReply = line.code;
+            break;
+        case Step::Rest:
+            m_restAccepted = line.code == 350;
+            break;
+        case Step::Port:
+            if (ok && UsesPassive()) {
+                StartPassive(line.text);
+                return;
+            }
+            break;
+        case Step::Quit:
+            CloseControl();
+            if (m_connected) {
+                m_connected = false;
+                if (OnSessionClosed) {
+                    OnSessionClosed(this);
+                }
+            }
+            break;
+        default:
+            break;
+    }
+    StepDone(ok);
+}
+
+void TFtpClient::OnControlClosed() {
+    if (!m_control) {
+        return;
+    }
+    OnControlReadyRead();  // a last reply may precede the close
+    if (!m_control) {
+        return;
+    }
+    const SocketErrorInfo info = DescribeSocketError(m_control->error());
+    ControlLost(info.text, info.number);
+}
+
+void TFtpClient::ControlLost(const QString& text, int number) {
+    const bool wasConnected = m_connected;
+    m_connected = false;
+    CloseControl();
+    CloseData();
+    CloseLocalFile();
+    m_statusCode = 500;
+    m_errorMessage = WinsockSuffix("500 Control connection closed. " + text, number);
+    Display("! " + m_errorMessage);
+    if (m_requestRunning) {
+        m_errorCode = 500;
+        FinishRequest();
+    } else {
+        SetState(ftpNotConnected);
+    }
+    if (wasConnected && OnSessionClosed) {
+        OnSessionClosed(this);
+    }
+}
+
+void TFtpClient::CloseControl() {
+    m_controlConnector->Cancel();
+    if (m_control) {
+        disconnect(m_control, nullptr, this, nullptr);
+        m_control->abort();
+        m_control->deleteLater();
+        m_control = nullptr;
+    }
+    m_reader.Clear();
+}
+
+// ---- Data connection -----------------------------------------------------------------------
+
+std::optional<SocksSettings> TFtpClient::Socks() const {
+    if (ConnectionType != ftpSocks4 && ConnectionType != ftpSocks4A &&
+        ConnectionType != ftpSocks5) {
+        return std::nullopt;
+    }
+    SocksSettings socks;
+    socks.level = ConnectionType == ftpSocks4    ? SocksLevel::Socks4
+                  : ConnectionType == ftpSocks4A ? SocksLevel::Socks4A
+                                                 : SocksLevel::Socks5;
+    socks.server = SocksServer;
+    socks.port = FtpPortNumber(SocksPort);
+    socks.user = SocksUserCode;
+    socks.password = SocksPassword;
+    return socks;
+}
+
+bool TFtpClient::UsesPassive() const {
+    return Passive || ConnectionType != ftpDirect;
+}
+
+void TFtpClient::StartPassive(const QString& reply) {
+    const std::optional<PasvAddress> address = ParsePasvReply(reply);
+    if (!address) {
+        m_statusCode = kLocalFailureCode;
+        m_errorMessage = "Unable to establish data connection, invalid reply: " + reply;
+        Display("! " + m_errorMessage);
+        StepDone(false);
+        return;
+    }
+    CloseData();
+    m_data = new QTcpSocket(this);
+    m_dataConnector->Connect(m_data, address->host, address->port, Socks());
+}
+
+void TFtpClient::StartActive() {
+    CloseData();
+    QString failure;
+    QHostAddress local = m_control ? m_control->localAddress() : QHostAddress();
+    bool isIpv4 = false;
+    const quint32 ipv4 = local.toIPv4Address(&isIpv4);
+    if (!isIpv4) {
+        failure = "Active transfers need an IPv4 control connection";
+    } else if (DataPortRangeEnd < DataPortRangeStart) {
+        failure = "DataPortRangeEnd must be greater than DataPortRangeStart";
+    } else {
+        local = QHostAddress(ipv4);
+        m_listener = new QTcpServer(this);
+        m_listener->setMaxPendingConnections(1);
+        bool listening = false;
+        if (DataPortRangeStart == 0 && DataPortRangeEnd == 0) {
+            listening = m_listener->listen(local, 0);
+        } else {
+            for (int port = DataPortRangeStart; port <= DataPortRangeEnd && !listening; ++port) {
+                listening = m_listener->listen(local, static_cast<quint16>(port));
+            }
+        }
+        if (!listening) {
+            failure = "All ports in DataPortRange are in use";
+        }
+    }
+    if (!failure.isEmpty()) {
+        CloseData();
+        m_statusCode = kLocalFailureCode;
+        m_errorMessage = failure;
+        Display("! " + failure);
+        StepDone(false);
+        return;
+    }
+    connect(m_listener, &QTcpServer::newConnection, this, &TFtpClient::OnDataAccepted);
+    SendCommand(PortCommand(local.toString(), m_listener->serverPort()), {200});
+}
+
+void TFtpClient::OnDataAccepted() {
+    if (!m_listener) {
+        return;
+    }
+    QTcpSocket* socket = m_listener->nextPendingConnection();
+    m_listener->close();
+    m_listener->deleteLater();
+    m_listener.clear();
+    if (!socket) {
+        return;
+    }
+    socket->setParent(this);
+    m_data = socket;
+    AttachDataSocket(socket);
+    PumpUpload();
+    OnDataReadyRead();
+}
+
+void TFtpClient::AttachDataSocket(QTcpSocket* socket) {
+    m_dataConnected = true;
+    socket->setReadBufferSize(kReadBufferSize);
+    connect(socket, &QTcpSocket::readyRead, this, &TFtpClient::OnDataReadyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &TFtpClient::OnDataClosed);
+    connect(socket, &QTcpSocket::errorOccurred, this, &TFtpClient::OnDataError);
+    connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 written) {
+        m_byteCount += written;
+        emit Progress();
+        PumpUpload();
+    });
+}
+
+void TFtpClient::StartTransfer(Step step) {
+    m_receiving = step != Step::Put;
+    m_finalReplySeen = false;
+    m_finalReplyOk = false;
+    m_preliminarySeen = false;
+    m_uploadEof = false;
+    m_transferFailed = false;
+    m_truncatePending = false;
+    CloseLocalFile();
+    m_localFile.setFileName(LocalFileName);
+    bool opened = false;
+    if (m_receiving) {
+        // Opened without truncation: an existing file is only emptied once the server has
+        // agreed to send, so a refused RETR leaves it as it was (and resumable).
+        m_localCreated = !QFileInfo::exists(LocalFileName);
+        opened = m_localFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+        const bool resuming = step == Step::Get && m_restAccepted;
+        m_truncatePending = opened && !resuming && m_localFile.size() > 0;
+    } else {
+        m_localCreated = false;
+        opened = m_localFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        if (opened && m_restAccepted) {
+            opened = m_localFile.seek(ResumeAt);
+        }
+    }
+    if (!opened) {
+        CloseLocalFile();
+        CloseData();
+        m_statusCode = kLocalFailureCode;
+        m_errorMessage = "Unable to open local file";
+        Display("! " + m_errorMessage + " " + LocalFileName);
+        StepDone(false);
+        return;
+    }
+    m_transferClock.start();
+    switch (step) {
+        case Step::Get:
+            SendCommand("RETR " + HostFileName, {226, 250});
+            break;
+        case Step::Dir:
+            SendCommand("LIST", {226, 250});
+            break;
+        case Step::Ls:
+            SendCommand("NLST", {226, 250});
+            break;
+        default:
+            SendCommand("STOR " + HostFileName, {226, 250});
+            break;
+    }
+}
+
+void TFtpClient::OnDataReadyRead() {
+    if (!m_data || !m_receiving || !m_localFile.isOpen() || m_transferFailed) {
+        return;
+    }
+    while (m_data && m_data->bytesAvailable() > 0) {
+        const qint64 got = m_data->read(m_block.data(), m_block.size());
+        if (got <= 0) {
+            break;
+        }
+        if (m_truncatePending) {
+            m_truncatePending = false;
+            m_localFile.resize(0);
+        }
+        if (m_localFile.write(m_block.constData(), got) != got) {
+            FailTransfer("! Error writing local file", "Error writing local file");
+            return;
+        }
+        m_byteCount += got;
+        emit Progress();
+    }
+}
+
+void TFtpClient::OnDataClosed() {
+    if (m_receiving) {
+        OnDataReadyRead();
+    }
+    m_dataDone = true;
+    TryFinishTransfer();
+}
+
+void TFtpClient::OnDataError(QAbstractSocket::SocketError error) {
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        return;  // the normal end of a download; disconnected follows
+    }
+    const SocketErrorInfo info = DescribeSocketError(error);
+    FailTransfer(m_receiving ? "! Data: Receive error" : "! Data: Send error",
+                 WinsockSuffix("Data connection failed: " + info.text, info.number));
+}
+
+void TFtpClient::PumpUpload() {
+    if (m_receiving || !m_data || !m_dataConnected || !m_preliminarySeen || m_uploadEof ||
+        m_transferFailed || !m_localFile.isOpen()) {
+        return;
+    }
+    while (m_data && m_data->bytesToWrite() < kWriteHighWater) {
+        const qint64 got = m_localFile.read(m_block.data(), m_block.size());
+        if (got < 0) {
+            FailTransfer("! Error reading file", "Error reading file");
+            return;
+        }
+        if (got == 0) {
+            m_uploadEof = true;
+            m_data->disconnectFromHost();  // sends what is queued, then closes
+            return;
+        }
+        m_data->write(m_block.constData(), got);
+    }
+}
+
+void TFtpClient::OnTransferReply(const FtpReplyLine& line) {
+    m_statusCode = line.code;
+    m_lastResponse = line.text;
+    if (line.code < 200) {
+        m_preliminarySeen = true;
+        PumpUpload();
+        return;
+    }
+    m_finalReplySeen = true;
+    m_finalReplyOk = line.code == 226 || line.code == 250;
+    if (!m_finalReplyOk) {
+        if (!m_transferFailed) {
+            m_errorMessage = line.text;
+        }
+        Display(m_receiving ? "! RETR/LIST/NLST Failed" : "! STOR Failed");
+        CloseData();
+        m_dataDone = true;
+    } else if (m_truncatePending) {
+        // An empty file was sent: the old content must still go.
+        m_truncatePending = false;
+        m_localFile.resize(0);
+    }
+    TryFinishTransfer();
+}
+
+void TFtpClient::TryFinishTransfer() {
+    const Step step = m_currentStep;
+    const bool transferring =
+        step == Step::Get || step == Step::Put || step == Step::Dir || step == Step::Ls;
+    if (!transferring || !m_dataDone || !m_finalReplySeen) {
+        return;
+    }
+    const bool ok = m_finalReplyOk && !m_transferFailed;
+    if (m_finalReplyOk && m_transferFailed) {
+        m_statusCode = kLocalFailureCode;
+    }
+    const bool removeEmpty = m_localCreated && m_receiving && m_byteCount == 0 && !ok;
+    CloseLocalFile();
+    CloseData();
+    if (removeEmpty) {
+        QFile::remove(LocalFileName);  // a refused download leaves no empty file behind
+    }
+    Display(TransferSummary(m_byteCount, m_receiving, m_transferClock.elapsed()));
+    StepDone(ok);
+}
+
+void TFtpClient::FailTransfer(const QString& display, const QString& message) {
+    if (m_transferFailed) {
+        return;
+    }
+    Display(display);
+    m_transferFailed = true;
+    m_errorMessage = message;
+    CloseData();
+    m_dataDone = true;
+    TryFinishTransfer();
+}
+
+void TFtpClient::CloseData() {
+    m_dataConnector->Cancel();
+    if (m_data) {
+        disconnect(m_data, nullptr, this, nullptr);
+        m_data->abort();
+        m_data->deleteLater();
+        m_data.clear();
+    }
+    if (m_listener) {
+        m_listener->close();
+        m_listener->deleteLater();
+        m_listener.clear();
+    }
+    m_dataConnected = false;
+}
+
+void TFtpClient::CloseLocalFile() {
+    if (m_localFile.isOpen()) {
+        m_localFile.close();
+    }
+}

@@ -1,0 +1,279 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <cstdint>
+#include <functional>
+
+#include "ftp/ftp_protocol.h"
+#include "ftp/tcp_connector.h"
+
+// Request types; the number of each is its position and appears in the displayed log.
+enum TFtpRequest {
+    ftpNone,
+    ftpOpenAsync,
+    ftpUserAsync,
+    ftpPassAsync,
+    ftpCwdAsync,
+    ftpConnectAsync,
+    ftpReceiveAsync,
+    ftpDirAsync,
+    ftpLsAsync,
+    ftpPortAsync,
+    ftpGetAsync,
+    ftpDirectoryAsync,
+    ftpListAsync,
+    ftpSystemAsync,
+    ftpSystAsync,
+    ftpQuitAsync,
+    ftpAbortXferAsync,
+    ftpSizeAsync,
+    ftpPutAsync,
+    ftpAppendAsync,
+    ftpFileSizeAsync,
+    ftpRqAbort,
+    ftpMkdAsync,
+    ftpRmdAsync,
+    ftpRenameAsync,
+    ftpDeleAsync,
+    ftpRenAsync,
+    ftpRenToAsync,
+    ftpRenFromAsync,
+    ftpDeleteAsync,
+    ftpMkdirAsync,
+    ftpRmdirAsync,
+    ftpPwdAsync,
+    ftpQuoteAsync,
+    ftpCDupAsync,
+    ftpDoQuoteAsync,
+    ftpTransmitAsync,
+    ftpTypeSetAsync,
+    ftpRestAsync,
+    ftpRestGetAsync,
+    ftpRestartGetAsync,
+    ftpRestPutAsync,
+    ftpRestartPutAsync
+};
+
+enum TFtpConnectionType { ftpDirect, ftpProxy, ftpSocks4, ftpSocks4A, ftpSocks5 };
+enum TFtpShareMode {
+    ftpShareCompat,
+    ftpShareExclusive,
+    ftpShareDenyWrite,
+    ftpShareDenyRead,
+    ftpShareDenyNone
+};
+enum TFtpOption { ftpAcceptLF = 0x1, ftpBandwidthControl = 0x2 };
+
+// Engine states; their numbers are shown in the status bar.
+enum TFtpState {
+    ftpNotConnected = 0,
+    ftpReady = 1,
+    ftpInternalReady = 2,
+    ftpDnsLookup = 3,
+    ftpConnected = 4,
+    ftpAbort = 5,
+    ftpWaitingBanner = 7,
+    ftpWaitingResponse = 8,
+    ftpPasvReady = 9,
+};
+
+// The program's FTP client: one control connection and one data connection, driven by the
+// socket events of the thread's event loop. Each high-level operation returns at once and ends
+// with OnRequestDone; every command and reply line goes to OnDisplay. Nothing here blocks.
+class TFtpClient : public QObject {
+    Q_OBJECT
+public:
+    explicit TFtpClient(QObject* parent = nullptr);
+    ~TFtpClient() override;
+
+    // Published properties.
+    int Timeout = 15;  // seconds, for the synchronous wait
+    bool MultiThreaded = false;
+    QString HostName;
+    QString Port = "ftp";
+    int DataPortRangeStart = 0;
+    int DataPortRangeEnd = 0;
+    QString LocalAddr = "0.0.0.0";
+    QString UserName;
+    QString PassWord;
+    QString Account;
+    QString HostDirName;
+    QString HostFileName;
+    QString LocalFileName;
+    bool DisplayFileFlag = false;
+    bool Binary = true;
+    bool Passive = true;
+    TFtpShareMode ShareMode = ftpShareExclusive;
+    int Options = ftpAcceptLF;
+    TFtpConnectionType ConnectionType = ftpDirect;
+    QString ProxyServer;
+    QString ProxyPort = "ftp";
+    QString SocksServer;
+    QString SocksPort = "1080";
+    QString SocksUserCode;
+    QString SocksPassword;
+    int BandwidthLimit = 10000;
+    int BandwidthSampling = 1000;
+    // Where RestGetAsync and RestPutAsync start; RestGetAsync sets it from the local file.
+    qint64 ResumeAt = 0;
+
+    // Events.
+    std::function<void(TFtpClient*, const QString&)> OnDisplay;
+    std::function<void(TFtpClient*, const QString&)> OnError;
+    std::function<void(TFtpClient*)> OnSessionConnected;
+    std::function<void(TFtpClient*)> OnSessionClosed;
+    std::function<void(TFtpClient*, TFtpRequest, quint16)> OnRequestDone;
+
+    // Run-time state.
+    bool Connected() const { return m_connected; }
+    TFtpState State() const { return m_state; }
+    qint64 ByteCount() const { return m_byteCount; }
+    int StatusCode() const { return m_statusCode; }
+    QString LastResponse() const { return m_lastResponse; }
+    QString DirResult() const { return m_dirResult; }
+    QString ErrorMessage() const { return m_errorMessage; }
+    TFtpRequest RequestType() const { return m_request; }
+
+    // High-level operations.
+    void ConnectAsync();
+    void CwdAsync();
+    void PwdAsync();
+    void CDupAsync();
+    void MkdAsync();
+    void RmdAsync();
+    void DeleAsync();
+    void RenAsync();
+    void TypeSetAsync();
+    void QuoteAsync();
+    void DirAsync();
+    void LsAsync();
+    void GetAsync();
+    void PutAsync();
+    void RestGetAsync();
+    void RestPutAsync();
+    void QuitAsync();
+    // Stops everything at once and waits until the engine is ready again.
+    void Abort();
+    // Processes events until the engine is ready; false when Timeout ran out (the engine is
+    // then aborted, status 426) or the application is closing.
+    bool WaitUntilReady();
+
+signals:
+    // The state or the byte count moved; lets waits sleep instead of polling.
+    void Progress();
+
+private:
+    enum class Step {
+        Open,
+        User,
+        Pass,
+        Acct,
+        Cwd,
+        Cdup,
+        Type,
+        Port,
+        Rest,
+        Get,
+        Put,
+        Append,
+        Dir,
+        Ls,
+        Syst,
+        Mkd,
+        Rmd,
+        RenFrom,
+        RenTo,
+        Size,
+        Dele,
+        Pwd,
+        Abort,
+        Quote,
+        Quit,
+        Count
+    };
+    using StepSet = std::uint32_t;
+    static constexpr StepSet Bit(Step step) { return StepSet(1) << static_cast<int>(step); }
+
+    void StartRequest(TFtpRequest request, StepSet steps, const QString& startError = QString());
+    void RaiseError(const QString& text);
+    void NextStep();
+    void RunStep(Step step);
+    void StepDone(bool ok);
+    void FinishRequest();
+    void SetState(TFtpState state);
+    void Display(const QString& text);
+
+    void SendCommand(const QString& command, std::initializer_list<int> accepted);
+    void OnControlReadyRead();
+    void OnControlConnected();
+    void OnControlFailed(const QString& text, int number);
+    void OnControlClosed();
+    void HandleReply(const FtpReplyLine& line);
+    void ControlLost(const QString& text, int number);
+    void CloseControl();
+
+    std::optional<SocksSettings> Socks() const;
+    bool UsesPassive() const;
+    void StartPassive(const QString& reply);
+    void StartActive();
+    void OnDataAccepted();
+    void AttachDataSocket(QTcpSocket* socket);
+    void StartTransfer(Step step);
+    void OnDataReadyRead();
+    void OnDataClosed();
+    void OnDataError(QAbstractSocket::SocketError error);
+    void PumpUpload();
+    void OnTransferReply(const FtpReplyLine& line);
+    void TryFinishTransfer();
+    void FailTransfer(const QString& display, const QString& message);
+    void CloseData();
+    void CloseLocalFile();
+
+    QTcpSocket* m_control = nullptr;
+    TcpConnector* m_controlConnector = nullptr;
+    TcpConnector* m_dataConnector = nullptr;
+    QPointer<QTcpSocket> m_data;
+    QPointer<QTcpServer> m_listener;
+    FtpReplyReader m_reader;
+
+    TFtpState m_state = ftpNotConnected;
+    bool m_connected = false;
+    TFtpRequest m_request = ftpNone;
+    StepSet m_pending = 0;
+    Step m_currentStep = Step::Count;
+    bool m_requestRunning = false;
+    quint16 m_errorCode = 0;
+    int m_statusCode = 0;
+    QString m_lastResponse;
+    QString m_errorMessage;
+    QString m_dirResult;
+    std::vector<int> m_accepted;
+    bool m_acceptAnyBelow500 = false;
+    int m_userReply = 0;
+    int m_passReply = 0;
+    bool m_restAccepted = false;
+    bool m_timedOut = false;
+
+    // The current transfer.
+    QFile m_localFile;
+    bool m_localCreated = false;
+    bool m_truncatePending = false;
+    bool m_receiving = false;
+    bool m_dataConnected = false;
+    bool m_dataDone = false;
+    bool m_finalReplySeen = false;
+    bool m_finalReplyOk = false;
+    bool m_preliminarySeen = false;
+    bool m_uploadEof = false;
+    bool m_transferFailed = false;
+    qint64 m_byteCount = 0;
+    QElapsedTimer m_transferClock;
+    QByteArray m_block;
+};

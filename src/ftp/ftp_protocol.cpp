@@ -1,0 +1,141 @@
+#include "ftp/ftp_protocol.h"
+
+#include <QRegularExpression>
+
+std::vector<FtpReplyLine> FtpReplyReader::Feed(const QByteArray& bytes) {
+    std::vector<FtpReplyLine> lines;
+    auto emitLine = [&lines](QByteArray raw) {
+        if (raw.endsWith('\r')) {
+            raw.chop(1);
+        }
+        FtpReplyLine line;
+        line.text = QString::fromLatin1(raw);
+        if (const auto code = ReplyEndCode(line.text)) {
+            line.complete = true;
+            line.code = *code;
+        }
+        lines.push_back(std::move(line));
+    };
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        const qsizetype room = kBufferSize - m_buffer.size();
+        const qsizetype lf = bytes.indexOf('\n', pos);
+        const qsizetype available = (lf < 0 ? bytes.size() : lf) - pos;
+        if (lf >= 0 && available <= room) {
+            m_buffer.append(bytes.constData() + pos, available);
+            emitLine(std::exchange(m_buffer, QByteArray()));
+            pos = lf + 1;
+        } else if (available >= room) {
+            // The buffer is full before the line ends: hand over what it holds.
+            m_buffer.append(bytes.constData() + pos, room);
+            emitLine(std::exchange(m_buffer, QByteArray()));
+            pos += room;
+        } else {
+            m_buffer.append(bytes.constData() + pos, available);
+            pos += available;
+        }
+    }
+    return lines;
+}
+
+std::optional<int> ReplyEndCode(const QString& line) {
+    qsizetype digits = 0;
+    while (digits < line.size() && digits < 9 && line[digits] >= '0' && line[digits] <= '9') {
+        ++digits;
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    if (digits < line.size() && line[digits] == '-') {
+        return std::nullopt;
+    }
+    return line.left(digits).toInt();
+}
+
+std::optional<PasvAddress> ParsePasvReply(const QString& reply) {
+    const qsizetype open = reply.indexOf('(');
+    const qsizetype close = reply.indexOf(')', open + 1);
+    if (open < 0 || close < 0) {
+        return std::nullopt;
+    }
+    const QStringList parts = reply.mid(open + 1, close - open - 1).split(',');
+    if (parts.size() != 6) {
+        return std::nullopt;
+    }
+    int numbers[6];
+    for (int i = 0; i < 6; ++i) {
+        bool ok = false;
+        numbers[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok || numbers[i] < 0 || numbers[i] > 255) {
+            return std::nullopt;
+        }
+    }
+    PasvAddress address;
+    address.host = QStringLiteral("%1.%2.%3.%4")
+                       .arg(numbers[0])
+                       .arg(numbers[1])
+                       .arg(numbers[2])
+                       .arg(numbers[3]);
+    address.port = static_cast<quint16>(numbers[4] * 256 + numbers[5]);
+    return address;
+}
+
+QString PortCommand(const QString& ipv4, quint16 port) {
+    QString host = ipv4;
+    host.replace('.', ',');
+    return QStringLiteral("PORT %1,%2,%3").arg(host).arg(port >> 8).arg(port & 0xff);
+}
+
+QString ProxyUserName(const QString& user, const QString& host, const QString& port) {
+    QString name = user + "@" + host;
+    if (port != "ftp" && port != "21") {
+        name += ":" + port;
+    }
+    return name;
+}
+
+quint16 FtpPortNumber(const QString& port) {
+    if (port.trimmed().compare("ftp", Qt::CaseInsensitive) == 0) {
+        return 21;
+    }
+    bool ok = false;
+    const uint value = port.trimmed().toUInt(&ok);
+    return ok && value <= 65535 ? static_cast<quint16>(value) : 0;
+}
+
+QString CommandEcho(const QString& command) {
+    if (command.startsWith("PASS ", Qt::CaseInsensitive) ||
+        command.compare("PASS", Qt::CaseInsensitive) == 0) {
+        return "> PASS ****";
+    }
+    return "> " + command;
+}
+
+QString TransferSummary(qint64 bytes, bool received, qint64 elapsedMs) {
+    const qint64 ms = std::max<qint64>(elapsedMs, 1);
+    const qint64 rate = bytes * 1000 / ms;
+    const QString duration = elapsedMs < 10000 ? QString::number(elapsedMs) + " milliseconds"
+                                               : QString::number(elapsedMs / 1000) + " seconds";
+    return "! " + QString::number(bytes) + (received ? " bytes received in " : " bytes sent in ") +
+           duration + " (" + QString::number(rate) + " Bytes/sec)";
+}
+
+QString DirectoryFrom257(const QString& reply) {
+    const qsizetype open = reply.indexOf('"');
+    if (open < 0) {
+        return QString();
+    }
+    QString dir;
+    for (qsizetype i = open + 1; i < reply.size(); ++i) {
+        if (reply[i] == '"') {
+            if (i + 1 < reply.size() && reply[i + 1] == '"') {
+                dir += '"';
+                ++i;
+                continue;
+            }
+            return dir;
+        }
+        dir += reply[i];
+    }
+    return dir;
+}
