@@ -1,0 +1,119 @@
+#include "ftp_harness.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+const ServerEnv& ServerEnv::Get() {
+    static const ServerEnv env = [] {
+        ServerEnv loaded;
+        QFile state(qEnvironmentVariable("VORLEN_FTP_SERVERS_STATE"));
+        if (!state.open(QIODevice::ReadOnly)) {
+            return loaded;
+        }
+        const QString dir = QString::fromUtf8(state.readAll()).trimmed();
+        QFile file(dir + "/servers.env");
+        if (!file.open(QIODevice::ReadOnly)) {
+            return loaded;
+        }
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const qsizetype eq = line.indexOf('=');
+            if (eq > 0) {
+                loaded.m_values.insert(QString::fromUtf8(line.left(eq)),
+                                       QString::fromUtf8(line.mid(eq + 1)).trimmed());
+            }
+        }
+        return loaded;
+    }();
+    return env;
+}
+
+FtpHarness::FtpHarness() {
+    client.OnDisplay = [this](TFtpClient*, const QString& text) {
+        display << text;
+        if (qEnvironmentVariableIsSet("VORLEN_FTP_TRACE")) {
+            fprintf(stderr, "%s\n", qPrintable(text));
+        }
+    };
+    client.OnError = [this](TFtpClient*, const QString& text) { errors << text; };
+    client.OnSessionClosed = [this](TFtpClient*) { ++sessionClosed; };
+    client.OnSessionConnected = [this](TFtpClient*) { ++sessionConnected; };
+    client.OnRequestDone = [this](TFtpClient*, TFtpRequest request, quint16 code) {
+        ++m_doneCount;
+        lastRequest = request;
+        m_code = code;
+        m_done = true;
+        if (m_loop) {
+            m_loop->quit();
+        }
+    };
+}
+
+quint16 FtpHarness::Run(const std::function<void(TFtpClient&)>& start, int limitMs) {
+    m_done = false;
+    m_code = 0xFFFF;
+    start(client);
+    if (!m_done) {
+        QEventLoop loop;
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        m_loop = &loop;
+        limit.start(limitMs);
+        loop.exec();
+        m_loop = nullptr;
+    }
+    EXPECT_TRUE(m_done) << "request did not end";
+    return m_done ? m_code : 0xFFFF;
+}
+
+quint16 FtpHarness::ConnectVsftpd(bool passive) {
+    const ServerEnv& env = ServerEnv::Get();
+    client.HostName = "127.0.0.1";
+    client.Port = env.Value("VSFTPD_PORT");
+    client.UserName = env.Value("FTP_USER");
+    client.PassWord = env.Password();
+    client.Passive = passive;
+    return Run([](TFtpClient& c) { c.ConnectAsync(); });
+}
+
+void FtpHarness::UseScripted(const QString& server) {
+    client.HostName = "127.0.0.1";
+    client.Port = ServerEnv::Get().Value("SCRIPTED_" + server);
+    client.UserName = "tester";
+    client.PassWord = ServerEnv::Get().Password();
+}
+
+bool FtpHarness::Displayed(const QString& text) const {
+    return display.contains(text);
+}
+
+QByteArray RandomBytes(qsizetype size, quint32 seed) {
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
+    for (qsizetype i = size / 4 * 4; i < size; ++i) {
+        bytes[i] = static_cast<char>(generator.generate());
+    }
+    return bytes;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,121 @@
+#!/usr/bin/python3
+"""Scripted FTP servers for the cases a real server cannot show on demand.
+
+Usage: scripted_ftp_server.py WORKDIR PASSWORD
+
+Every server listens on its own free loopback port; the ports are written to
+WORKDIR/scripted.env as NAME=PORT lines once all are listening. Servers:
+  scripted  normal login as "tester"; multi-line greeting; SITE commands that
+            answer with chosen bytes (see ScriptedHandler)
+  user230   answers USER with 230, no password asked
+  silent    accepts connections and never says anything
+  dropper   drops the control connection in the middle of a RETR
+"""
+import codecs
+import os
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.ioloop import IOLoop
+from pyftpdlib.servers import FTPServer
+
+
+def site_command(help_text):
+    return dict(perm=None, auth=True, arg=True, help=help_text)
+
+
+class ScriptedHandler(FTPHandler):
+    banner = "Scripted test server\nsecond line of the greeting\nthird line"
+    pasv_reply = None
+    proto_cmds = dict(FTPHandler.proto_cmds)
+    proto_cmds.update({
+        "SITE MULTI": site_command("Syntax: SITE MULTI (multi-line 250 reply)"),
+        "SITE RAW": site_command("Syntax: SITE RAW text (sent with escapes decoded)"),
+        "SITE SPLIT": site_command("Syntax: SITE SPLIT (a reply in two packets)"),
+        "SITE LONG": site_command("Syntax: SITE LONG n (a 200 reply n characters long)"),
+        "SITE PASVREPLY": site_command("Syntax: SITE PASVREPLY text (next PASV answer)"),
+        "SITE CLOSE": site_command("Syntax: SITE CLOSE (drop the control connection)"),
+    })
+
+    def ftp_SITE_MULTI(self, line):
+        self.push("250-First line\r\n250-Second line\r\n 250 not the end\r\n250 End\r\n")
+
+    def ftp_SITE_RAW(self, line):
+        self.push(codecs.decode(line, "unicode_escape"))
+
+    def ftp_SITE_SPLIT(self, line):
+        self.push("2")
+        self.ioloop.call_later(0.2, self.push, "00 Split reply complete\r\n")
+
+    def ftp_SITE_LONG(self, line):
+        self.push("200 " + "x" * int(line) + "\r\n")
+
+    def ftp_SITE_PASVREPLY(self, line):
+        ScriptedHandler.pasv_reply = line
+        self.respond("200 Next PASV answer set")
+
+    def ftp_SITE_CLOSE(self, line):
+        self.close()
+
+    def ftp_PASV(self, line):
+        if ScriptedHandler.pasv_reply is not None:
+            reply, ScriptedHandler.pasv_reply = ScriptedHandler.pasv_reply, None
+            self.respond(reply)
+            return
+        FTPHandler.ftp_PASV(self, line)
+
+
+class User230Handler(FTPHandler):
+    def ftp_USER(self, line):
+        self.username = line
+        self.handle_auth_success(self.authorizer.get_home_dir("tester"), "",
+                                 "Logged in without a password.")
+
+
+class SilentHandler(FTPHandler):
+    def handle(self):
+        pass  # no greeting, no reply: the client must give up by itself
+
+
+class SlowDTPHandler(ThrottledDTPHandler):
+    read_limit = 200 * 1024
+    write_limit = 200 * 1024
+
+
+class DropperHandler(FTPHandler):
+    dtp_handler = SlowDTPHandler
+
+    def ftp_RETR(self, file):
+        FTPHandler.ftp_RETR(self, file)
+        self.ioloop.call_later(0.5, self.close)
+
+
+def main():
+    workdir, password = sys.argv[1], sys.argv[2]
+    home = os.path.join(workdir, "scripted-home")
+    os.makedirs(home, exist_ok=True)
+    with open(os.path.join(home, "big.bin"), "wb") as big:
+        big.write(os.urandom(4 * 1024 * 1024))
+    with open(os.path.join(home, "small.txt"), "wb") as small:
+        small.write(b"scripted server file\r\n")
+    authorizer = DummyAuthorizer()
+    authorizer.add_user("tester", password, home, perm="elradfmwMT")
+    ioloop = IOLoop()
+    ports = {}
+    for name, handler in (("scripted", ScriptedHandler), ("user230", User230Handler),
+                          ("silent", SilentHandler), ("dropper", DropperHandler)):
+        handler.authorizer = authorizer
+        handler.passive_ports = None
+        server = FTPServer(("127.0.0.1", 0), handler, ioloop=ioloop)
+        ports[name] = server.address[1]
+    tmp = os.path.join(workdir, "scripted.env.tmp")
+    with open(tmp, "w") as env:
+        for name, port in ports.items():
+            env.write("%s=%d\n" % (name, port))
+    os.rename(tmp, os.path.join(workdir, "scripted.env"))
+    ioloop.loop()
+
+
+if __name__ == "__main__":
+    main()

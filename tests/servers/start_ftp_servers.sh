@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# Starts the FTP test servers on free loopback ports, all their files in one folder DIR:
+#   vsftpd (dedicated local user, passive and active, write access), the scripted pyftpdlib
+#   servers, dante as SOCKS 4/5 server without and with username/password, a scripted
+#   SOCKS 4A server, and ftp-proxy as USER user@host proxy.
+# Writes DIR/servers.env (NAME=VALUE lines, read by the tests) and one DIR/*.pid per server,
+# which stop_ftp_servers.sh uses. A server that cannot start is left out of servers.env (the
+# tests that need it skip) unless CI=true, where it makes this script fail.
+# DIR is a fresh folder under /tmp (every parent must be open to the test user); its path is
+# written to the file STATE, which the tests and the stop script read.
+# Usage: start_ftp_servers.sh STATE
+set -uo pipefail
+state="$1"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+py=/usr/bin/python3
+user=vorlenftp
+failures=()
+
+if [ -s "$state" ]; then
+    "$here/stop_ftp_servers.sh" "$state"
+fi
+mkdir -p "$(dirname "$state")"
+dir="$(mktemp -d /tmp/vorlen-ftp-servers.XXXXXX)"
+chmod 755 "$dir"
+echo "$dir" >"$state"
+env_file="$dir/servers.env"
+: >"$env_file"
+chmod 600 "$env_file"
+
+free_port() {
+    "$py" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+wait_port() {
+    for _ in $(seq 1 100); do
+        if (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+wait_file() {
+    for _ in $(seq 1 100); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Runs a server detached from this script's output, so CTest does not wait for it.
+launch() {
+    local name="$1"
+    shift
+    setsid "$@" </dev/null >"$dir/$name.out" 2>&1 &
+    echo $! >"$dir/$name.pid"
+}
+
+fail() {
+    echo "cannot start $1: see $dir/$1.out" >&2
+    failures+=("$1")
+}
+
+password="$("$py" -c 'import secrets; print(secrets.token_hex(12))')"
+echo "FTP_USER=$user" >>"$env_file"
+echo "FTP_PASSWORD=$password" >>"$env_file"
+
+# --- vsftpd with its own test user (needs root: PAM login and user switching) -------------
+if [ "$(id -u)" -eq 0 ] && command -v vsftpd >/dev/null; then
+    id "$user" >/dev/null 2>&1 || useradd -M -d /var/lib/"$user" -s /bin/bash "$user"
+    echo "$user:$password" | chpasswd
+    # vsftpd enters the home folder before local_root: it must exist.
+    home="$(getent passwd "$user" | cut -d: -f6)"
+    mkdir -p "$home"
+    chown "$user" "$home"
+    mkdir -p "$dir/ftproot" "$dir/empty"
+    chown "$user" "$dir/ftproot"
+    port="$(free_port)"
+    cat >"$dir/vsftpd.conf" <<CONF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$port
+background=NO
+anonymous_enable=NO
+local_enable=YES
+write_enable=YES
+local_umask=022
+local_root=$dir/ftproot
+pasv_enable=YES
+port_enable=YES
+connect_from_port_20=NO
+seccomp_sandbox=NO
+secure_chroot_dir=$dir/empty
+pam_service_name=vsftpd
+dirmessage_enable=NO
+xferlog_enable=NO
+max_per_ip=0
+delay_failed_login=0
+CONF
+    launch vsftpd vsftpd "$dir/vsftpd.conf"
+    if wait_port "$port"; then
+        echo "VSFTPD_PORT=$port" >>"$env_file"
+        echo "FTP_ROOT=$dir/ftproot" >>"$env_file"
+    else
+        fail vsftpd
+    fi
+else
+    echo "vsftpd needs root and the vsftpd package" >"$dir/vsftpd.out"
+    fail vsftpd
+fi
+
+# --- scripted FTP servers --------------------------------------------------------------------
+launch scripted "$py" "$here/scripted_ftp_server.py" "$dir" "$password"
+if wait_file "$dir/scripted.env"; then
+    sed 's/^/SCRIPTED_/' "$dir/scripted.env" | tr 'a-z' 'A-Z' | sed 's/=\(.*\)/=\1/' >>"$env_file"
+else
+    fail scripted
+fi
+
+# --- dante: SOCKS 4 and 5 without authentication, SOCKS 5 with username/password ------------
+start_dante() {
+    local name="$1" method="$2" port
+    port="$(free_port)"
+    cat >"$dir/$name.conf" <<CONF
+logoutput: $dir/$name.log
+internal: 127.0.0.1 port = $port
+external: 127.0.0.1
+socksmethod: $method
+clientmethod: none
+user.privileged: root
+user.unprivileged: nobody
+client pass {
+  from: 127.0.0.0/8 to: 0.0.0.0/0
+}
+socks pass {
+  from: 127.0.0.0/8 to: 127.0.0.0/8
+  command: connect
+  protocol: tcp
+}
+CONF
+    launch "$name" danted -f "$dir/$name.conf"
+    if wait_port "$port"; then
+        echo "$3=$port" >>"$env_file"
+    else
+        fail "$name"
+    fi
+}
+if [ "$(id -u)" -eq 0 ] && command -v danted >/dev/null; then
+    start_dante dante none SOCKS_PORT
+    start_dante dante-auth username SOCKS_AUTH_PORT
+else
+    echo "danted needs root and the dante-server package" >"$dir/dante.out"
+    fail dante
+fi
+
+# --- SOCKS 4A (dante does not serve the 4A name extension) -----------------------------------
+launch socks4a "$py" "$here/socks4a_server.py" "$dir/socks4a.port"
+if wait_file "$dir/socks4a.port"; then
+    echo "SOCKS4A_PORT=$(cat "$dir/socks4a.port")" >>"$env_file"
+else
+    fail socks4a
+fi
+
+# --- ftp-proxy: USER user@host[:port] --------------------------------------------------------
+if command -v ftp-proxy >/dev/null; then
+    port="$(free_port)"
+    cat >"$dir/ftp-proxy.conf" <<CONF
+[-Global-]
+ServerType standalone
+Listen 127.0.0.1
+Port $port
+DestinationAddress 127.0.0.1
+AllowMagicUser yes
+LogDestination $dir/ftp-proxy-log/ftp-proxy.log
+User nobody
+Group nogroup
+CONF
+    # It (re)creates its log after giving up root, so the log gets a folder of its own.
+    mkdir -p "$dir/ftp-proxy-log"
+    chown nobody "$dir/ftp-proxy-log" 2>/dev/null
+    launch ftp-proxy ftp-proxy -n -d -f "$dir/ftp-proxy.conf"
+    if wait_port "$port"; then
+        echo "FTPPROXY_PORT=$port" >>"$env_file"
+    else
+        fail ftp-proxy
+    fi
+else
+    echo "ftp-proxy is not installed" >"$dir/ftp-proxy.out"
+    fail ftp-proxy
+fi
+
+if [ ${#failures[@]} -gt 0 ] && [ "${CI:-}" = "true" ]; then
+    echo "test servers that did not start: ${failures[*]}" >&2
+    exit 1
+fi
+exit 0
