@@ -21,22 +21,28 @@ from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
 
 
-def site_command(help_text):
-    return dict(perm=None, auth=True, arg=True, help=help_text)
+def site_command(help_text, arg=True):
+    return dict(perm=None, auth=True, arg=arg, help=help_text)
 
 
 class ScriptedHandler(FTPHandler):
-    banner = "Scripted test server\nsecond line of the greeting\nthird line"
     pasv_reply = None
     proto_cmds = dict(FTPHandler.proto_cmds)
     proto_cmds.update({
-        "SITE MULTI": site_command("Syntax: SITE MULTI (multi-line 250 reply)"),
+        "SITE MULTI": site_command("Syntax: SITE MULTI (multi-line 250 reply)", arg=False),
         "SITE RAW": site_command("Syntax: SITE RAW text (sent with escapes decoded)"),
-        "SITE SPLIT": site_command("Syntax: SITE SPLIT (a reply in two packets)"),
+        "SITE SPLIT": site_command("Syntax: SITE SPLIT (a reply in two packets)", arg=False),
         "SITE LONG": site_command("Syntax: SITE LONG n (a 200 reply n characters long)"),
         "SITE PASVREPLY": site_command("Syntax: SITE PASVREPLY text (next PASV answer)"),
-        "SITE CLOSE": site_command("Syntax: SITE CLOSE (drop the control connection)"),
+        "SITE CLOSE": site_command("Syntax: SITE CLOSE (drop the control connection)", arg=False),
     })
+
+    def handle(self):
+        # A greeting of three lines.
+        self.on_connect()
+        if not self._closed and not self._closing:
+            self.push("220-Scripted test server\r\n220-second line of the greeting\r\n")
+            self.respond("220 third line")
 
     def ftp_SITE_MULTI(self, line):
         self.push("250-First line\r\n250-Second line\r\n 250 not the end\r\n250 End\r\n")
@@ -106,6 +112,7 @@ def main():
     for name, handler in (("scripted", ScriptedHandler), ("user230", User230Handler),
                           ("silent", SilentHandler), ("dropper", DropperHandler)):
         handler.authorizer = authorizer
+        handler.auth_failed_timeout = 0.1
         handler.passive_ports = None
         server = FTPServer(("127.0.0.1", 0), handler, ioloop=ioloop)
         ports[name] = server.address[1]
