@@ -544,7 +544,10 @@ void TFtpClient::ControlLost(const QString& text, int number) {
     m_errorMessage = WinsockSuffix("500 Control connection closed. " + text, number);
     Display("! " + m_errorMessage);
     if (m_requestRunning) {
-        m_errorCode = 500;
+        // A server that hangs up on QUIT has done what was asked.
+        if (m_currentStep != Step::Quit) {
+            m_errorCode = 500;
+        }
         FinishRequest();
     } else {
         SetState(ftpNotConnected);
@@ -644,6 +647,13 @@ void TFtpClient::OnDataAccepted() {
         return;
     }
     QTcpSocket* socket = m_listener->nextPendingConnection();
+    if (socket && m_control && socket->peerAddress() != m_control->peerAddress()) {
+        // Only the server may connect: anyone else could feed a download or steal an upload.
+        Display("! Data connection from " + socket->peerAddress().toString() + " refused");
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     m_listener->close();
     m_listener->deleteLater();
     m_listener.clear();
