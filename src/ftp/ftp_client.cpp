@@ -101,23 +101,16 @@ void TFtpClient::QuitAsync() {
 }
 
 void TFtpClient::DirAsync() {
-    StartRequest(ftpDirAsync, Bit(Step::Port) | Bit(Step::Dir),
-                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+    StartTransferRequest(ftpDirAsync, Bit(Step::Dir));
 }
-
 void TFtpClient::LsAsync() {
-    StartRequest(ftpLsAsync, Bit(Step::Port) | Bit(Step::Ls),
-                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+    StartTransferRequest(ftpLsAsync, Bit(Step::Ls));
 }
-
 void TFtpClient::GetAsync() {
-    StartRequest(ftpGetAsync, Bit(Step::Port) | Bit(Step::Get),
-                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+    StartTransferRequest(ftpGetAsync, Bit(Step::Get));
 }
-
 void TFtpClient::PutAsync() {
-    StartRequest(ftpPutAsync, Bit(Step::Port) | Bit(Step::Put),
-                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+    StartTransferRequest(ftpPutAsync, Bit(Step::Put));
 }
 
 void TFtpClient::RestGetAsync() {
@@ -125,12 +118,15 @@ void TFtpClient::RestGetAsync() {
         const QFileInfo existing(LocalFileName);
         ResumeAt = existing.exists() ? existing.size() : 0;
     }
-    StartRequest(ftpRestGetAsync, Bit(Step::Port) | Bit(Step::Rest) | Bit(Step::Get),
-                 LocalFileName.isEmpty() ? "LocalFileName empty" : "");
+    StartTransferRequest(ftpRestGetAsync, Bit(Step::Rest) | Bit(Step::Get));
 }
 
 void TFtpClient::RestPutAsync() {
-    StartRequest(ftpRestPutAsync, Bit(Step::Port) | Bit(Step::Rest) | Bit(Step::Put),
+    StartTransferRequest(ftpRestPutAsync, Bit(Step::Rest) | Bit(Step::Put));
+}
+
+void TFtpClient::StartTransferRequest(TFtpRequest request, StepSet steps) {
+    StartRequest(request, Bit(Step::Port) | steps,
                  LocalFileName.isEmpty() ? "LocalFileName empty" : "");
 }
 

@@ -202,6 +202,8 @@ private:
     static constexpr StepSet Bit(Step step) { return StepSet(1) << static_cast<int>(step); }
 
     void StartRequest(TFtpRequest request, StepSet steps, const QString& startError = QString());
+    // A request with a data connection: the port step first, and a local file is required.
+    void StartTransferRequest(TFtpRequest request, StepSet steps);
     void RaiseError(const QString& text);
     void NextStep();
     void RunStep(Step step);
