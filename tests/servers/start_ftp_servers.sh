@@ -114,7 +114,7 @@ fi
 # --- scripted FTP servers --------------------------------------------------------------------
 launch scripted "$py" "$here/scripted_ftp_server.py" "$dir" "$password"
 if wait_file "$dir/scripted.env"; then
-    sed 's/^/SCRIPTED_/' "$dir/scripted.env" | tr 'a-z' 'A-Z' | sed 's/=\(.*\)/=\1/' >>"$env_file"
+    sed 's/^/SCRIPTED_/' "$dir/scripted.env" | tr 'a-z' 'A-Z' >>"$env_file"
 else
     fail scripted
 fi
