@@ -3,17 +3,17 @@
 # downloaded and uploaded by both, best of ROUNDS each, with the ratio engine/curl and the
 # engine's peak memory for a small and the large file (flat memory: both about the same).
 # Needs root (vsftpd test user). Big files live in /tmp and are removed afterwards.
-# Environment: SIZE_MB (1024), ROUNDS (2), BUILD_DIR (build-bench).
+# Environment: SIZE_MB (1024), ROUNDS (2), BUILD_DIR (build-bench-ftp).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${BUILD_DIR:-$root/build-bench}"
+build="${BUILD_DIR:-$root/build-bench-ftp}"
 size_mb="${SIZE_MB:-1024}"
 rounds="${ROUNDS:-2}"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVORLEN_BUILD_BENCHMARKS=ON -DVORLEN_BUILD_TESTS=OFF -DVORLEN_BUILD_APP=OFF >/dev/null
-ninja -C "$build" -j2 ftp_transfer_bench >/dev/null
-driver="$build/bench/ftp_transfer_bench"
+ninja -C "$build" -j2 ftp_transfer_driver >/dev/null
+driver="$build/bench/ftp_transfer_driver"
 
 work="$(mktemp -d /tmp/vorlen-ftp-bench.XXXXXX)"
 state="$work/servers.state"

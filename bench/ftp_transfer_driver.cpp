@@ -1,6 +1,7 @@
 // Benchmark driver for scripts/bench_ftp.sh: one download or upload with the engine.
-// Usage: ftp_transfer_bench get|put HOST PORT USER REMOTE LOCAL   (password in
-// VORLEN_BENCH_PASSWORD) Prints "bytes=N ms=T" on success; memory is measured from outside.
+// Usage: ftp_transfer_driver get|put HOST PORT USER REMOTE LOCAL
+// The password comes from VORLEN_BENCH_PASSWORD. Prints "bytes=N ms=T" on success; time and
+// memory are measured from outside.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 7 || (args[1] != "get" && args[1] != "put")) {
-        std::fprintf(stderr, "usage: ftp_transfer_bench get|put HOST PORT USER REMOTE LOCAL\n");
+        std::fprintf(stderr, "usage: ftp_transfer_driver get|put HOST PORT USER REMOTE LOCAL\n");
         return 2;
     }
     TFtpClient client;
