@@ -107,3 +107,16 @@ int WholeNumberOr(const QString& text, int fallback) {
     const int value = text.toInt(&ok);
     return ok ? value : fallback;
 }
+
+QString GroupThousands(qint64 value) {
+    const QString digits = QString::number(value < 0 ? -value : value);
+    QString out;
+    out.reserve(digits.size() + digits.size() / 3 + 1);
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            out += ',';
+        }
+        out += digits[i];
+    }
+    return value < 0 ? '-' + out : out;
+}

@@ -26,3 +26,6 @@ QString CSVmod(const QString& text);
 bool IsWholeNumber(const QString& text);
 // The value of a whole number, or Fallback when Text is not one or does not fit an int.
 int WholeNumberOr(const QString& text, int fallback);
+
+// Decimal digits with "," between groups of three ("1234567" -> "1,234,567").
+QString GroupThousands(qint64 value);

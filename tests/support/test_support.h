@@ -30,3 +30,18 @@ private:
     QByteArray m_old;
     bool m_had;
 };
+
+#include <ostream>
+#include <QStringList>
+
+// Readable QString and QStringList values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '{';
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        *os << (i ? ", " : "") << '"' << list[i].toStdString() << '"';
+    }
+    *os << '}';
+}

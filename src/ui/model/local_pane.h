@@ -1,0 +1,139 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+
+class UserInterface;
+struct SiteProfile;
+
+// One local file or directory as the pane lists it.
+struct LocalEntry {
+    QString name;
+    QString extension;  // after the last ".", upper-cased; the whole name when it has none
+    qint64 size = 0;    // -1 marks a directory
+    QString modified;   // "YYYY-MM-DD   HH:MM:SS"; empty for directories
+
+    bool IsDirectory() const { return size < 0; }
+};
+
+// One item found by ListLocalDirectory.
+struct LocalItem {
+    QString name;
+    bool isDirectory = false;
+    qint64 size = 0;
+    QDateTime modified;  // local time
+};
+
+struct LocalDrive {
+    QString root;
+    QString typeName;
+};
+
+// What a row of the list shows.
+struct LocalRow {
+    enum class Kind { Parent, Directory, File };
+    Kind kind = Kind::File;
+    QString name;
+    QString size;
+    QString modified;
+};
+
+enum class LocalSortKey { Name = 0, Extension = 1, Size = 2, Modified = 3 };
+
+// Lists one directory. Hidden entries (names beginning with "." here) are left out unless
+// IncludeHidden; DirsOnly leaves out files; SortByName sorts by lower-cased name, stably.
+// Unreadable directories give an empty list.
+QVector<LocalItem> ListLocalDirectory(const QString& dir, const QString& pattern,
+                                      bool includeHidden, bool sortByName, bool dirsOnly);
+
+// Upper-cased text after the last "."; the whole name upper-cased when it has no ".".
+QString LocalExtension(const QString& name);
+
+// The modified text of a file: the date, three blanks, and the time made from the time formatted
+// with the user's long time format (LongTimeFormat is a Qt format string).
+QString LocalModifiedText(const QDateTime& modified, const QString& longTimeFormat);
+
+// The remembered-directory rule: at most 8, the default first, no duplicates.
+QStringList RememberLocalDir(const QStringList& old, const QString& dir, bool asDefault);
+
+// The parent of a local path, as ".." reaches it; empty when there is none.
+QString LocalParentDir(const QString& dir);
+
+// The left half of the main window without its widgets: the current directory, its entries, the
+// sort state, the remembered directories, and the local file commands. It reaches the person only
+// through UserInterface; the window shows Rows() and the summary.
+class LocalPane {
+public:
+    LocalPane(UserInterface& ui, SiteProfile& site);
+
+    // Settings and helpers the pane uses; replaced in tests.
+    QString longTimeFormat;
+    QString favoredEditor;
+    std::function<void()> updateSettings = [] {};
+    std::function<bool(const QString& program, const QStringList& args)> startProgram;
+    std::function<bool(const QString& path)> openDocument;
+
+    const QString& CurrentDir() const { return m_currentDir; }
+    const QString& DefaultLocalDir() const { return m_defaultDir; }
+    void SetDefaultLocalDir(const QString& dir) { m_defaultDir = dir; }
+    const QVector<LocalDrive>& Drives() const { return m_drives; }
+    const QVector<LocalEntry>& Entries() const { return m_entries; }
+    const QVector<LocalRow>& Rows() const { return m_rows; }
+    QString SummaryText() const;
+    int FileCount() const { return m_fileCount; }
+    qint64 ByteTotal() const { return m_byteTotal; }
+
+    // The remembered directories (the site's InfLocDir list), the default first.
+    const QStringList& RememberedDirs() const;
+
+    LocalSortKey SortKey() const;
+    bool Descending() const;
+    void SetSort(LocalSortKey key, bool descending);
+
+    void GetLocalDrives();
+    // Re-lists the current directory (falling back to the default when it is gone) and shows it.
+    void RefreshLocal();
+    void SortLocal();
+    // A click on column 0, 1 or 2 (name, size, modified).
+    void ColumnClick(int column);
+    // A sub-directory name, an absolute path, or "..".
+    void ChangeLocalDirectory(const QString& name);
+    void AddLocDirToCmbx(const QString& dir, bool asDefault);
+    // The directory typed into or picked from the combo box. False when it does not exist.
+    bool SelectDirectory(const QString& dir);
+
+    qint64 FilesizeOfNamedLocalFile(const QString& name) const;
+    QString TimestampOfNamedLocalFile(const QString& name) const;
+
+    // Commands. Selected names are the names of the selected rows.
+    void RefreshClick();
+    void CreateNewDir();
+    void SetAsDefaultLocalDir(const QString& siteName);
+    void OpenSelected(const QStringList& selected);
+    void OpenAsText(const QStringList& selected);
+    void OpenInBrowser(const QStringList& selected);
+    void RenameSelected(const QStringList& selected);
+    void DeleteSelected(const QStringList& selected);
+    // A folder chosen in the browse dialog.
+    void BrowseResult(const QString& path);
+
+private:
+    const LocalEntry* FindEntry(const QString& name) const;
+    QString FullPath(const QString& name) const;
+    bool OpenCheck(const QStringList& selected, const QString& noneText, bool refuseFolders);
+
+    UserInterface& m_ui;
+    SiteProfile& m_site;
+    QString m_currentDir;
+    QString m_defaultDir;
+    QVector<LocalDrive> m_drives;
+    QVector<LocalEntry> m_entries;
+    QVector<LocalRow> m_rows;
+    int m_fileCount = 0;
+    qint64 m_byteTotal = 0;
+    QString m_comboText;
+    bool m_localOperation = false;
+};
