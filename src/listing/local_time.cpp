@@ -1,12 +1,11 @@
 #include "listing/local_time.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 QString TimeLocal(const QString& localTime) {
     QString t = localTime;
-    t.replace(':', ' ').replace('-', ' ').replace('.', ' ');
-    const QStringList words = t.split(QRegularExpression("[ \t]+"), Qt::SkipEmptyParts);
+    t.replace(':', ' ').replace('-', ' ').replace('.', ' ').replace('\t', ' ');
+    const QStringList words = t.split(' ', Qt::SkipEmptyParts);
     auto part = [&](int i) {
         QString w = words.value(i, "00");
         return w.size() == 1 ? "0" + w : w;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
@@ -149,4 +150,84 @@ QString DefaultLocalDirectory() {
     return QDir::homePath();
 #endif
 }
+}  // namespace platform
+
+#ifndef Q_OS_WIN
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <ctime>
+#else
+#include <QDateTime>
+#include <QDirIterator>
+#endif
+
+namespace platform {
+
+bool ReadDirectory(const QString& dir, QVector<DirEntryInfo>& entries) {
+    entries.clear();
+#ifndef Q_OS_WIN
+    DIR* d = opendir(QFile::encodeName(dir).constData());
+    if (d == nullptr) {
+        return false;
+    }
+    const int fd = dirfd(d);
+    while (const dirent* e = readdir(d)) {
+        const char* name = e->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+            continue;
+        }
+        DirEntryInfo info;
+        info.name = QFile::decodeName(name);
+        info.isHidden = name[0] == '.';
+        bool isDir = e->d_type == DT_DIR;
+        if (!isDir) {
+            // Follows links, so a link shows what it points at; a broken link is an empty file.
+            struct stat st {};
+            if (fstatat(fd, name, &st, 0) == 0) {
+                isDir = S_ISDIR(st.st_mode);
+                info.size = isDir ? 0 : qint64(st.st_size);
+                tm local{};
+                const time_t mtime = st.st_mtime;
+                if (localtime_r(&mtime, &local) != nullptr) {
+                    info.year = local.tm_year + 1900;
+                    info.month = local.tm_mon + 1;
+                    info.day = local.tm_mday;
+                    info.hour = local.tm_hour;
+                    info.minute = local.tm_min;
+                    info.second = local.tm_sec;
+                }
+            }
+        }
+        info.isDirectory = isDir;
+        entries.append(std::move(info));
+    }
+    closedir(d);
+    return true;
+#else
+    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    if (!QFileInfo(dir).isDir()) {
+        return false;
+    }
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo fi = it.fileInfo();
+        DirEntryInfo info;
+        info.name = fi.fileName();
+        info.isDirectory = fi.isDir();
+        info.isHidden = fi.isHidden();
+        info.size = info.isDirectory ? 0 : fi.size();
+        const QDateTime m = fi.lastModified();
+        info.year = m.date().year();
+        info.month = m.date().month();
+        info.day = m.date().day();
+        info.hour = m.time().hour();
+        info.minute = m.time().minute();
+        info.second = m.time().second();
+        entries.append(std::move(info));
+    }
+    return true;
+#endif
+}
+
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // The one place that knows the operating system. Everything the program needs from the system
 // (folders, user name, clocks, locale formats, helper programs) is asked for here, so the rest of
@@ -52,4 +53,21 @@ QString FindFirstProgram(const QStringList& names);
 namespace platform {
 // The default local directory (the home folder here, C:\ on Windows).
 QString DefaultLocalDirectory();
+}  // namespace platform
+
+namespace platform {
+
+// One entry of a directory as the local pane needs it. Times are local wall-clock times.
+struct DirEntryInfo {
+    QString name;
+    bool isDirectory = false;
+    bool isHidden = false;  // a name beginning with "." here; the hidden or system attribute there
+    qint64 size = 0;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// Reads one directory with as few system calls as the system allows (one per file here).
+// "." and ".." are left out. False when the directory cannot be read.
+bool ReadDirectory(const QString& dir, QVector<DirEntryInfo>& entries);
+
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
 #include <numeric>
@@ -50,23 +51,27 @@ bool DirExists(const QString& dir) {
 
 QVector<LocalItem> ListLocalDirectory(const QString& dir, const QString& pattern,
                                       bool includeHidden, bool sortByName, bool dirsOnly) {
-    QDir::Filters filters = QDir::AllEntries | QDir::NoDotAndDotDot;
-    if (includeHidden) {
-        filters |= QDir::Hidden | QDir::System;
-    }
+    QVector<platform::DirEntryInfo> found;
+    platform::ReadDirectory(dir, found);
+    const bool everything = pattern.isEmpty() || pattern == "*";
+    const QRegularExpression match(
+        everything ? QString() : QRegularExpression::wildcardToRegularExpression(pattern),
+        QRegularExpression::CaseInsensitiveOption);
     QVector<LocalItem> items;
-    QDirIterator it(dir, pattern.isEmpty() ? QStringList() : QStringList{pattern}, filters);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        LocalItem item;
-        item.isDirectory = info.isDir();
-        if (dirsOnly && !item.isDirectory) {
+    items.reserve(found.size());
+    for (platform::DirEntryInfo& e : found) {
+        if ((dirsOnly && !e.isDirectory) || (e.isHidden && !includeHidden)) {
             continue;
         }
-        item.name = info.fileName();
-        item.size = item.isDirectory ? 0 : info.size();
-        item.modified = info.lastModified();
+        if (!everything && !match.match(e.name).hasMatch()) {
+            continue;
+        }
+        LocalItem item;
+        item.name = std::move(e.name);
+        item.isDirectory = e.isDirectory;
+        item.size = e.size;
+        item.date = QDate(e.year, e.month, e.day);
+        item.time = QTime(e.hour, e.minute, e.second);
         items.append(std::move(item));
     }
     if (sortByName && items.size() > 1) {
@@ -93,8 +98,14 @@ QString LocalExtension(const QString& name) {
     return (dot < 0 ? name : name.mid(dot + 1)).toUpper();
 }
 
-QString LocalModifiedText(const QDateTime& modified, const QString& longTimeFormat) {
-    QString time = modified.time().toString(longTimeFormat);
+namespace {
+
+QString TwoDigits(int n) {
+    return QString(QChar('0' + n / 10 % 10)) + QChar('0' + n % 10);
+}
+
+QString TimePart(const QTime& clock, const QString& longTimeFormat) {
+    QString time = clock.toString(longTimeFormat);
     if (time.size() == 8) {
         time.truncate(5);
     } else if (time.size() == 7) {
@@ -103,7 +114,33 @@ QString LocalModifiedText(const QDateTime& modified, const QString& longTimeForm
     if (time.size() > 2 && time[1] == ':') {
         time.prepend('0');
     }
-    return modified.date().toString("yyyy-MM-dd") + "   " + TimeLocal(time);
+    return TimeLocal(time);
+}
+
+}  // namespace
+
+QString LocalModifiedText(const QDateTime& modified, const QString& longTimeFormat) {
+    const QDate date = modified.date();
+    return QString::number(date.year()).rightJustified(4, '0') + '-' + TwoDigits(date.month()) +
+           '-' + TwoDigits(date.day()) + "   " + TimePart(modified.time(), longTimeFormat);
+}
+
+LocalModifiedFormatter::LocalModifiedFormatter(QString longTimeFormat)
+    : m_format(std::move(longTimeFormat)), m_times(86400) {}
+
+QString LocalModifiedFormatter::operator()(const QDate& date, const QTime& clock) {
+    const int second = std::clamp(clock.msecsSinceStartOfDay() / 1000, 0, 86399);
+    QString& time = m_times[second];
+    if (time.isNull()) {
+        time = TimePart(QTime::fromMSecsSinceStartOfDay(second * 1000), m_format);
+    }
+    const qint64 day = date.toJulianDay();
+    if (day != m_lastDay) {
+        m_lastDay = day;
+        m_lastDate = QString::number(date.year()).rightJustified(4, '0') + '-' +
+                     TwoDigits(date.month()) + '-' + TwoDigits(date.day()) + "   ";
+    }
+    return m_lastDate + time;
 }
 
 QStringList RememberLocalDir(const QStringList& old, const QString& dir, bool asDefault) {
@@ -142,9 +179,7 @@ LocalPane::LocalPane(UserInterface& ui, SiteProfile& site)
     startProgram = [](const QString& program, const QStringList& args) {
         return QProcess::startDetached(program, args);
     };
-    openDocument = [](const QString& path) {
-        return QProcess::startDetached("xdg-open", {path});
-    };
+    openDocument = [](const QString& path) { return QProcess::startDetached("xdg-open", {path}); };
     GetLocalDrives();
     m_currentDir = m_defaultDir;
 }
@@ -187,6 +222,7 @@ void LocalPane::RefreshLocal() {
     const QVector<LocalItem> items = ListLocalDirectory(m_currentDir, "*", false, false, false);
     m_entries.clear();
     m_entries.reserve(items.size());
+    LocalModifiedFormatter format(longTimeFormat);
     m_fileCount = 0;
     m_byteTotal = 0;
     for (const LocalItem& item : items) {
@@ -196,8 +232,8 @@ void LocalPane::RefreshLocal() {
     }
     for (const LocalItem& item : items) {
         if (!item.isDirectory) {
-            m_entries.append({item.name, LocalExtension(item.name), item.size,
-                              LocalModifiedText(item.modified, longTimeFormat)});
+            m_entries.append(
+                {item.name, LocalExtension(item.name), item.size, format(item.date, item.time)});
             ++m_fileCount;
             m_byteTotal += item.size;
         }
@@ -222,10 +258,14 @@ void LocalPane::SortLocal() {
         const LocalEntry& x = m_entries[a];
         const LocalEntry& y = m_entries[b];
         switch (key) {
-            case LocalSortKey::Name: return names[a] < names[b];
-            case LocalSortKey::Extension: return x.extension < y.extension;
-            case LocalSortKey::Size: return x.size < y.size;
-            case LocalSortKey::Modified: return x.modified < y.modified;
+            case LocalSortKey::Name:
+                return names[a] < names[b];
+            case LocalSortKey::Extension:
+                return x.extension < y.extension;
+            case LocalSortKey::Size:
+                return x.size < y.size;
+            case LocalSortKey::Modified:
+                return x.modified < y.modified;
         }
         return false;
     });
@@ -239,23 +279,30 @@ void LocalPane::SortLocal() {
     m_rows.clear();
     m_rows.reserve(m_entries.size() + 1);
     if (!IsRootDir(m_currentDir)) {
-        m_rows.append({LocalRow::Kind::Parent, "..", {}, {}});
+        m_rows.append(-1);
     }
     const bool descending = Descending();
     for (bool dirs : {true, false}) {
         for (qsizetype k = 0; k < m_entries.size(); ++k) {
-            const LocalEntry& e = m_entries[descending ? m_entries.size() - 1 - k : k];
-            if (e.IsDirectory() != dirs) {
-                continue;
-            }
-            if (dirs) {
-                m_rows.append({LocalRow::Kind::Directory, e.name, {}, {}});
-            } else {
-                m_rows.append({LocalRow::Kind::File, e.name, GroupThousands(e.size), e.modified});
+            const qsizetype i = descending ? m_entries.size() - 1 - k : k;
+            if (m_entries[i].IsDirectory() == dirs) {
+                m_rows.append(i);
             }
         }
     }
     m_ui.RefreshLocalList();
+}
+
+LocalRow LocalPane::Row(int row) const {
+    const qsizetype i = m_rows.value(row, -1);
+    if (i < 0) {
+        return {LocalRow::Kind::Parent, "..", {}, {}};
+    }
+    const LocalEntry& e = m_entries[i];
+    if (e.IsDirectory()) {
+        return {LocalRow::Kind::Directory, e.name, {}, {}};
+    }
+    return {LocalRow::Kind::File, e.name, GroupThousands(e.size), e.modified};
 }
 
 QString LocalPane::SummaryText() const {

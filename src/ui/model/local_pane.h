@@ -24,7 +24,8 @@ struct LocalItem {
     QString name;
     bool isDirectory = false;
     qint64 size = 0;
-    QDateTime modified;  // local time
+    QDate date;  // last write, local time
+    QTime time;
 };
 
 struct LocalDrive {
@@ -43,9 +44,9 @@ struct LocalRow {
 
 enum class LocalSortKey { Name = 0, Extension = 1, Size = 2, Modified = 3 };
 
-// Lists one directory. Hidden entries (names beginning with "." here) are left out unless
-// IncludeHidden; DirsOnly leaves out files; SortByName sorts by lower-cased name, stably.
-// Unreadable directories give an empty list.
+// Lists one directory: the entries whose names match Pattern ("*" wildcards). Hidden entries
+// (names beginning with "." here) are left out unless IncludeHidden; DirsOnly leaves out files;
+// SortByName sorts by lower-cased name, stably. An unreadable directory gives an empty list.
 QVector<LocalItem> ListLocalDirectory(const QString& dir, const QString& pattern,
                                       bool includeHidden, bool sortByName, bool dirsOnly);
 
@@ -55,6 +56,19 @@ QString LocalExtension(const QString& name);
 // The modified text of a file: the date, three blanks, and the time made from the time formatted
 // with the user's long time format (LongTimeFormat is a Qt format string).
 QString LocalModifiedText(const QDateTime& modified, const QString& longTimeFormat);
+
+// The same for many files at once: each time of day is formatted once.
+class LocalModifiedFormatter {
+public:
+    explicit LocalModifiedFormatter(QString longTimeFormat);
+    QString operator()(const QDate& date, const QTime& time);
+
+private:
+    QString m_format;
+    QVector<QString> m_times;
+    qint64 m_lastDay = -1;
+    QString m_lastDate;
+};
 
 // The remembered-directory rule: at most 8, the default first, no duplicates.
 QStringList RememberLocalDir(const QStringList& old, const QString& dir, bool asDefault);
@@ -81,7 +95,10 @@ public:
     void SetDefaultLocalDir(const QString& dir) { m_defaultDir = dir; }
     const QVector<LocalDrive>& Drives() const { return m_drives; }
     const QVector<LocalEntry>& Entries() const { return m_entries; }
-    const QVector<LocalRow>& Rows() const { return m_rows; }
+    // The rows as shown: "..", then the directories, then the files. Built on demand, so that
+    // a list of 100,000 files formats only the rows on the screen.
+    int RowCount() const { return int(m_rows.size()); }
+    LocalRow Row(int row) const;
     QString SummaryText() const;
     int FileCount() const { return m_fileCount; }
     qint64 ByteTotal() const { return m_byteTotal; }
@@ -131,7 +148,7 @@ private:
     QString m_defaultDir;
     QVector<LocalDrive> m_drives;
     QVector<LocalEntry> m_entries;
-    QVector<LocalRow> m_rows;
+    QVector<qsizetype> m_rows;  // index into m_entries, or -1 for ".."
     int m_fileCount = 0;
     qint64 m_byteTotal = 0;
     QString m_comboText;

@@ -60,8 +60,8 @@ struct Pane {
     void Go(const QString& path) { ASSERT_TRUE(pane.SelectDirectory(path)); }
     QStringList RowNames() const {
         QStringList names;
-        for (const LocalRow& r : pane.Rows()) {
-            names << r.name;
+        for (int i = 0; i < pane.RowCount(); ++i) {
+            names << pane.Row(i).name;
         }
         return names;
     }
@@ -126,7 +126,7 @@ TEST(LocalPane, ListsWithoutHiddenAndDirectoriesFirst) {
     p.Go(p.dir.Path());
     EXPECT_EQ(p.RowNames(), QStringList({"..", "Adir", "zdir", "a.py", "b.txt"}));
     EXPECT_EQ(p.pane.SummaryText(), "2 files    2,010 bytes");
-    EXPECT_EQ(p.pane.Rows().last().size, "2,000");
+    EXPECT_EQ(p.pane.Row(p.pane.RowCount() - 1).size, "2,000");
     EXPECT_EQ(p.ui.StatusBarGeneralText(), " Refresh of local directory list completed.");
     EXPECT_EQ(p.pane.FilesizeOfNamedLocalFile("B.TXT"), 2000);
     EXPECT_EQ(p.pane.FilesizeOfNamedLocalFile("zdir"), 0);
@@ -169,7 +169,10 @@ TEST(LocalPane, EveryKeyKeepsDirectoriesAboveFiles) {
         QStringList rows = p.RowNames();
         // Directories with equal keys keep listing order, which the file system chooses.
         if (!(c.key == LocalSortKey::Name)) {
-            std::sort(rows.begin() + 1, rows.begin() + 3, c.descending ? [](const QString& a, const QString& b) { return a > b; } : [](const QString& a, const QString& b) { return a < b; });
+            std::sort(
+                rows.begin() + 1, rows.begin() + 3,
+                c.descending ? [](const QString& a, const QString& b) { return a > b; }
+                             : [](const QString& a, const QString& b) { return a < b; });
         }
         EXPECT_EQ(rows, c.rows) << int(c.key) << c.descending;
     }
@@ -229,8 +232,8 @@ TEST(LocalPane, CreateDirectoryRefusals) {
     Touch(p.dir.File("taken"));
     QDir(p.dir.Path()).mkdir("Folder");
     p.Go(p.dir.Path());
-    Inputs(p.ui, {QString("bad/name"), QString("TAKEN"), QString("folder"),
-                         QString(" new one "), std::nullopt});
+    Inputs(p.ui, {QString("bad/name"), QString("TAKEN"), QString("folder"), QString(" new one "),
+                  std::nullopt});
     for (int i = 0; i < 5; ++i) {
         p.pane.CreateNewDir();
     }
@@ -284,10 +287,9 @@ TEST(LocalPane, DeleteWithYesToAllAndFolderRefusal) {
     EXPECT_FALSE(QFileInfo::exists(p.dir.File("3.txt")));
     EXPECT_FALSE(QFileInfo::exists(p.dir.File("4.txt")));
     EXPECT_TRUE(QFileInfo(p.dir.File("dir")).isDir());
-    EXPECT_EQ(p.ui.MessageTexts(),
-              QStringList({"Delete local file named 1.txt?",
-                           "Cannot delete dir - folder deletion not supported",
-                           "Delete local file named 2.txt?"}));
+    EXPECT_EQ(p.ui.MessageTexts(), QStringList({"Delete local file named 1.txt?",
+                                                "Cannot delete dir - folder deletion not supported",
+                                                "Delete local file named 2.txt?"}));
 
     p.ui.messages.clear();
     Dialogs(p.ui, {ModalResult::Cancel});
@@ -309,13 +311,12 @@ TEST(LocalPane, OpenCommands) {
     p.pane.OpenSelected({"dir"});
     p.pane.OpenSelected({});
     p.pane.OpenInBrowser({});
-    EXPECT_EQ(p.started, QStringList({"editor " + p.dir.File("page.html"),
-                                      "open " + p.dir.File("page.html"),
-                                      "open " + p.dir.File("dir")}));
-    EXPECT_EQ(p.ui.MessageTexts(),
-              QStringList({"Cannot edit dir because it is a folder.",
-                           "No file has been selected for edit",
-                           "No file has been selected to open"}));
+    EXPECT_EQ(p.started,
+              QStringList({"editor " + p.dir.File("page.html"), "open " + p.dir.File("page.html"),
+                           "open " + p.dir.File("dir")}));
+    EXPECT_EQ(p.ui.MessageTexts(), QStringList({"Cannot edit dir because it is a folder.",
+                                                "No file has been selected for edit",
+                                                "No file has been selected to open"}));
     EXPECT_EQ(p.saves, 3);
 }
 
