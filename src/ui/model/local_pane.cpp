@@ -13,7 +13,7 @@
 #include "app/user_interface.h"
 #include "config/settings.h"
 #include "config/words.h"
-#include "listing/local_time.h"
+#include "listing/listing_parser.h"
 #include "platform/platform.h"
 
 namespace {
