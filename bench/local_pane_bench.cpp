@@ -55,8 +55,9 @@ void BM_ReadDirectory(benchmark::State& state) {
 void BM_RefreshLocal(benchmark::State& state) {
     const QString dir = BigFolder();
     ScriptedUserInterface ui;
-    SiteProfile site;
-    LocalPane pane(ui, site);
+    CfgFile cfg;
+    Settings settings(cfg);
+    LocalPane pane(ui, settings);
     pane.SetDefaultLocalDir(dir);
     pane.SelectDirectory(dir);  // warm the file system caches
     for (auto _ : state) {
@@ -68,8 +69,9 @@ void BM_RefreshLocal(benchmark::State& state) {
 void BM_ResortBySize(benchmark::State& state) {
     const QString dir = BigFolder();
     ScriptedUserInterface ui;
-    SiteProfile site;
-    LocalPane pane(ui, site);
+    CfgFile cfg;
+    Settings settings(cfg);
+    LocalPane pane(ui, settings);
     pane.SetDefaultLocalDir(dir);
     pane.SelectDirectory(dir);
     bool descending = false;

@@ -10,6 +10,7 @@
 #include "config/scrambling.h"
 #include "config/words.h"
 #include "platform/platform.h"
+#include "ui/model/local_pane.h"
 #include "version.h"
 
 AppPaths AppPaths::ForWorkFolder(const QString& workFolder, const QString& stamp) {
@@ -27,10 +28,14 @@ AppPaths AppPaths::ForWorkFolder(const QString& workFolder, const QString& stamp
 }
 
 AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
+    localPane = std::make_unique<LocalPane>(ui, settings);
+    localPane->updateSettings = [this] { UpdateSettings(); };
     startDetached = [](const QString& program) {
         return QProcess::startDetached(program, {}, QString());
     };
 }
+
+AppCore::~AppCore() = default;
 
 QString AppCore::GetVersionNumber() {
     return QStringLiteral(VORLEN_VERSION_TEXT);
@@ -145,6 +150,7 @@ void AppCore::GetSiteSettings() {
         m_ui.LogText(cfg.ErrorText());
     }
     SetGlobalProfileName(settings.site.siteName);
+    localPane->SetCurrentDir(settings.site.infLocDirs.value(0));
     m_ui.SiteSettingsChanged();
 }
 

@@ -3,11 +3,13 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 #include "config/cfg_file.h"
 #include "config/settings.h"
 
 class UserInterface;
+class LocalPane;
 
 // Program-wide paths, fixed once at start-up.
 struct AppPaths {
@@ -29,6 +31,7 @@ struct AppPaths {
 class AppCore {
 public:
     explicit AppCore(UserInterface& ui);
+    ~AppCore();
 
     // "major.minor.release" of the running build.
     static QString GetVersionNumber();
@@ -78,6 +81,8 @@ public:
     QStringList remoteListingLines;
     QString currentRemoteDir = "?";
     QString zosSettingText = "?";
+    // The local file pane (the left half of the main window).
+    std::unique_ptr<LocalPane> localPane;
 
     // Starts a detached program; replaced in tests.
     std::function<bool(const QString& program)> startDetached;

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -23,6 +25,8 @@
 #include "ui/frm_help.h"
 #include "ui/frm_login.h"
 #include "ui/frm_options.h"
+#include "ui/local_files_model.h"
+#include "ui/model/local_pane.h"
 #include "ui/model/placement.h"
 
 namespace {
@@ -56,11 +60,10 @@ QString TitleBarColourText() {
     return QString("%1 %2 %3").arg(c.red()).arg(c.green()).arg(c.blue());
 }
 
-QTreeWidget* MakeList(const QStringList& columns, QWidget* parent) {
-    auto* list = new QTreeWidget(parent);
-    list->setColumnCount(int(columns.size()));
-    list->setHeaderLabels(columns);
+// The common look and behaviour of the two file lists.
+void ConfigureList(QTreeView* list) {
     list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setUniformRowHeights(true);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -68,6 +71,13 @@ QTreeWidget* MakeList(const QStringList& columns, QWidget* parent) {
     QPalette pal = list->palette();
     pal.setColor(QPalette::Base, Qt::white);
     list->setPalette(pal);
+}
+
+QTreeWidget* MakeList(const QStringList& columns, QWidget* parent) {
+    auto* list = new QTreeWidget(parent);
+    list->setColumnCount(int(columns.size()));
+    list->setHeaderLabels(columns);
+    ConfigureList(list);
     return list;
 }
 
@@ -89,7 +99,7 @@ QComboBox* MakeDirCombo(const QString& name, QWidget* parent) {
     return combo;
 }
 
-void AttachContextMenu(QTreeWidget* list, QMenu* menu) {
+void AttachContextMenu(QTreeView* list, QMenu* menu) {
     QObject::connect(
         list, &QWidget::customContextMenuRequested, menu,
         [list, menu](const QPoint& p) { menu->popup(list->viewport()->mapToGlobal(p)); });
@@ -163,6 +173,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     SetCaption("Vorlen FTP");
     SetConnectionLight(ConnectionLight::Red);
     WireSettingsControls();
+    WireLocalPane();
 
     m_core->FormCreate(arguments);
 
@@ -228,7 +239,10 @@ QWidget* TfrmMain::BuildLocalPane() {
     btnNewLocalDir = new TColorButton("Create new Dir", pane);
     v->addLayout(Row({btnRefreshLocal, btnBrowse, btnNewLocalDir}));
 
-    lvLocalFiles = MakeList({"     Filename", "Size", "Modified"}, pane);
+    lvLocalFiles = new QTreeView(pane);
+    ConfigureList(lvLocalFiles);
+    m_localModel = new LocalFilesModel(*m_core->localPane, this);
+    lvLocalFiles->setModel(m_localModel);
     lvLocalFiles->setObjectName("lvLocalFiles");
     v->addWidget(lvLocalFiles, 1);
     lblLocalFileInfo = new QLabel(pane);
@@ -708,7 +722,7 @@ void TfrmMain::FormActivate() {
     } else if (requestConnect) {
         requestConnect();
     }
-    RefreshLocalList();
+    core.localPane->RefreshLocal();
     EnableGridsEtc();
     ProcessMessages();
     activateWindow();
@@ -804,4 +818,99 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     SyncWindowMetrics();
     m_core->UpdateSettings();
     event->accept();
+}
+
+void TfrmMain::WireLocalPane() {
+    LocalPane& pane = *m_core->localPane;
+    connect(btnRefreshLocal, &QPushButton::clicked, this, [&pane] { pane.RefreshClick(); });
+    connect(btnNewLocalDir, &QPushButton::clicked, this, [&pane] { pane.CreateNewDir(); });
+    connect(btnDefLocal, &QPushButton::clicked, this,
+            [this, &pane] { pane.SetAsDefaultLocalDir(m_core->settings.site.siteName); });
+    connect(btnOpenLoc, &QPushButton::clicked, this,
+            [this, &pane] { pane.OpenSelected(SelectedLocalNames()); });
+    connect(btnOpenAsText, &QPushButton::clicked, this,
+            [this, &pane] { pane.OpenAsText(SelectedLocalNames()); });
+    connect(btnRenameLoc, &QPushButton::clicked, this,
+            [this, &pane] { pane.RenameSelected(SelectedLocalNames()); });
+    connect(btnDeleteLoc, &QPushButton::clicked, this,
+            [this, &pane] { pane.DeleteSelected(SelectedLocalNames()); });
+    connect(btnBrowse, &QPushButton::clicked, this, [this, &pane] {
+        StatusBarGeneral(QString());
+        QFileDialog dialog(this, "Browse For Folder", pane.CurrentDir());
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);  // offers "Show hidden files"
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            pane.BrowseResult(dialog.selectedFiles().first());
+        }
+    });
+    connect(lvLocalFiles, &QAbstractItemView::doubleClicked, this,
+            [this, &pane](const QModelIndex& index) {
+                const LocalRow row = pane.Row(index.row());
+                if (row.kind == LocalRow::Kind::File) {
+                    pane.OpenSelected({row.name});
+                } else {
+                    pane.ChangeLocalDirectory(row.name);
+                }
+            });
+    connect(lvLocalFiles->header(), &QHeaderView::sectionClicked, this, [this, &pane](int column) {
+        pane.ColumnClick(column);
+        MirrorLocalSort();
+    });
+    for (RadioGroup* group : {rgrpLocalSort, rgrpLocalSeq}) {
+        connect(group, &RadioGroup::itemIndexChanged, this, [this, &pane] {
+            if (m_created) {
+                pane.SortLocal();
+            }
+        });
+    }
+    // Typing a directory and pressing Enter, or choosing a line from the drop-down.
+    cmbxLocalDir->setInsertPolicy(QComboBox::NoInsert);
+    connect(cmbxLocalDir->lineEdit(), &QLineEdit::returnPressed, this, [this, &pane] {
+        if (!pane.SelectDirectory(cmbxLocalDir->currentText())) {
+            cmbxLocalDir->setEditText(pane.CurrentDir());
+        }
+    });
+    connect(cmbxLocalDir, qOverload<int>(&QComboBox::activated), this, [this, &pane](int index) {
+        const QString dir = cmbxLocalDir->itemText(index);
+        if (!pane.SelectDirectory(dir)) {
+            cmbxLocalDir->setEditText(pane.CurrentDir());
+        }
+    });
+}
+
+void TfrmMain::MirrorLocalSort() {
+    const bool created = m_created;
+    m_created = false;  // the pane has stored the choice already
+    rgrpLocalSort->SetItemIndex(m_core->settings.site.localSortIndex);
+    rgrpLocalSeq->SetItemIndex(m_core->settings.site.localSortAscInd);
+    m_created = created;
+}
+
+void TfrmMain::RefreshLocalList() {
+    const LocalPane& pane = *m_core->localPane;
+    m_localModel->Reload();
+    lblLocalFileInfo->setText(pane.SummaryText());
+    const QSignalBlocker block(cmbxLocalDir);
+    cmbxLocalDir->clear();
+    cmbxLocalDir->addItems(pane.RememberedDirs());
+    cmbxLocalDir->setEditText(pane.CurrentDir());
+    MirrorLocalSort();
+}
+
+QStringList TfrmMain::SelectedLocalNames() const {
+    const LocalPane& pane = *m_core->localPane;
+    QList<int> rows;
+    for (const QModelIndex& index : lvLocalFiles->selectionModel()->selectedRows()) {
+        rows.append(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    QStringList names;
+    for (int row : rows) {
+        const LocalRow r = pane.Row(row);
+        if (r.kind != LocalRow::Kind::Parent) {
+            names.append(r.name);
+        }
+    }
+    return names;
 }

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "ui/model/colour_theme.h"
 #include "ui/radio_group.h"
 
+class LocalFilesModel;
 class TfrmLogin;
 class TfrmHelp;
 
@@ -48,7 +50,7 @@ public:
     void HideAbortButton() override;
     void DisableGridsEtc() override;
     void EnableGridsEtc() override;
-    void RefreshLocalList() override {}
+    void RefreshLocalList() override;
     void RefreshRemoteList() override {}
     void SetCaption(const QString& caption) override;
     void ProcessMessages() override;
@@ -86,7 +88,7 @@ public:
     std::function<void()> requestConnect;
 
     // Controls.
-    QTreeWidget* lvLocalFiles = nullptr;
+    QTreeView* lvLocalFiles = nullptr;
     QTreeWidget* lvRemote = nullptr;
     QComboBox* cmbxLocalDir = nullptr;
     QComboBox* cmbxRemDir = nullptr;
@@ -154,6 +156,9 @@ public:
     QMenu* pmnuLocal = nullptr;
     QMenu* pmnuRemote = nullptr;
 
+    // Names of the selected local rows, in list order ("..." rows excluded).
+    QStringList SelectedLocalNames() const;
+
     // Every button of the window (the busy state disables all but Cancel).
     QList<TColorButton*> AllButtons() const;
 
@@ -171,6 +176,8 @@ private:
     QWidget* BuildMiddleColumn();
     QWidget* BuildScriptPanel();
     void WireSettingsControls();
+    void WireLocalPane();
+    void MirrorLocalSort();
     void SyncWindowMetrics();
     QList<QWidget*> BusyControls() const;
     QList<QAction*> BusyActions() const;
@@ -178,6 +185,7 @@ private:
     std::unique_ptr<AppCore> m_core;
     TfrmLogin* m_login = nullptr;
     TfrmHelp* m_help = nullptr;
+    LocalFilesModel* m_localModel = nullptr;
     QLabel* m_panels[kStatusPanelCount] = {};
     ConnectionLight m_light = ConnectionLight::Red;
     QColor m_windowColour;

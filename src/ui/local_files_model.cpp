@@ -31,9 +31,12 @@ QVariant LocalFilesModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole) {
         const LocalRow row = m_pane.Row(index.row());
         switch (index.column()) {
-            case 0: return row.name;
-            case 1: return row.size;
-            case 2: return row.modified;
+            case 0:
+                return row.name;
+            case 1:
+                return row.size;
+            case 2:
+                return row.modified;
         }
     } else if (role == Qt::DecorationRole && index.column() == 0) {
         return m_pane.Row(index.row()).kind == LocalRow::Kind::File ? m_fileIcon : m_folderIcon;

@@ -174,14 +174,22 @@ QString LocalParentDir(const QString& dir) {
     return d.cdUp() ? QDir::toNativeSeparators(d.absolutePath()) : QString();
 }
 
-LocalPane::LocalPane(UserInterface& ui, SiteProfile& site)
-    : longTimeFormat(platform::LongTimeFormat()), m_ui(ui), m_site(site) {
+LocalPane::LocalPane(UserInterface& ui, Settings& settings)
+    : longTimeFormat(platform::LongTimeFormat()),
+      m_ui(ui),
+      m_settings(settings),
+      m_site(settings.site) {
     startProgram = [](const QString& program, const QStringList& args) {
         return QProcess::startDetached(program, args);
     };
     openDocument = [](const QString& path) { return QProcess::startDetached("xdg-open", {path}); };
     GetLocalDrives();
     m_currentDir = m_defaultDir;
+}
+
+void LocalPane::SetCurrentDir(const QString& dir) {
+    m_currentDir = CleanDir(dir);
+    m_comboText = m_currentDir;
 }
 
 const QStringList& LocalPane::RememberedDirs() const {
@@ -470,8 +478,8 @@ void LocalPane::OpenSelected(const QStringList& selected) {
 
 void LocalPane::OpenAsText(const QStringList& selected) {
     if (OpenCheck(selected, "No file has been selected for edit", true) &&
-        !startProgram(favoredEditor, {FullPath(selected.first())})) {
-        m_ui.Warning("Unable to start the editor " + favoredEditor);
+        !startProgram(m_settings.common.favoredEditor, {FullPath(selected.first())})) {
+        m_ui.Warning("Unable to start the editor " + m_settings.common.favoredEditor);
     }
 }
 

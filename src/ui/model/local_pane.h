@@ -7,6 +7,7 @@
 #include <functional>
 
 class UserInterface;
+class Settings;
 struct SiteProfile;
 
 // One local file or directory as the pane lists it.
@@ -81,16 +82,17 @@ QString LocalParentDir(const QString& dir);
 // through UserInterface; the window shows Rows() and the summary.
 class LocalPane {
 public:
-    LocalPane(UserInterface& ui, SiteProfile& site);
+    LocalPane(UserInterface& ui, Settings& settings);
 
-    // Settings and helpers the pane uses; replaced in tests.
+    // Helpers the pane uses; replaced in tests.
     QString longTimeFormat;
-    QString favoredEditor;
     std::function<void()> updateSettings = [] {};
     std::function<bool(const QString& program, const QStringList& args)> startProgram;
     std::function<bool(const QString& path)> openDocument;
 
     const QString& CurrentDir() const { return m_currentDir; }
+    // The directory to list next (the site's default local directory at login).
+    void SetCurrentDir(const QString& dir);
     const QString& DefaultLocalDir() const { return m_defaultDir; }
     void SetDefaultLocalDir(const QString& dir) { m_defaultDir = dir; }
     const QVector<LocalDrive>& Drives() const { return m_drives; }
@@ -143,6 +145,7 @@ private:
     bool OpenCheck(const QStringList& selected, const QString& noneText, bool refuseFolders);
 
     UserInterface& m_ui;
+    Settings& m_settings;
     SiteProfile& m_site;
     QString m_currentDir;
     QString m_defaultDir;

@@ -38,14 +38,16 @@ void Dialogs(ScriptedUserInterface& ui, std::initializer_list<ModalResult> answe
 struct Pane {
     TestFolder dir;
     ScriptedUserInterface ui;
-    SiteProfile site;
-    LocalPane pane{ui, site};
+    CfgFile cfg;
+    Settings settings{cfg};
+    SiteProfile& site = settings.site;
+    LocalPane pane{ui, settings};
     int saves = 0;
     QStringList started;
 
     Pane() {
         pane.longTimeFormat = "HH:mm:ss";
-        pane.favoredEditor = "editor";
+        settings.common.favoredEditor = "editor";
         pane.updateSettings = [this] { ++saves; };
         pane.startProgram = [this](const QString& p, const QStringList& a) {
             started << p + " " + a.join(' ');

@@ -112,7 +112,8 @@ TEST(LoginDialog, CancelWithUseridAndDomainOpensUnconnected) {
     EXPECT_FALSE(connectRequested);
     EXPECT_EQ(m.btnConnect->text(), "Connect");
     EXPECT_EQ(m.CurrentConnectionLight(), ConnectionLight::Red);
-    EXPECT_EQ(m.StatusBarGeneralText(), "Finished");
+    // The local pane was listed on the way out of the busy state.
+    EXPECT_EQ(m.StatusBarGeneralText(), " Refresh of local directory list completed.");
     EXPECT_TRUE(m.btnUpload->isEnabled());
     CfgFile cfg(f.dir.File("VorlenFTP.cfg"));
     ASSERT_TRUE(cfg.Load());
