@@ -92,8 +92,8 @@ bool FtpHarness::Displayed(const QString& text) const {
     return display.contains(text);
 }
 
-QByteArray RandomBytes(qsizetype size, quint32 seed) {
-    QRandomGenerator generator(seed);
+QByteArray RandomBytes(qsizetype size, quint32 pattern) {
+    QRandomGenerator generator(pattern);
     QByteArray bytes(size, Qt::Uninitialized);
     generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
     for (qsizetype i = size / 4 * 4; i < size; ++i) {

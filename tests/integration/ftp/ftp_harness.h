@@ -61,7 +61,7 @@ private:
     quint16 m_code = 0;
 };
 
-// A file of Size pseudo-random bytes (repeatable per Seed).
-QByteArray RandomBytes(qsizetype size, quint32 seed);
+// A file of Size pseudo-random bytes (the same bytes for the same Pattern).
+QByteArray RandomBytes(qsizetype size, quint32 pattern);
 QByteArray ReadAll(const QString& path);
 bool WriteAll(const QString& path, const QByteArray& bytes);
