@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "procmail/recipe_generator.h"
 
 namespace {
@@ -40,6 +42,11 @@ struct ErrorCase {
     const char* mdl;  // "UNRESOLVED -> POP" is appended
     const char* error;
 };
+
+// Test names say which case failed; the case itself prints as its name.
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // Each checking error with a minimal text that triggers it.
 const ErrorCase kErrorCases[] = {
@@ -185,6 +192,10 @@ struct EndCase {
     const char* mdl;
 };
 
+void PrintTo(const EndCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const EndCase kMissingUnresolved[] = {
     {"Empty", ""},
     {"OnlyComments", "# nothing\n\n   \n"},
@@ -208,6 +219,10 @@ struct ValidCase {
     const char* name;
     const char* mdl;
 };
+
+void PrintTo(const ValidCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // Texts the checker accepts (edge cases of the language).
 const ValidCase kValidCases[] = {

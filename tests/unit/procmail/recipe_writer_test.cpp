@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "procmail/recipe_generator.h"
 
 namespace {
@@ -35,6 +37,11 @@ struct WriterCase {
     const char* mdl;    // "UNRESOLVED -> POP" is appended
     QStringList lines;  // the recipe lines after the settings
 };
+
+// Test names say which case failed; the case itself prints as its name.
+void PrintTo(const WriterCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const QString kSender = "(^(From[ ]|(Old-|X-)?(Resent-)?(From|Reply-To|Sender):))(.*\\<.*";
 
