@@ -6,9 +6,13 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include "app/login_actions.h"
 #include "app/user_interface.h"
 #include "config/scrambling.h"
 #include "config/words.h"
+#include "listing/remote_pane.h"
+#include "session/ftp_session.h"
+#include "session/session.h"
 #include "platform/platform.h"
 #include "ui/model/local_pane.h"
 #include "version.h"
@@ -28,8 +32,14 @@ AppPaths AppPaths::ForWorkFolder(const QString& workFolder, const QString& stamp
 }
 
 AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
+    login = std::make_unique<LoginActions>(*this);
     localPane = std::make_unique<LocalPane>(ui, settings);
     localPane->updateSettings = [this] { UpdateSettings(); };
+    session = std::make_unique<Session>(*this);
+    remotePane = std::make_unique<RemotePane>(*this, *session,
+                                              [] { return double(platform::TickCount()); });
+    session->SetRemotePane(remotePane.get());
+    requestConnect = [this] { session->RequestConnect(); };
     startDetached = [](const QString& program) {
         return QProcess::startDetached(program, {}, QString());
     };
@@ -51,6 +61,9 @@ bool AppCore::FormCreate(const QStringList& arguments) {
         m_ui.LogText("Unable to create work folder " + paths.workFolder);
         ok = false;
     }
+    if (ok) {
+        logFile.Open(paths.workFolder + platform::LocalSeparator() + "VorlenFTP.log");
+    }
     cfg.SetFileName(paths.cfgFileName);
     if (!cfg.Load()) {
         m_ui.LogText(cfg.ErrorText());
@@ -61,7 +74,8 @@ bool AppCore::FormCreate(const QStringList& arguments) {
     settings.sshMode = false;
     settings.zosMode = false;
     zosSettingText = "?";
-    currentRemoteDir = "?";
+    session->currentRemoteDir = "?";
+    session->listingTempFile = paths.listingTempFile;
     settings.GetCommonSettings(platform::DefaultEditor(), platform::DefaultGzipPath());
     AnalyseCommandLineParameters(arguments);
     if (IsWholeNumber(startupSiteNum)) {
@@ -179,7 +193,8 @@ bool AppCore::UpdateSettings() {
 }
 
 void AppCore::KeepListing() {
-    if (!listingReceived || remoteListingLines.isEmpty()) {
+    const QStringList& remoteListingLines = session->remoteListingLines;
+    if (!session->listingReceived || remoteListingLines.isEmpty()) {
         return;
     }
     QFile::remove(paths.listingKeepFile);
@@ -220,4 +235,38 @@ void AppCore::RequestStopScript() {
     if (scriptRunning) {
         abortFlag = true;
     }
+}
+
+bool AppCore::Start() {
+    winUserName = platform::UserName();
+    if (startupScript.isEmpty()) {
+        m_ui.ShowLoginDialog();
+        if (loginPending) {
+            return false;
+        }
+    }
+    UpdateSettings();
+    // Red, but the button keeps "Connect" until the first login.
+    m_ui.SetConnectionLight(ConnectionLight::Red);
+    session->connected = false;
+    session->currentRemoteDir = "..";
+    m_ui.DisableGridsEtc();
+    if (!loginCancelled && requestConnect) {
+        requestConnect();
+    }
+    localPane->RefreshLocal();
+    m_ui.EnableGridsEtc();
+    return true;
+}
+
+void AppCore::Stop() {
+    RequestStopScript();
+    m_ui.ProcessMessages();
+    for (int i = 0; i < kStatusPanelCount; ++i) {
+        m_ui.SetStatusPanel(StatusPanel(i), QString());
+    }
+    m_ui.ProcessMessages();
+    m_ui.DisableGridsEtc();
+    m_ui.ProcessMessages();
+    UpdateSettings();
 }

@@ -5,11 +5,15 @@
 #include <functional>
 #include <memory>
 
+#include "app/log_file.h"
 #include "config/cfg_file.h"
 #include "config/settings.h"
 
 class UserInterface;
 class LocalPane;
+class LoginActions;
+class Session;
+class RemotePane;
 
 // Program-wide paths, fixed once at start-up.
 struct AppPaths {
@@ -65,7 +69,15 @@ public:
     // Exit and close: stop a running script, then save.
     void RequestStopScript();
 
+    // The first activation without its widget work: the login dialog (unless a start-up script
+    // was named), saving, the red light, the first connection, the local listing. False when
+    // the login stayed pending (the window then closes).
+    bool Start();
+    // File > Exit and the Exit button: stop a script, clear the panels, save.
+    void Stop();
+
     AppPaths paths;
+    LogFile logFile;  // a copy of the displayed log, in the work folder
     CfgFile cfg;
     Settings settings{cfg};
     QString versionText;
@@ -77,12 +89,22 @@ public:
     bool firstActivation = true;
     bool scriptRunning = false;
     bool abortFlag = false;
-    bool listingReceived = false;
-    QStringList remoteListingLines;
-    QString currentRemoteDir = "?";
     QString zosSettingText = "?";
-    // The local file pane (the left half of the main window).
-    std::unique_ptr<LocalPane> localPane;
+    // Set while a batch transfer runs; a lost connection clears it.
+    bool batchTransferRunning = false;
+    // Set by the abort button while logs are being retrieved.
+    bool logRetrievalCancel = false;
+
+    // One object per subject.
+    std::unique_ptr<LoginActions> login;    // site management and the login dialog's rules
+    std::unique_ptr<LocalPane> localPane;   // the left half of the main window
+    std::unique_ptr<Session> session;       // the remote session, light and reconnection
+    std::unique_ptr<RemotePane> remotePane; // the remote listing, cache and navigation
+
+    // The first connection after OK in the login dialog (tests replace it).
+    std::function<void()> requestConnect;
+    // Runs the start-up script instead of the first directory (the script subject sets it).
+    std::function<void()> runStartupScript;
 
     // Starts a detached program; replaced in tests.
     std::function<bool(const QString& program)> startDetached;

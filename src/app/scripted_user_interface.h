@@ -67,6 +67,27 @@ public:
     void SiteSettingsChanged() override { ++siteSettingsChanges; }
     PasswordAnswer AskPassword(const QString& line1, const QString& line2) override;
 
+    QString LastLogLine() const override { return logLines.isEmpty() ? QString() : logLines.last(); }
+    void ShowConnectCaption(const QString& c) override { connectCaption = c; }
+    bool ResumeTicked() const override { return resumeTicked; }
+    void SetResumeTicked(bool ticked) override { resumeTicked = ticked; }
+    void SetResumeOptionVisible(bool visible) override { resumeVisible = visible; }
+    void ShowRemoteListingLook(const QString& column1, const QString& column2,
+                               bool mkDirVisible) override {
+        remoteCaptions = {column1, column2};
+        mkDirShown = mkDirVisible;
+    }
+    void SetTransferModeIndex(int index) override { transferModeIndex = index; }
+    void RefreshRemoteDirBox() override { ++remoteDirBoxRefreshes; }
+
+    QString connectCaption = "Connect";
+    bool resumeTicked = false;
+    bool resumeVisible = true;
+    QStringList remoteCaptions = {"Permissions", "Size"};
+    bool mkDirShown = true;
+    int transferModeIndex = 0;
+    int remoteDirBoxRefreshes = 0;
+
     // The texts of all messages shown, in order.
     QStringList MessageTexts() const;
 };

@@ -94,6 +94,29 @@ public:
         return {};
     }
 
+    // The last line of the displayed log, without its time.
+    virtual QString LastLogLine() const { return QString(); }
+
+    // The connect button's caption ("Connect", "Disconnect", "Reconnect").
+    virtual void ShowConnectCaption(const QString& caption) { (void)caption; }
+    // The login dialog at start-up (the window's; unattended runs have none).
+    virtual void ShowLoginDialog() {}
+    // The "Resume Interrupted Xfer" option.
+    virtual bool ResumeTicked() const { return false; }
+    virtual void SetResumeTicked(bool ticked) { (void)ticked; }
+    virtual void SetResumeOptionVisible(bool visible) { (void)visible; }
+    // The remote list's column 1 and 2 captions and the make-directory button, which follow the
+    // listing type (z/OS datasets have other columns and no directories to make).
+    virtual void ShowRemoteListingLook(const QString& column1, const QString& column2,
+                                       bool mkDirVisible) {
+        (void)column1;
+        (void)column2;
+        (void)mkDirVisible;
+    }
+    virtual void SetTransferModeIndex(int index) { (void)index; }
+    // The remote directory box: its remembered directories and the current one.
+    virtual void RefreshRemoteDirBox() {}
+
     // Convenience forms used throughout the program.
     void StatusBarGeneral(const QString& text) { SetStatusPanel(StatusPanel::General, text); }
     QString StatusBarGeneralText() const { return StatusPanelText(StatusPanel::General); }

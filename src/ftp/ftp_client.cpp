@@ -34,17 +34,24 @@ TFtpClient::TFtpClient(QObject* parent)
     m_block.resize(kBlockSize);
     connect(m_controlConnector, &TcpConnector::Connected, this, &TFtpClient::OnControlConnected);
     connect(m_controlConnector, &TcpConnector::Failed, this, &TFtpClient::OnControlFailed);
+    // A connector result counts only while the port step waits for it: a late one must not
+    // complete another request's step.
     connect(m_dataConnector, &TcpConnector::Connected, this, [this] {
+        if (m_currentStep != Step::Port || !m_data) {
+            CloseData();
+            return;
+        }
         AttachDataSocket(m_data);
         SetState(ftpPasvReady);
         StepDone(true);
     });
     connect(m_dataConnector, &TcpConnector::Failed, this, [this](const QString&, int number) {
-        m_statusCode = kLocalFailureCode;
-        m_errorMessage = "Unable to establish data connection, error #" + QString::number(number);
-        Display("! " + m_errorMessage);
-        CloseData();
-        StepDone(false);
+        if (m_currentStep != Step::Port) {
+            CloseData();
+            return;
+        }
+        Fail(kLocalFailureCode,
+             "Unable to establish data connection, error #" + QString::number(number));
     });
 }
 
@@ -148,8 +155,8 @@ void TFtpClient::Abort() {
     } else {
         SetState(ftpReady);
     }
-    if (wasConnected && OnSessionClosed) {
-        OnSessionClosed(this);
+    if (wasConnected) {
+        DeliverSessionClosed();
     }
     WaitUntilReady();
 }
@@ -200,6 +207,9 @@ void TFtpClient::StartRequest(TFtpRequest request, StepSet steps, const QString&
     QString failure = startError;
     if (failure.isEmpty() && (steps & Bit(Step::Open)) && m_connected) {
         failure = "FTP component already connected";
+    }
+    if (failure.isEmpty() && HasUnsafeParameter(steps)) {
+        failure = "Name contains a line break: not sent";
     }
     m_request = request;
     m_errorCode = 0;
@@ -310,7 +320,11 @@ void TFtpClient::RunStep(Step step) {
             m_dataConnected = false;
             emit Progress();
             if (UsesPassive()) {
-                SendCommand("PASV", {227});
+                if (ControlIsIpv6()) {
+                    SendCommand("EPSV", {229});
+                } else {
+                    SendCommand("PASV", {227});
+                }
             } else {
                 StartActive();
             }
@@ -368,10 +382,47 @@ void TFtpClient::FinishRequest() {
     m_requestRunning = false;
     m_pending = 0;
     m_currentStep = Step::Count;
+    // Whatever the way a request ends, no data connection or listener outlives it.
+    CloseData();
     SetState(ftpReady);
-    if (OnRequestDone) {
-        OnRequestDone(this, m_request, m_errorCode);
-    }
+    // Delivered from the event loop, never from inside a socket handler: the caller's message
+    // boxes must not run a nested loop inside the engine's own read loop.
+    const TFtpRequest request = m_request;
+    const quint16 code = m_errorCode;
+    QMetaObject::invokeMethod(
+        this,
+        [this, request, code] {
+            if (OnRequestDone) {
+                OnRequestDone(this, request, code);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void TFtpClient::DeliverSessionClosed() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (OnSessionClosed) {
+                OnSessionClosed(this);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+bool TFtpClient::HasUnsafeParameter(StepSet steps) const {
+    const bool sendsLocalName = steps & (Bit(Step::Quote) | Bit(Step::RenTo));
+    return HasLineBreak(HostDirName) || HasLineBreak(HostFileName) || HasLineBreak(UserName) ||
+           HasLineBreak(PassWord) || HasLineBreak(Account) ||
+           (sendsLocalName && HasLineBreak(LocalFileName));
+}
+
+void TFtpClient::Fail(int code, const QString& text, const QString& detail) {
+    m_statusCode = code;
+    m_errorMessage = text;
+    Display("! " + text + detail);
+    CloseData();
+    StepDone(false);
 }
 
 void TFtpClient::SetState(TFtpState state) {
@@ -399,6 +450,10 @@ void TFtpClient::RaiseError(const QString& text) {
 // ---- Control connection --------------------------------------------------------------------
 
 void TFtpClient::SendCommand(const QString& command, std::initializer_list<int> accepted) {
+    if (HasLineBreak(command)) {
+        Fail(kStartFailureCode, "Name contains a line break: not sent");
+        return;
+    }
     Display(CommandEcho(command));
     m_accepted.assign(accepted.begin(), accepted.end());
     m_acceptAnyBelow500 = m_accepted.empty();
@@ -434,11 +489,8 @@ void TFtpClient::OnControlConnected() {
 }
 
 void TFtpClient::OnControlFailed(const QString& text, int number) {
-    m_statusCode = number;
-    m_errorMessage = WinsockSuffix("Connect failed: " + text, number);
-    Display("! " + m_errorMessage);
     CloseControl();
-    StepDone(false);
+    Fail(number, WinsockSuffix("Connect failed: " + text, number));
 }
 
 void TFtpClient::OnControlReadyRead() {
@@ -507,9 +559,7 @@ void TFtpClient::HandleReply(const FtpReplyLine& line) {
             CloseControl();
             if (m_connected) {
                 m_connected = false;
-                if (OnSessionClosed) {
-                    OnSessionClosed(this);
-                }
+                DeliverSessionClosed();
             }
             break;
         default:
@@ -548,8 +598,8 @@ void TFtpClient::ControlLost(const QString& text, int number) {
     } else {
         SetState(ftpNotConnected);
     }
-    if (wasConnected && OnSessionClosed) {
-        OnSessionClosed(this);
+    if (wasConnected) {
+        DeliverSessionClosed();
     }
 }
 
@@ -586,18 +636,47 @@ bool TFtpClient::UsesPassive() const {
     return Passive || ConnectionType != ftpDirect;
 }
 
+bool TFtpClient::ControlIsIpv6() const {
+    if (!m_control || Socks()) {
+        return false;
+    }
+    const QHostAddress peer = m_control->peerAddress();
+    bool isIpv4 = false;
+    peer.toIPv4Address(&isIpv4);
+    return peer.protocol() == QAbstractSocket::IPv6Protocol && !isIpv4;
+}
+
 void TFtpClient::StartPassive(const QString& reply) {
-    const std::optional<PasvAddress> address = ParsePasvReply(reply);
-    if (!address) {
-        m_statusCode = kLocalFailureCode;
-        m_errorMessage = "Unable to establish data connection, invalid reply: " + reply;
-        Display("! " + m_errorMessage);
-        StepDone(false);
+    quint16 port = 0;
+    QString named;
+    if (ControlIsIpv6()) {
+        const std::optional<quint16> epsv = ParseEpsvReply(reply);
+        port = epsv.value_or(0);
+    } else if (const std::optional<PasvAddress> address = ParsePasvReply(reply)) {
+        port = address->port;
+        named = address->host;
+    }
+    if (port == 0) {
+        Fail(kLocalFailureCode, "Unable to establish data connection, invalid reply: " + reply);
         return;
+    }
+    // The data connection goes to the server we talk to, whatever address the reply names: a
+    // server behind NAT names an address we cannot reach, a hostile one a third machine.
+    QString host;
+    if (Socks()) {
+        host = HostName;
+    } else {
+        const QHostAddress peer = m_control->peerAddress();
+        bool isIpv4 = false;
+        const quint32 v4 = peer.toIPv4Address(&isIpv4);
+        host = isIpv4 ? QHostAddress(v4).toString() : peer.toString();
+        if (!named.isEmpty() && named != host) {
+            Display("! Passive address " + named + " ignored, data connection to " + host);
+        }
     }
     CloseData();
     m_data = new QTcpSocket(this);
-    m_dataConnector->Connect(m_data, address->host, address->port, Socks());
+    m_dataConnector->Connect(m_data, host, port, Socks());
 }
 
 void TFtpClient::StartActive() {
@@ -606,12 +685,15 @@ void TFtpClient::StartActive() {
     QHostAddress local = m_control ? m_control->localAddress() : QHostAddress();
     bool isIpv4 = false;
     const quint32 ipv4 = local.toIPv4Address(&isIpv4);
-    if (!isIpv4) {
-        failure = "Active transfers need an IPv4 control connection";
+    const bool ipv6 = !isIpv4 && local.protocol() == QAbstractSocket::IPv6Protocol;
+    if (!isIpv4 && !ipv6) {
+        failure = "Active transfers need an IP control connection";
     } else if (DataPortRangeEnd < DataPortRangeStart) {
         failure = "DataPortRangeEnd must be greater than DataPortRangeStart";
     } else {
-        local = QHostAddress(ipv4);
+        if (isIpv4) {
+            local = QHostAddress(ipv4);
+        }
         m_listener = new QTcpServer(this);
         m_listener->setMaxPendingConnections(1);
         bool listening = false;
@@ -627,15 +709,15 @@ void TFtpClient::StartActive() {
         }
     }
     if (!failure.isEmpty()) {
-        CloseData();
-        m_statusCode = kLocalFailureCode;
-        m_errorMessage = failure;
-        Display("! " + failure);
-        StepDone(false);
+        Fail(kLocalFailureCode, failure);
         return;
     }
     connect(m_listener, &QTcpServer::newConnection, this, &TFtpClient::OnDataAccepted);
-    SendCommand(PortCommand(local.toString(), m_listener->serverPort()), {200});
+    if (ipv6) {
+        SendCommand(EprtCommand(local.toString(), true, m_listener->serverPort()), {200});
+    } else {
+        SendCommand(PortCommand(local.toString(), m_listener->serverPort()), {200});
+    }
 }
 
 void TFtpClient::OnDataAccepted() {
@@ -703,11 +785,7 @@ void TFtpClient::StartTransfer(Step step) {
     }
     if (!opened) {
         CloseLocalFile();
-        CloseData();
-        m_statusCode = kLocalFailureCode;
-        m_errorMessage = "Unable to open local file";
-        Display("! " + m_errorMessage + " " + LocalFileName);
-        StepDone(false);
+        Fail(kLocalFailureCode, "Unable to open local file", " " + LocalFileName);
         return;
     }
     m_transferClock.start();

@@ -209,6 +209,11 @@ private:
     void RunStep(Step step);
     void StepDone(bool ok);
     void FinishRequest();
+    // Ends the current step as failed with Code and Text (shown with "! " and Detail).
+    void Fail(int code, const QString& text, const QString& detail = QString());
+    void DeliverSessionClosed();
+    bool HasUnsafeParameter(StepSet steps) const;
+    bool ControlIsIpv6() const;
     void SetState(TFtpState state);
     void Display(const QString& text);
 

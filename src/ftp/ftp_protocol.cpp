@@ -1,20 +1,36 @@
 #include "ftp/ftp_protocol.h"
 
 #include <QRegularExpression>
+#include <QStringDecoder>
+
+FtpReplyLine FtpReplyReader::Classify(const QByteArray& raw) {
+    FtpReplyLine line;
+    line.text = DecodeControlLine(raw);
+    if (m_openCode != 0) {
+        const auto code = ReplyEndCode(line.text);
+        if (code && *code == m_openCode) {
+            line.complete = true;
+            line.code = m_openCode;
+            m_openCode = 0;
+        }
+        return line;
+    }
+    if (const auto open = ReplyOpenCode(line.text)) {
+        m_openCode = *open;
+    } else if (const auto code = ReplyEndCode(line.text)) {
+        line.complete = true;
+        line.code = *code;
+    }
+    return line;
+}
 
 std::vector<FtpReplyLine> FtpReplyReader::Feed(const QByteArray& bytes) {
     std::vector<FtpReplyLine> lines;
-    auto emitLine = [&lines](QByteArray raw) {
+    auto emitLine = [this, &lines](QByteArray raw) {
         if (raw.endsWith('\r')) {
             raw.chop(1);
         }
-        FtpReplyLine line;
-        line.text = QString::fromLatin1(raw);
-        if (const auto code = ReplyEndCode(line.text)) {
-            line.complete = true;
-            line.code = *code;
-        }
-        lines.push_back(std::move(line));
+        lines.push_back(Classify(raw));
     };
     qsizetype pos = 0;
     while (pos < bytes.size()) {
@@ -38,18 +54,72 @@ std::vector<FtpReplyLine> FtpReplyReader::Feed(const QByteArray& bytes) {
     return lines;
 }
 
+namespace {
+// The three-digit code at the start of Line and the character after it (0 at the end).
+std::optional<std::pair<int, QChar>> LeadingCode(const QString& line) {
+    if (line.size() < 3) {
+        return std::nullopt;
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (line[i] < '0' || line[i] > '9') {
+            return std::nullopt;
+        }
+    }
+    const QChar next = line.size() > 3 ? line[3] : QChar(0);
+    return std::make_pair(line.left(3).toInt(), next);
+}
+}  // namespace
+
 std::optional<int> ReplyEndCode(const QString& line) {
-    qsizetype digits = 0;
-    while (digits < line.size() && digits < 9 && line[digits] >= '0' && line[digits] <= '9') {
-        ++digits;
-    }
-    if (digits == 0) {
+    const auto lead = LeadingCode(line);
+    if (!lead || (lead->second != QChar(0) && lead->second != ' ')) {
         return std::nullopt;
     }
-    if (digits < line.size() && line[digits] == '-') {
+    return lead->first;
+}
+
+std::optional<int> ReplyOpenCode(const QString& line) {
+    const auto lead = LeadingCode(line);
+    if (!lead || lead->second != '-') {
         return std::nullopt;
     }
-    return line.left(digits).toInt();
+    return lead->first;
+}
+
+QString DecodeControlLine(const QByteArray& raw) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(raw);
+    if (utf8.hasError()) {
+        return QString::fromLatin1(raw);
+    }
+    return text;
+}
+
+bool HasLineBreak(const QString& text) {
+    return text.contains('\r') || text.contains('\n');
+}
+
+std::optional<quint16> ParseEpsvReply(const QString& reply) {
+    const qsizetype open = reply.indexOf('(');
+    const qsizetype close = reply.indexOf(')', open + 1);
+    if (open < 0 || close < 0 || close - open < 6) {
+        return std::nullopt;
+    }
+    const QString inner = reply.mid(open + 1, close - open - 1);
+    const QChar d = inner[0];
+    if (inner.size() < 5 || inner[1] != d || inner[2] != d || !inner.endsWith(d)) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const int port = inner.mid(3, inner.size() - 4).toInt(&ok);
+    if (!ok || port <= 0 || port > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<quint16>(port);
+}
+
+QString EprtCommand(const QString& address, bool ipv6, quint16 port) {
+    return QStringLiteral("EPRT |%1|%2|%3|").arg(ipv6 ? 2 : 1).arg(address).arg(port);
 }
 
 std::optional<PasvAddress> ParsePasvReply(const QString& reply) {

@@ -11,8 +11,8 @@
 // Plain functions and one small framing class over the texts of the FTP control connection.
 // Nothing here touches a socket, so all of it is tested with tables.
 
-// One line taken from the control connection. Complete is set on the line that ends a reply
-// (digits followed by anything but "-"); Code is then the reply's status code.
+// One line taken from the control connection. Complete is set on the line that ends a reply;
+// Code is then the reply's status code.
 struct FtpReplyLine {
     QString text;
     bool complete = false;
@@ -20,7 +20,10 @@ struct FtpReplyLine {
 };
 
 // Cuts the control connection's bytes into lines at line feeds (a carriage return before the
-// line feed is dropped, a bare line feed is accepted) and marks the line that ends a reply.
+// line feed is dropped, a bare line feed is accepted) and marks the line that ends a reply: a
+// reply opened by "DDD-" ends only on a line that starts with the same code and a blank (or is
+// the code alone), so continuation lines such as "10 users online" never end it early. Lines
+// are UTF-8; bytes that are not are read as Latin-1.
 // Bytes are gathered in a buffer of kBufferSize; a line that does not fit is cut there and its
 // rest becomes the next line, so a hostile server cannot make the buffer grow.
 class FtpReplyReader {
@@ -29,14 +32,26 @@ public:
 
     // Feeds received bytes and returns the lines they completed, in order.
     std::vector<FtpReplyLine> Feed(const QByteArray& bytes);
-    void Clear() { m_buffer.clear(); }
+    void Clear() {
+        m_buffer.clear();
+        m_openCode = 0;
+    }
 
 private:
+    FtpReplyLine Classify(const QByteArray& raw);
+
     QByteArray m_buffer;
+    int m_openCode = 0;  // the code of the multi-line reply being read, 0 outside one
 };
 
-// Classifies one reply line: the status code when the line ends a reply, otherwise nothing.
+// The code of a line that starts with three digits followed by a blank or nothing (a line that
+// can end a reply), otherwise nothing.
 std::optional<int> ReplyEndCode(const QString& line);
+// The code of a line that opens a multi-line reply ("DDD-"), otherwise nothing.
+std::optional<int> ReplyOpenCode(const QString& line);
+
+// A control-connection line as text: UTF-8, or Latin-1 when the bytes are not UTF-8.
+QString DecodeControlLine(const QByteArray& raw);
 
 // The address and port named by a 227 reply: the six numbers between its parentheses.
 struct PasvAddress {
@@ -47,6 +62,15 @@ std::optional<PasvAddress> ParsePasvReply(const QString& reply);
 
 // "PORT h1,h2,h3,h4,p1,p2" for an IPv4 address given as text.
 QString PortCommand(const QString& ipv4, quint16 port);
+
+// The port named by a 229 reply: "(|||port|)" with any delimiter character.
+std::optional<quint16> ParseEpsvReply(const QString& reply);
+// "EPRT |1|address|port|" or "EPRT |2|address|port|".
+QString EprtCommand(const QString& address, bool ipv6, quint16 port);
+
+// True when a command argument holds a carriage return or line feed: sent, it would become a
+// second command.
+bool HasLineBreak(const QString& text);
 
 // The USER command's argument through an FTP proxy: user@host, and ":port" unless the port is
 // the standard one.

@@ -9,7 +9,7 @@
 #include "ui/frm_main.h"
 #include "ui/model/placement.h"
 
-TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(main.Core()) {
+TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(*main.Core().login) {
     setObjectName("frmLogin");
     setWindowTitle("Login");
     auto* grid = new QGridLayout;

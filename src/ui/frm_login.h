@@ -63,6 +63,6 @@ private:
     void cboRemoteSiteChange();
 
     TfrmMain& m_main;
-    LoginActions m_actions;
+    LoginActions& m_actions;
     bool m_muteSiteChange = false;
 };

@@ -25,30 +25,16 @@
 #include "ui/frm_help.h"
 #include "ui/frm_login.h"
 #include "ui/frm_options.h"
-#include "ui/local_files_model.h"
+#include "listing/remote_pane.h"
+#include "session/session.h"
+#include "ui/local_pane_view.h"
+#include "ui/message_box.h"
 #include "ui/model/local_pane.h"
 #include "ui/model/placement.h"
+#include "ui/remote_pane_view.h"
+#include "ui/session_view.h"
 
 namespace {
-
-// Moves a dialog to its place when it is shown, when its final size is known.
-class PlaceOnShow : public QObject {
-public:
-    PlaceOnShow(QWidget* dialog, std::function<QPoint(const QSize&)> place)
-        : QObject(dialog), m_dialog(dialog), m_place(std::move(place)) {
-        dialog->installEventFilter(this);
-    }
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_dialog && event->type() == QEvent::Show) {
-            m_dialog->move(m_place(m_dialog->frameGeometry().size()));
-        }
-        return false;
-    }
-
-private:
-    QWidget* m_dialog;
-    std::function<QPoint(const QSize&)> m_place;
-};
 
 QColor ToColor(const Rgb& rgb) {
     return QColor(rgb.r, rgb.g, rgb.b);
@@ -71,14 +57,6 @@ void ConfigureList(QTreeView* list) {
     QPalette pal = list->palette();
     pal.setColor(QPalette::Base, Qt::white);
     list->setPalette(pal);
-}
-
-QTreeWidget* MakeList(const QStringList& columns, QWidget* parent) {
-    auto* list = new QTreeWidget(parent);
-    list->setColumnCount(int(columns.size()));
-    list->setHeaderLabels(columns);
-    ConfigureList(list);
-    return list;
 }
 
 // A pane: a column of controls without margins of its own.
@@ -173,7 +151,9 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     SetCaption("Vorlen FTP");
     SetConnectionLight(ConnectionLight::Red);
     WireSettingsControls();
-    WireLocalPane();
+    m_localView = new LocalPaneView(*this, *m_core->localPane);
+    m_remoteView = new RemotePaneView(*this, *m_core->remotePane);
+    m_sessionView = new SessionView(*this, *m_core->session);
 
     m_core->FormCreate(arguments);
 
@@ -241,8 +221,6 @@ QWidget* TfrmMain::BuildLocalPane() {
 
     lvLocalFiles = new QTreeView(pane);
     ConfigureList(lvLocalFiles);
-    m_localModel = new LocalFilesModel(*m_core->localPane, this);
-    lvLocalFiles->setModel(m_localModel);
     lvLocalFiles->setObjectName("lvLocalFiles");
     v->addWidget(lvLocalFiles, 1);
     lblLocalFileInfo = new QLabel(pane);
@@ -285,7 +263,8 @@ QWidget* TfrmMain::BuildRemotePane() {
     btnFavorite = new TColorButton("Favourite", pane);
     v->addLayout(Row({btnRefreshRemote, btnHome, btnMkDir, btnFavorite}));
 
-    lvRemote = MakeList({"Remote name", "Permissions", "Size", "Modified"}, pane);
+    lvRemote = new QTreeView(pane);
+    ConfigureList(lvRemote);
     lvRemote->setObjectName("lvRemote");
     v->addWidget(lvRemote, 1);
     lblRemFileInfo = new QLabel(pane);
@@ -312,8 +291,7 @@ QWidget* TfrmMain::BuildRemotePane() {
     pmnuRemote->addAction("Rename", btnRenameRem, &QPushButton::click);
     pmnuRemote->addAction("Chmod", btnChmodRem, &QPushButton::click);
     pmnuRemote->addAction("Delete", btnDeleteRem, &QPushButton::click);
-    connect(lvRemote, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& p) { pmnuRemote->popup(lvRemote->viewport()->mapToGlobal(p)); });
+    AttachContextMenu(lvRemote, pmnuRemote);
     lvRemote->installEventFilter(this);
     return pane;
 }
@@ -521,56 +499,10 @@ void TfrmMain::ApplyLogsEnabled() {
 }
 
 ModalResult TfrmMain::ColorMsgDlg(const QString& text, MsgDlgType type, MsgDlgButtons buttons) {
-    QMessageBox box(this);
-    box.setText(text);
-    switch (type) {
-        case MsgDlgType::Warning:
-            box.setIcon(QMessageBox::Warning);
-            box.setWindowTitle("Warning");
-            break;
-        case MsgDlgType::Error:
-            box.setIcon(QMessageBox::Critical);
-            box.setWindowTitle("Error");
-            break;
-        case MsgDlgType::Information:
-            box.setIcon(QMessageBox::Information);
-            box.setWindowTitle("Information");
-            break;
-        case MsgDlgType::Confirmation:
-            box.setIcon(QMessageBox::Question);
-            box.setWindowTitle("Confirm");
-            break;
-        case MsgDlgType::Custom:
-            box.setWindowTitle("Vorlen FTP");
-            break;
-    }
-    const std::pair<MsgDlgBtn, QMessageBox::StandardButton> map[] = {
-        {MsgDlgBtn::Yes, QMessageBox::Yes},
-        {MsgDlgBtn::No, QMessageBox::No},
-        {MsgDlgBtn::OK, QMessageBox::Ok},
-        {MsgDlgBtn::Cancel, QMessageBox::Cancel},
-        {MsgDlgBtn::YesToAll, QMessageBox::YesToAll},
-        {MsgDlgBtn::NoToAll, QMessageBox::NoToAll}};
-    QMessageBox::StandardButtons qbuttons;
-    for (const auto& [ours, theirs] : map) {
-        if (buttons.testFlag(ours)) {
-            qbuttons |= theirs;
-        }
-    }
-    box.setStandardButtons(qbuttons);
-    ApplyColoursTo(&box);
-    new PlaceOnShow(&box,
-                    [this](const QSize& size) { return MessageBoxTopLeft(frameGeometry(), size); });
-    const int pressed = box.exec();
-    const ModalResult results[] = {ModalResult::Yes,      ModalResult::No,
-                                   ModalResult::OK,       ModalResult::Cancel,
-                                   ModalResult::YesToAll, ModalResult::NoToAll};
-    for (int i = 0; i < 6; ++i) {
-        if (pressed == map[i].second) {
-            return results[i];
-        }
-    }
-    return ModalResult::None;
+    return ShowMessageBox(
+        this, MessageTitle(type), text, type, buttons,
+        [this](const QSize& size) { return MessageBoxTopLeft(frameGeometry(), size); },
+        [this](QWidget* box) { ApplyColoursTo(box); });
 }
 
 void TfrmMain::ShowColorMsg(const QString& text) {
@@ -607,8 +539,51 @@ void TfrmMain::LogText(const QString& text) {
     if (text.trimmed().isEmpty()) {
         return;
     }
-    memMsgs->appendPlainText(QTime::currentTime().toString(platform::LongTimeFormat()) + " " +
-                             text);
+    const QString line = QTime::currentTime().toString(platform::LongTimeFormat()) + " " + text;
+    memMsgs->appendPlainText(line);
+    m_core->logFile.Append(line);
+    m_lastLogLine = text;
+}
+
+QString TfrmMain::LastLogLine() const {
+    return m_lastLogLine;
+}
+
+void TfrmMain::ShowConnectCaption(const QString& caption) {
+    btnConnect->setText(caption);
+}
+
+void TfrmMain::ShowLoginDialog() {
+    m_login->ShowLogin();
+}
+
+bool TfrmMain::ResumeTicked() const {
+    return chkbxResumeIntXfer->isChecked();
+}
+
+void TfrmMain::SetResumeTicked(bool ticked) {
+    chkbxResumeIntXfer->setChecked(ticked);
+}
+
+void TfrmMain::SetResumeOptionVisible(bool visible) {
+    chkbxResumeIntXfer->setVisible(visible);
+}
+
+void TfrmMain::ShowRemoteListingLook(const QString& column1, const QString& column2,
+                                     bool mkDirVisible) {
+    m_remoteView->ShowListingLook(column1, column2, mkDirVisible);
+}
+
+void TfrmMain::SetTransferModeIndex(int index) {
+    rgrpTransferMode->SetItemIndex(index);
+}
+
+void TfrmMain::RefreshRemoteDirBox() {
+    m_remoteView->RefreshDirBox();
+}
+
+void TfrmMain::RefreshRemoteList() {
+    m_remoteView->Refresh();
 }
 
 void TfrmMain::SetConnectionLight(ConnectionLight light) {
@@ -702,44 +677,23 @@ void TfrmMain::FormActivate() {
     }
     core.firstActivation = false;
     SetFormColour();
-    core.winUserName = platform::UserName();
     if (core.startupScript.isEmpty()) {
         ResizeActions();
         ProcessMessages();
-        m_login->ShowLogin();
-        if (core.loginPending) {
-            close();
-            return;
-        }
     }
     SyncWindowMetrics();
-    core.UpdateSettings();
-    SetConnectionLight(ConnectionLight::Red);
-    core.currentRemoteDir = "..";
-    DisableGridsEtc();
-    if (core.loginCancelled) {
-        btnConnect->setText("Connect");
-    } else if (requestConnect) {
-        requestConnect();
+    if (!core.Start()) {
+        close();
+        return;
     }
-    core.localPane->RefreshLocal();
-    EnableGridsEtc();
     ProcessMessages();
     activateWindow();
     ProcessMessages();
 }
 
 void TfrmMain::ExitActions() {
-    m_core->RequestStopScript();
-    ProcessMessages();
-    for (int i = 0; i < kStatusPanelCount; ++i) {
-        SetStatusPanel(StatusPanel(i), QString());
-    }
-    ProcessMessages();
-    DisableGridsEtc();
-    ProcessMessages();
     SyncWindowMetrics();
-    m_core->UpdateSettings();
+    m_core->Stop();
     close();
 }
 
@@ -820,97 +774,10 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TfrmMain::WireLocalPane() {
-    LocalPane& pane = *m_core->localPane;
-    connect(btnRefreshLocal, &QPushButton::clicked, this, [&pane] { pane.RefreshClick(); });
-    connect(btnNewLocalDir, &QPushButton::clicked, this, [&pane] { pane.CreateNewDir(); });
-    connect(btnDefLocal, &QPushButton::clicked, this,
-            [this, &pane] { pane.SetAsDefaultLocalDir(m_core->settings.site.siteName); });
-    connect(btnOpenLoc, &QPushButton::clicked, this,
-            [this, &pane] { pane.OpenSelected(SelectedLocalNames()); });
-    connect(btnOpenAsText, &QPushButton::clicked, this,
-            [this, &pane] { pane.OpenAsText(SelectedLocalNames()); });
-    connect(btnRenameLoc, &QPushButton::clicked, this,
-            [this, &pane] { pane.RenameSelected(SelectedLocalNames()); });
-    connect(btnDeleteLoc, &QPushButton::clicked, this,
-            [this, &pane] { pane.DeleteSelected(SelectedLocalNames()); });
-    connect(btnBrowse, &QPushButton::clicked, this, [this, &pane] {
-        StatusBarGeneral(QString());
-        QFileDialog dialog(this, "Browse For Folder", pane.CurrentDir());
-        dialog.setFileMode(QFileDialog::Directory);
-        dialog.setOption(QFileDialog::ShowDirsOnly);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);  // offers "Show hidden files"
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-            pane.BrowseResult(dialog.selectedFiles().first());
-        }
-    });
-    connect(lvLocalFiles, &QAbstractItemView::doubleClicked, this,
-            [this, &pane](const QModelIndex& index) {
-                const LocalRow row = pane.Row(index.row());
-                if (row.kind == LocalRow::Kind::File) {
-                    pane.OpenSelected({row.name});
-                } else {
-                    pane.ChangeLocalDirectory(row.name);
-                }
-            });
-    connect(lvLocalFiles->header(), &QHeaderView::sectionClicked, this, [this, &pane](int column) {
-        pane.ColumnClick(column);
-        MirrorLocalSort();
-    });
-    for (RadioGroup* group : {rgrpLocalSort, rgrpLocalSeq}) {
-        connect(group, &RadioGroup::itemIndexChanged, this, [this, &pane] {
-            if (m_created) {
-                pane.SortLocal();
-            }
-        });
-    }
-    // Typing a directory and pressing Enter, or choosing a line from the drop-down.
-    cmbxLocalDir->setInsertPolicy(QComboBox::NoInsert);
-    connect(cmbxLocalDir->lineEdit(), &QLineEdit::returnPressed, this, [this, &pane] {
-        if (!pane.SelectDirectory(cmbxLocalDir->currentText())) {
-            cmbxLocalDir->setEditText(pane.CurrentDir());
-        }
-    });
-    connect(cmbxLocalDir, qOverload<int>(&QComboBox::activated), this, [this, &pane](int index) {
-        const QString dir = cmbxLocalDir->itemText(index);
-        if (!pane.SelectDirectory(dir)) {
-            cmbxLocalDir->setEditText(pane.CurrentDir());
-        }
-    });
-}
-
-void TfrmMain::MirrorLocalSort() {
-    const bool created = m_created;
-    m_created = false;  // the pane has stored the choice already
-    rgrpLocalSort->SetItemIndex(m_core->settings.site.localSortIndex);
-    rgrpLocalSeq->SetItemIndex(m_core->settings.site.localSortAscInd);
-    m_created = created;
-}
-
 void TfrmMain::RefreshLocalList() {
-    const LocalPane& pane = *m_core->localPane;
-    m_localModel->Reload();
-    lblLocalFileInfo->setText(pane.SummaryText());
-    const QSignalBlocker block(cmbxLocalDir);
-    cmbxLocalDir->clear();
-    cmbxLocalDir->addItems(pane.RememberedDirs());
-    cmbxLocalDir->setEditText(pane.CurrentDir());
-    MirrorLocalSort();
+    m_localView->Refresh();
 }
 
 QStringList TfrmMain::SelectedLocalNames() const {
-    const LocalPane& pane = *m_core->localPane;
-    QList<int> rows;
-    for (const QModelIndex& index : lvLocalFiles->selectionModel()->selectedRows()) {
-        rows.append(index.row());
-    }
-    std::sort(rows.begin(), rows.end());
-    QStringList names;
-    for (int row : rows) {
-        const LocalRow r = pane.Row(row);
-        if (r.kind != LocalRow::Kind::Parent) {
-            names.append(r.name);
-        }
-    }
-    return names;
+    return m_localView->SelectedNames();
 }

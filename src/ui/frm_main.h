@@ -9,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTreeView>
-#include <QTreeWidget>
 #include <functional>
 #include <memory>
 
@@ -19,7 +18,9 @@
 #include "ui/model/colour_theme.h"
 #include "ui/radio_group.h"
 
-class LocalFilesModel;
+class LocalPaneView;
+class RemotePaneView;
+class SessionView;
 class TfrmLogin;
 class TfrmHelp;
 
@@ -51,11 +52,27 @@ public:
     void DisableGridsEtc() override;
     void EnableGridsEtc() override;
     void RefreshLocalList() override;
-    void RefreshRemoteList() override {}
+    void RefreshRemoteList() override;
     void SetCaption(const QString& caption) override;
     void ProcessMessages() override;
     void SiteSettingsChanged() override;
     PasswordAnswer AskPassword(const QString& line1, const QString& line2) override;
+    QString LastLogLine() const override;
+    void ShowConnectCaption(const QString& caption) override;
+    void ShowLoginDialog() override;
+    bool ResumeTicked() const override;
+    void SetResumeTicked(bool ticked) override;
+    void SetResumeOptionVisible(bool visible) override;
+    void ShowRemoteListingLook(const QString& column1, const QString& column2,
+                               bool mkDirVisible) override;
+    void SetTransferModeIndex(int index) override;
+    void RefreshRemoteDirBox() override;
+
+    // True once the window has finished starting (settings mirrored into controls are then
+    // written back when the person changes them).
+    bool Created() const { return m_created; }
+    LocalPaneView& LocalView() { return *m_localView; }
+    RemotePaneView& RemoteView() { return *m_remoteView; }
 
     // The colour theme from the desktop's title-bar colour and the colours in force.
     void SetFormColour();
@@ -84,12 +101,9 @@ public:
     // Enables or disables the three Tools entries from LogsEnabled.
     void ApplyLogsEnabled();
 
-    // Requests the first connection after OK in the login dialog; set by the connection code.
-    std::function<void()> requestConnect;
-
     // Controls.
     QTreeView* lvLocalFiles = nullptr;
-    QTreeWidget* lvRemote = nullptr;
+    QTreeView* lvRemote = nullptr;
     QComboBox* cmbxLocalDir = nullptr;
     QComboBox* cmbxRemDir = nullptr;
     RadioGroup* rgrpLocalSort = nullptr;
@@ -176,8 +190,6 @@ private:
     QWidget* BuildMiddleColumn();
     QWidget* BuildScriptPanel();
     void WireSettingsControls();
-    void WireLocalPane();
-    void MirrorLocalSort();
     void SyncWindowMetrics();
     QList<QWidget*> BusyControls() const;
     QList<QAction*> BusyActions() const;
@@ -185,10 +197,13 @@ private:
     std::unique_ptr<AppCore> m_core;
     TfrmLogin* m_login = nullptr;
     TfrmHelp* m_help = nullptr;
-    LocalFilesModel* m_localModel = nullptr;
+    LocalPaneView* m_localView = nullptr;
+    RemotePaneView* m_remoteView = nullptr;
+    SessionView* m_sessionView = nullptr;
     QLabel* m_panels[kStatusPanelCount] = {};
     ConnectionLight m_light = ConnectionLight::Red;
     QColor m_windowColour;
     bool m_created = false;
     bool m_closing = false;
+    QString m_lastLogLine;
 };

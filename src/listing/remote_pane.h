@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+#include "listing/listing_state.h"
+#include "listing/remote_listing.h"
+
+class AppCore;
+class Session;
+class UserInterface;
+
+// The remote half of the main window without its widgets: the listing state, the current
+// listing, the cache, sorting, and every way of moving between remote directories. It asks the
+// session for directory changes and listings and speaks to the person through UserInterface.
+class RemotePane {
+public:
+    RemotePane(AppCore& core, Session& session, std::function<double()> ticks);
+
+    ListingState state;
+    RemoteListing listing;
+    RemoteCache cache;
+    PermissionMemory permissions;
+    AliasTable aliases;
+    QString lastGoodDir;
+    bool cacheUse = false;
+    bool paneBusy = false;
+    bool listingFailed = false;
+    // The upload resume path watches one file's size across a refresh.
+    QString watchedName;
+    QString watchedSizeText;
+    // The remote .procmailrc's modified text, when it was listed in the home directory.
+    QString procmailrcModified;
+
+    // ---- Listing ----
+    void RefreshRemoteDirectoryList();
+    // The Refresh button.
+    void RefreshRemote();
+    void PopulateRemoteArrays();
+    void PopulateRemoteArraysByFTPCall();
+    // Parses the session's listing lines into the current listing.
+    void PopulateRemArraysFromRemDirStringlist();
+    void PopulateRemListViewEtcFromArrays();
+    // Sorts by the site's sort choice and shows the rows (also the radio groups' handler).
+    void SortRemoteArraysAndPopulateListview();
+    void ColumnClick(int column);
+    void SetSort(int sortIndex, int seqIndex);
+    bool Descending() const;
+
+    // The rows as the list view shows them.
+    int RowCount() const { return RemoteRowCount(listing); }
+    RemoteRow Row(int row) const { return RemoteRowAt(listing, Descending(), row); }
+    QString SummaryText() const { return RemoteSummaryText(listing); }
+
+    // ---- Navigation ----
+    void ChangeRemoteDirectoryIfNextDirValid();
+    void ChangeRemoteDirectoryAndRefreshList();
+    // Double click on a row of the list view; a file row starts a download through
+    // downloadSelection.
+    void lvRemoteDblClick(int row);
+    // Enter in the directory box, a choice from its list, leaving it.
+    void ChgDirToCmbxBoxName(const QString& boxText);
+    void btnHomeClick();
+    void btnFavoriteClick();
+    void AddRemDirToCmbx(const QString& dir, bool asDefault);
+    QStringList RememberedDirs() const;
+    QString ContainingRemoteDirectory(const QString& dir) const;
+
+    // The download of the selection (the transfer subject sets it).
+    std::function<void()> downloadSelection;
+    // "procmail" typed in the directory box (the recipe subject sets it).
+    std::function<void()> procmailWorkflow;
+    // "procmailhelp" typed in the directory box.
+    std::function<void()> procmailHelp;
+
+    // The z/OS set-up the listing type asks of the window (captions, transfer mode).
+    void ApplyListingLook();
+
+private:
+    // The common pattern of a navigation to Target.
+    void NavigateTo(const QString& target);
+    bool Zos() const;
+
+    AppCore& m_core;
+    Session& m_session;
+    UserInterface& m_ui;
+};

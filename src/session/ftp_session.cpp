@@ -1,0 +1,356 @@
+#include "session/ftp_session.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "app/user_interface.h"
+#include "config/words.h"
+#include "listing/text_words.h"
+#include "listing/zos_names.h"
+#include "session/session.h"
+
+namespace {
+
+// "CWD" shows as "Cwd".
+QString ProperCase(const QString& request) {
+    return request.left(1).toUpper() + request.mid(1).toLower();
+}
+
+}  // namespace
+
+FtpSession::FtpSession(Session& session, UserInterface& ui) : m_session(session), m_ui(ui) {
+    FtpClient1.OnDisplay = [this](TFtpClient*, const QString& text) { FtpClient1Display(text); };
+    FtpClient1.OnError = [this](TFtpClient*, const QString& text) { FtpClient1Display(text); };
+    FtpClient1.OnSessionConnected = [this](TFtpClient*) { m_ui.LogText("Connected"); };
+    FtpClient1.OnSessionClosed = [this](TFtpClient*) { FtpClient1SessionClosed(); };
+    FtpClient1.OnRequestDone = [this](TFtpClient*, TFtpRequest request, quint16 code) {
+        FtpClient1RequestDone(request, code);
+    };
+    connect(&FtpClient1, &TFtpClient::Progress, this, &FtpSession::Wake);
+}
+
+FtpSession::~FtpSession() {
+    FtpClient1.OnDisplay = nullptr;
+    FtpClient1.OnError = nullptr;
+    FtpClient1.OnSessionConnected = nullptr;
+    FtpClient1.OnSessionClosed = nullptr;
+    FtpClient1.OnRequestDone = nullptr;
+}
+
+qint64 FtpSession::TimeoutBudgetMs() const {
+    return qint64(FtpClient1.Timeout) * 1000 - 5000;
+}
+
+void FtpSession::Wake() {
+    if (m_wait) {
+        m_wait->quit();
+    }
+}
+
+bool FtpSession::StartRequest(const QString& request) {
+    TFtpClient& c = FtpClient1;
+    static const std::pair<const char*, void (TFtpClient::*)()> table[] = {
+        {"CONNECT", &TFtpClient::ConnectAsync}, {"CWD", &TFtpClient::CwdAsync},
+        {"PWD", &TFtpClient::PwdAsync},         {"PUT", &TFtpClient::PutAsync},
+        {"GET", &TFtpClient::GetAsync},         {"SITE", &TFtpClient::QuoteAsync},
+        {"QUOTE", &TFtpClient::QuoteAsync},     {"MKD", &TFtpClient::MkdAsync},
+        {"DIR", &TFtpClient::DirAsync},         {"LS", &TFtpClient::LsAsync},
+        {"RMD", &TFtpClient::RmdAsync},         {"CDUP", &TFtpClient::CDupAsync},
+        {"REN", &TFtpClient::RenAsync},         {"DELE", &TFtpClient::DeleAsync},
+        {"TYPESET", &TFtpClient::TypeSetAsync}, {"QUIT", &TFtpClient::QuitAsync},
+        {"RESTGET", &TFtpClient::RestGetAsync}, {"RESTPUT", &TFtpClient::RestPutAsync},
+    };
+    for (const auto& [name, start] : table) {
+        if (request == QLatin1String(name)) {
+            (c.*start)();
+            return true;
+        }
+    }
+    return false;
+}
+
+void FtpSession::AsyncCall(const QString& requestAsGiven) {
+    const QString request = requestAsGiven.toUpper();
+    const bool isConnect = request == "CONNECT";
+    TFtpClient& c = FtpClient1;
+    if (!c.Connected() && !isConnect) {
+        return;
+    }
+    m_session.ShowAbortButton("Cancel");
+    const qint64 budget = TimeoutBudgetMs();
+    m_ui.SetStatusPanel(StatusPanel::CallType, ProperCase(request));
+    if (isConnect) {
+        m_session.requestErrorList.clear();
+    }
+    m_done = false;
+    const bool started = StartRequest(request);
+    if (!started) {
+        m_ui.ShowColorMsg("Internal Error: function " + requestAsGiven +
+                          " not supported by routine AsyncCall.");
+    }
+
+    // Waits in the event loop, woken by the engine's progress, its completion, the abort
+    // button and a timer for the time-out check: a waiting program uses no processor.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 bytes = c.ByteCount();
+    TFtpState state = c.State();
+    auto finished = [&] {
+        const bool ready = c.State() == ftpReady && (m_done || !started);
+        return ready || m_session.abortFlag || (!c.Connected() && !isConnect);
+    };
+    while (!finished()) {
+        m_ui.SetStatusPanel(StatusPanel::CallState, QString::number(int(c.State())));
+        if (c.ByteCount() != bytes || c.State() != state) {
+            clock.restart();  // progress of either kind keeps a request alive
+        }
+        bytes = c.ByteCount();
+        state = c.State();
+        if (clock.elapsed() > budget) {
+            m_session.ConnectLight(ConnectionLight::Red);
+            m_session.timedOut = true;
+            c.Abort();
+            m_ui.ShowColorMsg(requestAsGiven +
+                              " request timed out, please reconnect to the FTP site.");
+            break;
+        }
+        QEventLoop loop;
+        m_wait = &loop;
+        QTimer::singleShot(int(std::clamp<qint64>(budget - clock.elapsed() + 1, 1, 1000)), &loop,
+                           &QEventLoop::quit);
+        loop.exec();
+        m_wait = nullptr;
+        if (QCoreApplication::closingDown()) {
+            break;
+        }
+    }
+    m_ui.ProcessMessages();
+    if (m_session.abortFlag && c.Connected()) {
+        m_session.ConnectLight(ConnectionLight::Red);
+        c.Abort();
+        m_ui.StatusBarGeneral(" " + ProperCase(request) + " call aborted at your request.");
+        m_ui.ShowColorMsg("If you want to continue, please close and restart the FTP program.");
+    }
+    m_ui.SetStatusPanel(StatusPanel::CallState, QString::number(int(c.State())));
+    if (request == "DIR" && QFile::exists(c.LocalFileName)) {
+        m_session.remoteListingLines.clear();
+        QFile file(c.LocalFileName);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray all = file.readAll();
+            for (QByteArray line : all.split('\n')) {
+                if (line.endsWith('\r')) {
+                    line.chop(1);
+                }
+                m_session.remoteListingLines.append(QString::fromUtf8(line));
+            }
+            if (all.endsWith('\n')) {
+                m_session.remoteListingLines.removeLast();
+            }
+            m_session.listingLoaded = true;
+            m_session.listingReceived = true;
+        }
+        file.close();
+        QFile::remove(c.LocalFileName);
+    }
+    m_session.HideAbortButton();
+}
+
+void FtpSession::FtpClient1RequestDone(TFtpRequest request, quint16 errorCode) {
+    m_done = true;
+    Wake();
+    m_session.lastRequestFailed = false;
+    const QString name = LookupRequest(int(request));
+    if (errorCode != 0) {
+        m_session.lastErrorCode = errorCode;
+        m_session.AppendRequestError(errorCode);
+        m_ui.LogText("Done (request=" + name + "  error code=" + QString::number(errorCode) + ")");
+        m_session.lastRequestFailed = true;
+        m_ui.ShowColorMsg("Error " + FtpClient1.ErrorMessage());
+        return;
+    }
+    m_session.lastErrorCode = 0;
+    if (!m_session.connected && request != ftpQuitAsync && request != ftpConnectAsync) {
+        m_ui.ShowColorMsg(m_session.timedOut
+                              ? "You seem to have timed out and lost your connection to the host, "
+                                "please try again after a connection is re-established"
+                              : "You seem to have lost your connection to the host, please try "
+                                "again after a connection is re-established");
+    }
+}
+
+void FtpSession::FtpClient1Display(const QString& message) {
+    bool mark530 = false;
+    if (message.contains("< 530")) {
+        mark530 = true;
+        m_session.loginRefused = true;
+    }
+    const QStringList words = TextWords(message);
+    if (words.size() >= 3 && words[0] == "<" && words[1] == "250" && words[2].size() > 2 &&
+        words[2].startsWith('"') && words[2].endsWith('"')) {
+        m_session.lastQuotedDir = words[2].mid(1, words[2].size() - 2);
+    }
+    if (m_ui.ResumeTicked() &&
+        (message.contains("> PASV") || message.contains("Entering Passive Mode"))) {
+        return;
+    }
+    if (message.contains("Disconnecting you") || mark530) {
+        const bool amber = m_session.Autoreconnect() && !mark530;
+        m_session.ConnectLight(amber ? ConnectionLight::Amber : ConnectionLight::Red);
+    }
+    if (message.contains("PASS ") || mark530) {
+        m_ui.LogText(mark530 ? message : QStringLiteral("> PASS "));
+        return;
+    }
+    if (message.toLower().contains("transfer completed")) {
+        return;
+    }
+    if (message.contains("bytes received") && m_ui.LastLogLine().contains("Listing completed")) {
+        return;
+    }
+    m_ui.LogText(message.trimmed());
+}
+
+void FtpSession::FtpClient1SessionClosed() {
+    Wake();
+    m_session.SessionClosed();
+}
+
+QString FtpSession::LookupRequest(int requestType) {
+    static const char* const names[] = {
+        "none",           "OpenAsync",       "UserAsync",        "PassAsync",
+        "CwdAsync",       "ConnectAsync",    "ReceiveAsync",     "DirAsync",
+        "LsAsync",        "PortAsync",       "GetAsync",         "DirectoryAsync",
+        "ListAsync",      "SystemAsync",     "SystAsync",        "QuitAsync",
+        "unknown",        "SizeAsync",       "PutAsync",         "AppendAsync",
+        "FileSizeAsync",  "RqAbort",         "MkdAsync",         "RmdAsync",
+        "RenameAsync",    "DeleAsync",       "RenAsync",         "RenToAsync",
+        "RenFromAsync",   "DeleteAsync",     "MkdirAsync",       "RmdirAsync",
+        "PwdAsync",       "QuoteAsync",      "CDupAsync",        "DoQuoteAsync",
+        "TransmitAsync",  "TypeSetAsync",    "RestAsync",        "RestGetAsync",
+        "RestartGetAsync", "RestPutAsync",   "RestartPutAsync"};
+    if (requestType < 0 || requestType >= int(std::size(names))) {
+        return QStringLiteral("unknown");
+    }
+    return QString::fromLatin1(names[requestType]);
+}
+
+// ---- RemoteSession ---------------------------------------------------------------------------
+
+bool FtpSession::Login(const LoginTarget& t) {
+    TFtpClient& c = FtpClient1;
+    AsyncCall("QUIT");
+    const QString port = t.port == "?" ? QStringLiteral("21") : t.port;
+    c.Passive = t.passive;
+    c.ProxyServer.clear();
+    c.SocksServer.clear();
+    c.SocksUserCode.clear();
+    c.SocksPassword.clear();
+    c.ConnectionType = ftpDirect;
+    switch (t.connectionIndex) {
+        case 1:
+            c.ConnectionType = ftpProxy;
+            c.ProxyServer = t.proxyHost;
+            c.ProxyPort = t.proxyPort.isEmpty() ? QStringLiteral("21") : t.proxyPort;
+            break;
+        case 2:
+        case 3:
+        case 4:
+            c.ConnectionType = t.connectionIndex == 2   ? ftpSocks4
+                               : t.connectionIndex == 3 ? ftpSocks4A
+                                                        : ftpSocks5;
+            c.SocksServer = t.proxyHost;
+            c.SocksPort = t.proxyPort.isEmpty() ? QStringLiteral("1080") : t.proxyPort;
+            c.SocksUserCode = t.proxyUser;
+            c.SocksPassword = t.proxyPassword;
+            break;
+        default:
+            break;
+    }
+    if (c.ConnectionType != ftpDirect) {
+        c.Passive = true;  // proxies and SOCKS only carry passive transfers
+    }
+    c.Timeout = t.timeoutSeconds;
+    if (c.Connected() && m_session.connected) {
+        AsyncCall("QUIT");
+    }
+    m_ui.LogText("Connecting ...");
+    m_session.ShowAbortButton("Cancel");
+    c.Binary = true;
+    c.HostDirName.clear();
+    c.HostName = t.host;
+    c.Port = port;
+    c.UserName = t.user;
+    c.PassWord = t.password;
+    AsyncCall("CONNECT");
+    m_ui.LogText("Connect issued for " + t.host);
+    m_ui.StatusBarGeneral("Connect issued for " + t.host);
+    if (m_session.requestErrorList.isEmpty() && c.Connected()) {
+        m_session.ConnectLight(ConnectionLight::Green);
+        m_session.currentRemoteDir = "?";
+        AsyncCall("PWD");
+        if (m_session.currentRemoteDir == "?") {
+            m_session.currentRemoteDir = c.DirResult().isEmpty() ? "?" : c.DirResult();
+            m_session.lastQuotedDir = m_session.currentRemoteDir;
+        }
+        m_session.homeDir = m_session.currentRemoteDir;
+    } else {
+        m_session.ConnectLight(ConnectionLight::Red);
+    }
+    return m_session.connected;
+}
+
+void FtpSession::AfterLogin() {
+    FtpClient1.PassWord.fill(QChar(' '));
+    FtpClient1.PassWord.clear();
+    if (m_session.requestErrorList.contains("550")) {
+        FtpClient1.Abort();
+    }
+}
+
+void FtpSession::Logout() {
+    AsyncCall("QUIT");
+    m_ui.ProcessMessages();
+    AsyncCall("QUIT");
+}
+
+bool FtpSession::ChangeDirectory(const QString& target) {
+    const bool zos = m_session.Zos();
+    FtpClient1.HostDirName = QuotedNameIfMVS(zos, target);
+    m_ui.LogText("chdir " + FtpClient1.HostDirName);
+    m_session.requestErrorList.clear();
+    const QString before = m_session.lastQuotedDir;
+    AsyncCall("CWD");
+    if (!m_session.requestErrorList.isEmpty()) {
+        m_ui.LogText("chdir attempt returned error code(s): " + m_session.requestErrorList);
+        m_session.currentRemoteDir = m_session.lastQuotedDir;
+        return false;
+    }
+    m_session.currentRemoteDir = QuotedNameIfMVS(
+        zos, m_session.lastQuotedDir != before ? m_session.lastQuotedDir : target);
+    return true;
+}
+
+bool FtpSession::FetchListing(QStringList& lines) {
+    TFtpClient& c = FtpClient1;
+    QFile::remove(m_session.listingTempFile);
+    c.LocalFileName = m_session.listingTempFile;
+    c.Binary = false;
+    m_session.requestErrorList.clear();
+    m_session.listingLoaded = false;
+    AsyncCall("TYPESET");
+    AsyncCall("DIR");
+    if (!m_session.requestErrorList.isEmpty() || !m_session.listingLoaded) {
+        m_ui.LogText("DIR attempt returned error code " + m_session.requestErrorList);
+        return false;
+    }
+    lines = m_session.remoteListingLines;
+    return true;
+}
+
+void FtpSession::AbortClick() {
+    Wake();
+}

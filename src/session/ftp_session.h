@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "ftp/ftp_client.h"
+#include "session/remote_session.h"
+
+class Session;
+class UserInterface;
+class QEventLoop;
+
+// An FTP session: the engine FtpClient1 and the request dispatcher that runs one named request
+// at a time (AsyncCall) and waits for it in a nested event loop, so the window stays alive, the
+// processor stays idle and the Cancel button works.
+class FtpSession : public QObject, public RemoteSession {
+    Q_OBJECT
+public:
+    FtpSession(Session& session, UserInterface& ui);
+    ~FtpSession() override;
+
+    TFtpClient FtpClient1;
+
+    // Runs one request by name (case does not matter) and returns when it has ended, failed,
+    // timed out or been aborted. Callers read the session's request error list.
+    void AsyncCall(const QString& request);
+
+    void FtpClient1RequestDone(TFtpRequest request, quint16 errorCode);
+    void FtpClient1Display(const QString& message);
+    void FtpClient1SessionClosed();
+    static QString LookupRequest(int requestType);
+
+    // RemoteSession
+    bool IsSftp() const override { return false; }
+    bool Connected() const override { return FtpClient1.Connected(); }
+    bool Login(const LoginTarget& target) override;
+    void AfterLogin() override;
+    void Logout() override;
+    bool ChangeDirectory(const QString& target) override;
+    bool FetchListing(QStringList& lines) override;
+    void AbortClick() override;
+
+    // Milliseconds a request may stand still before it is given up: Timeout x 1000 - 5000.
+    qint64 TimeoutBudgetMs() const;
+
+private:
+    // Starts the engine operation of Request; false for a name that is not one.
+    bool StartRequest(const QString& request);
+    void Wake();
+
+    Session& m_session;
+    UserInterface& m_ui;
+    bool m_done = false;
+    QPointer<QEventLoop> m_wait;
+};

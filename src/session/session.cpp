@@ -1,0 +1,387 @@
+#include "session/session.h"
+
+#include <QDate>
+
+#include "app/app_core.h"
+#include "config/scrambling.h"
+#include "config/words.h"
+#include "listing/listing_parser.h"
+#include "listing/remote_pane.h"
+#include "listing/zos_names.h"
+#include "platform/platform.h"
+#include "session/ftp_session.h"
+#include "ui/model/local_pane.h"
+
+namespace {
+
+QString Unscramble(const QString& scrambled) {
+    return QString::fromUtf8(scrambling::ComplexDecrypt(scrambled.toLatin1()));
+}
+
+}  // namespace
+
+std::pair<QString, QString> HostAndPortFromDomain(const QString& domain) {
+    const qsizetype colon = domain.indexOf(':');
+    if (colon < 0) {
+        return {domain, QStringLiteral("?")};
+    }
+    if (colon == 0) {
+        return {QString(), domain.mid(1).trimmed()};
+    }
+    if (colon == domain.size() - 1) {
+        return {domain.left(colon).trimmed(), QStringLiteral("?")};
+    }
+    return {domain.left(colon).trimmed(), domain.mid(colon + 1).trimmed()};
+}
+
+QString NormalisedRemoteDir(bool zosMode, const QString& dir) {
+    QString d = NoMVSQuotes(zosMode, dir.trimmed());
+    const QChar sep = zosMode ? '.' : '/';
+    while (d.size() > 1 && d.endsWith(sep)) {
+        d.chop(1);
+    }
+    return d;
+}
+
+Session::Session(AppCore& core)
+    : m_core(core), m_ui(core.Ui()), m_ftp(std::make_unique<FtpSession>(*this, core.Ui())) {}
+
+Session::~Session() = default;
+
+RemoteSession* Session::Remote() {
+    if (sftpSession) {
+        return nullptr;
+    }
+    return m_ftp.get();
+}
+
+// ---- Light and button -------------------------------------------------------------------------
+
+void Session::ConnectLight(const QString& colour) {
+    const QString c = colour.toLower();
+    ConnectLight(c == "green" ? ConnectionLight::Green
+                 : c == "red" ? ConnectionLight::Red
+                              : ConnectionLight::Amber);
+}
+
+void Session::ConnectLight(ConnectionLight light) {
+    connected = light == ConnectionLight::Green;
+    m_connectCaption = light == ConnectionLight::Red ? "Reconnect" : "Disconnect";
+    m_ui.SetConnectionLight(light);
+    m_ui.ShowConnectCaption(m_connectCaption);
+}
+
+bool Session::Autoreconnect() const {
+    return m_core.settings.site.autoReconnect;
+}
+
+bool Session::Zos() const {
+    return m_core.settings.zosMode;
+}
+
+bool Session::RedLightDisconnectedState() const {
+    return m_ui.CurrentConnectionLight() == ConnectionLight::Red;
+}
+
+void Session::ShowAbortButton(const QString& caption) {
+    abortFlag = false;
+    m_ui.ShowAbortButton(caption);
+    m_ui.ProcessMessages();
+}
+
+void Session::HideAbortButton() {
+    abortFlag = false;
+    m_ui.HideAbortButton();
+    m_ui.ProcessMessages();
+}
+
+void Session::AppendRequestError(int code) {
+    if (requestErrorList.size() < 1000) {
+        requestErrorList += " " + QString::number(code);
+    }
+}
+
+// ---- Commands ---------------------------------------------------------------------------------
+
+void Session::ConnectButtonClickActions() {
+    m_ui.SetResumeTicked(false);
+    const ConnectionLight light = m_ui.CurrentConnectionLight();
+    m_ui.DisableGridsEtc();
+    if (m_connectCaption == "Connect" || m_connectCaption == "Reconnect") {
+        RequestConnect();
+    } else {
+        RequestDisconnect();
+        if (light == ConnectionLight::Amber) {
+            ConnectLight(ConnectionLight::Red);
+            m_ui.LogText("Automatic reconnect now inactive");
+        } else if (light == ConnectionLight::Green) {
+            if (m_core.settings.site.autoReconnect) {
+                ConnectLight(ConnectionLight::Amber);
+                m_ui.LogText("Disconnected");
+                m_ui.LogText("Automatic reconnect now active");
+            } else {
+                ConnectLight(ConnectionLight::Red);
+                m_ui.LogText("Disconnected");
+            }
+        }
+    }
+    m_ui.EnableGridsEtc();
+}
+
+void Session::AskPasswordAgain() {
+    const SiteProfile& site = m_core.settings.site;
+    m_core.AskForPassword("Please supply password for user " + site.userid + " at remote site " +
+                              site.siteName,
+                          site.domain);
+}
+
+void Session::RequestConnect() {
+    m_ui.SiteSettingsChanged();
+    LoginProcess();
+    if (loginRefused) {
+        AskPasswordAgain();
+        if (m_core.settings.site.sessionPassword != kNoPasswordMark) {
+            LoginProcess();
+        }
+    }
+    if (!connected && (requestErrorList.contains("530") || sftpSession)) {
+        AskPasswordAgain();
+        if (m_core.settings.site.sessionPassword != kNoPasswordMark) {
+            LoginProcess();
+        }
+    }
+}
+
+void Session::LoginProcess() {
+    m_ui.SetResumeTicked(false);
+    SetDateOrderAndToday(m_pane->state, platform::ShortDateFormat(), QDate::currentDate());
+    m_core.localPane->RefreshLocal();
+    if (loginInProgress || skipLogin) {
+        skipLogin = false;
+        return;
+    }
+    abortFlag = false;
+    m_pane->listing.fileCount = 0;
+    m_pane->listing.totalBytes = 0;
+    loginInProgress = true;
+    SiteProfile& site = m_core.settings.site;
+    if (!connected) {
+        if (!m_core.startupScript.isEmpty() && m_core.runStartupScript) {
+            m_ui.EnableGridsEtc();
+            m_core.runStartupScript();
+        } else {
+            const QString initial = site.infRemDirs.value(0, "?");
+            ConnectAndSetDirNoDirInfo(initial);
+            const bool zosNow = m_core.settings.zosMode;
+            if (initial != "?" &&
+                NormalisedRemoteDir(zosNow, initial) !=
+                    NormalisedRemoteDir(zosNow, currentRemoteDir)) {
+                m_ui.LogText("Problem changing to recorded initial remote directory");
+                m_ui.LogText("Initial remote directory will now be " + currentRemoteDir);
+                m_pane->AddRemDirToCmbx(currentRemoteDir, true);
+            }
+            m_pane->AddRemDirToCmbx(homeDir, false);
+            if (currentRemoteDir != "unknown" && currentRemoteDir != homeDir) {
+                m_pane->AddRemDirToCmbx(currentRemoteDir, false);
+            }
+            if (connected) {
+                // The first scan has just listed this directory: take it from the cache
+                // rather than listing it a second time.
+                m_pane->cacheUse = true;
+                m_pane->RefreshRemoteDirectoryList();
+            }
+        }
+        m_core.startupScript.clear();
+    }
+    loginInProgress = false;
+    timedOut = false;
+    skipLogin = false;
+}
+
+LoginTarget Session::TargetFor(const QString& initialDir, const QString& password) const {
+    const SiteProfile& site = m_core.settings.site;
+    LoginTarget t;
+    t.password = password;
+    t.user = site.userid;
+    t.initialDir = initialDir;
+    t.proxyPassword =
+        site.proxyPassword == kNoProxyPasswordMark ? QString() : Unscramble(site.proxyPassword);
+    const qsizetype colon = site.proxySocksServer.indexOf(':');
+    t.proxyHost = colon < 0 ? site.proxySocksServer : site.proxySocksServer.left(colon);
+    t.proxyPort = colon < 0 ? QString() : site.proxySocksServer.mid(colon + 1);
+    t.proxyUser = site.proxySocksUser.trimmed();
+    std::tie(t.host, t.port) = HostAndPortFromDomain(site.domain);
+    t.connectionIndex = site.connectionIndex;
+    t.passive = site.passiveMode;
+    t.timeoutSeconds = site.RequestTimeout();
+    return t;
+}
+
+void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
+    m_ui.SetStatusPanel(StatusPanel::CallType, QString());
+    m_ui.SetStatusPanel(StatusPanel::CallState, QString());
+    loginRefused = false;
+    SiteProfile& site = m_core.settings.site;
+    QString password;
+    if (site.sessionPassword == kNoPasswordMark) {
+        AskPasswordAgain();
+    }
+    if (site.sessionPassword != kNoPasswordMark) {
+        password = Unscramble(site.sessionPassword);
+    }
+    if (password.isEmpty()) {
+        m_ui.LogText("Login not attempted - password not supplied");
+        ConnectLight(ConnectionLight::Red);
+        return;
+    }
+    LoginTarget target = TargetFor(initialDir, password);
+    m_ui.StatusBarGeneral("About to log in");
+    RemoteSession* remote = Remote();
+    if (remote == nullptr) {
+        // The SFTP kind plugs in here; until it does, say so instead of pretending.
+        m_ui.LogText("SFTP sessions are not available in this version; choose Standard FTP "
+                     "Connection for this site");
+        ConnectLight(ConnectionLight::Red);
+        password.fill(QChar(' '));
+        target.password.fill(QChar(' '));
+        m_ui.StatusBarGeneral(" Problem logging in to " + site.siteName);
+        return;
+    }
+    remote->Login(target);
+    target.password.fill(QChar(' '));
+    password.fill(QChar(' '));
+
+    bool& zos = m_core.settings.zosMode;
+    if (connected) {
+        lastWorkingPassword = site.sessionPassword;
+        if (homeDir == "?") {
+            homeDir = site.infRemDirs.value(0, "?");
+            currentRemoteDir = homeDir;
+            m_ui.LogText("Failure determining home directory, assuming " + homeDir);
+        }
+        if (site.mvs == "?" && currentRemoteDir.size() > 1 && currentRemoteDir.startsWith('\'') &&
+            currentRemoteDir.endsWith('\'') &&
+            LegalMVSFormat(NoMVSQuotes(true, currentRemoteDir))) {
+            zos = true;
+            m_pane->state.zosMode = true;
+        }
+        if (!reconnecting && !firstScanDone && !homeDir.isEmpty() && homeDir != "?" &&
+            homeDir != "unknown") {
+            m_pane->PopulateRemoteArrays();
+            firstScanDone = true;
+        }
+        const QString initial = initialDir.trimmed();
+        if (initial != "?" && !initial.isEmpty() &&
+            NormalisedRemoteDir(zos, initial) != NormalisedRemoteDir(zos, currentRemoteDir)) {
+            nextDir = QuotedNameIfMVS(zos, initial);
+            m_pane->cacheUse = true;
+            m_pane->ChangeRemoteDirectoryIfNextDirValid();
+        }
+        if (zos) {
+            currentRemoteDir = NoMVSQuotes(true, currentRemoteDir);
+        }
+    }
+    remote->AfterLogin();
+    if (connected) {
+        m_ui.StatusBarGeneral(" Logged in to " + site.siteName + ", " +
+                              GroupThousands(m_pane->listing.fileCount) + " remote files, " +
+                              GroupThousands(m_pane->listing.totalBytes) +
+                              " bytes in current directory.");
+    } else {
+        m_ui.StatusBarGeneral(" Problem logging in to " + site.siteName);
+    }
+}
+
+void Session::RequestDisconnect() {
+    m_ui.StatusBarGeneral(QString());
+    if (RemoteSession* remote = Remote()) {
+        remote->Logout();
+    }
+}
+
+void Session::SessionClosed() {
+    if (m_core.settings.site.autoReconnect && !abortFlag) {
+        ConnectLight(ConnectionLight::Amber);
+        m_ui.LogText("Disconnected");
+        m_ui.LogText("Reconnection is automatic when file transfer operations are carried out.");
+    } else {
+        ConnectLight(ConnectionLight::Red);
+        m_ui.LogText("Disconnected");
+    }
+    HideAbortButton();
+}
+
+bool Session::CheckConnection() {
+    const QString remembered = currentRemoteDir;
+    RemoteSession* remote = Remote();
+    const bool engineUp = remote != nullptr && remote->Connected();
+    if (!connected || !engineUp) {
+        reconnecting = true;
+        if (RedLightDisconnectedState() || !m_core.settings.site.autoReconnect) {
+            m_ui.LogText("Connection has been lost and auto-reconnect not available.");
+        } else {
+            currentRemoteDir = remembered;
+            if (m_ui.CurrentConnectionLight() == ConnectionLight::Green) {
+                m_ui.LogText("Attempting re-login since we appear to be disconnected");
+            }
+            ConnectAndSetDirNoDirInfo(remembered);
+            const bool zos = m_core.settings.zosMode;
+            if (NormalisedRemoteDir(zos, remembered) !=
+                NormalisedRemoteDir(zos, currentRemoteDir)) {
+                m_ui.LogText("Unexpected behaviour reconnecting:");
+                m_ui.LogText("  Remote dir before reconnect: " + remembered);
+                m_ui.LogText("  Remote dir after reconnect: " + currentRemoteDir);
+            }
+        }
+        reconnecting = false;
+    }
+    return connected;
+}
+
+void Session::NotifyUserConnectionLost() {
+    m_ui.ShowColorMsg("Connection lost - abandoning file transfers");
+    m_core.batchTransferRunning = false;
+    m_ui.EnableGridsEtc();
+}
+
+void Session::Connect1Click() {
+    if (m_connectCaption == "Connect" || m_connectCaption == "Reconnect" ||
+        (m_connectCaption == "Disconnect" &&
+         m_ui.CurrentConnectionLight() == ConnectionLight::Amber)) {
+        RequestConnect();
+    }
+}
+
+void Session::Disconnect1Click() {
+    if (!RedLightDisconnectedState()) {
+        ConnectButtonClickActions();
+    }
+}
+
+void Session::Disconnect2Click() {
+    ConnectButtonClickActions();
+}
+
+void Session::AbortClick() {
+    if (abortInProgress) {
+        return;
+    }
+    abortInProgress = true;
+    const QString logInfo = m_ui.StatusPanelText(StatusPanel::LogInfo);
+    if (logInfo.contains(" logs") && logInfo.contains(" of ") && !m_core.logRetrievalCancel) {
+        m_core.logRetrievalCancel = true;
+        m_ui.StatusBarGeneral(" Log retrieval cancellation request acknowledged.");
+        m_ui.ProcessMessages();
+        abortInProgress = false;
+        return;
+    }
+    m_ui.StatusBarGeneral(" Abort request acknowledged.");
+    m_ui.LogText("Abort request acknowledged.");
+    abortFlag = true;
+    m_ui.ProcessMessages();
+    if (RemoteSession* remote = Remote()) {
+        remote->AbortClick();
+    }
+    m_ui.ProcessMessages();
+    abortInProgress = false;
+}

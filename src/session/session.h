@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+#include "app/user_interface.h"
+#include "session/remote_session.h"
+
+class AppCore;
+class FtpSession;
+class RemotePane;
+
+// The remote session as the program sees it: which kind the site uses, the connection light and
+// the connect button, login and logout, automatic reconnection, and the state every remote
+// operation reads (the request error list, the abort flag, the current and home directories).
+// The kind-specific work goes through RemoteSession; FtpSession is the FTP one.
+class Session {
+public:
+    explicit Session(AppCore& core);
+    ~Session();
+
+    // Wiring done once by AppCore: the remote pane that logins fill.
+    void SetRemotePane(RemotePane* pane) { m_pane = pane; }
+
+    FtpSession& Ftp() { return *m_ftp; }
+    // The implementation of the site's kind; null for SFTP until that kind is available.
+    RemoteSession* Remote();
+
+    // ---- Connection light and button ----
+    // "green", "red", any other text amber (compared ignoring case).
+    void ConnectLight(const QString& colour);
+    void ConnectLight(ConnectionLight light);
+    bool RedLightDisconnectedState() const;
+    QString ConnectCaption() const { return m_connectCaption; }
+
+    // ---- Commands ----
+    void ConnectButtonClickActions();
+    void RequestConnect();
+    void LoginProcess();
+    void ConnectAndSetDirNoDirInfo(const QString& initialDir);
+    void RequestDisconnect();
+    // The engine's or component's report that the session ended.
+    void SessionClosed();
+    // The test every remote operation makes first; re-logs in when allowed.
+    bool CheckConnection();
+    void NotifyUserConnectionLost();
+    // File > Connect / the pop-up Connect (same rule), File > Disconnect, pop-up Disconnect.
+    void Connect1Click();
+    void Disconnect1Click();
+    void Disconnect2Click();
+    // The abort button (btnAbortTransferClick).
+    void AbortClick();
+
+    // Show and hide the abort button; both clear the abort flag.
+    void ShowAbortButton(const QString& caption);
+    void HideAbortButton();
+    // Adds " " + Code to the request error list while it is shorter than 1000 characters.
+    void AppendRequestError(int code);
+
+    bool Autoreconnect() const;
+    bool Zos() const;
+    // Where the engine writes DIR output (this run's listing temp file).
+    QString listingTempFile;
+
+    // ---- State other subjects read ----
+    bool connected = false;  // true while the light is green
+    bool sftpSession = false;
+    bool sftpConnected = false;
+    bool sftpConnecting = false;
+    QString currentRemoteDir = "?";
+    QString homeDir;
+    QString nextDir;
+    QString lastQuotedDir;
+    bool reconnecting = false;
+    bool firstScanDone = false;
+    bool loginRefused = false;
+    bool loginInProgress = false;
+    bool skipLogin = false;
+    bool timedOut = false;
+    bool abortFlag = false;
+    bool abortInProgress = false;
+    QString requestErrorList;
+    bool lastRequestFailed = false;
+    int lastErrorCode = 0;
+    // The last DIR output, loaded by the dispatcher.
+    QStringList remoteListingLines;
+    bool listingLoaded = false;
+    // Set once any listing arrived this run (the Exit button keeps it).
+    bool listingReceived = false;
+    // The scrambled password of the last login that worked.
+    QString lastWorkingPassword;
+
+private:
+    void AskPasswordAgain();
+    LoginTarget TargetFor(const QString& initialDir, const QString& password) const;
+
+    AppCore& m_core;
+    UserInterface& m_ui;
+    std::unique_ptr<FtpSession> m_ftp;
+    RemotePane* m_pane = nullptr;
+    QString m_connectCaption = "Connect";
+};
+
+// Host and port from a Domain text: no ":" gives port "?"; ":" first gives an empty host; ":"
+// last gives the trimmed text before it; otherwise the trimmed texts before and after it.
+std::pair<QString, QString> HostAndPortFromDomain(const QString& domain);
+// A directory for comparisons: trailing separator ("/" or "." on z/OS) and z/OS quotes removed.
+QString NormalisedRemoteDir(bool zosMode, const QString& dir);
