@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "listing/listing_state.h"
@@ -28,8 +29,13 @@ struct RemoteEntry {
 QString RemoteExtension(const QString& name);
 
 // The list view's small images, by index.
-enum class RemoteImage { Directory = 0, DirectoryLink = 1, PartitionedDataset = 2, FileLink = 3,
-                         File = 4 };
+enum class RemoteImage {
+    Directory = 0,
+    DirectoryLink = 1,
+    PartitionedDataset = 2,
+    FileLink = 3,
+    File = 4
+};
 RemoteImage FileImage(const QString& permissions);
 RemoteImage DirectoryImage(const QString& permissions);
 
@@ -48,6 +54,7 @@ public:
     QString Apply(const QString& name, const QString& directory, QChar kind,
                   const QString& listed) const;
     int Count() const { return int(m_rows.size()); }
+    const std::vector<RememberedPermission>& Rows() const { return m_rows; }
 
 private:
     std::vector<RememberedPermission> m_rows;
@@ -68,19 +75,19 @@ struct RemoteListing {
 
 // What the parse noticed beyond the entries.
 struct ParseExtras {
-    QStringList logLines;            // "Big file:" / "Big dir:" lines, in order
-    QString procmailrcModified;      // set when ".procmailrc" was listed in the home directory
+    QStringList logLines;        // "Big file:" / "Big dir:" lines, in order
+    QString procmailrcModified;  // set when ".procmailrc" was listed in the home directory
     bool procmailrcSeen = false;
-    QString watchedSizeText;         // the size text of the watched file, when listed
+    QString watchedSizeText;  // the size text of the watched file, when listed
     bool watchedSeen = false;
 };
 
 // What the parse needs to know besides the listing lines.
 struct ParseContext {
-    QString currentDir;              // for remembered permissions and the .procmailrc rule
+    QString currentDir;  // for remembered permissions and the .procmailrc rule
     QString homeDir;
-    QString watchedName;             // empty: none
-    bool resumeTicked = false;       // the watched size is taken only while resume is ticked
+    QString watchedName;        // empty: none
+    bool resumeTicked = false;  // the watched size is taken only while resume is ticked
     const PermissionMemory* permissions = nullptr;
 };
 
@@ -103,6 +110,7 @@ struct RemoteRow {
     RemoteImage image = RemoteImage::Directory;
 };
 int RemoteRowCount(const RemoteListing& listing);
+// A row out of range gives the ".." row.
 RemoteRow RemoteRowAt(const RemoteListing& listing, bool descending, int row);
 // "N files    B bytes" with grouped numbers.
 QString RemoteSummaryText(const RemoteListing& listing);
