@@ -188,10 +188,10 @@ void FtpSession::FtpClient1Display(const QString& message) {
         mark530 = true;
         m_session.loginRefused = true;
     }
-    const QStringList words = TextWords(message);
-    if (words.size() >= 3 && words[0] == "<" && words[1] == "250" && words[2].size() > 2 &&
-        words[2].startsWith('"') && words[2].endsWith('"')) {
-        m_session.lastQuotedDir = words[2].mid(1, words[2].size() - 2);
+    QStringView words[3];
+    if (SplitWords(message, words, 3) >= 3 && words[0] == u"<" && words[1] == u"250" &&
+        words[2].size() > 2 && words[2].startsWith('"') && words[2].endsWith('"')) {
+        m_session.lastQuotedDir = words[2].mid(1, words[2].size() - 2).toString();
     }
     if (m_ui.ResumeTicked() &&
         (message.contains("> PASV") || message.contains("Entering Passive Mode"))) {

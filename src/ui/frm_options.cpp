@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "session/session.h"
 #include "ui/frm_colour.h"
 #include "ui/frm_main.h"
 
@@ -258,7 +259,7 @@ void TfrmOptions::ResetDirsClick() {
     const QString local = m_main.cmbxLocalDir->currentText().isEmpty()
                               ? core.settings.site.infLocDirs.value(0)
                               : m_main.cmbxLocalDir->currentText();
-    ResetRememberedDirectories(core.settings.site, local, core.currentRemoteDir);
+    ResetRememberedDirectories(core.settings.site, local, core.session->currentRemoteDir);
     m_main.cmbxLocalDir->clear();
     m_main.cmbxLocalDir->addItems(core.settings.site.infLocDirs);
     m_main.cmbxRemDir->clear();

@@ -88,8 +88,16 @@ QVariant RemoteFilesModel::headerData(int section, Qt::Orientation orientation, 
     if (role != Qt::DisplayRole) {
         return {};
     }
-    static const char* const kTitles[] = {"Remote name", "Permissions", "Size", "Modified"};
-    return section >= 0 && section < 4 ? QString(kTitles[section]) : QVariant();
+    const QString titles[] = {"Remote name", m_captions[0], m_captions[1], "Modified"};
+    return section >= 0 && section < 4 ? titles[section] : QVariant();
+}
+
+void RemoteFilesModel::SetCaptions(const QString& column1, const QString& column2) {
+    if (m_captions[0] != column1 || m_captions[1] != column2) {
+        m_captions[0] = column1;
+        m_captions[1] = column2;
+        emit headerDataChanged(Qt::Horizontal, 1, 2);
+    }
 }
 
 Qt::ItemFlags RemoteFilesModel::flags(const QModelIndex& index) const {

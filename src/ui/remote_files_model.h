@@ -19,6 +19,8 @@ public:
 
     // Call after the listing was re-populated or re-sorted, or the sequence changed.
     void Reload();
+    // Columns 1 and 2 are "Permissions" and "Size" except for z/OS listings.
+    void SetCaptions(const QString& column1, const QString& column2);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -36,4 +38,5 @@ private:
     QIcon m_folderLinkIcon;
     QIcon m_fileIcon;
     QIcon m_fileLinkIcon;
+    QString m_captions[2] = {"Permissions", "Size"};
 };

@@ -58,15 +58,16 @@ class ScriptedHandler(FTPHandler):
         self.push("200 " + "x" * int(line) + "\r\n")
 
     def ftp_SITE_PASVREPLY(self, line):
-        ScriptedHandler.pasv_reply = line
+        # Per session: tests running at once must not see each other's answer.
+        self.pasv_reply = line
         self.respond("200 Next PASV answer set")
 
     def ftp_SITE_CLOSE(self, line):
         self.close()
 
     def ftp_PASV(self, line):
-        if ScriptedHandler.pasv_reply is not None:
-            reply, ScriptedHandler.pasv_reply = ScriptedHandler.pasv_reply, None
+        if self.pasv_reply is not None:
+            reply, self.pasv_reply = self.pasv_reply, None
             self.respond(reply)
             return
         FTPHandler.ftp_PASV(self, line)

@@ -67,6 +67,8 @@ quint16 FtpHarness::Run(const std::function<void(TFtpClient&)>& start, int limit
         loop.exec();
         m_loop = nullptr;
     }
+    // Session events are delivered from the event loop after the request's end.
+    QCoreApplication::processEvents();
     EXPECT_TRUE(m_done) << "request did not end";
     return m_done ? m_code : 0xFFFF;
 }

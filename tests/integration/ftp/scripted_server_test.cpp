@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -164,6 +166,8 @@ TEST(ScriptedSilent, SynchronousWaitTimesOut) {
     EXPECT_FALSE(h.client.WaitUntilReady());
     EXPECT_EQ(h.client.ErrorMessage(), "426 Timeout");
     EXPECT_EQ(h.client.StatusCode(), 426);
+    EXPECT_EQ(h.DoneCount(), 0);  // the end is delivered from the event loop, not from inside
+    QCoreApplication::processEvents();
     EXPECT_EQ(h.DoneCount(), 1);
     EXPECT_EQ(h.lastRequest, ftpConnectAsync);
     EXPECT_FALSE(h.client.Connected());

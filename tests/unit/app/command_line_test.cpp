@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "session/session.h"
 #include "app/app_core.h"
 #include "app/scripted_user_interface.h"
 #include "support/test_support.h"
@@ -174,10 +175,10 @@ TEST(Shutdown, KeepListingOnlyWhenReceived) {
     TestFolder dir;
     Core t;
     t.core.paths.listingKeepFile = dir.File("FtpDirList.txt");
-    t.core.remoteListingLines = {"line 1", "line 2"};
+    t.core.session->remoteListingLines = {"line 1", "line 2"};
     t.core.KeepListing();
     EXPECT_FALSE(QFileInfo::exists(t.core.paths.listingKeepFile));
-    t.core.listingReceived = true;
+    t.core.session->listingReceived = true;
     t.core.KeepListing();
     EXPECT_EQ(dir.Read("FtpDirList.txt"), "line 1\nline 2\n");
 }

@@ -99,7 +99,7 @@ TEST(LoginDialog, CancelWithUseridAndDomainOpensUnconnected) {
     MainWindowFixture f;
     TfrmMain& m = f.Create();
     bool connectRequested = false;
-    m.requestConnect = [&] { connectRequested = true; };
+    m.Core().requestConnect = [&] { connectRequested = true; };
     m.show();
     WhenModal([&m](QWidget*) {
         FillLogin(m.LoginDialog(), "me", "", "example.org");
@@ -125,7 +125,7 @@ TEST(LoginDialog, OkRequestsTheConnection) {
     MainWindowFixture f;
     TfrmMain& m = f.Create();
     int connectRequests = 0;
-    m.requestConnect = [&] { ++connectRequests; };
+    m.Core().requestConnect = [&] { ++connectRequests; };
     m.show();
     WhenModal([&m](QWidget*) {
         FillLogin(m.LoginDialog(), "me", "pw", "example.org");

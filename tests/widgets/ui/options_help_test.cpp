@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QTextBrowser>
 
+#include "session/session.h"
 #include "ui/frm_colour.h"
 #include "ui/frm_help.h"
 #include "ui/frm_options.h"
@@ -96,7 +97,7 @@ TEST(OptionsDialog, ListEditorsUseTheirPrompts) {
         static_cast<QMessageBox*>(w)->button(QMessageBox::Yes)->click();
     });
     m.Core().settings.site.infRemDirs = {"/a", "/b"};
-    m.Core().currentRemoteDir = "/b";
+    m.Core().session->currentRemoteDir = "/b";
     options.ResetDirsClick();
     EXPECT_EQ(question, "Reset directories remembered for local and remote dropdown lists?");
     EXPECT_EQ(m.Core().settings.site.infRemDirs, QStringList{"/b"});
