@@ -114,6 +114,7 @@ void FtpSession::AsyncCall(const QString& requestAsGiven) {
             m_session.ConnectLight(ConnectionLight::Red);
             m_session.timedOut = true;
             c.Abort();
+            m_ui.ProcessMessages();  // the session-closed report sees the time-out
             m_ui.ShowColorMsg(requestAsGiven +
                               " request timed out, please reconnect to the FTP site.");
             break;
@@ -132,6 +133,7 @@ void FtpSession::AsyncCall(const QString& requestAsGiven) {
     if (m_session.abortFlag && c.Connected()) {
         m_session.ConnectLight(ConnectionLight::Red);
         c.Abort();
+        m_ui.ProcessMessages();  // the session-closed report sees the abort
         m_ui.StatusBarGeneral(" " + ProperCase(request) + " call aborted at your request.");
         m_ui.ShowColorMsg("If you want to continue, please close and restart the FTP program.");
     }

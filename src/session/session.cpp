@@ -300,7 +300,8 @@ void Session::RequestDisconnect() {
 }
 
 void Session::SessionClosed() {
-    if (m_core.settings.site.autoReconnect && !abortFlag) {
+    // A session the person aborted, or the program gave up on, stays red.
+    if (m_core.settings.site.autoReconnect && !abortFlag && !timedOut) {
         ConnectLight(ConnectionLight::Amber);
         m_ui.LogText("Disconnected");
         m_ui.LogText("Reconnection is automatic when file transfer operations are carried out.");

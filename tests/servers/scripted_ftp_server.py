@@ -10,6 +10,8 @@ WORKDIR/scripted.env as NAME=PORT lines once all are listening. Servers:
   user230   answers USER with 230, no password asked
   silent    accepts connections and never says anything
   dropper   drops the control connection in the middle of a RETR
+  slow      sends data at 100 KiB/s (a transfer that outlasts a short time-out while bytes flow)
+  ipv6      the scripted server on ::1 (EPSV and EPRT)
 """
 import codecs
 import os
@@ -35,6 +37,7 @@ class ScriptedHandler(FTPHandler):
         "SITE LONG": site_command("Syntax: SITE LONG n (a 200 reply n characters long)"),
         "SITE PASVREPLY": site_command("Syntax: SITE PASVREPLY text (next PASV answer)"),
         "SITE CLOSE": site_command("Syntax: SITE CLOSE (drop the control connection)", arg=False),
+        "SITE FOREIGNPASV": site_command("Syntax: SITE FOREIGNPASV address (PASV names it)"),
     })
 
     def handle(self):
@@ -65,6 +68,12 @@ class ScriptedHandler(FTPHandler):
     def ftp_SITE_CLOSE(self, line):
         self.close()
 
+    def ftp_SITE_FOREIGNPASV(self, line):
+        # The real passive port, but another machine's address, as a server behind NAT or a
+        # hostile one would send.
+        self.masquerade_address = line
+        self.respond("200 PASV now names " + line)
+
     def ftp_PASV(self, line):
         if self.pasv_reply is not None:
             reply, self.pasv_reply = self.pasv_reply, None
@@ -90,6 +99,15 @@ class SlowDTPHandler(ThrottledDTPHandler):
     write_limit = 200 * 1024
 
 
+class VerySlowDTPHandler(ThrottledDTPHandler):
+    read_limit = 100 * 1024
+    write_limit = 100 * 1024
+
+
+class SlowHandler(ScriptedHandler):
+    dtp_handler = VerySlowDTPHandler
+
+
 class DropperHandler(FTPHandler):
     dtp_handler = SlowDTPHandler
 
@@ -106,16 +124,23 @@ def main():
         big.write(os.urandom(4 * 1024 * 1024))
     with open(os.path.join(home, "small.txt"), "wb") as small:
         small.write(b"scripted server file\r\n")
+    with open(os.path.join(home, "slow.bin"), "wb") as slow:
+        slow.write(os.urandom(450 * 1024))
     authorizer = DummyAuthorizer()
     authorizer.add_user("tester", password, home, perm="elradfmwMT")
     ioloop = IOLoop()
     ports = {}
-    for name, handler in (("scripted", ScriptedHandler), ("user230", User230Handler),
-                          ("silent", SilentHandler), ("dropper", DropperHandler)):
+    servers = (("scripted", ScriptedHandler, "127.0.0.1"), ("user230", User230Handler, "127.0.0.1"),
+               ("silent", SilentHandler, "127.0.0.1"), ("dropper", DropperHandler, "127.0.0.1"),
+               ("slow", SlowHandler, "127.0.0.1"), ("ipv6", ScriptedHandler, "::1"))
+    for name, handler, address in servers:
         handler.authorizer = authorizer
         handler.auth_failed_timeout = 0.1
         handler.passive_ports = None
-        server = FTPServer(("127.0.0.1", 0), handler, ioloop=ioloop)
+        try:
+            server = FTPServer((address, 0), handler, ioloop=ioloop)
+        except OSError:
+            continue  # no IPv6 loopback here: the tests that need it skip
         ports[name] = server.address[1]
     tmp = os.path.join(workdir, "scripted.env.tmp")
     with open(tmp, "w") as env:

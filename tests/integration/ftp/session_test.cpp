@@ -1,0 +1,311 @@
+// The session and the remote pane driven as the window drives them (through a scripted
+// UserInterface) against vsftpd and the scripted servers.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTimer>
+#include <QUuid>
+
+#include <sys/resource.h>
+
+#include "app/app_core.h"
+#include "app/scripted_user_interface.h"
+#include "config/scrambling.h"
+#include "ftp_harness.h"
+#include "listing/remote_pane.h"
+#include "session/ftp_session.h"
+#include "session/session.h"
+#include "support/test_support.h"
+
+namespace {
+
+// One program without a window: work folder, core and the recorded interface.
+struct Program {
+    TestFolder work;
+    ScopedEnv home{"VORLENFTP_HOME", work.Path()};
+    ScriptedUserInterface ui;
+    AppCore core{ui};
+    Session& session = *core.session;
+    RemotePane& pane = *core.remotePane;
+
+    Program() { core.FormCreate({}); }
+
+    // The site: Domain host:port, user, password (scrambled as stored).
+    void Site(const QString& port, const QString& user, const QString& password,
+              int timeoutIndex = 0) {
+        SiteProfile& site = core.settings.site;
+        site.siteName = "Test";
+        site.domain = "127.0.0.1:" + port;
+        site.userid = user;
+        site.sessionPassword =
+            QString::fromLatin1(scrambling::ComplexEncrypt(password.toUtf8()));
+        site.timeoutIndex = timeoutIndex;
+        site.infRemDirs.clear();
+    }
+    void Vsftpd() {
+        Site(ServerEnv::Get().Value("VSFTPD_PORT"), ServerEnv::Get().Value("FTP_USER"),
+             ServerEnv::Get().Password());
+    }
+    void Scripted(const QString& name, int timeoutIndex = 0) {
+        Site(ServerEnv::Get().Value("SCRIPTED_" + name), "tester", ServerEnv::Get().Password(),
+             timeoutIndex);
+    }
+    int Count(const QString& logLine) const { return int(ui.logLines.count(logLine)); }
+    QStringList Names() const {
+        QStringList names;
+        for (int i = 0; i < pane.RowCount(); ++i) {
+            const RemoteRow row = pane.Row(i);
+            names.append(row.entry ? row.entry->name : QStringLiteral(".."));
+        }
+        return names;
+    }
+    int Row(const QString& name) const { return int(Names().indexOf(name)); }
+    // Nothing the program showed holds the password.
+    void ExpectNoPassword(const QString& password) const {
+        for (const QString& line : ui.logLines + ui.MessageTexts() + ui.statusHistory) {
+            EXPECT_FALSE(line.contains(password)) << line.toStdString();
+        }
+    }
+};
+
+// A fresh folder of the vsftpd root, owned by the test user, with a file and a sub-folder.
+QString FreshRemoteFolder() {
+    const QString root = ServerEnv::Get().Value("FTP_ROOT");
+    const QString name = "s" + QUuid::createUuid().toString(QUuid::Id128).left(10);
+    const QString dir = root + "/" + name;
+    QDir().mkpath(dir + "/sub");
+    WriteAll(dir + "/file.txt", "hello\n");
+    WriteAll(dir + "/sub/inner.txt", "inner\n");
+    const QString user = ServerEnv::Get().Value("FTP_USER");
+    QProcess::execute("chown", {"-R", user, dir});
+    return dir;
+}
+
+qint64 CpuMicroseconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 +
+           usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+}
+
+}  // namespace
+
+TEST(SessionVsftpd, LoginListsHomeAndNavigates) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    const QString dir = FreshRemoteFolder();
+    Program p;
+    p.Vsftpd();
+    p.core.settings.site.infRemDirs = {dir};
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    EXPECT_EQ(p.ui.light, ConnectionLight::Green);
+    EXPECT_EQ(p.ui.connectCaption, "Disconnect");
+    EXPECT_EQ(p.session.currentRemoteDir, dir);
+    EXPECT_EQ(p.Names(), QStringList({"..", "sub", "file.txt"}));
+    EXPECT_TRUE(p.ui.statusHistory.contains(
+        " Logged in to Test, 1 remote files, 6 bytes in current directory."))
+        << p.ui.statusHistory.join("|").toStdString();
+
+    // Into the sub-folder and back with "..", Home, and a column click.
+    p.pane.lvRemoteDblClick(p.Row("sub"));
+    EXPECT_EQ(p.session.currentRemoteDir, dir + "/sub");
+    EXPECT_EQ(p.Names(), QStringList({"..", "inner.txt"}));
+    p.pane.lvRemoteDblClick(0);
+    EXPECT_EQ(p.session.currentRemoteDir, dir + "/");
+    EXPECT_EQ(p.Names(), QStringList({"..", "sub", "file.txt"}));
+    p.pane.ColumnClick(0);  // name again: the sequence flips
+    EXPECT_EQ(p.Names(), QStringList({"..", "sub", "file.txt"}));
+    EXPECT_EQ(p.core.settings.site.remoteSortAscInd, 1);
+    p.ExpectNoPassword(ServerEnv::Get().Password());
+}
+
+TEST(SessionVsftpd, CacheServesARevisitedDirectoryWithoutListing) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    const QString dir = FreshRemoteFolder();
+    Program p;
+    p.Vsftpd();
+    p.core.settings.site.infRemDirs = {dir};
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    const int listsAtLogin = p.Count("> LIST");
+    EXPECT_EQ(listsAtLogin, 2);  // the home directory's first scan, then the initial one
+    p.pane.lvRemoteDblClick(p.Row("sub"));
+    p.pane.lvRemoteDblClick(0);
+    EXPECT_EQ(p.Count("> LIST"), listsAtLogin + 1);  // "sub" listed, its parent from the cache
+    // The Refresh button always asks the server.
+    p.pane.RefreshRemote();
+    EXPECT_EQ(p.Count("> LIST"), listsAtLogin + 2);
+}
+
+TEST(SessionVsftpd, MissingDirectoryKeepsTheViewWhereItWas) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    const QString dir = FreshRemoteFolder();
+    Program p;
+    p.Vsftpd();
+    p.core.settings.site.infRemDirs = {dir};
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    p.pane.ChgDirToCmbxBoxName(dir + "/missing");
+    EXPECT_EQ(NormalisedRemoteDir(false, p.session.currentRemoteDir), dir);
+    EXPECT_TRUE(p.ui.logLines.contains("chdir attempt returned error code(s):  550"));
+    EXPECT_EQ(p.Names(), QStringList({"..", "sub", "file.txt"}));
+    EXPECT_TRUE(p.session.connected);
+}
+
+TEST(SessionVsftpd, WrongPasswordIsAskedTwiceMoreAndNeverShown) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    Program p;
+    p.Vsftpd();
+    p.core.settings.site.sessionPassword =
+        QString::fromLatin1(scrambling::ComplexEncrypt("wrong-secret-1"));
+    p.ui.passwordAnswers.enqueue({true, "wrong-secret-2", false});
+    p.ui.passwordAnswers.enqueue({true, "wrong-secret-3", false});
+    p.session.RequestConnect();
+    EXPECT_FALSE(p.session.connected);
+    EXPECT_EQ(p.ui.light, ConnectionLight::Red);
+    EXPECT_EQ(p.ui.passwordPrompts.size(), 2);
+    EXPECT_TRUE(p.ui.passwordPrompts.value(0).startsWith(
+        "Please supply password for user vorlenftp at remote site Test"));
+    EXPECT_TRUE(p.ui.logLines.contains("< 530 Login incorrect."));
+    for (const char* secret : {"wrong-secret-1", "wrong-secret-2", "wrong-secret-3"}) {
+        p.ExpectNoPassword(secret);
+    }
+}
+
+TEST(SessionVsftpd, UserDisconnectTurnsAmberThenRed) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    Program p;
+    p.Vsftpd();
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    p.session.ConnectButtonClickActions();  // reads "Disconnect"
+    EXPECT_EQ(p.ui.light, ConnectionLight::Amber);
+    EXPECT_TRUE(p.ui.logLines.contains("Automatic reconnect now active"));
+    p.session.ConnectButtonClickActions();  // amber: nothing goes out, the light turns red
+    EXPECT_EQ(p.ui.light, ConnectionLight::Red);
+    EXPECT_TRUE(p.ui.logLines.contains("Automatic reconnect now inactive"));
+    EXPECT_EQ(p.ui.connectCaption, "Reconnect");
+}
+
+TEST(SessionScripted, ConnectionRefusedTurnsTheLightRed) {
+    Program p;
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString port = QString::number(closed.serverPort());
+    closed.close();
+    p.Site(port, "tester", "x");
+    p.session.RequestConnect();
+    EXPECT_FALSE(p.session.connected);
+    EXPECT_EQ(p.ui.light, ConnectionLight::Red);
+    EXPECT_TRUE(p.session.requestErrorList.contains("10061"));
+    EXPECT_TRUE(p.ui.StatusBarGeneralText().startsWith(" Problem logging in to Test"));
+}
+
+TEST(SessionScripted, SilentServerTimesOutWithoutUsingTheProcessor) {
+    REQUIRE_SERVER("SCRIPTED_SILENT");
+    Program p;
+    p.Scripted("SILENT", 0);  // 25 s: a budget of 20 s
+    const qint64 cpuBefore = CpuMicroseconds();
+    QElapsedTimer clock;
+    clock.start();
+    p.session.ConnectAndSetDirNoDirInfo("?");
+    EXPECT_GE(clock.elapsed(), 20000);
+    EXPECT_LT(CpuMicroseconds() - cpuBefore, 500000);  // waiting is sleeping, not polling
+    EXPECT_EQ(p.ui.light, ConnectionLight::Red);
+    EXPECT_TRUE(p.session.timedOut);
+    EXPECT_TRUE(p.ui.MessageTexts().contains(
+        PadMessage("CONNECT request timed out, please reconnect to the FTP site.")));
+}
+
+TEST(SessionScripted, BytesFlowingKeepALongTransferAlive) {
+    REQUIRE_SERVER("SCRIPTED_SLOW");
+    Program p;
+    p.Scripted("SLOW");
+    p.session.ConnectAndSetDirNoDirInfo("?");
+    ASSERT_TRUE(p.session.connected);
+    FtpSession& ftp = p.session.Ftp();
+    ftp.FtpClient1.Timeout = 8;  // a 3 s budget; the file takes about 4.5 s
+    TestFolder local;
+    ftp.FtpClient1.LocalFileName = local.File("slow.bin");
+    ftp.FtpClient1.HostFileName = "slow.bin";
+    p.session.requestErrorList.clear();
+    ftp.AsyncCall("GET");
+    EXPECT_EQ(p.session.requestErrorList, "");
+    EXPECT_FALSE(p.session.timedOut);
+    EXPECT_EQ(QFileInfo(local.File("slow.bin")).size(), 450 * 1024);
+}
+
+TEST(SessionScripted, DroppedConnectionGoesAmberAndReconnectsToTheSameDirectory) {
+    REQUIRE_SERVER("SCRIPTED_SCRIPTED");
+    Program p;
+    p.Scripted("SCRIPTED");
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    const QString dir = p.session.currentRemoteDir;
+    FtpSession& ftp = p.session.Ftp();
+    ftp.FtpClient1.LocalFileName = "SITE CLOSE";
+    ftp.AsyncCall("SITE");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(p.ui.light, ConnectionLight::Amber);
+    EXPECT_TRUE(p.ui.logLines.contains(
+        "Reconnection is automatic when file transfer operations are carried out."));
+    // The next remote operation logs in again and comes back to the same directory.
+    p.pane.RefreshRemote();
+    EXPECT_TRUE(p.session.connected);
+    EXPECT_EQ(p.ui.light, ConnectionLight::Green);
+    EXPECT_EQ(p.session.currentRemoteDir, dir);
+    EXPECT_TRUE(p.Row("small.txt") > 0);
+}
+
+TEST(SessionScripted, DisconnectingYouTurnsTheLightAmber) {
+    REQUIRE_SERVER("SCRIPTED_SCRIPTED");
+    Program p;
+    p.Scripted("SCRIPTED");
+    p.session.ConnectAndSetDirNoDirInfo("?");
+    ASSERT_TRUE(p.session.connected);
+    FtpSession& ftp = p.session.Ftp();
+    ftp.FtpClient1.LocalFileName = "SITE RAW 200 Idle too long, Disconnecting you\\r\\n";
+    ftp.AsyncCall("QUOTE");
+    EXPECT_EQ(p.ui.light, ConnectionLight::Amber);
+}
+
+TEST(SessionScripted, ForeignPassiveAddressIsNotFollowed) {
+    REQUIRE_SERVER("SCRIPTED_SCRIPTED");
+    Program p;
+    p.Scripted("SCRIPTED");
+    p.session.ConnectAndSetDirNoDirInfo("?");
+    ASSERT_TRUE(p.session.connected);
+    FtpSession& ftp = p.session.Ftp();
+    ftp.FtpClient1.LocalFileName = "SITE FOREIGNPASV 10.9.8.7";
+    ftp.AsyncCall("SITE");
+    p.pane.RefreshRemote();
+    EXPECT_TRUE(p.ui.logLines.contains(
+        "! Passive address 10.9.8.7 ignored, data connection to 127.0.0.1"));
+    EXPECT_GT(p.Row("small.txt"), 0);
+}
+
+TEST(SessionScripted, CancelDuringAWaitAbortsTheRequest) {
+    REQUIRE_SERVER("SCRIPTED_SLOW");
+    Program p;
+    p.Scripted("SLOW");
+    p.session.ConnectAndSetDirNoDirInfo("?");
+    ASSERT_TRUE(p.session.connected);
+    FtpSession& ftp = p.session.Ftp();
+    TestFolder local;
+    ftp.FtpClient1.LocalFileName = local.File("slow.bin");
+    ftp.FtpClient1.HostFileName = "slow.bin";
+    QTimer::singleShot(500, [&p] { p.session.AbortClick(); });
+    QElapsedTimer clock;
+    clock.start();
+    ftp.AsyncCall("GET");
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(p.ui.light, ConnectionLight::Red);
+    EXPECT_EQ(p.ui.StatusBarGeneralText(), " Get call aborted at your request.");
+    EXPECT_TRUE(p.ui.logLines.contains("Abort request acknowledged."));
+}
