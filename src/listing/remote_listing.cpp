@@ -94,14 +94,7 @@ bool SameDir(bool zosMode, const QString& a, const QString& b) {
            DirWithTrailingSeparator(zosMode, b.trimmed());
 }
 
-template <typename Less>
-void StableSortEntries(std::vector<RemoteEntry>& entries, Less less) {
-    if (entries.size() < 2) {
-        return;
-    }
-    std::vector<quint32> order(entries.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), less);
+void Reorder(std::vector<RemoteEntry>& entries, const std::vector<quint32>& order) {
     std::vector<RemoteEntry> sorted;
     sorted.reserve(entries.size());
     for (const quint32 i : order) {
@@ -110,7 +103,70 @@ void StableSortEntries(std::vector<RemoteEntry>& entries, Less less) {
     entries = std::move(sorted);
 }
 
+// One text key of the sort with its first 16 characters packed into two numbers, so that most
+// comparisons of a big listing never touch the texts themselves.
+struct TextKey {
+    quint64 head[2];
+    const QChar* text;
+    qint32 size;
+    quint32 index : 31;
+    quint32 exact : 1;  // the whole text is in Head: equal heads decide by length alone
+};
+
+TextKey MakeTextKey(const QString& text, quint32 index) {
+    TextKey key{{0, 0}, text.constData(), qint32(text.size()), index, text.size() <= 16};
+    const qsizetype n = std::min<qsizetype>(text.size(), 16);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        // Beyond Latin-1 only "greater than all of Latin-1" is packed; the texts decide the rest.
+        const quint64 packed = c < 0xFF ? c : 0xFF;
+        key.head[i / 8] |= packed << (56 - 8 * (i % 8));
+        if (c >= 0xFF) {
+            key.exact = false;
+            break;
+        }
+    }
+    return key;
+}
+
+// Ordinal order of UTF-16 code units, as QString's operator< compares.
+bool TextKeyLess(const TextKey& a, const TextKey& b) {
+    if (a.head[0] != b.head[0]) {
+        return a.head[0] < b.head[0];
+    }
+    if (a.head[1] != b.head[1]) {
+        return a.head[1] < b.head[1];
+    }
+    if (a.exact && b.exact) {
+        return a.size < b.size;
+    }
+    if (a.text == b.text && a.size == b.size) {
+        return false;  // the same shared text
+    }
+    return QStringView(a.text, a.size) < QStringView(b.text, b.size);
+}
+
+// A stable sort by one text of each entry; equal texts keep their order.
+template <typename TextOf>
+void StableSortByText(std::vector<RemoteEntry>& entries, TextOf textOf) {
+    std::vector<TextKey> keys;
+    keys.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        keys.push_back(MakeTextKey(textOf(i), quint32(i)));
+    }
+    std::stable_sort(keys.begin(), keys.end(), TextKeyLess);
+    std::vector<quint32> order;
+    order.reserve(keys.size());
+    for (const TextKey& key : keys) {
+        order.push_back(key.index);
+    }
+    Reorder(entries, order);
+}
+
 void SortEntries(std::vector<RemoteEntry>& entries, RemoteSortKey key) {
+    if (entries.size() < 2) {
+        return;
+    }
     switch (key) {
         case RemoteSortKey::Name: {
             std::vector<QString> lower;
@@ -118,28 +174,30 @@ void SortEntries(std::vector<RemoteEntry>& entries, RemoteSortKey key) {
             for (const RemoteEntry& e : entries) {
                 lower.push_back(e.name.toLower());
             }
-            StableSortEntries(entries, [&](quint32 a, quint32 b) { return lower[a] < lower[b]; });
+            StableSortByText(entries, [&](size_t i) -> const QString& { return lower[i]; });
             break;
         }
         case RemoteSortKey::Extension:
-            StableSortEntries(entries, [&](quint32 a, quint32 b) {
-                return entries[a].extension < entries[b].extension;
-            });
+            StableSortByText(entries,
+                             [&](size_t i) -> const QString& { return entries[i].extension; });
             break;
         case RemoteSortKey::Permissions:
-            StableSortEntries(entries, [&](quint32 a, quint32 b) {
-                return entries[a].permissions < entries[b].permissions;
-            });
-            break;
-        case RemoteSortKey::Size:
-            StableSortEntries(
-                entries, [&](quint32 a, quint32 b) { return entries[a].size < entries[b].size; });
+            StableSortByText(entries,
+                             [&](size_t i) -> const QString& { return entries[i].permissions; });
             break;
         case RemoteSortKey::Modified:
-            StableSortEntries(entries, [&](quint32 a, quint32 b) {
-                return entries[a].modified < entries[b].modified;
-            });
+            StableSortByText(entries,
+                             [&](size_t i) -> const QString& { return entries[i].modified; });
             break;
+        case RemoteSortKey::Size: {
+            std::vector<quint32> order(entries.size());
+            std::iota(order.begin(), order.end(), 0u);
+            std::stable_sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+                return entries[a].size < entries[b].size;
+            });
+            Reorder(entries, order);
+            break;
+        }
     }
 }
 
@@ -210,6 +268,7 @@ ParseExtras PopulateRemArraysFromRemDirStringlist(ListingState& state, const QSt
         !homeKey.isEmpty() &&
         DirWithTrailingSeparator(state.zosMode, context.currentDir.trimmed()) == homeKey;
     const bool watching = context.resumeTicked && !context.watchedName.isEmpty();
+    TextPool extensionPool(lines.size());
     TextPool permissionPool(lines.size());
     TextPool modifiedPool(lines.size());
 
@@ -224,7 +283,7 @@ ParseExtras PopulateRemArraysFromRemDirStringlist(ListingState& state, const QSt
         }
         const bool big = parsed.sizeText.size() > 9;
         RemoteEntry entry;
-        entry.extension = RemoteExtension(parsed.name);
+        entry.extension = extensionPool.Shared(RemoteExtension(parsed.name));
         entry.permissions = permissionPool.Shared(remembered.Apply(
             parsed.name, parsed.isDirectory ? u'D' : u'F', std::move(parsed.permissions)));
         entry.size = SizeValue(parsed.sizeText);
