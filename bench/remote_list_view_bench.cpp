@@ -121,6 +121,7 @@ BENCHMARK(BM_Resort)
     ->ArgName("key")
     ->Arg(int(RemoteSortKey::Name))
     ->Arg(int(RemoteSortKey::Extension))
+    ->Arg(int(RemoteSortKey::Permissions))
     ->Arg(int(RemoteSortKey::Size))
     ->Arg(int(RemoteSortKey::Modified))
     ->Unit(benchmark::kMillisecond);
