@@ -60,6 +60,80 @@ private:
     QString m_last;
 };
 
+// The modified text of each distinct raw date, worked out once per listing.
+class ModifiedTexts {
+public:
+    explicit ModifiedTexts(const ListingState& state) : m_state(state) {}
+    QString Of(const QString& rawDate) {
+        if (rawDate == m_lastRaw) {
+            return m_lastText;
+        }
+        auto it = m_texts.constFind(rawDate);
+        if (it == m_texts.cend()) {
+            QString text = RemoteModifiedText(m_state, rawDate);
+            if (m_texts.size() >= kMaxKept) {
+                return text;
+            }
+            it = m_texts.insert(rawDate, std::move(text));
+        }
+        m_lastRaw = it.key();
+        m_lastText = it.value();
+        return m_lastText;
+    }
+
+private:
+    static constexpr qsizetype kMaxKept = 20000;
+    const ListingState& m_state;
+    QHash<QString, QString> m_texts;
+    QString m_lastRaw;
+    QString m_lastText;
+};
+
+// The extensions seen so far: a listing holds few distinct ones, so most names find theirs here
+// without building a new text.
+class Extensions {
+public:
+    QString Of(const QString& name) {
+        const qsizetype dot = name.lastIndexOf(u'.');
+        if (dot >= 0) {
+            const QStringView tail = QStringView(name).sliced(dot + 1);
+            for (const QString& known : m_known) {
+                if (SameUpperAscii(tail, known)) {
+                    return known;
+                }
+            }
+        }
+        QString extension = RemoteExtension(name);
+        if (dot >= 0 && m_known.size() < kMaxKnown) {
+            m_known.push_back(extension);
+        }
+        return extension;
+    }
+
+private:
+    static constexpr size_t kMaxKnown = 32;
+    // True when Upper is Text upper-cased, looking at ASCII only (anything else does not match).
+    static bool SameUpperAscii(QStringView text, const QString& upper) {
+        if (text.size() != upper.size()) {
+            return false;
+        }
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            char16_t c = text[i].unicode();
+            if (c >= 0x80) {
+                return false;
+            }
+            if (c >= u'a' && c <= u'z') {
+                c = char16_t(c - 32);
+            }
+            if (c != upper[i].unicode()) {
+                return false;
+            }
+        }
+        return true;
+    }
+    std::vector<QString> m_known;
+};
+
 // The remembered permissions of one directory, by name, looked up once per entry.
 class PermissionLookup {
 public:
@@ -94,52 +168,148 @@ bool SameDir(bool zosMode, const QString& a, const QString& b) {
            DirWithTrailingSeparator(zosMode, b.trimmed());
 }
 
-template <typename Less>
-void StableSortEntries(std::vector<RemoteEntry>& entries, Less less) {
-    if (entries.size() < 2) {
-        return;
+// Puts entry Order[k] at place k, in place: no second copy of a big listing.
+void Reorder(std::vector<RemoteEntry>& entries, std::vector<quint32>& order) {
+    constexpr quint32 kDone = std::numeric_limits<quint32>::max();
+    for (quint32 start = 0; start < order.size(); ++start) {
+        if (order[start] == kDone || order[start] == start) {
+            continue;
+        }
+        RemoteEntry held = std::move(entries[start]);
+        quint32 at = start;
+        while (order[at] != start) {
+            const quint32 from = order[at];
+            entries[at] = std::move(entries[from]);
+            order[at] = kDone;
+            at = from;
+        }
+        entries[at] = std::move(held);
+        order[at] = kDone;
     }
-    std::vector<quint32> order(entries.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), less);
-    std::vector<RemoteEntry> sorted;
-    sorted.reserve(entries.size());
-    for (const quint32 i : order) {
-        sorted.push_back(std::move(entries[i]));
+}
+
+// One text key of the sort with its first 16 characters packed into two numbers, so that most
+// comparisons of a big listing never touch the texts themselves.
+struct TextKey {
+    quint64 head[2];
+    const QChar* text;
+    qint32 size;
+    quint32 index : 30;
+    quint32 exact : 1;  // the whole text is in Head: equal heads decide by length alone
+    quint32 fold : 1;   // an ASCII text compared as if lower-cased
+};
+
+inline char16_t FoldAscii(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+}
+
+bool IsAscii(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+TextKey MakeTextKey(const QString& text, quint32 index, bool fold) {
+    TextKey key{{0, 0}, text.constData(), qint32(text.size()), index, text.size() <= 16, fold};
+    const qsizetype n = std::min<qsizetype>(text.size(), 16);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = fold ? FoldAscii(text[i].unicode()) : text[i].unicode();
+        // Beyond Latin-1 only "greater than all of Latin-1" is packed; the texts decide the rest.
+        const quint64 packed = c < 0xFF ? c : 0xFF;
+        key.head[i / 8] |= packed << (56 - 8 * (i % 8));
+        if (c >= 0xFF) {
+            key.exact = false;
+            break;
+        }
     }
-    entries = std::move(sorted);
+    return key;
+}
+
+// Ordinal order of UTF-16 code units, as QString's operator< compares.
+bool TextKeyLess(const TextKey& a, const TextKey& b) {
+    if (a.head[0] != b.head[0]) {
+        return a.head[0] < b.head[0];
+    }
+    if (a.head[1] != b.head[1]) {
+        return a.head[1] < b.head[1];
+    }
+    if (a.exact && b.exact) {
+        return a.size < b.size;
+    }
+    if (a.text == b.text && a.size == b.size && a.fold == b.fold) {
+        return false;  // the same shared text
+    }
+    if (!a.fold && !b.fold) {
+        return QStringView(a.text, a.size) < QStringView(b.text, b.size);
+    }
+    const qint32 n = std::min(a.size, b.size);
+    for (qint32 i = 0; i < n; ++i) {
+        const char16_t ca = a.fold ? FoldAscii(a.text[i].unicode()) : a.text[i].unicode();
+        const char16_t cb = b.fold ? FoldAscii(b.text[i].unicode()) : b.text[i].unicode();
+        if (ca != cb) {
+            return ca < cb;
+        }
+    }
+    return a.size < b.size;
+}
+
+// A stable sort by one text of each entry; equal texts keep their order.
+template <typename KeyOf>
+void StableSortByText(std::vector<RemoteEntry>& entries, KeyOf keyOf) {
+    std::vector<TextKey> keys;
+    keys.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        keys.push_back(keyOf(i));
+    }
+    std::stable_sort(keys.begin(), keys.end(), TextKeyLess);
+    std::vector<quint32> order;
+    order.reserve(keys.size());
+    for (const TextKey& key : keys) {
+        order.push_back(key.index);
+    }
+    Reorder(entries, order);
 }
 
 void SortEntries(std::vector<RemoteEntry>& entries, RemoteSortKey key) {
+    if (entries.size() < 2) {
+        return;
+    }
     switch (key) {
         case RemoteSortKey::Name: {
-            std::vector<QString> lower;
-            lower.reserve(entries.size());
-            for (const RemoteEntry& e : entries) {
-                lower.push_back(e.name.toLower());
-            }
-            StableSortEntries(entries, [&](quint32 a, quint32 b) { return lower[a] < lower[b]; });
+            // ASCII names are lower-cased as they are compared; only the others get a copy.
+            std::vector<QString> lower(entries.size());
+            StableSortByText(entries, [&](size_t i) {
+                const QString& name = entries[i].name;
+                if (IsAscii(name)) {
+                    return MakeTextKey(name, quint32(i), true);
+                }
+                lower[i] = name.toLower();
+                return MakeTextKey(lower[i], quint32(i), false);
+            });
             break;
         }
         case RemoteSortKey::Extension:
-            StableSortEntries(entries, [&](quint32 a, quint32 b) {
-                return entries[a].extension < entries[b].extension;
+            StableSortByText(entries, [&](size_t i) {
+                return MakeTextKey(entries[i].extension, quint32(i), false);
             });
             break;
         case RemoteSortKey::Permissions:
-            StableSortEntries(entries, [&](quint32 a, quint32 b) {
-                return entries[a].permissions < entries[b].permissions;
+            StableSortByText(entries, [&](size_t i) {
+                return MakeTextKey(entries[i].permissions, quint32(i), false);
             });
-            break;
-        case RemoteSortKey::Size:
-            StableSortEntries(
-                entries, [&](quint32 a, quint32 b) { return entries[a].size < entries[b].size; });
             break;
         case RemoteSortKey::Modified:
-            StableSortEntries(entries, [&](quint32 a, quint32 b) {
-                return entries[a].modified < entries[b].modified;
+            StableSortByText(entries, [&](size_t i) {
+                return MakeTextKey(entries[i].modified, quint32(i), false);
             });
             break;
+        case RemoteSortKey::Size: {
+            std::vector<quint32> order(entries.size());
+            std::iota(order.begin(), order.end(), 0u);
+            std::stable_sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+                return entries[a].size < entries[b].size;
+            });
+            Reorder(entries, order);
+            break;
+        }
     }
 }
 
@@ -210,8 +380,9 @@ ParseExtras PopulateRemArraysFromRemDirStringlist(ListingState& state, const QSt
         !homeKey.isEmpty() &&
         DirWithTrailingSeparator(state.zosMode, context.currentDir.trimmed()) == homeKey;
     const bool watching = context.resumeTicked && !context.watchedName.isEmpty();
+    Extensions extensions;
     TextPool permissionPool(lines.size());
-    TextPool modifiedPool(lines.size());
+    ModifiedTexts modifiedTexts(state);
 
     ParsedEntry parsed;
     for (qsizetype i = state.zosMode ? 1 : 0; i < lines.size(); ++i) {
@@ -224,11 +395,11 @@ ParseExtras PopulateRemArraysFromRemDirStringlist(ListingState& state, const QSt
         }
         const bool big = parsed.sizeText.size() > 9;
         RemoteEntry entry;
-        entry.extension = RemoteExtension(parsed.name);
+        entry.extension = extensions.Of(parsed.name);
         entry.permissions = permissionPool.Shared(remembered.Apply(
             parsed.name, parsed.isDirectory ? u'D' : u'F', std::move(parsed.permissions)));
         entry.size = SizeValue(parsed.sizeText);
-        entry.modified = modifiedPool.Shared(RemoteModifiedText(state, parsed.rawDate));
+        entry.modified = modifiedTexts.Of(parsed.rawDate);
         if (parsed.isDirectory) {
             if (big) {
                 extras.logLines << QStringLiteral("Big dir:") + line;

@@ -247,6 +247,37 @@ TEST(RemoteSort, EachKey) {
     }
 }
 
+TEST(RemoteSort, OrdinalOrderOfLowerCasedNamesBeyondAsciiAndLongPrefixes) {
+    const QStringList listed = {"shared-prefix-of-the-names-b",
+                                "shared-prefix-of-the-names-A",
+                                "shared-prefix-of-the-nam",
+                                "Zürich",
+                                "zebra",
+                                "\u00FFend",
+                                "\u0416uk",
+                                "\u0436al",
+                                "\u4E2D.txt",
+                                "abc d",
+                                "ABC",
+                                "abc",
+                                "\u00E9t\u00E9",
+                                "e",
+                                "shared-prefix-of-the-names-b"};
+    QStringList expected = listed;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const QString& a, const QString& b) { return a.toLower() < b.toLower(); });
+    for (const RemoteSortKey key : {RemoteSortKey::Name, RemoteSortKey::Modified}) {
+        RemoteListing listing;
+        for (const QString& name : listed) {
+            listing.files.push_back({name, RemoteExtension(name), "-", 0, name.toLower()});
+        }
+        SortRemoteArrays(listing, key);
+        EXPECT_EQ(Names(listing.files), expected) << int(key);
+    }
+    EXPECT_EQ(expected.mid(0, 3), QStringList({"ABC", "abc", "abc d"}));
+    EXPECT_EQ(expected.last(), "\u4E2D.txt");
+}
+
 TEST(RemoteSort, SizeIsNumericAndLeavesDirectoriesInListingOrder) {
     RemoteListing listing;
     listing.files = {File("ten", 10), File("huge", 10000000000LL), File("nine", 9)};
