@@ -411,10 +411,15 @@ void TFtpClient::DeliverSessionClosed() {
 }
 
 bool TFtpClient::HasUnsafeParameter(StepSet steps) const {
-    const bool sendsLocalName = steps & (Bit(Step::Quote) | Bit(Step::RenTo));
-    return HasLineBreak(HostDirName) || HasLineBreak(HostFileName) || HasLineBreak(UserName) ||
-           HasLineBreak(PassWord) || HasLineBreak(Account) ||
-           (sendsLocalName && HasLineBreak(LocalFileName));
+    const auto uses = [steps](std::initializer_list<Step> list) {
+        return std::any_of(list.begin(), list.end(), [steps](Step st) { return steps & Bit(st); });
+    };
+    return (uses({Step::Cwd}) && HasLineBreak(HostDirName)) ||
+           (uses({Step::Mkd, Step::Rmd, Step::Dele, Step::RenFrom, Step::Get, Step::Put}) &&
+            HasLineBreak(HostFileName)) ||
+           (uses({Step::Quote, Step::RenTo}) && HasLineBreak(LocalFileName)) ||
+           (uses({Step::User}) &&
+            (HasLineBreak(UserName) || HasLineBreak(PassWord) || HasLineBreak(Account)));
 }
 
 void TFtpClient::Fail(int code, const QString& text, const QString& detail) {

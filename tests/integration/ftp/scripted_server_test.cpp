@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -190,4 +189,56 @@ TEST(ScriptedDropper, ControlConnectionLostDuringATransfer) {
     const qint64 size = QFileInfo(local.File("big.bin")).size();
     EXPECT_GT(size, 0);
     EXPECT_LT(size, 4 * 1024 * 1024);
+}
+
+TEST_F(Scripted, ContinuationLinesWithDigitsDoNotEndAReply) {
+    Login();
+    // Ended early, the rest of this reply would answer the PWD that follows.
+    EXPECT_EQ(Quote("SITE RAW 230-Welcome\\r\\n10 users online\\r\\n230 End\\r\\n"), 0);
+    EXPECT_EQ(h.client.LastResponse(), "230 End");
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.PwdAsync(); }), 0);
+    EXPECT_TRUE(h.client.LastResponse().startsWith("257 "));
+}
+
+TEST_F(Scripted, NamesWithLineBreaksAreNeverSent) {
+    Login();
+    for (const QString& name : {QString("x\r\nDELE small.txt"), QString("x\nDELE small.txt")}) {
+        h.client.HostDirName = name;
+        EXPECT_EQ(h.Run([](TFtpClient& c) { c.CwdAsync(); }), 501);
+        h.client.HostFileName = name;
+        EXPECT_EQ(h.Run([](TFtpClient& c) { c.DeleAsync(); }), 501);
+        h.client.LocalFileName = "SITE " + name;
+        EXPECT_EQ(h.Run([](TFtpClient& c) { c.QuoteAsync(); }), 501);
+    }
+    for (const QString& line : h.display) {
+        EXPECT_FALSE(line.contains("DELE")) << line.toStdString();
+    }
+    EXPECT_TRUE(h.client.Connected());
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.PwdAsync(); }), 0);
+}
+
+TEST_F(Scripted, ARefusedPasvLeavesNothingForTheNextRequest) {
+    Login();
+    ASSERT_EQ(Quote("SITE PASVREPLY 500 no passive today"), 0);
+    h.client.LocalFileName = local.File("list.txt");
+    EXPECT_NE(h.Run([](TFtpClient& c) { c.DirAsync(); }), 0);
+    // The next listing opens its own data connection and completes normally.
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.DirAsync(); }), 0);
+    EXPECT_TRUE(local.Read("list.txt").contains("small.txt"));
+}
+
+TEST(ScriptedIpv6, ExtendedPassiveAndActiveModes) {
+    REQUIRE_SERVER("SCRIPTED_IPV6");
+    FtpHarness h;
+    h.UseScripted("IPV6");
+    h.client.HostName = "::1";
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 0);
+    TestFolder local;
+    for (const bool passive : {true, false}) {
+        h.client.Passive = passive;
+        h.client.LocalFileName = local.File("list.txt");
+        EXPECT_EQ(h.Run([](TFtpClient& c) { c.DirAsync(); }), 0);
+        EXPECT_TRUE(local.Read("list.txt").contains("small.txt"));
+        EXPECT_FALSE(h.display.filter(passive ? "> EPSV" : "> EPRT |2|::1|").isEmpty());
+    }
 }

@@ -210,6 +210,20 @@ TEST_P(Vsftpd, MissingRemoteThingsGive550AndKeepTheSession) {
     EXPECT_EQ(h.Run([](TFtpClient& c) { c.PwdAsync(); }), 0);
 }
 
+TEST_P(Vsftpd, NonAsciiDirectoryRoundTrip) {
+    const QString name = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f""e \xe6\x97\xa5");
+    h.client.HostFileName = name;
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.MkdAsync(); }), 0);
+    EXPECT_TRUE(QFileInfo(Remote(name)).isDir());
+    h.client.HostDirName = name;
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.CwdAsync(); }), 0);
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.PwdAsync(); }), 0);
+    EXPECT_TRUE(h.client.DirResult().endsWith("/" + name)) << h.client.DirResult().toStdString();
+    // What the server said is a directory we can go back into.
+    h.client.HostDirName = h.client.DirResult();
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.CwdAsync(); }), 0);
+}
+
 TEST_P(Vsftpd, QuoteSendsTheLineAsItStands) {
     ASSERT_EQ(Put(local.Write("mode.txt", "m"), "mode.txt"), 0);
     h.client.LocalFileName = "SITE CHMOD 600 mode.txt";

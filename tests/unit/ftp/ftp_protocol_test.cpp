@@ -45,6 +45,22 @@ TEST(FtpReplyReader, CutsLinesAndMarksReplyEnds) {
          {{"150 Opening", true, 150}, {"226 Done", true, 226}}},
         {"incomplete line waits", {"230 Logged"}, {}},
         {"empty line", {"\r\n"}, {{"", false, 0}}},
+        // Inside a multi-line reply only its own code and a blank end it.
+        {"digits inside a multi-line reply",
+         {"230-Welcome\r\n10 users online\r\n230-still\r\n150 not ours\r\n230 Done\r\n"},
+         {{"230-Welcome", false, 0},
+          {"10 users online", false, 0},
+          {"230-still", false, 0},
+          {"150 not ours", false, 0},
+          {"230 Done", true, 230}}},
+        {"multi-line reply ended by the bare code",
+         {"211-Features\r\n211\r\n"},
+         {{"211-Features", false, 0}, {"211", true, 211}}},
+        {"more than three digits end nothing", {"2000 x\r\n"}, {{"2000 x", false, 0}}},
+        {"UTF-8 reply", {"257 \"/Gr\xc3\xbc\xc3\x9f""e\"\r\n"},
+         {{QString::fromUtf8("257 \"/Gr\xc3\xbc\xc3\x9f""e\""), true, 257}}},
+        {"Latin-1 reply", {"257 \"/Gr\xfc\xdf""e\"\r\n"},
+         {{QString::fromLatin1("257 \"/Gr\xfc\xdf""e\""), true, 257}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -82,6 +98,20 @@ TEST(FtpReplyReader, OverLongLineAcrossPacketsStaysBounded) {
         lines += reader.Feed(QByteArray(1000, 'y')).size();
     }
     EXPECT_EQ(lines, 2u);  // 10000 bytes without a line feed: two full buffers handed over
+}
+
+TEST(FtpProtocol, ExtendedPassiveAndActiveTexts) {
+    EXPECT_EQ(ParseEpsvReply("229 Entering Extended Passive Mode (|||6446|)"), 6446);
+    EXPECT_EQ(ParseEpsvReply("229 ok (!!!21!)"), 21);
+    for (const char* bad : {"229 no parentheses", "229 (|||0|)", "229 (|||70000|)", "229 (||6446|)",
+                            "229 (|||x|)", "229 (|||6446)"}) {
+        EXPECT_FALSE(ParseEpsvReply(bad).has_value()) << bad;
+    }
+    EXPECT_EQ(EprtCommand("::1", true, 5282), "EPRT |2|::1|5282|");
+    EXPECT_EQ(EprtCommand("10.0.0.1", false, 21), "EPRT |1|10.0.0.1|21|");
+    EXPECT_TRUE(HasLineBreak("a\r\nDELE b"));
+    EXPECT_TRUE(HasLineBreak("a\nb"));
+    EXPECT_FALSE(HasLineBreak("name with blanks"));
 }
 
 TEST(FtpProtocol, ParsePasvReply) {
