@@ -12,6 +12,9 @@ WORKDIR/scripted.env as NAME=PORT lines once all are listening. Servers:
   dropper   drops the control connection in the middle of a RETR
   slow      sends data at 100 KiB/s (a transfer that outlasts a short time-out while bytes flow)
   ipv6      the scripted server on ::1 (EPSV and EPRT)
+  windows   answers LIST in the Windows (IIS) form
+  zos       a z/OS host: PWD names the quoted high-level qualifier, CWD takes dataset
+            prefixes and partitioned datasets, LIST answers dataset and member lists
 """
 import codecs
 import os
@@ -116,6 +119,58 @@ class DropperHandler(FTPHandler):
         self.ioloop.call_later(0.5, self.close)
 
 
+class WindowsHandler(FTPHandler):
+    listing = ("01-05-04  10:33AM       <DIR>          Folder One\r\n"
+               "12-31-03  09:05PM                 1234 readme.txt\r\n"
+               "02-14-04  11:59AM               567890 photo of us.jpg\r\n")
+
+    def ftp_LIST(self, path):
+        self.push_dtp_data(self.listing.encode(), isproducer=False, cmd="LIST")
+
+
+class ZosHandler(FTPHandler):
+    """Just enough of a z/OS FTP server for the remote pane: the working directory is a
+    dataset-name prefix ('TESTER.') or a partitioned dataset ('TESTER.PROJ.SRC')."""
+    prefixes = ("TESTER.", "TESTER.PROJ.")
+    datasets = {
+        "TESTER.": ("Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname\r\n"
+                    "USR001 3390   2023/05/10  1   15  FB      80 27920  PO  PROJ.SRC\r\n"
+                    "USR002 3390   2023/04/02  1    2  VB   27994 27998  PS  PROJ.LOAD\r\n"
+                    "Migrated                                                OLD.DATA\r\n"),
+        "TESTER.PROJ.": ("Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname\r\n"
+                         "USR001 3390   2023/05/10  1   15  FB      80 27920  PO  SRC\r\n"),
+    }
+    members = ("Name     VV.MM   Created       Changed      Size  Init   Mod   Id\r\n"
+               "ADDR      01.00 2007/03/01 2007/03/01 10:13    22    22     0 USER1\r\n"
+               "MEMBER12  01.02 2007/03/01 2008/11/30 09:05   120   100     5 IBMUSER\r\n")
+    pds = ("TESTER.PROJ.SRC",)
+    # Dataset names are not paths: CWD and LIST take their argument as sent.
+    proto_cmds = dict(FTPHandler.proto_cmds)
+    proto_cmds["CWD"] = dict(perm=None, auth=True, arg=None, help="Syntax: CWD dataset prefix")
+    proto_cmds["LIST"] = dict(perm=None, auth=True, arg=None, help="Syntax: LIST")
+
+    def on_login(self, username):
+        self.zos_dir = "TESTER."
+
+    def ftp_PWD(self, line):
+        self.respond('257 "\'%s\'" is working directory.' % self.zos_dir)
+
+    def ftp_CWD(self, line):
+        name = (line or "").strip().strip("'").upper()
+        if name in self.pds:
+            self.zos_dir = name
+            self.respond('250 The working directory "%s" is a partitioned data set' % name)
+        elif (name if name.endswith(".") else name + ".") in self.prefixes:
+            self.zos_dir = name if name.endswith(".") else name + "."
+            self.respond('250 "\'%s\'" is the working directory name prefix.' % self.zos_dir)
+        else:
+            self.respond("550 %s is not a dataset prefix or partitioned data set" % name)
+
+    def ftp_LIST(self, path):
+        data = self.members if self.zos_dir in self.pds else self.datasets[self.zos_dir]
+        self.push_dtp_data(data.encode(), isproducer=False, cmd="LIST")
+
+
 def main():
     workdir, password = sys.argv[1], sys.argv[2]
     home = os.path.join(workdir, "scripted-home")
@@ -132,7 +187,8 @@ def main():
     ports = {}
     servers = (("scripted", ScriptedHandler, "127.0.0.1"), ("user230", User230Handler, "127.0.0.1"),
                ("silent", SilentHandler, "127.0.0.1"), ("dropper", DropperHandler, "127.0.0.1"),
-               ("slow", SlowHandler, "127.0.0.1"), ("ipv6", ScriptedHandler, "::1"))
+               ("slow", SlowHandler, "127.0.0.1"), ("ipv6", ScriptedHandler, "::1"),
+               ("windows", WindowsHandler, "127.0.0.1"), ("zos", ZosHandler, "127.0.0.1"))
     for name, handler, address in servers:
         handler.authorizer = authorizer
         handler.auth_failed_timeout = 0.1

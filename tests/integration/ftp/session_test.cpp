@@ -312,3 +312,50 @@ TEST(SessionScripted, CancelDuringAWaitAbortsTheRequest) {
     EXPECT_EQ(p.ui.StatusBarGeneralText(), " Get call aborted at your request.");
     EXPECT_TRUE(p.ui.logLines.contains("Abort request acknowledged."));
 }
+
+TEST(SessionListings, WindowsFormListing) {
+    REQUIRE_SERVER("SCRIPTED_WINDOWS");
+    Program p;
+    p.Scripted("WINDOWS");
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    EXPECT_EQ(p.pane.state.listingType, "M1");
+    EXPECT_EQ(p.Names(), QStringList({"..", "Folder One", "photo of us.jpg", "readme.txt"}));
+    const RemoteRow photo = p.pane.Row(p.Row("photo of us.jpg"));
+    EXPECT_EQ(photo.entry->size, 567890);
+    EXPECT_EQ(p.pane.Row(p.Row("Folder One")).kind, RemoteRow::Kind::Directory);
+}
+
+TEST(SessionListings, ZosDatasetsAndPartitionedDatasetMembers) {
+    REQUIRE_SERVER("SCRIPTED_ZOS");
+    Program p;
+    p.Scripted("ZOS");
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    // The quoted PWD answer switched z/OS mode on; the directory is kept without quotes.
+    EXPECT_TRUE(p.core.settings.zosMode);
+    EXPECT_EQ(p.core.settings.site.mvs, "1");
+    EXPECT_EQ(p.session.currentRemoteDir, "TESTER.");
+    EXPECT_EQ(p.pane.state.listingType, "ZF");
+    EXPECT_EQ(p.ui.remoteCaptions, QStringList({"Dsorg", "Tracks"}));
+    EXPECT_FALSE(p.ui.mkDirShown);
+    EXPECT_FALSE(p.ui.resumeVisible);
+    QStringList names = p.Names();
+    EXPECT_TRUE(names.contains("PROJ.SRC") && names.contains("PROJ.LOAD")) << names.join(",").toStdString();
+    EXPECT_TRUE(names.contains("PROJ.")) << "the dataset prefix shows as a directory";
+    EXPECT_EQ(p.pane.Row(p.Row("PROJ.SRC")).image, RemoteImage::PartitionedDataset);
+
+    // A partitioned dataset opens like a directory and shows its members.
+    p.pane.lvRemoteDblClick(p.Row("PROJ.SRC"));
+    EXPECT_EQ(p.session.currentRemoteDir, "TESTER.PROJ.SRC");
+    EXPECT_EQ(p.pane.state.listingType, "ZP");
+    EXPECT_EQ(p.ui.remoteCaptions, QStringList({"Userid", "Size"}));
+    names = p.Names();
+    EXPECT_TRUE(names.contains("ADDR") && names.contains("MEMBER12")) << names.join(",").toStdString();
+    EXPECT_TRUE(p.ui.logLines.contains("chdir 'TESTER.PROJ.SRC'"));
+
+    // ".." goes back to the prefix.
+    p.pane.lvRemoteDblClick(0);
+    EXPECT_EQ(p.session.currentRemoteDir, "TESTER.PROJ.");
+    EXPECT_TRUE(p.Names().contains("SRC"));
+}
