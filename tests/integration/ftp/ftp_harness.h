@@ -1,36 +1,13 @@
 #pragma once
 
 #include <QEventLoop>
-#include <QMap>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
 #include "ftp/ftp_client.h"
-
-// The values the server fixture wrote (ports, the test user and its password).
-class ServerEnv {
-public:
-    static const ServerEnv& Get();
-    QString Value(const QString& key) const { return m_values.value(key); }
-    bool Has(const QString& key) const { return m_values.contains(key); }
-    QString Password() const { return Value("FTP_PASSWORD"); }
-
-private:
-    QMap<QString, QString> m_values;
-};
-
-// Skips a test whose server is missing, except in CI where that is a failure.
-#define REQUIRE_SERVER(key)                                     \
-    do {                                                        \
-        if (!ServerEnv::Get().Has(key)) {                       \
-            if (qEnvironmentVariable("CI") == "true") {         \
-                FAIL() << "test server missing: " << key;       \
-            }                                                   \
-            GTEST_SKIP() << "test server not running: " << key; \
-        }                                                       \
-    } while (0)
+#include "server_env.h"
 
 // One engine with its events recorded, and a way to run a request to its end.
 class FtpHarness {

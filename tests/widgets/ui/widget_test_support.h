@@ -1,6 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
 
@@ -9,6 +12,10 @@
 
 // The one application object of a widget test program.
 inline QApplication& App() {
+    // Offscreen unless told otherwise (CTest passes only one environment entry per test).
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     static int argc = 1;
     static char name[] = "vorlen_widget_tests";
     static char* argv[] = {name, nullptr};
@@ -16,15 +23,30 @@ inline QApplication& App() {
     return *app;
 }
 
-// Runs Act on the next modal dialog as soon as it is shown (modal dialogs block the test).
-inline void WhenModal(std::function<void(QWidget*)> act) {
+// Runs Act on the next modal dialog as soon as it is shown (modal dialogs block the test). A
+// dialog that does not come within LimitMs is a failure, and whatever modal dialog stands then
+// is closed, so a missed dialog cannot hang the run.
+inline void WhenModal(std::function<void(QWidget*)> act, int limitMs = 20000) {
     auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
     timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, act, limitMs] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr && clock->elapsed() < limitMs) {
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        const bool expired = modal == nullptr || clock->elapsed() >= limitMs;
+        delete clock;
+        if (modal != nullptr && !expired) {
             act(modal);
+            return;
+        }
+        ADD_FAILURE() << "no modal dialog within " << limitMs << " ms";
+        if (modal != nullptr) {
+            modal->close();
         }
     });
     timer->start();

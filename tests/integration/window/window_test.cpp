@@ -1,0 +1,145 @@
+// A person's first session, through the real window: pick the site in the login dialog, press
+// OK, see the home directory, move around it, sort it, disconnect.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTest>
+#include <QUuid>
+
+#include "app/app_core.h"
+#include "listing/remote_pane.h"
+#include "server_env.h"
+#include "session/session.h"
+#include "ui/frm_login.h"
+#include "widget_test_support.h"
+
+namespace {
+
+QString ScreenshotFolder() {
+    const QString folder =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../../../screenshots");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QStringList ShownNames(const TfrmMain& m) {
+    QStringList names;
+    QAbstractItemModel* model = m.lvRemote->model();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        names.append(model->index(r, 0).data().toString());
+    }
+    return names;
+}
+
+// A folder under the vsftpd root with two files and a sub-folder, owned by the test user.
+QString FreshRemoteFolder() {
+    const QString dir = ServerEnv::Get().Value("FTP_ROOT") + "/w" +
+                        QUuid::createUuid().toString(QUuid::Id128).left(10);
+    QDir().mkpath(dir + "/pages");
+    QFile big(dir + "/big.dat");
+    big.open(QIODevice::WriteOnly);
+    big.write(QByteArray(123456, 'x'));
+    big.close();
+    QFile small(dir + "/a.html");
+    small.open(QIODevice::WriteOnly);
+    small.write("<p>hi</p>\n");
+    small.close();
+    QProcess::execute("chown", {"-R", ServerEnv::Get().Value("FTP_USER"), dir});
+    return dir;
+}
+
+void DoubleClickRow(TfrmMain& m, int row) {
+    emit m.lvRemote->doubleClicked(m.lvRemote->model()->index(row, 0));
+}
+
+}  // namespace
+
+TEST(Window, LogInFromTheDialogListNavigateSortAndDisconnect) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    const QString dir = FreshRemoteFolder();
+    MainWindowFixture f;
+    TfrmMain& m = f.Create();
+    m.show();
+    WhenModal([&m, dir](QWidget*) {
+        TfrmLogin* login = m.LoginDialog();
+        login->edtUserid->setText(ServerEnv::Get().Value("FTP_USER"));
+        login->edtPassword->setText(ServerEnv::Get().Password());
+        login->edtDomainNameOrIP->setText("127.0.0.1:" + ServerEnv::Get().Value("VSFTPD_PORT"));
+        m.Core().settings.site.infRemDirs = {dir};
+        login->btnOK->click();
+    });
+    m.FormActivate();
+    ASSERT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green);
+    EXPECT_TRUE(m.lblGreenLight->isVisible());
+    EXPECT_FALSE(m.lblRedLight->isVisible());
+    EXPECT_EQ(m.btnConnect->text(), "Disconnect");
+    EXPECT_EQ(ShownNames(m), QStringList({"..", "pages", "a.html", "big.dat"}));
+    EXPECT_EQ(m.lblRemFileInfo->text(), "2 files    123,466 bytes");
+    EXPECT_EQ(m.lvRemote->model()->index(3, 2).data().toString(), "123,456");
+    EXPECT_EQ(m.cmbxRemDir->currentText(), dir);
+    EXPECT_FALSE(m.memMsgs->toPlainText().contains(ServerEnv::Get().Password()));
+
+    const QString folder = ScreenshotFolder();
+    for (const QSize size : {QSize(1024, 700), QSize(1600, 1000)}) {
+        m.resize(size);
+        QApplication::processEvents();
+        EXPECT_TRUE(m.grab().save(
+            QString("%1/connected_%2x%3.png").arg(folder).arg(size.width()).arg(size.height())));
+    }
+
+    // A heading click sorts by size: the large file first once the sequence flips.
+    m.lvRemote->header()->sectionClicked(2);
+    EXPECT_EQ(ShownNames(m), QStringList({"..", "pages", "a.html", "big.dat"}));
+    m.lvRemote->header()->sectionClicked(2);
+    EXPECT_EQ(ShownNames(m), QStringList({"..", "pages", "big.dat", "a.html"}));
+    EXPECT_EQ(m.rgrpRemoteSort->ItemIndex(), 3);
+    EXPECT_EQ(m.rgrpRemoteSeq->ItemIndex(), 1);
+
+    // Into "pages" with a double click, back with "..".
+    DoubleClickRow(m, 1);
+    EXPECT_EQ(m.Core().session->currentRemoteDir, dir + "/pages");
+    EXPECT_EQ(ShownNames(m), QStringList({".."}));
+    DoubleClickRow(m, 0);
+    EXPECT_EQ(NormalisedRemoteDir(false, m.Core().session->currentRemoteDir), dir);
+
+    // Typing a directory and Enter.
+    m.cmbxRemDir->setFocus();
+    m.cmbxRemDir->lineEdit()->selectAll();
+    QTest::keyClicks(m.cmbxRemDir->lineEdit(), dir + "/pages");
+    EXPECT_EQ(NormalisedRemoteDir(false, m.Core().session->currentRemoteDir), dir);  // not yet
+    QTest::keyClick(m.cmbxRemDir->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(m.Core().session->currentRemoteDir, dir + "/pages");
+
+    // Home goes back to where the server put us.
+    m.btnHome->click();
+    EXPECT_EQ(m.Core().session->currentRemoteDir, m.Core().session->homeDir);
+
+    // Disconnect: amber with automatic reconnection.
+    m.btnConnect->click();
+    EXPECT_EQ(m.CurrentConnectionLight(), ConnectionLight::Amber);
+    EXPECT_TRUE(m.lblAmberLight->isVisible());
+    m.close();
+}
+
+TEST(Window, ServerTextsShowAsPlainText) {
+    MainWindowFixture f;
+    TfrmMain& m = f.Create();
+    m.Core().firstActivation = false;
+    m.show();
+    QString shown;
+    Qt::TextFormat format = Qt::AutoText;
+    WhenModal([&](QWidget* box) {
+        if (auto* message = qobject_cast<QMessageBox*>(box)) {
+            shown = message->text();
+            format = message->textFormat();
+            message->accept();
+        }
+    });
+    m.ShowColorMsg("Error 550 <b>not</b> & found");
+    EXPECT_EQ(shown, "Error 550 <b>not</b> & found");
+    EXPECT_EQ(format, Qt::PlainText);
+}
