@@ -180,6 +180,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
 
     m_login = new TfrmLogin(*this);
     m_help = new TfrmHelp(*this);
+    m_core->remotePane->procmailHelp = [this] { ShowHelpTopic("Procmail"); };
     m_created = true;
     ProcessMessages();
 }
