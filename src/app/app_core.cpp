@@ -11,9 +11,9 @@
 #include "config/scrambling.h"
 #include "config/words.h"
 #include "listing/remote_pane.h"
+#include "platform/platform.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
-#include "platform/platform.h"
 #include "ui/model/local_pane.h"
 #include "version.h"
 
@@ -36,8 +36,8 @@ AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
     localPane = std::make_unique<LocalPane>(ui, settings);
     localPane->updateSettings = [this] { UpdateSettings(); };
     session = std::make_unique<Session>(*this);
-    remotePane = std::make_unique<RemotePane>(*this, *session,
-                                              [] { return double(platform::TickCount()); });
+    remotePane =
+        std::make_unique<RemotePane>(*this, *session, [] { return double(platform::TickCount()); });
     session->SetRemotePane(remotePane.get());
     requestConnect = [this] { session->RequestConnect(); };
     startDetached = [](const QString& program) {

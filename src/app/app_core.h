@@ -96,10 +96,10 @@ public:
     bool logRetrievalCancel = false;
 
     // One object per subject.
-    std::unique_ptr<LoginActions> login;    // site management and the login dialog's rules
-    std::unique_ptr<LocalPane> localPane;   // the left half of the main window
-    std::unique_ptr<Session> session;       // the remote session, light and reconnection
-    std::unique_ptr<RemotePane> remotePane; // the remote listing, cache and navigation
+    std::unique_ptr<LoginActions> login;     // site management and the login dialog's rules
+    std::unique_ptr<LocalPane> localPane;    // the left half of the main window
+    std::unique_ptr<Session> session;        // the remote session, light and reconnection
+    std::unique_ptr<RemotePane> remotePane;  // the remote listing, cache and navigation
 
     // The first connection after OK in the login dialog (tests replace it).
     std::function<void()> requestConnect;

@@ -67,7 +67,9 @@ public:
     void SiteSettingsChanged() override { ++siteSettingsChanges; }
     PasswordAnswer AskPassword(const QString& line1, const QString& line2) override;
 
-    QString LastLogLine() const override { return logLines.isEmpty() ? QString() : logLines.last(); }
+    QString LastLogLine() const override {
+        return logLines.isEmpty() ? QString() : logLines.last();
+    }
     void ShowConnectCaption(const QString& c) override { connectCaption = c; }
     bool ResumeTicked() const override { return resumeTicked; }
     void SetResumeTicked(bool ticked) override { resumeTicked = ticked; }

@@ -29,8 +29,13 @@ struct RemoteEntry {
 QString RemoteExtension(const QString& name);
 
 // The list view's small images, by index.
-enum class RemoteImage { Directory = 0, DirectoryLink = 1, PartitionedDataset = 2, FileLink = 3,
-                         File = 4 };
+enum class RemoteImage {
+    Directory = 0,
+    DirectoryLink = 1,
+    PartitionedDataset = 2,
+    FileLink = 3,
+    File = 4
+};
 RemoteImage FileImage(const QString& permissions);
 RemoteImage DirectoryImage(const QString& permissions);
 
@@ -70,19 +75,19 @@ struct RemoteListing {
 
 // What the parse noticed beyond the entries.
 struct ParseExtras {
-    QStringList logLines;            // "Big file:" / "Big dir:" lines, in order
-    QString procmailrcModified;      // set when ".procmailrc" was listed in the home directory
+    QStringList logLines;        // "Big file:" / "Big dir:" lines, in order
+    QString procmailrcModified;  // set when ".procmailrc" was listed in the home directory
     bool procmailrcSeen = false;
-    QString watchedSizeText;         // the size text of the watched file, when listed
+    QString watchedSizeText;  // the size text of the watched file, when listed
     bool watchedSeen = false;
 };
 
 // What the parse needs to know besides the listing lines.
 struct ParseContext {
-    QString currentDir;              // for remembered permissions and the .procmailrc rule
+    QString currentDir;  // for remembered permissions and the .procmailrc rule
     QString homeDir;
-    QString watchedName;             // empty: none
-    bool resumeTicked = false;       // the watched size is taken only while resume is ticked
+    QString watchedName;        // empty: none
+    bool resumeTicked = false;  // the watched size is taken only while resume is ticked
     const PermissionMemory* permissions = nullptr;
 };
 

@@ -136,9 +136,8 @@ void RemotePane::PopulateRemArraysFromRemDirStringlist() {
     context.watchedName = watchedName;
     context.resumeTicked = m_ui.ResumeTicked();
     context.permissions = &permissions;
-    const ParseExtras extras =
-        ::PopulateRemArraysFromRemDirStringlist(state, m_session.remoteListingLines, context,
-                                                listing);
+    const ParseExtras extras = ::PopulateRemArraysFromRemDirStringlist(
+        state, m_session.remoteListingLines, context, listing);
     for (const QString& line : extras.logLines) {
         m_ui.LogText(line);
     }
@@ -232,8 +231,8 @@ void RemotePane::lvRemoteDblClick(int rowIndex) {
         return;
     }
     const bool zos = Zos();
-    const QString name = row.kind == RemoteRow::Kind::Parent ? QStringLiteral("..")
-                                                             : row.entry->name;
+    const QString name =
+        row.kind == RemoteRow::Kind::Parent ? QStringLiteral("..") : row.entry->name;
     paneBusy = true;
     m_ui.DisableGridsEtc();
     m_session.nextDir = name;
@@ -254,8 +253,8 @@ void RemotePane::lvRemoteDblClick(int rowIndex) {
             }
         }
     } else {
-        current = name == ".." ? ContainingRemoteDirectory(current)
-                               : JoinRemotePath(zos, current, name);
+        current =
+            name == ".." ? ContainingRemoteDirectory(current) : JoinRemotePath(zos, current, name);
         m_ui.LogText("Request to change to directory " + current);
     }
     RefreshRemoteDirectoryList();

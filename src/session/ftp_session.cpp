@@ -222,18 +222,21 @@ void FtpSession::FtpClient1SessionClosed() {
 }
 
 QString FtpSession::LookupRequest(int requestType) {
-    static const char* const names[] = {
-        "none",           "OpenAsync",       "UserAsync",        "PassAsync",
-        "CwdAsync",       "ConnectAsync",    "ReceiveAsync",     "DirAsync",
-        "LsAsync",        "PortAsync",       "GetAsync",         "DirectoryAsync",
-        "ListAsync",      "SystemAsync",     "SystAsync",        "QuitAsync",
-        "unknown",        "SizeAsync",       "PutAsync",         "AppendAsync",
-        "FileSizeAsync",  "RqAbort",         "MkdAsync",         "RmdAsync",
-        "RenameAsync",    "DeleAsync",       "RenAsync",         "RenToAsync",
-        "RenFromAsync",   "DeleteAsync",     "MkdirAsync",       "RmdirAsync",
-        "PwdAsync",       "QuoteAsync",      "CDupAsync",        "DoQuoteAsync",
-        "TransmitAsync",  "TypeSetAsync",    "RestAsync",        "RestGetAsync",
-        "RestartGetAsync", "RestPutAsync",   "RestartPutAsync"};
+    static const char* const names[] = {"none",           "OpenAsync",       "UserAsync",
+                                        "PassAsync",      "CwdAsync",        "ConnectAsync",
+                                        "ReceiveAsync",   "DirAsync",        "LsAsync",
+                                        "PortAsync",      "GetAsync",        "DirectoryAsync",
+                                        "ListAsync",      "SystemAsync",     "SystAsync",
+                                        "QuitAsync",      "unknown",         "SizeAsync",
+                                        "PutAsync",       "AppendAsync",     "FileSizeAsync",
+                                        "RqAbort",        "MkdAsync",        "RmdAsync",
+                                        "RenameAsync",    "DeleAsync",       "RenAsync",
+                                        "RenToAsync",     "RenFromAsync",    "DeleteAsync",
+                                        "MkdirAsync",     "RmdirAsync",      "PwdAsync",
+                                        "QuoteAsync",     "CDupAsync",       "DoQuoteAsync",
+                                        "TransmitAsync",  "TypeSetAsync",    "RestAsync",
+                                        "RestGetAsync",   "RestartGetAsync", "RestPutAsync",
+                                        "RestartPutAsync"};
     if (requestType < 0 || requestType >= int(std::size(names))) {
         return QStringLiteral("unknown");
     }
@@ -331,8 +334,8 @@ bool FtpSession::ChangeDirectory(const QString& target) {
         m_session.currentRemoteDir = m_session.lastQuotedDir;
         return false;
     }
-    m_session.currentRemoteDir = QuotedNameIfMVS(
-        zos, m_session.lastQuotedDir != before ? m_session.lastQuotedDir : target);
+    m_session.currentRemoteDir =
+        QuotedNameIfMVS(zos, m_session.lastQuotedDir != before ? m_session.lastQuotedDir : target);
     return true;
 }
 

@@ -130,9 +130,9 @@ void Session::ConnectButtonClickActions() {
 
 void Session::AskPasswordAgain() {
     const SiteProfile& site = m_core.settings.site;
-    m_core.AskForPassword("Please supply password for user " + site.userid + " at remote site " +
-                              site.siteName,
-                          site.domain);
+    m_core.AskForPassword(
+        "Please supply password for user " + site.userid + " at remote site " + site.siteName,
+        site.domain);
 }
 
 void Session::RequestConnect() {
@@ -173,9 +173,8 @@ void Session::LoginProcess() {
             const QString initial = site.infRemDirs.value(0, "?");
             ConnectAndSetDirNoDirInfo(initial);
             const bool zosNow = m_core.settings.zosMode;
-            if (initial != "?" &&
-                NormalisedRemoteDir(zosNow, initial) !=
-                    NormalisedRemoteDir(zosNow, currentRemoteDir)) {
+            if (initial != "?" && NormalisedRemoteDir(zosNow, initial) !=
+                                      NormalisedRemoteDir(zosNow, currentRemoteDir)) {
                 m_ui.LogText("Problem changing to recorded initial remote directory");
                 m_ui.LogText("Initial remote directory will now be " + currentRemoteDir);
                 m_pane->AddRemDirToCmbx(currentRemoteDir, true);
@@ -239,8 +238,9 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
     RemoteSession* remote = Remote();
     if (remote == nullptr) {
         // The SFTP kind plugs in here; until it does, say so instead of pretending.
-        m_ui.LogText("SFTP sessions are not available in this version; choose Standard FTP "
-                     "Connection for this site");
+        m_ui.LogText(
+            "SFTP sessions are not available in this version; choose Standard FTP "
+            "Connection for this site");
         ConnectLight(ConnectionLight::Red);
         password.fill(QChar(' '));
         target.password.fill(QChar(' '));

@@ -20,13 +20,13 @@
 #include <QVBoxLayout>
 
 #include "config/words.h"
+#include "listing/remote_pane.h"
 #include "platform/platform.h"
+#include "session/session.h"
 #include "ui/frm_ask_pass.h"
 #include "ui/frm_help.h"
 #include "ui/frm_login.h"
 #include "ui/frm_options.h"
-#include "listing/remote_pane.h"
-#include "session/session.h"
 #include "ui/local_pane_view.h"
 #include "ui/message_box.h"
 #include "ui/model/local_pane.h"

@@ -31,8 +31,8 @@ ModalResult TfrmProcmailRecipe::ColorMsgDlg(const QString& text, MsgDlgType type
     QString shown = text;
     shown.replace("&&", "&");
     return ShowMessageBox(this, windowTitle(), shown, type, buttons, [this](const QSize& size) {
-        const QScreen* screen = this->screen() != nullptr ? this->screen()
-                                                          : QApplication::primaryScreen();
+        const QScreen* screen =
+            this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
         return screen != nullptr ? MessagePosition(screen->geometry(), size) : QPoint();
     });
 }

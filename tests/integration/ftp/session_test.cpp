@@ -4,8 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTcpServer>
@@ -43,8 +43,7 @@ struct Program {
         site.siteName = "Test";
         site.domain = "127.0.0.1:" + port;
         site.userid = user;
-        site.sessionPassword =
-            QString::fromLatin1(scrambling::ComplexEncrypt(password.toUtf8()));
+        site.sessionPassword = QString::fromLatin1(scrambling::ComplexEncrypt(password.toUtf8()));
         site.timeoutIndex = timeoutIndex;
         site.infRemDirs.clear();
     }
@@ -288,8 +287,8 @@ TEST(SessionScripted, ForeignPassiveAddressIsNotFollowed) {
     ftp.FtpClient1.LocalFileName = "SITE FOREIGNPASV 10.9.8.7";
     ftp.AsyncCall("SITE");
     p.pane.RefreshRemote();
-    EXPECT_TRUE(p.ui.logLines.contains(
-        "! Passive address 10.9.8.7 ignored, data connection to 127.0.0.1"));
+    EXPECT_TRUE(
+        p.ui.logLines.contains("! Passive address 10.9.8.7 ignored, data connection to 127.0.0.1"));
     EXPECT_GT(p.Row("small.txt"), 0);
 }
 
@@ -341,7 +340,8 @@ TEST(SessionListings, ZosDatasetsAndPartitionedDatasetMembers) {
     EXPECT_FALSE(p.ui.mkDirShown);
     EXPECT_FALSE(p.ui.resumeVisible);
     QStringList names = p.Names();
-    EXPECT_TRUE(names.contains("PROJ.SRC") && names.contains("PROJ.LOAD")) << names.join(",").toStdString();
+    EXPECT_TRUE(names.contains("PROJ.SRC") && names.contains("PROJ.LOAD"))
+        << names.join(",").toStdString();
     EXPECT_TRUE(names.contains("PROJ.")) << "the dataset prefix shows as a directory";
     EXPECT_EQ(p.pane.Row(p.Row("PROJ.SRC")).image, RemoteImage::PartitionedDataset);
 
@@ -351,7 +351,8 @@ TEST(SessionListings, ZosDatasetsAndPartitionedDatasetMembers) {
     EXPECT_EQ(p.pane.state.listingType, "ZP");
     EXPECT_EQ(p.ui.remoteCaptions, QStringList({"Userid", "Size"}));
     names = p.Names();
-    EXPECT_TRUE(names.contains("ADDR") && names.contains("MEMBER12")) << names.join(",").toStdString();
+    EXPECT_TRUE(names.contains("ADDR") && names.contains("MEMBER12"))
+        << names.join(",").toStdString();
     EXPECT_TRUE(p.ui.logLines.contains("chdir 'TESTER.PROJ.SRC'"));
 
     // ".." goes back to the prefix.

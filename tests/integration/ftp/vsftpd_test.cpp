@@ -211,7 +211,9 @@ TEST_P(Vsftpd, MissingRemoteThingsGive550AndKeepTheSession) {
 }
 
 TEST_P(Vsftpd, NonAsciiDirectoryRoundTrip) {
-    const QString name = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f""e \xe6\x97\xa5");
+    const QString name = QString::fromUtf8(
+        "Gr\xc3\xbc\xc3\x9f"
+        "e \xe6\x97\xa5");
     h.client.HostFileName = name;
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.MkdAsync(); }), 0);
     EXPECT_TRUE(QFileInfo(Remote(name)).isDir());

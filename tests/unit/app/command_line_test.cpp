@@ -2,9 +2,9 @@
 
 #include <QFileInfo>
 
-#include "session/session.h"
 #include "app/app_core.h"
 #include "app/scripted_user_interface.h"
+#include "session/session.h"
 #include "support/test_support.h"
 
 namespace {

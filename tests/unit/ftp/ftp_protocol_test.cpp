@@ -57,10 +57,18 @@ TEST(FtpReplyReader, CutsLinesAndMarksReplyEnds) {
          {"211-Features\r\n211\r\n"},
          {{"211-Features", false, 0}, {"211", true, 211}}},
         {"more than three digits end nothing", {"2000 x\r\n"}, {{"2000 x", false, 0}}},
-        {"UTF-8 reply", {"257 \"/Gr\xc3\xbc\xc3\x9f""e\"\r\n"},
-         {{QString::fromUtf8("257 \"/Gr\xc3\xbc\xc3\x9f""e\""), true, 257}}},
-        {"Latin-1 reply", {"257 \"/Gr\xfc\xdf""e\"\r\n"},
-         {{QString::fromLatin1("257 \"/Gr\xfc\xdf""e\""), true, 257}}},
+        {"UTF-8 reply",
+         {"257 \"/Gr\xc3\xbc\xc3\x9f"
+          "e\"\r\n"},
+         {{QString::fromUtf8("257 \"/Gr\xc3\xbc\xc3\x9f"
+                             "e\""),
+           true, 257}}},
+        {"Latin-1 reply",
+         {"257 \"/Gr\xfc\xdf"
+          "e\"\r\n"},
+         {{QString::fromLatin1("257 \"/Gr\xfc\xdf"
+                               "e\""),
+           true, 257}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
