@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "config/words.h"
 #include "listing/text_words.h"
 #include "listing/zos_listing.h"
 
