@@ -507,7 +507,7 @@ QString UnixRawDate(QStringView line, const Span* spans, const UnixDate& date) {
         }
         return raw;
     }
-    raw.reserve(18);
+    raw.reserve(date.year.isEmpty() ? 5 + date.day.size() + date.timeOrYear.size() : 18);
     raw += kEnglishMonths[date.month - 1];
     raw += u' ';
     raw += date.day;
@@ -564,19 +564,21 @@ bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& ent
     entry.isDirectory =
         kind == u'd' || line.sliced(spans[1].start, spans[1].end - spans[1].start) == u"folder";
 
-    QString sizeText;
-    sizeText += u'0';
     // A device lists "major, minor" where the size stands; it has no size.
+    QStringView sizeWord;
     if (date.first >= 2 && kind != u'c' && kind != u'b') {
         const Span& s = spans[date.first - 1];
-        const QStringView sizeWord = line.sliced(s.start, s.end - s.start);
-        if (IsSizeWord(sizeWord)) {
-            sizeText.reserve(sizeWord.size() + 1);
-            for (const QChar c : sizeWord) {
-                if (IsDigit(c)) {
-                    sizeText += c;
-                }
-            }
+        sizeWord = line.sliced(s.start, s.end - s.start);
+        if (!IsSizeWord(sizeWord)) {
+            sizeWord = {};
+        }
+    }
+    QString sizeText;
+    sizeText.reserve(sizeWord.size() + 1);
+    sizeText += u'0';
+    for (const QChar c : sizeWord) {
+        if (IsDigit(c)) {
+            sizeText += c;
         }
     }
     entry.sizeText = std::move(sizeText);
@@ -664,11 +666,13 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
     }
     const QStringView sizeWord = words[2];
     const bool isDirectory = sizeWord == u"<DIR>";
-
     QStringView dateWord = words[0];
     if (dateWord.size() < 7) {
         return false;
     }
+    entry.isDirectory = isDirectory;
+    entry.sizeText = isDirectory ? QStringLiteral("0") : sizeWord.toString();
+    entry.permissions = QStringLiteral(" ");
     QString rawDate;
     rawDate.reserve(18);
     // The forms with the year first or the day first were not written by the servers the
@@ -771,11 +775,9 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
         name = words[3];
     }
     if (!HasVisibleCharacter(name)) {
+        entry.Clear();
         return false;
     }
-    entry.isDirectory = isDirectory;
-    entry.sizeText = isDirectory ? QStringLiteral("0") : sizeWord.toString();
-    entry.permissions = QStringLiteral(" ");
     entry.rawDate = std::move(rawDate);
     entry.name = name.toString();
     return true;
