@@ -1,10 +1,28 @@
 // Any bytes as a whole listing: type detection, column location and every line parsed and dated.
+// Each line is also parsed on its own from a buffer of exactly its length (so the sanitizer sees
+// any read past it) by both non-z/OS forms, and an entry must have a name taken from the line.
 #include <QString>
 #include <QStringList>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 
 #include "listing/listing_parser.h"
+
+namespace {
+
+void CheckEntry(const ParsedEntry& entry, QStringView line) {
+    bool visible = false;
+    for (const QChar c : entry.name) {
+        visible = visible || c.unicode() > 32;
+    }
+    if (!visible || !line.contains(entry.name)) {
+        std::abort();
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {
@@ -26,6 +44,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (qsizetype i = state.zosMode ? 1 : 0; i < lines.size(); ++i) {
         if (Parse_Dir_Entry(state, lines[i], entry)) {
             (void)RemoteModifiedText(state, entry.rawDate);
+            if (!state.zosMode) {
+                CheckEntry(entry, lines[i]);
+            }
+        }
+    }
+
+    ListingState plain = state;
+    plain.zosMode = false;
+    for (const QString& line : lines) {
+        const qsizetype n = line.size();
+        const std::unique_ptr<QChar[]> exact(new QChar[size_t(n > 0 ? n : 1)]);
+        std::copy(line.begin(), line.end(), exact.get());
+        const QStringView view(exact.get(), n);
+        for (const char* type : {"U1", "M1"}) {
+            plain.listingType = QString::fromLatin1(type);
+            if (Parse_Dir_Entry(plain, view, entry)) {
+                CheckEntry(entry, view);
+                (void)RemoteModifiedText(plain, entry.rawDate);
+                (void)DateRemote(plain, entry.rawDate);
+                (void)TimeRemote(entry.rawDate);
+            } else if (!entry.name.isEmpty()) {
+                std::abort();
+            }
         }
     }
     return 0;

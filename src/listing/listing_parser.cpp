@@ -2,15 +2,13 @@
 
 #include <QLocale>
 #include <algorithm>
+#include <string_view>
 
-#include "config/words.h"
 #include "listing/text_words.h"
 #include "listing/zos_listing.h"
 
 namespace {
 
-const char16_t* const kMonthAbbrevs[12] = {u"jan", u"feb", u"mar", u"apr", u"may", u"jun",
-                                           u"jul", u"aug", u"sep", u"oct", u"nov", u"dec"};
 const char16_t* const kWindowsMonths[12] = {u"Jan ", u"Feb ", u"Mar ", u"Apr ", u"May ", u"Jun ",
                                             u"Jul ", u"Aug ", u"Sep ", u"Oct ", u"Nov ", u"Dec "};
 
@@ -30,17 +28,54 @@ bool AllDigits(QStringView text) {
     return true;
 }
 
-// 1-12 for "jan" ... "dec" in any case, 0 otherwise.
+// 1-12 for "jan" ... "dec" in any case, 0 otherwise. Runs for every listed line, so the three
+// letters are folded and matched at once rather than compared twelve times.
 int MonthNumber(QStringView word) {
     if (word.size() != 3) {
         return 0;
     }
-    for (int i = 0; i < 12; ++i) {
-        if (word.compare(QStringView(kMonthAbbrevs[i]), Qt::CaseInsensitive) == 0) {
-            return i + 1;
+    char32_t key = 0;
+    for (const QChar c : word) {
+        const char16_t u = c.unicode();
+        if (u >= u'A' && u <= u'Z') {
+            key = key << 8 | char32_t(u - u'A' + u'a');
+        } else if (u >= u'a' && u <= u'z') {
+            key = key << 8 | char32_t(u);
+        } else {
+            return 0;
         }
     }
-    return 0;
+    constexpr auto k = [](char a, char b, char c) {
+        return char32_t(a) << 16 | char32_t(b) << 8 | char32_t(c);
+    };
+    switch (key) {
+        case k('j', 'a', 'n'):
+            return 1;
+        case k('f', 'e', 'b'):
+            return 2;
+        case k('m', 'a', 'r'):
+            return 3;
+        case k('a', 'p', 'r'):
+            return 4;
+        case k('m', 'a', 'y'):
+            return 5;
+        case k('j', 'u', 'n'):
+            return 6;
+        case k('j', 'u', 'l'):
+            return 7;
+        case k('a', 'u', 'g'):
+            return 8;
+        case k('s', 'e', 'p'):
+            return 9;
+        case k('o', 'c', 't'):
+            return 10;
+        case k('n', 'o', 'v'):
+            return 11;
+        case k('d', 'e', 'c'):
+            return 12;
+        default:
+            return 0;
+    }
 }
 
 QString PadTwo(QStringView text) {
@@ -51,46 +86,648 @@ QString TwoDigits(int value) {
     return QString(QChar(u'0' + value / 10)) + QChar(u'0' + value % 10);
 }
 
-// Windows form: "01-05-04  01:30PM       <DIR>          My Docs".
+constexpr std::u16string_view kEnglishMonths[12] = {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
+                                                    u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
+
+// Month names and abbreviations as servers in the common European locales write them, lower-case
+// and without a trailing dot. English three-letter names are matched before this table is read.
+struct MonthName {
+    std::u16string_view text;
+    int month;
+};
+constexpr MonthName kMonthNames[] = {
+    {u"january", 1},       {u"januar", 1},    {u"jänner", 1},     {u"jän", 1},
+    {u"janv", 1},          {u"janvier", 1},   {u"ene", 1},        {u"enero", 1},
+    {u"gen", 1},           {u"gennaio", 1},   {u"janeiro", 1},    {u"januari", 1},
+    {u"sty", 1},           {u"styczeń", 1},   {u"stycznia", 1},   {u"led", 1},
+    {u"leden", 1},         {u"ledna", 1},     {u"tammi", 1},      {u"tammikuu", 1},
+    {u"oca", 1},           {u"ocak", 1},      {u"янв", 1},        {u"январь", 1},
+    {u"января", 1},        {u"february", 2},  {u"februar", 2},    {u"févr", 2},
+    {u"fevr", 2},          {u"février", 2},   {u"fevrier", 2},    {u"febrero", 2},
+    {u"febbraio", 2},      {u"fev", 2},       {u"fevereiro", 2},  {u"februari", 2},
+    {u"lut", 2},           {u"luty", 2},      {u"lutego", 2},     {u"úno", 2},
+    {u"únor", 2},          {u"února", 2},     {u"febr", 2},       {u"február", 2},
+    {u"helmi", 2},         {u"helmikuu", 2},  {u"şub", 2},        {u"şubat", 2},
+    {u"фев", 2},           {u"февр", 2},      {u"февраль", 2},    {u"февраля", 2},
+    {u"march", 3},         {u"märz", 3},      {u"mär", 3},        {u"mrz", 3},
+    {u"mars", 3},          {u"marzo", 3},     {u"março", 3},      {u"marco", 3},
+    {u"mrt", 3},           {u"maart", 3},     {u"marca", 3},      {u"bře", 3},
+    {u"březen", 3},        {u"března", 3},    {u"márc", 3},       {u"március", 3},
+    {u"maalis", 3},        {u"maaliskuu", 3}, {u"мар", 3},        {u"март", 3},
+    {u"марта", 3},         {u"april", 4},     {u"avr", 4},        {u"avril", 4},
+    {u"abr", 4},           {u"abril", 4},     {u"aprile", 4},     {u"kwi", 4},
+    {u"kwiecień", 4},      {u"kwietnia", 4},  {u"dub", 4},        {u"duben", 4},
+    {u"dubna", 4},         {u"ápr", 4},       {u"április", 4},    {u"huhti", 4},
+    {u"huhtikuu", 4},      {u"nis", 4},       {u"nisan", 4},      {u"апр", 4},
+    {u"апрель", 4},        {u"апреля", 4},    {u"mai", 5},        {u"maj", 5},
+    {u"mayo", 5},          {u"maggio", 5},    {u"mag", 5},        {u"maio", 5},
+    {u"mei", 5},           {u"kvě", 5},       {u"květen", 5},     {u"května", 5},
+    {u"máj", 5},           {u"május", 5},     {u"touko", 5},      {u"toukokuu", 5},
+    {u"мая", 5},           {u"май", 5},       {u"june", 6},       {u"juni", 6},
+    {u"juin", 6},          {u"giu", 6},       {u"giugno", 6},     {u"junio", 6},
+    {u"junho", 6},         {u"cze", 6},       {u"czerwiec", 6},   {u"czerwca", 6},
+    {u"čen", 6},           {u"červen", 6},    {u"června", 6},     {u"jún", 6},
+    {u"június", 6},        {u"kesä", 6},      {u"kesäkuu", 6},    {u"haz", 6},
+    {u"haziran", 6},       {u"июн", 6},       {u"июнь", 6},       {u"июня", 6},
+    {u"july", 7},          {u"juli", 7},      {u"juil", 7},       {u"juillet", 7},
+    {u"lug", 7},           {u"luglio", 7},    {u"julio", 7},      {u"julho", 7},
+    {u"lip", 7},           {u"lipiec", 7},    {u"lipca", 7},      {u"čec", 7},
+    {u"červenec", 7},      {u"července", 7},  {u"júl", 7},        {u"július", 7},
+    {u"heinä", 7},         {u"heinäkuu", 7},  {u"tem", 7},        {u"temmuz", 7},
+    {u"июл", 7},           {u"июль", 7},      {u"июля", 7},       {u"august", 8},
+    {u"août", 8},          {u"aout", 8},      {u"ago", 8},        {u"agosto", 8},
+    {u"augustus", 8},      {u"sie", 8},       {u"sierpień", 8},   {u"sierpnia", 8},
+    {u"srp", 8},           {u"srpen", 8},     {u"srpna", 8},      {u"augusztus", 8},
+    {u"elo", 8},           {u"elokuu", 8},    {u"ağu", 8},        {u"ağustos", 8},
+    {u"авг", 8},           {u"август", 8},    {u"августа", 8},    {u"sept", 9},
+    {u"september", 9},     {u"septembre", 9}, {u"septiembre", 9}, {u"set", 9},
+    {u"settembre", 9},     {u"setembro", 9},  {u"wrz", 9},        {u"wrzesień", 9},
+    {u"września", 9},      {u"zář", 9},       {u"září", 9},       {u"szept", 9},
+    {u"szeptember", 9},    {u"syys", 9},      {u"syyskuu", 9},    {u"eyl", 9},
+    {u"eylül", 9},         {u"сен", 9},       {u"сент", 9},       {u"сентябрь", 9},
+    {u"сентября", 9},      {u"october", 10},  {u"okt", 10},       {u"oktober", 10},
+    {u"octobre", 10},      {u"octubre", 10},  {u"ott", 10},       {u"ottobre", 10},
+    {u"out", 10},          {u"outubro", 10},  {u"paź", 10},       {u"październik", 10},
+    {u"października", 10}, {u"říj", 10},      {u"říjen", 10},     {u"října", 10},
+    {u"október", 10},      {u"loka", 10},     {u"lokakuu", 10},   {u"eki", 10},
+    {u"ekim", 10},         {u"окт", 10},      {u"октябрь", 10},   {u"октября", 10},
+    {u"november", 11},     {u"novembre", 11}, {u"noviembre", 11}, {u"novembro", 11},
+    {u"lis", 11},          {u"listopad", 11}, {u"listopada", 11}, {u"marras", 11},
+    {u"marraskuu", 11},    {u"kas", 11},      {u"kasım", 11},     {u"ноя", 11},
+    {u"нояб", 11},         {u"ноябрь", 11},   {u"ноября", 11},    {u"december", 12},
+    {u"dez", 12},          {u"dezember", 12}, {u"déc", 12},       {u"decembre", 12},
+    {u"décembre", 12},     {u"dic", 12},      {u"diciembre", 12}, {u"dicembre", 12},
+    {u"dezembro", 12},     {u"gru", 12},      {u"grudzień", 12},  {u"grudnia", 12},
+    {u"pro", 12},          {u"prosinec", 12}, {u"prosince", 12},  {u"joulu", 12},
+    {u"joulukuu", 12},     {u"ara", 12},      {u"aralık", 12},    {u"дек", 12},
+    {u"декабрь", 12},      {u"декабря", 12},
+};
+constexpr qsizetype kLongestMonthName = 14;
+
+inline bool IsEastAsianMonthMark(QChar c) {
+    return c == u'月' || c == u'월';
+}
+inline bool IsEastAsianDayMark(QChar c) {
+    return c == u'日' || c == u'일';
+}
+inline bool IsEastAsianYearMark(QChar c) {
+    return c == u'年' || c == u'년';
+}
+
+// The value of Text when it is 1 to Max digits, -1 otherwise.
+int SmallNumber(QStringView text, qsizetype max) {
+    if (text.isEmpty() || text.size() > max) {
+        return -1;
+    }
+    int value = 0;
+    for (const QChar c : text) {
+        if (!IsDigit(c)) {
+            return -1;
+        }
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}
+
+// 1-12 for a month word of any of the listed languages ("Jan", "Okt", "déc.", "szept", "Juli",
+// "апр") or an East Asian "3月"/"3월"; 0 otherwise.
+int MonthOfWord(QStringView word) {
+    qsizetype size = word.size();
+    if (size == 3) {
+        if (const int month = MonthNumber(word)) {
+            return month;
+        }
+    }
+    if (size >= 2 && size <= 3 && IsEastAsianMonthMark(word[size - 1])) {
+        const int month = SmallNumber(word.first(size - 1), 2);
+        return month >= 1 && month <= 12 ? month : 0;
+    }
+    if (size > 1 && word[size - 1] == u'.') {
+        --size;
+    }
+    if (size < 3 || size > kLongestMonthName) {
+        return 0;
+    }
+    char16_t lower[kLongestMonthName];
+    for (qsizetype i = 0; i < size; ++i) {
+        lower[i] = word[i].toLower().unicode();
+    }
+    const std::u16string_view key(lower, size_t(size));
+    for (const MonthName& name : kMonthNames) {
+        if (name.text == key) {
+            return name.month;
+        }
+    }
+    return 0;
+}
+
+// The digits of a day of the month ("5", "05", "26.", "15日", "15일"), empty when it is none.
+QStringView DayDigits(QStringView word) {
+    qsizetype size = word.size();
+    if (size > 1 && (word[size - 1] == u'.' || IsEastAsianDayMark(word[size - 1]))) {
+        --size;
+    }
+    const int day = SmallNumber(word.first(std::min(size, word.size())), 2);
+    return day >= 1 && day <= 31 ? word.first(size) : QStringView();
+}
+
+// "12:34", "9:05", "12:34:56", "12:34:56.123456789".
+bool IsClockTime(QStringView word) {
+    const qsizetype size = word.size();
+    qsizetype colon = -1;
+    if (size >= 4 && word[1] == u':') {
+        colon = 1;
+    } else if (size >= 5 && word[2] == u':') {
+        colon = 2;
+    }
+    if (colon < 0 || size < colon + 3) {
+        return false;
+    }
+    const int hour = SmallNumber(word.first(colon), 2);
+    const int minute = SmallNumber(word.sliced(colon + 1, 2), 2);
+    if (hour < 0 || hour > 24 || minute < 0 || minute > 59) {
+        return false;
+    }
+    for (qsizetype i = colon + 3; i < size; ++i) {
+        if (!IsDigit(word[i]) && word[i] != u':' && word[i] != u'.') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The digits of a four-digit year ("2009", "2009年", "2009년"), empty when it is none.
+QStringView YearDigits(QStringView word) {
+    const QStringView digits =
+        word.size() == 5 && IsEastAsianYearMark(word[4]) ? word.first(4) : word;
+    return SmallNumber(digits, 4) >= 1000 && digits.size() == 4 ? digits : QStringView();
+}
+
+// A time cut to "HH:MM".
+void AppendHourMinute(QStringView time, QString& out) {
+    if (time[1] == u':') {
+        out += u'0';
+        out += time.first(4);
+    } else {
+        out += time.first(5);
+    }
+}
+
+// "2005-06-20": the year, month and day digits.
+bool ReadIsoDate(QStringView word, QStringView& year, int& month, QStringView& day) {
+    if (word.size() != 10 || word[4] != u'-' || word[7] != u'-' ||
+        SmallNumber(word.first(4), 4) < 0) {
+        return false;
+    }
+    month = SmallNumber(word.sliced(5, 2), 2);
+    const int dayValue = SmallNumber(word.sliced(8, 2), 2);
+    if (month < 1 || month > 12 || dayValue < 1 || dayValue > 31) {
+        return false;
+    }
+    year = word.first(4);
+    day = word.sliced(8, 2);
+    return true;
+}
+
+// "+0200" after a full ISO time.
+bool IsZoneOffset(QStringView word) {
+    return word.size() == 5 && (word[0] == u'+' || word[0] == u'-') &&
+           SmallNumber(word.sliced(1), 4) >= 0;
+}
+
+// A size word: digits, with "," or "." between groups.
+bool IsSizeWord(QStringView word) {
+    bool digit = false;
+    for (const QChar c : word) {
+        if (IsDigit(c)) {
+            digit = true;
+        } else if (c != u',' && c != u'.') {
+            return false;
+        }
+    }
+    return digit;
+}
+
+// A word that stands where a month would and may be one in a language not known here.
+bool IsMonthShaped(QStringView word) {
+    if (word.size() < 2 || word.size() > kLongestMonthName) {
+        return false;
+    }
+    bool letter = false;
+    for (const QChar c : word) {
+        if (c.isLetter()) {
+            letter = true;
+        } else if (c != u'.') {
+            return false;
+        }
+    }
+    return letter;
+}
+
+// Words of a Unix line: fields are separated by runs of blanks only.
+struct Span {
+    qsizetype start = 0;
+    qsizetype end = 0;
+};
+// Mode, links, owner and group of up to three words each, size, four date words: the date is
+// always found among the first sixteen words.
+constexpr int kMaxUnixWords = 16;
+
+int SplitAtBlanks(QStringView line, Span* spans, int max) {
+    const qsizetype size = line.size();
+    qsizetype p = 0;
+    int count = 0;
+    while (count < max) {
+        while (p < size && line[p] == u' ') {
+            ++p;
+        }
+        if (p == size) {
+            break;
+        }
+        const qsizetype start = p;
+        while (p < size && line[p] != u' ') {
+            ++p;
+        }
+        spans[count++] = {start, p};
+    }
+    return count;
+}
+
+QStringView FirstBlankWord(QStringView line) {
+    Span span;
+    return SplitAtBlanks(line, &span, 1) == 1 ? line.sliced(span.start, span.end - span.start)
+                                              : QStringView();
+}
+
+// The mode word of a Unix line: a type letter and permission letters, with an ACL or security
+// context mark after them ("drwxr-xr-x", "-rw-r--r--+", "drwxr-xr-x.", "-rw-r--r--@").
+bool IsModeWord(QStringView word) {
+    if (word.size() < 7 || word.size() > 16) {
+        return false;
+    }
+    switch (word[0].unicode()) {
+        case u'-':
+        case u'd':
+        case u'l':
+        case u'b':
+        case u'c':
+        case u'p':
+        case u's':
+        case u'D':
+        case u'L':
+        case u'B':
+        case u'C':
+        case u'P':
+        case u'S':
+        case u'n':
+        case u'w':
+        case u'?':
+            break;
+        default:
+            return false;
+    }
+    for (qsizetype i = 1; i < word.size(); ++i) {
+        switch (word[i].unicode()) {
+            case u'r':
+            case u'w':
+            case u'x':
+            case u's':
+            case u'S':
+            case u't':
+            case u'T':
+            case u'l':
+            case u'L':
+            case u'-':
+            case u'+':
+            case u'.':
+            case u'@':
+            case u'*':
+            case u'?':
+                break;
+            default:
+                return false;
+        }
+    }
+    return true;
+}
+
+// Where the date of a Unix line stands and what it says.
+struct UnixDate {
+    int first = 0;  // index of its first word
+    int last = 0;   // index of its last word
+    int month = 0;  // 1-12; 0 for a month word not known here, kept as listed
+    QStringView day;
+    QStringView timeOrYear;  // the third word of a "month day time-or-year" date
+    QStringView year;        // a numeric date's year, with its time (if any) in Time
+    QStringView time;
+};
+
+// Finds the date that every Unix form has between the size and the name. The month-first and
+// numeric forms are looked for before the day-first ones, so that a link count or a size is not
+// taken for a day.
+bool FindUnixDate(QStringView line, const Span* spans, int count, UnixDate& date) {
+    auto word = [&](int i) { return line.sliced(spans[i].start, spans[i].end - spans[i].start); };
+    auto isTimeOrYear = [](QStringView w) { return IsClockTime(w) || !YearDigits(w).isEmpty(); };
+    auto takeTime = [&](int i) {
+        date.last = i;
+        if (i + 1 < count && IsClockTime(word(i + 1))) {
+            date.time = word(++date.last);
+            if (date.last + 1 < count && IsZoneOffset(word(date.last + 1))) {
+                ++date.last;
+            }
+        }
+    };
+    for (int i = 1; i < count; ++i) {
+        const QStringView w = word(i);
+        if (ReadIsoDate(w, date.year, date.month, date.day)) {
+            date.first = i;
+            takeTime(i);
+            return true;
+        }
+        if (i + 2 >= count) {
+            continue;
+        }
+        const QStringView second = word(i + 1);
+        const QStringView third = word(i + 2);
+        // "2009年 3月 15日", with or without a time after it.
+        if (w.size() == 5 && IsEastAsianYearMark(w[4]) && !YearDigits(w).isEmpty() &&
+            third.size() > 1 && IsEastAsianDayMark(third.back())) {
+            const QStringView day = DayDigits(third);
+            const int month = MonthOfWord(second);
+            if (!day.isEmpty() && month > 0) {
+                date.first = i;
+                date.year = w.first(4);
+                date.month = month;
+                date.day = day;
+                takeTime(i + 2);
+                return true;
+            }
+        }
+        const QStringView day = DayDigits(second);
+        if (!day.isEmpty() && isTimeOrYear(third)) {
+            if (const int month = MonthOfWord(w)) {
+                date = {i, i + 2, month, day, third, {}, {}};
+                return true;
+            }
+        }
+    }
+    // "26. Juli 12:00", "15 апр 2009".
+    for (int i = 1; i + 2 < count; ++i) {
+        const QStringView day = DayDigits(word(i));
+        if (!day.isEmpty() && isTimeOrYear(word(i + 2))) {
+            if (const int month = MonthOfWord(word(i + 1))) {
+                date = {i, i + 2, month, day, word(i + 2), {}, {}};
+                return true;
+            }
+        }
+    }
+    // A month word of a language not known here, between the size and the day.
+    for (int i = 2; i + 2 < count; ++i) {
+        const QStringView day = DayDigits(word(i + 1));
+        if (!day.isEmpty() && IsSizeWord(word(i - 1)) && IsMonthShaped(word(i)) &&
+            isTimeOrYear(word(i + 2))) {
+            date = {i, i + 2, 0, day, word(i + 2), {}, {}};
+            return true;
+        }
+    }
+    return false;
+}
+
+// The raw date of a found date in the form DateRemote reads: "Mon DD time-or-year", or
+// "Mon DD YYYY HH:MM" for a numeric date; an unknown month keeps the words as listed.
+QString UnixRawDate(QStringView line, const Span* spans, const UnixDate& date) {
+    QString raw;
+    if (date.month == 0) {
+        raw.reserve(spans[date.last].end - spans[date.first].start);
+        for (int i = date.first; i <= date.last; ++i) {
+            if (i > date.first) {
+                raw += u' ';
+            }
+            raw += line.sliced(spans[i].start, spans[i].end - spans[i].start);
+        }
+        return raw;
+    }
+    raw.reserve(date.year.isEmpty() ? 5 + date.day.size() + date.timeOrYear.size() : 18);
+    raw += kEnglishMonths[date.month - 1];
+    raw += u' ';
+    raw += date.day;
+    raw += u' ';
+    if (!date.year.isEmpty()) {
+        raw += date.year;
+        if (!date.time.isEmpty()) {
+            raw += u' ';
+            AppendHourMinute(date.time, raw);
+        }
+    } else {
+        const QStringView year = YearDigits(date.timeOrYear);
+        raw += year.isEmpty() ? date.timeOrYear : year;
+    }
+    return raw;
+}
+
+bool HasVisibleCharacter(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 32; });
+}
+
+// Unix forms: "drwxr-xr-x   2 user group 4096 Jan 05 12:34 cgi-bin", with or without the group
+// column. The fields are anchored on the date: the size is the word before it and the name is
+// everything after the one blank that follows it, so owners and groups with blanks, device
+// numbers, missing columns and mode words of any length do not shift them. WordsBeforeDate, when
+// given, receives the number of words between the mode word and the date.
+bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& entry,
+                   int* wordsBeforeDate = nullptr) {
+    Span spans[kMaxUnixWords];
+    const int count = SplitAtBlanks(line, spans, kMaxUnixWords);
+    UnixDate date;
+    if (count < 4 || !FindUnixDate(line, spans, count, date)) {
+        return false;
+    }
+    const qsizetype nameStart = spans[date.last].end + 1;
+    if (nameStart >= line.size()) {
+        return false;
+    }
+    QStringView name = line.sliced(nameStart);
+    if (name.size() >= 5) {
+        const qsizetype arrow = name.indexOf(u" ->", 1);
+        if (arrow > 0) {
+            name = name.first(arrow);
+        }
+    }
+    if (!HasVisibleCharacter(name)) {
+        return false;
+    }
+
+    const QStringView mode = line.sliced(spans[0].start, spans[0].end - spans[0].start);
+    const QChar kind = mode[0].toLower();
+    entry.permissions = mode.toString();
+    // Older Macintosh servers write "folder" where the link count stands.
+    entry.isDirectory =
+        kind == u'd' || line.sliced(spans[1].start, spans[1].end - spans[1].start) == u"folder";
+
+    // A device lists "major, minor" where the size stands; it has no size.
+    QStringView sizeWord;
+    if (date.first >= 2 && kind != u'c' && kind != u'b') {
+        const Span& s = spans[date.first - 1];
+        sizeWord = line.sliced(s.start, s.end - s.start);
+        if (!IsSizeWord(sizeWord)) {
+            sizeWord = {};
+        }
+    }
+    QString sizeText;
+    sizeText.reserve(sizeWord.size() + 1);
+    sizeText += u'0';
+    for (const QChar c : sizeWord) {
+        if (IsDigit(c)) {
+            sizeText += c;
+        }
+    }
+    entry.sizeText = std::move(sizeText);
+    entry.rawDate = UnixRawDate(line, spans, date);
+    entry.name = name.toString();
+    if (kind == u'l') {
+        switch (state.linkTreatment) {
+            case 0:
+                entry.isDirectory = true;
+                break;
+            case 1:
+                entry.isDirectory = false;
+                break;
+            default:
+                entry.isDirectory = !name.contains(u'.');
+                break;
+        }
+    }
+    if (wordsBeforeDate != nullptr) {
+        *wordsBeforeDate = date.first - 1;
+    }
+    return true;
+}
+
+// A Windows-form date word: three groups of digits with the same separator ("01-05-04",
+// "1-05-2004", "2002-09-02", "05.01.2004"). The values are not checked here.
+bool IsNumericDateWord(QStringView word, QChar& separator, qsizetype& firstGroup) {
+    int groups = 0;
+    qsizetype i = 0;
+    const qsizetype size = word.size();
+    separator = QChar();
+    firstGroup = 0;
+    while (i < size) {
+        const qsizetype start = i;
+        while (i < size && IsDigit(word[i])) {
+            ++i;
+        }
+        const qsizetype digits = i - start;
+        if (digits == 0 || digits > 4) {
+            return false;
+        }
+        if (++groups == 1) {
+            firstGroup = digits;
+        }
+        if (i == size) {
+            break;
+        }
+        const QChar c = word[i];
+        if (groups == 3 || (c != u'-' && c != u'/' && c != u'.') ||
+            (!separator.isNull() && c != separator)) {
+            return false;
+        }
+        separator = c;
+        ++i;
+        if (i == size) {
+            return false;
+        }
+    }
+    return groups == 3;
+}
+
+// A Windows-form time word: "01:30PM", "1:15pm", "18:48", "10:00:00".
+bool IsWindowsTimeWord(QStringView word) {
+    if (word.size() > 2) {
+        const QStringView half = word.last(2);
+        if (half.compare(u"AM", Qt::CaseInsensitive) == 0 ||
+            half.compare(u"PM", Qt::CaseInsensitive) == 0) {
+            word.chop(2);
+        }
+    }
+    return IsClockTime(word);
+}
+
+// Windows form: "01-05-04  01:30PM       <DIR>          My Docs", also with an ISO date
+// ("2002-09-02  18:48  <DIR>  name") or a day-first dotted one ("02.09.2002  18:48  12 name").
+// The first word must be a date and the second a time, so that error text and lines of other
+// forms give no entry.
 bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
     QStringView words[4];
     SplitWords(line, words, 4);
-    const QStringView sizeWord = words[2];
-    if (sizeWord == u"<DIR>") {
-        entry.isDirectory = true;
-        entry.sizeText = QStringLiteral("0");
-    } else {
-        entry.sizeText = sizeWord.toString();
+    QChar separator;
+    qsizetype firstGroup = 0;
+    if (!IsNumericDateWord(words[0], separator, firstGroup) || !IsWindowsTimeWord(words[1])) {
+        return false;
     }
-    entry.permissions = QStringLiteral(" ");
-
+    const QStringView sizeWord = words[2];
+    const bool isDirectory = sizeWord == u"<DIR>";
     QStringView dateWord = words[0];
     if (dateWord.size() < 7) {
         return false;
     }
-    // A one-digit month gets its "0" in front of the whole word, so a four-digit year survives.
-    QString paddedDate;
-    if (dateWord[1] == u'-') {
-        paddedDate = u'0' + dateWord.toString();
-        dateWord = paddedDate;
-    }
-
+    entry.isDirectory = isDirectory;
+    entry.sizeText = isDirectory ? QStringLiteral("0") : sizeWord.toString();
+    entry.permissions = QStringLiteral(" ");
     QString rawDate;
     rawDate.reserve(18);
-    if (IsDigit(dateWord[0]) && IsDigit(dateWord[1])) {
-        const int month = (dateWord[0].unicode() - u'0') * 10 + (dateWord[1].unicode() - u'0');
+    // The forms with the year first or the day first were not written by the servers the
+    // month-first rules below were made for; they may list seconds, which are dropped.
+    bool secondsListed = false;
+    if (firstGroup == 4 || (separator == u'.' && firstGroup <= 2)) {
+        secondsListed = true;
+        QStringView groups[3];
+        int g = 0;
+        qsizetype start = 0;
+        for (qsizetype i = 0; i <= dateWord.size(); ++i) {
+            if (i == dateWord.size() || dateWord[i] == separator) {
+                groups[g++] = dateWord.sliced(start, i - start);
+                start = i + 1;
+            }
+        }
+        const bool yearFirst = firstGroup == 4;
+        const QStringView year = yearFirst ? groups[0] : groups[2];
+        const int month = SmallNumber(groups[1], 2);
+        const QStringView day = yearFirst ? groups[2] : groups[0];
         if (month >= 1 && month <= 12) {
             rawDate += QStringView(kWindowsMonths[month - 1]);
-            rawDate += dateWord.sliced(3, 2);
+            if (day.size() == 1) {
+                rawDate += u'0';
+            }
+            rawDate += day;
         }
-    }
-    rawDate += u' ';
-    if (dateWord.size() > 9) {
-        rawDate += dateWord.sliced(6, 4);
-    } else {
-        const QStringView year = dateWord.mid(6, 2);
-        rawDate += (year[0] == u'8' || year[0] == u'9') ? u"19" : u"20";
+        rawDate += u' ';
+        if (year.size() == 2) {
+            rawDate += (year[0] == u'8' || year[0] == u'9') ? u"19" : u"20";
+        }
         rawDate += year;
+    } else {
+        // A one-digit month gets its "0" in front of the whole word, so a four-digit year
+        // survives.
+        QString paddedDate;
+        if (dateWord[1] == u'-') {
+            paddedDate = u'0' + dateWord.toString();
+            dateWord = paddedDate;
+        }
+        if (IsDigit(dateWord[0]) && IsDigit(dateWord[1])) {
+            const int month = (dateWord[0].unicode() - u'0') * 10 + (dateWord[1].unicode() - u'0');
+            if (month >= 1 && month <= 12) {
+                rawDate += QStringView(kWindowsMonths[month - 1]);
+                rawDate += dateWord.sliced(3, 2);
+            }
+        }
+        rawDate += u' ';
+        if (dateWord.size() > 9) {
+            rawDate += dateWord.sliced(6, 4);
+        } else {
+            const QStringView year = dateWord.mid(6, 2);
+            rawDate += (year[0] == u'8' || year[0] == u'9') ? u"19" : u"20";
+            rawDate += year;
+        }
     }
 
     QStringView timeWord = words[1];
@@ -114,107 +751,36 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
             }
         }
         rawDate += timeWord.sliced(2, 3);
-    } else if (timeWord.size() == 5) {
+    } else if (timeWord.size() == 5 || (secondsListed && timeWord.size() > 5)) {
         rawDate += u' ';
-        rawDate += timeWord;
+        rawDate += timeWord.first(5);
     }
-    entry.rawDate = std::move(rawDate);
 
-    // The name starts at the fourth word counted at single blanks, so inner blanks survive.
-    int blankWords = 0;
-    for (qsizetype p = 0; p < line.size(); ++p) {
-        if (line[p] != u' ' && (p == 0 || line[p - 1] == u' ') && ++blankWords == 4) {
-            entry.name = TrimControls(line.sliced(p)).toString();
-            return !entry.name.isEmpty();
+    // The name column: one blank after a size, the ten-character gap after "<DIR>"; blanks
+    // beyond it belong to the name. Trailing blanks and control characters are dropped (a
+    // carriage return of the line end, padding some servers add).
+    QStringView name;
+    Span spans[4];
+    if (SplitAtBlanks(line, spans, 4) == 4) {
+        const qsizetype sizeEnd = spans[2].end;
+        const qsizetype gap = std::min(spans[3].start - sizeEnd, isDirectory ? qsizetype(10) : 1);
+        const QStringView rest = line.sliced(sizeEnd + gap);
+        qsizetype last = rest.size();
+        while (last > 0 && rest[last - 1].unicode() < 33) {
+            --last;
         }
+        name = rest.first(last);
+    } else {
+        // Tabs between the fields: the fourth word.
+        name = words[3];
     }
-    entry.name = words[3].toString();
-    return !entry.name.isEmpty();
-}
-
-// Unix forms: "drwxr-xr-x   2 user group 4096 Jan 05 12:34 cgi-bin" ("U1"), or without the
-// group column ("U2"). Only blanks separate fields here.
-bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& entry) {
-    const qsizetype size = line.size();
-    if (size == 0) {
+    if (!HasVisibleCharacter(name)) {
+        entry.Clear();
         return false;
     }
-    const QChar kind = line[0].toLower();
-    entry.isDirectory = kind == u'd';
-
-    qsizetype p = 0;
-    auto skipBlanks = [&] {
-        while (p < size && line[p] == u' ') {
-            ++p;
-        }
-    };
-    auto takeWord = [&] {
-        const qsizetype start = p;
-        while (p < size && line[p] != u' ') {
-            ++p;
-        }
-        return line.sliced(start, p - start);
-    };
-
-    entry.permissions = takeWord().toString();
-    skipBlanks();
-    takeWord();  // link count
-    skipBlanks();
-    takeWord();  // owner
-    if (state.listingType == u"U1") {
-        skipBlanks();
-        takeWord();  // group
-    }
-    skipBlanks();
-    const QStringView sizeWord = takeWord();
-    QString sizeText;
-    sizeText.reserve(sizeWord.size() + 1);
-    sizeText += u'0';
-    for (const QChar c : sizeWord) {
-        if (IsDigit(c)) {
-            sizeText += c;
-        }
-    }
-    entry.sizeText = std::move(sizeText);
-
-    skipBlanks();
-    const QStringView month = takeWord();
-    skipBlanks();
-    const QStringView day = takeWord();
-    skipBlanks();
-    const QStringView timeOrYear = takeWord();
-    QString rawDate;
-    rawDate.reserve(month.size() + day.size() + timeOrYear.size() + 2);
-    rawDate += month;
-    rawDate += u' ';
-    rawDate += day;
-    rawDate += u' ';
-    rawDate += timeOrYear;
     entry.rawDate = std::move(rawDate);
-
-    skipBlanks();
-    QStringView name = line.sliced(p);
-    if (name.size() >= 5) {
-        const qsizetype arrow = name.indexOf(u" ->", 1);
-        if (arrow > 0) {
-            name = name.first(arrow);
-        }
-    }
     entry.name = name.toString();
-    if (kind == u'l') {
-        switch (state.linkTreatment) {
-            case 0:
-                entry.isDirectory = true;
-                break;
-            case 1:
-                entry.isDirectory = false;
-                break;
-            default:
-                entry.isDirectory = !name.contains(u'.');
-                break;
-        }
-    }
-    return !entry.name.isEmpty();
+    return true;
 }
 
 }  // namespace
@@ -224,11 +790,8 @@ void ExamineFirstDirEntRec(ListingState& state, const QStringList& lines) {
         return;
     }
     const QString& header = lines[0];
-    const QString& sample = lines.size() > 1 ? lines[1] : lines[0];
     const QStringView header1 = TextWordView(header, 1);
     const QStringView header2 = TextWordView(header, 2);
-    const QStringView sample1 = TextWordView(sample, 1);
-    const QStringView sample6 = TextWordView(sample, 6);
 
     QString type = QStringLiteral("M1");
     if (header1 == u"Volume" || header1 == u"Volid") {
@@ -237,11 +800,21 @@ void ExamineFirstDirEntRec(ListingState& state, const QStringList& lines) {
         type = QStringLiteral("ZP");
     } else if (header1 == u"Name" && header2 == u"Size") {
         type = QStringLiteral("ZL");
-    } else if (!sample6.isEmpty() && sample1.size() == 10) {
-        if (!IsWholeNumber(sample6.toString())) {
-            type = QStringLiteral("U1");  // word 6 is the month: a group column is present
-        } else if (std::none_of(sample1.begin(), sample1.end(), IsDigit)) {
-            type = QStringLiteral("U2");  // word 6 is the day
+    } else {
+        // The form of the first line that parses as an entry: blank lines, "total", ".:" and
+        // "/path:" headers and error text before it say nothing about the form.
+        ParsedEntry scratch;
+        for (const QString& line : lines) {
+            int wordsBeforeDate = 0;
+            if (IsModeWord(FirstBlankWord(line))) {
+                if (ParseUnixLine(state, line, scratch, &wordsBeforeDate)) {
+                    // Links, owner, group and size: a group column is present.
+                    type = wordsBeforeDate >= 4 ? QStringLiteral("U1") : QStringLiteral("U2");
+                    break;
+                }
+            } else if (ParseWindowsLine(line, scratch)) {
+                break;
+            }
         }
     }
     state.listingType = type;
@@ -259,12 +832,15 @@ bool Parse_Dir_Entry(ListingState& state, QStringView line, ParsedEntry& entry) 
     return Parse_Dir_Entry_Non_MVS(state, line, entry);
 }
 
+// The two forms cannot be mistaken for each other (a mode word never reads as a date), so each
+// line is read by the form it fits, whatever the listing type: listings that mix the forms, or
+// whose first lines misled the detection, still read right.
 bool Parse_Dir_Entry_Non_MVS(const ListingState& state, QStringView line, ParsedEntry& entry) {
     entry.Clear();
-    if (state.listingType == u"M1") {
-        return ParseWindowsLine(line, entry);
+    if (IsModeWord(FirstBlankWord(line))) {
+        return ParseUnixLine(state, line, entry);
     }
-    return ParseUnixLine(state, line, entry);
+    return ParseWindowsLine(line, entry);
 }
 
 namespace {
@@ -413,6 +989,10 @@ QString RemoteModifiedText(const ListingState& state, QStringView rawDate) {
         result += rawDate;
         result += u"   ";
         return result;
+    }
+    // A month word not known here: the listed text says more than a made-up date would.
+    if (MonthNumber(words[0]) == 0) {
+        return rawDate.toString();
     }
     AppendDateRemote(state, words, result);
     result += u"   ";

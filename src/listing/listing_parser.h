@@ -10,15 +10,17 @@
 // Recognises the form of a remote listing, parses its lines into entries and normalises listed
 // dates and times into sortable text. Plain functions over text; the caller owns the state.
 
-// Sets the listing type, z/OS mode and minimum line length from the first lines of a listing, and
-// for the z/OS forms clears the pseudo-directory list and locates the columns. Does nothing for
-// an empty listing.
+// Sets the listing type, z/OS mode and minimum line length: a z/OS type from the header (line 0),
+// otherwise the form of the first line that parses as an entry ("M1" when none does). For the
+// z/OS forms it also clears the pseudo-directory list and locates the columns. Does nothing for an
+// empty listing.
 void ExamineFirstDirEntRec(ListingState& state, const QStringList& lines);
 
 // Parses one listing line with the parser of the current listing type. False when the line is no
 // entry (no name): the caller skips it.
 bool Parse_Dir_Entry(ListingState& state, QStringView line, ParsedEntry& entry);
-// The Windows form for "M1", the Unix form otherwise.
+// The form the line fits, whatever the listing type: the Unix form for a line that starts with a
+// mode word, the Windows form for one that starts with a date and a time; no entry otherwise.
 bool Parse_Dir_Entry_Non_MVS(const ListingState& state, QStringView line, ParsedEntry& entry);
 
 // "YYYY-MM-DD" from a raw date such as "Mar 3 14:07" or "Jan 05 2004"; the raw date unchanged when

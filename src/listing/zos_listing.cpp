@@ -1,5 +1,7 @@
 #include "listing/zos_listing.h"
 
+#include <algorithm>
+
 #include "config/scrambling.h"
 #include "listing/text_words.h"
 #include "listing/zos_names.h"
@@ -105,6 +107,89 @@ QStringView Field(QStringView line, const ZosColumn& column) {
     return TrimControls(line.mid(column.start - 1, column.width));
 }
 
+// A volume serial: one to six letters, digits or national characters.
+bool IsVolumeSerial(QStringView word) {
+    if (word.isEmpty() || word.size() > 6) {
+        return false;
+    }
+    for (const QChar c : word) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') ||
+              u == u'@' || u == u'#' || u == u'$')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsDigits(QStringView text) {
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsHexDigits(QStringView text) {
+    for (const QChar c : text) {
+        if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "2023/05/10" (also with "-" or "."), or "**NONE**" for a dataset never referred to.
+bool IsZosDate(QStringView text) {
+    if (text == u"**NONE**") {
+        return true;
+    }
+    if (text.size() != 10 || text[4] != text[7] ||
+        (text[4] != u'/' && text[4] != u'-' && text[4] != u'.')) {
+        return false;
+    }
+    return IsDigits(text.first(4)) && IsDigits(text.sliced(5, 2)) && IsDigits(text.sliced(8, 2));
+}
+
+// A name as the listings write it: no blanks or control characters inside.
+bool IsListedName(QStringView name) {
+    if (name.isEmpty()) {
+        return false;
+    }
+    for (const QChar c : name) {
+        if (c.unicode() < 33) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The date of a dataset line. The column is where the "Referred" caption puts it; a header that
+// says "Date" may stand elsewhere over the same dates, so a date word starting near the column
+// is taken too. Empty when the column is blank; a non-date when the line holds none.
+QStringView DatasetDate(QStringView line, const ZosColumn& column) {
+    const QStringView at = Field(line, column);
+    if (at.isEmpty() || IsZosDate(at)) {
+        return at;
+    }
+    const qsizetype from = std::max<qsizetype>(0, column.start - 1 - 8);
+    const qsizetype to = std::min<qsizetype>(line.size(), column.start - 1 + 8);
+    for (qsizetype p = from; p < to; ++p) {
+        if (line[p] != u' ' && (p == 0 || line[p - 1] == u' ')) {
+            qsizetype end = p;
+            while (end < line.size() && line[end] != u' ') {
+                ++end;
+            }
+            const QStringView word = line.sliced(p, end - p);
+            if (IsZosDate(word)) {
+                return word;
+            }
+        }
+    }
+    return at;
+}
+
 }  // namespace
 
 void SetUpZosColumns(ListingState& state, const QStringList& lines) {
@@ -121,7 +206,11 @@ void SetUpZosColumns(ListingState& state, const QStringList& lines) {
         c.name = ColumnBefore(WordPosition(padded, u"Dsname"), 1, 44);
         c.dsorg = ColumnAt(WordPosition(padded, u"Dsorg"), 5);
         c.recfm = ColumnAt(WordPosition(padded, u"Recfm"), 5);
-        c.date = ColumnBefore(WordPosition(padded, u"Referred"), 1, 10);
+        int referred = WordPosition(padded, u"Referred");
+        if (referred == 0) {
+            referred = WordPosition(padded, u"Date");
+        }
+        c.date = ColumnBefore(referred, 1, 10);
         c.size = ColumnBefore(WordPosition(padded, u"Used"), 1, 5);
         c.volume = ColumnAt(WordPosition(padded, u"Volume"), 8);
     } else if (type == u"ZL") {
@@ -144,36 +233,104 @@ void SetUpZosColumns(ListingState& state, const QStringList& lines) {
     }
 }
 
+namespace {
+
+// Dataset lists: besides the dataset lines, "Migrated" lines (no date, no size) and "Pseudo
+// Directory" lines (a prefix with datasets under it, shown as a directory). A line whose present
+// columns hold the wrong kind of value (no volume serial, no date, no number) is error or
+// connector text, not an entry.
+bool ParseDatasetLine(ListingState& state, QStringView line, ParsedEntry& entry) {
+    const ZosColumns& c = state.zosColumns;
+    const QStringView lead = TrimControls(line);
+    if (lead.startsWith(u"Pseudo Directory")) {
+        QStringView name = Field(line, c.name);
+        if (!IsListedName(name)) {
+            name = TextWordView(lead, TextWords(lead));
+        }
+        if (name == u"Directory" || !IsListedName(name)) {
+            return false;
+        }
+        entry.name = name.toString();
+        entry.isDirectory = true;
+        return true;
+    }
+    const QStringView name = Field(line, c.name);
+    if (!IsListedName(name)) {
+        return false;
+    }
+    const QStringView size = Field(line, c.size);
+    if (!IsDigits(size)) {
+        return false;
+    }
+    QStringView date = DatasetDate(line, c.date);
+    const bool migrated = c.volume.start > 0 && line.mid(c.volume.start - 1, 8) == u"Migrated";
+    if (!migrated) {
+        if (!date.isEmpty() && !IsZosDate(date)) {
+            return false;
+        }
+        const QStringView volume = TextWordView(Field(line, c.volume), 1);
+        if (!volume.isEmpty() && !IsVolumeSerial(volume)) {
+            return false;
+        }
+    }
+    entry.name = name.toString();
+    if (!size.isEmpty()) {
+        entry.sizeText = size.toString();
+    }
+    entry.rawDate = date.toString();
+    if (entry.rawDate.isEmpty() && migrated) {
+        entry.rawDate = QStringLiteral("Migrated");
+    }
+    const QStringView recfm = Field(line, c.recfm);
+    const QStringView dsorg = Field(line, c.dsorg);
+    entry.permissions = recfm.toString();
+    if (!recfm.isEmpty() && !dsorg.isEmpty()) {
+        entry.permissions += QStringView(u" - ");
+    }
+    entry.permissions += dsorg;
+    return true;
+}
+
+}  // namespace
+
 bool Parse_Dir_Entry_MVS(ListingState& state, QStringView line, ParsedEntry& entry) {
     entry.Clear();
     const ZosColumns& c = state.zosColumns;
     const QString& type = state.listingType;
-    entry.name = Field(line, c.name).toString();
-    const QStringView size = Field(line, c.size);
-    entry.sizeText = size.isEmpty() ? QStringLiteral("0") : size.toString();
+    entry.sizeText = QStringLiteral("0");
     entry.isDirectory = false;
 
+    bool ok = true;
     if (type == u"ZF") {
-        entry.rawDate = Field(line, c.date).toString();
-        if (entry.rawDate.isEmpty() && c.volume.start > 0 &&
-            line.mid(c.volume.start - 1, 8) == u"Migrated") {
-            entry.rawDate = QStringLiteral("Migrated");
+        ok = ParseDatasetLine(state, line, entry);
+    } else {
+        // Member names have no blanks; sizes are numbers (hexadecimal in load libraries) and a
+        // member's date starts with a digit.
+        const QStringView name = Field(line, c.name);
+        const QStringView size = Field(line, c.size);
+        ok = IsListedName(name) && (type == u"ZL" ? IsHexDigits(size) : IsDigits(size));
+        if (ok) {
+            entry.name = name.toString();
+            if (!size.isEmpty()) {
+                entry.sizeText = size.toString();
+            }
         }
-        const QStringView recfm = Field(line, c.recfm);
-        const QStringView dsorg = Field(line, c.dsorg);
-        entry.permissions = recfm.toString();
-        if (!recfm.isEmpty() && !dsorg.isEmpty()) {
-            entry.permissions += QStringView(u" - ");
+        if (ok && type == u"ZL") {
+            entry.permissions = Field(line, c.amode).toString();
+            entry.permissions += u' ';
+            entry.permissions += Field(line, c.rmode);
+            entry.sizeText =
+                QString::number(scrambling::GetDecimalFromHex(entry.sizeText.toLatin1()));
+        } else if (ok && type == u"ZP") {
+            const QStringView date = Field(line, c.date);
+            ok = date.isEmpty() || (date[0] >= u'0' && date[0] <= u'9');
+            entry.permissions = Field(line, c.userId).toString();
+            entry.rawDate = date.toString();
         }
-        entry.permissions += dsorg;
-    } else if (type == u"ZL") {
-        entry.permissions = Field(line, c.amode).toString();
-        entry.permissions += u' ';
-        entry.permissions += Field(line, c.rmode);
-        entry.sizeText = QString::number(scrambling::GetDecimalFromHex(entry.sizeText.toLatin1()));
-    } else if (type == u"ZP") {
-        entry.permissions = Field(line, c.userId).toString();
-        entry.rawDate = Field(line, c.date).toString();
+    }
+    if (!ok) {
+        entry.Clear();
+        return false;
     }
 
     if (entry.name.indexOf(u'.', 1) > 0) {
