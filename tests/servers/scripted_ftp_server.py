@@ -140,7 +140,7 @@ class ZosHandler(FTPHandler):
         "TESTER.PROJ.": ("Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname\r\n"
                          "USR001 3390   2023/05/10  1   15  FB      80 27920  PO  SRC\r\n"),
     }
-    members = ("Name     VV.MM   Created       Changed      Size  Init   Mod   Id\r\n"
+    members = (" Name     VV.MM   Created       Changed      Size  Init   Mod   Id\r\n"
                "ADDR      01.00 2007/03/01 2007/03/01 10:13    22    22     0 USER1\r\n"
                "MEMBER12  01.02 2007/03/01 2008/11/30 09:05   120   100     5 IBMUSER\r\n")
     pds = ("TESTER.PROJ.SRC",)
