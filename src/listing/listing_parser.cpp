@@ -847,17 +847,7 @@ namespace {
 
 // The value of a text of digits only; -1 for anything else (or a value too long to be a date).
 int DigitsValue(QStringView text) {
-    if (text.isEmpty() || text.size() > 9) {
-        return -1;
-    }
-    int value = 0;
-    for (const QChar c : text) {
-        if (!IsDigit(c)) {
-            return -1;
-        }
-        value = value * 10 + (c.unicode() - u'0');
-    }
-    return value;
+    return SmallNumber(text, 9);
 }
 
 void AppendNumber(int value, QString& out) {

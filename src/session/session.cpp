@@ -115,14 +115,7 @@ void Session::ConnectButtonClickActions() {
             ConnectLight(ConnectionLight::Red);
             m_ui.LogText("Automatic reconnect now inactive");
         } else if (light == ConnectionLight::Green) {
-            if (m_core.settings.site.autoReconnect) {
-                ConnectLight(ConnectionLight::Amber);
-                m_ui.LogText("Disconnected");
-                m_ui.LogText("Automatic reconnect now active");
-            } else {
-                ConnectLight(ConnectionLight::Red);
-                m_ui.LogText("Disconnected");
-            }
+            ShowDisconnected(m_core.settings.site.autoReconnect, "Automatic reconnect now active");
         }
     }
     m_ui.EnableGridsEtc();
@@ -301,15 +294,17 @@ void Session::RequestDisconnect() {
 
 void Session::SessionClosed() {
     // A session the person aborted, or the program gave up on, stays red.
-    if (m_core.settings.site.autoReconnect && !abortFlag && !timedOut) {
-        ConnectLight(ConnectionLight::Amber);
-        m_ui.LogText("Disconnected");
-        m_ui.LogText("Reconnection is automatic when file transfer operations are carried out.");
-    } else {
-        ConnectLight(ConnectionLight::Red);
-        m_ui.LogText("Disconnected");
-    }
+    ShowDisconnected(m_core.settings.site.autoReconnect && !abortFlag && !timedOut,
+                     "Reconnection is automatic when file transfer operations are carried out.");
     HideAbortButton();
+}
+
+void Session::ShowDisconnected(bool reconnects, const QString& reconnectLine) {
+    ConnectLight(reconnects ? ConnectionLight::Amber : ConnectionLight::Red);
+    m_ui.LogText("Disconnected");
+    if (reconnects) {
+        m_ui.LogText(reconnectLine);
+    }
 }
 
 bool Session::CheckConnection() {

@@ -94,6 +94,9 @@ public:
 
 private:
     void AskPasswordAgain();
+    // Amber with ReconnectLine logged after "Disconnected" when the session reconnects by
+    // itself, else red.
+    void ShowDisconnected(bool reconnects, const QString& reconnectLine);
     LoginTarget TargetFor(const QString& initialDir, const QString& password) const;
 
     AppCore& m_core;

@@ -55,6 +55,17 @@ struct Program {
         Site(ServerEnv::Get().Value("SCRIPTED_" + name), "tester", ServerEnv::Get().Password(),
              timeoutIndex);
     }
+    // Logs in to a scripted server, staying in its home directory.
+    bool LogIn(const QString& name) {
+        Scripted(name);
+        session.ConnectAndSetDirNoDirInfo("?");
+        return session.connected;
+    }
+    // SITE or QUOTE with its whole command line.
+    void Send(const QString& request, const QString& line) {
+        session.Ftp().FtpClient1.LocalFileName = line;
+        session.Ftp().AsyncCall(request);
+    }
     int Count(const QString& logLine) const { return int(ui.logLines.count(logLine)); }
     QStringList Names() const {
         QStringList names;
@@ -226,9 +237,7 @@ TEST(SessionScripted, SilentServerTimesOutWithoutUsingTheProcessor) {
 TEST(SessionScripted, BytesFlowingKeepALongTransferAlive) {
     REQUIRE_SERVER("SCRIPTED_SLOW");
     Program p;
-    p.Scripted("SLOW");
-    p.session.ConnectAndSetDirNoDirInfo("?");
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.LogIn("SLOW"));
     FtpSession& ftp = p.session.Ftp();
     ftp.FtpClient1.Timeout = 8;  // a 3 s budget; the file takes about 4.5 s
     TestFolder local;
@@ -250,9 +259,7 @@ TEST(SessionScripted, DroppedConnectionGoesAmberAndReconnectsToTheSameDirectory)
     p.session.RequestConnect();
     ASSERT_TRUE(p.session.connected);
     const QString dir = p.session.currentRemoteDir;
-    FtpSession& ftp = p.session.Ftp();
-    ftp.FtpClient1.LocalFileName = "SITE CLOSE";
-    ftp.AsyncCall("SITE");
+    p.Send("SITE", "SITE CLOSE");
     QCoreApplication::processEvents();
     EXPECT_EQ(p.ui.light, ConnectionLight::Amber);
     EXPECT_TRUE(p.ui.logLines.contains(
@@ -268,24 +275,16 @@ TEST(SessionScripted, DroppedConnectionGoesAmberAndReconnectsToTheSameDirectory)
 TEST(SessionScripted, DisconnectingYouTurnsTheLightAmber) {
     REQUIRE_SERVER("SCRIPTED_SCRIPTED");
     Program p;
-    p.Scripted("SCRIPTED");
-    p.session.ConnectAndSetDirNoDirInfo("?");
-    ASSERT_TRUE(p.session.connected);
-    FtpSession& ftp = p.session.Ftp();
-    ftp.FtpClient1.LocalFileName = "SITE RAW 200 Idle too long, Disconnecting you\\r\\n";
-    ftp.AsyncCall("QUOTE");
+    ASSERT_TRUE(p.LogIn("SCRIPTED"));
+    p.Send("QUOTE", "SITE RAW 200 Idle too long, Disconnecting you\\r\\n");
     EXPECT_EQ(p.ui.light, ConnectionLight::Amber);
 }
 
 TEST(SessionScripted, ForeignPassiveAddressIsNotFollowed) {
     REQUIRE_SERVER("SCRIPTED_SCRIPTED");
     Program p;
-    p.Scripted("SCRIPTED");
-    p.session.ConnectAndSetDirNoDirInfo("?");
-    ASSERT_TRUE(p.session.connected);
-    FtpSession& ftp = p.session.Ftp();
-    ftp.FtpClient1.LocalFileName = "SITE FOREIGNPASV 10.9.8.7";
-    ftp.AsyncCall("SITE");
+    ASSERT_TRUE(p.LogIn("SCRIPTED"));
+    p.Send("SITE", "SITE FOREIGNPASV 10.9.8.7");
     p.pane.RefreshRemote();
     EXPECT_TRUE(
         p.ui.logLines.contains("! Passive address 10.9.8.7 ignored, data connection to 127.0.0.1"));
@@ -295,9 +294,7 @@ TEST(SessionScripted, ForeignPassiveAddressIsNotFollowed) {
 TEST(SessionScripted, CancelDuringAWaitAbortsTheRequest) {
     REQUIRE_SERVER("SCRIPTED_SLOW");
     Program p;
-    p.Scripted("SLOW");
-    p.session.ConnectAndSetDirNoDirInfo("?");
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.LogIn("SLOW"));
     FtpSession& ftp = p.session.Ftp();
     TestFolder local;
     ftp.FtpClient1.LocalFileName = local.File("slow.bin");
