@@ -29,6 +29,20 @@ SocksHandshake::SocksHandshake(SocksLevel level, const QString& host, quint16 po
 
 QByteArray SocksHandshake::Start() {
     QByteArray bytes;
+    if (m_level == SocksLevel::HttpConnect) {
+        m_phase = Phase::HttpReply;
+        QHostAddress address;
+        const bool ipv6 =
+            address.setAddress(m_host) && address.protocol() == QAbstractSocket::IPv6Protocol;
+        const QByteArray target =
+            (ipv6 ? "[" + m_host.toUtf8() + "]" : m_host.toUtf8()) + ":" + QByteArray::number(m_port);
+        bytes = "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n";
+        if (!m_user.isEmpty()) {
+            bytes += "Proxy-Authorization: Basic " + (m_user + ":" + m_password).toBase64() + "\r\n";
+        }
+        bytes += "\r\n";
+        return bytes;
+    }
     if (m_level == SocksLevel::Socks5) {
         m_phase = Phase::MethodReply;
         bytes.append('\x05');
@@ -76,9 +90,34 @@ QByteArray SocksHandshake::Socks5ConnectRequest() const {
     return bytes;
 }
 
+SocksHandshake::Step SocksHandshake::FeedHttp(const QByteArray& received) {
+    Step step;
+    const qsizetype end = received.indexOf("\r\n\r\n");
+    if (end < 0) {
+        if (received.size() >= kMaxHttpReply) {
+            step.consumed = received.size();
+            step.error = "HTTP proxy answer too long";
+        }
+        return step;
+    }
+    step.consumed = end + 4;
+    const QByteArray statusLine = received.left(received.indexOf("\r\n"));
+    const QList<QByteArray> words = statusLine.simplified().split(' ');
+    if (words.size() < 2 || !words[0].startsWith("HTTP/")) {
+        step.error = "HTTP proxy protocol error";
+    } else if (!words[1].startsWith('2') || words[1].size() != 3) {
+        step.error = "HTTP proxy refused the connection: " + QString::fromLatin1(statusLine);
+    } else {
+        step.done = true;
+    }
+    return step;
+}
+
 SocksHandshake::Step SocksHandshake::Feed(const QByteArray& received) {
     Step step;
     switch (m_phase) {
+        case Phase::HttpReply:
+            return FeedHttp(received);
         case Phase::Socks4Reply:
             if (received.size() < 8) {
                 return step;

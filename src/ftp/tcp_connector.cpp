@@ -65,7 +65,8 @@ void TcpConnector::StartHandshake(const QString& host) {
 
 void TcpConnector::OnReadyRead() {
     while (m_socket && m_handshake) {
-        const SocksHandshake::Step step = m_handshake->Feed(m_socket->peek(512));
+        const SocksHandshake::Step step =
+            m_handshake->Feed(m_socket->peek(SocksHandshake::kMaxHttpReply));
         if (step.consumed == 0 && step.error.isEmpty()) {
             return;
         }

@@ -2,7 +2,7 @@
 # Starts the FTP test servers on free loopback ports, all their files in one folder DIR:
 #   vsftpd (dedicated local user, passive and active, write access), the scripted pyftpdlib
 #   servers, dante as SOCKS 4/5 server without and with username/password, a scripted
-#   SOCKS 4A server, and ftp-proxy as USER user@host proxy.
+#   SOCKS 4A server, ftp-proxy as USER user@host proxy, and tinyproxy as HTTP CONNECT proxy.
 # Writes DIR/servers.env (NAME=VALUE lines, read by the tests) and one DIR/*.pid per server,
 # which stop_ftp_servers.sh uses. A server that cannot start is left out of servers.env (the
 # tests that need it skip) unless CI=true, where it makes this script fail.
@@ -189,6 +189,33 @@ CONF
 else
     echo "ftp-proxy is not installed" >"$dir/ftp-proxy.out"
     fail ftp-proxy
+fi
+
+# --- tinyproxy: HTTP CONNECT to any loopback port ---------------------------------------------
+if command -v tinyproxy >/dev/null; then
+    port="$(free_port)"
+    mkdir -p "$dir/tinyproxy-log"
+    chown nobody "$dir/tinyproxy-log" 2>/dev/null
+    # No ConnectPort line: CONNECT may reach every port (the default allows only 443 and 563).
+    cat >"$dir/tinyproxy.conf" <<CONF
+User nobody
+Group nogroup
+Port $port
+Listen 127.0.0.1
+Timeout 60
+Allow 127.0.0.1
+LogFile "$dir/tinyproxy-log/tinyproxy.log"
+DisableViaHeader Yes
+CONF
+    launch tinyproxy tinyproxy -d -c "$dir/tinyproxy.conf"
+    if wait_port "$port"; then
+        echo "HTTPPROXY_PORT=$port" >>"$env_file"
+    else
+        fail tinyproxy
+    fi
+else
+    echo "tinyproxy is not installed" >"$dir/tinyproxy.out"
+    fail tinyproxy
 fi
 
 if [ ${#failures[@]} -gt 0 ] && [ "${CI:-}" = "true" ]; then

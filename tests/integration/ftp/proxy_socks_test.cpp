@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QTcpSocket>
+#include <QTimer>
 
 #include "ftp_harness.h"
 #include "support/test_support.h"
@@ -115,4 +118,45 @@ TEST(ThroughSocks, WrongSocksPasswordIsRefused) {
     EXPECT_TRUE(h.client.ErrorMessage().contains("(Winsock error #"));
     EXPECT_FALSE(h.client.Connected());
     EXPECT_EQ(h.client.State(), ftpReady);
+}
+
+TEST(HttpConnect, TunnelThroughTinyproxy) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    REQUIRE_SERVER("HTTPPROXY_PORT");
+    const ServerEnv& env = ServerEnv::Get();
+    SocksSettings proxy;
+    proxy.level = SocksLevel::HttpConnect;
+    proxy.server = "127.0.0.1";
+    proxy.port = quint16(env.Value("HTTPPROXY_PORT").toUInt());
+    for (const quint16 port : {quint16(env.Value("VSFTPD_PORT").toUInt()), quint16(1)}) {
+        QTcpSocket socket;
+        TcpConnector connector;
+        QEventLoop loop;
+        bool connected = false;
+        QString failure;
+        QObject::connect(&connector, &TcpConnector::Connected, &loop, [&] {
+            connected = true;
+            loop.quit();
+        });
+        QObject::connect(&connector, &TcpConnector::Failed, &loop, [&](const QString& text, int) {
+            failure = text;
+            loop.quit();
+        });
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        connector.Connect(&socket, "127.0.0.1", port, proxy);
+        loop.exec();
+        if (port == 1) {
+            // Nothing listens there: the proxy's refusal is reported with its status line.
+            EXPECT_FALSE(connected);
+            EXPECT_TRUE(failure.startsWith("HTTP proxy refused the connection: HTTP/1.1 5"))
+                << failure.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(connected) << failure.toStdString();
+        // What follows the proxy's answer is the tunnelled server's own greeting.
+        if (!socket.canReadLine()) {
+            socket.waitForReadyRead(5000);
+        }
+        EXPECT_TRUE(socket.readLine().startsWith("220"));
+    }
 }

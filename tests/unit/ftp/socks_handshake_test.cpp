@@ -87,3 +87,42 @@ TEST(SocksHandshake, Socks5Failures) {
         EXPECT_FALSE(step.error.isEmpty());
     }
 }
+
+TEST(SocksHandshake, HttpConnectRequestAndAnswers) {
+    SocksHandshake plain(SocksLevel::HttpConnect, "sftp.example.org", 22, "", "");
+    EXPECT_EQ(plain.Start(),
+              "CONNECT sftp.example.org:22 HTTP/1.1\r\nHost: sftp.example.org:22\r\n\r\n");
+    SocksHandshake v6(SocksLevel::HttpConnect, "::1", 2222, "ann", "pw");
+    EXPECT_EQ(v6.Start(),
+              "CONNECT [::1]:2222 HTTP/1.1\r\nHost: [::1]:2222\r\n"
+              "Proxy-Authorization: Basic YW5uOnB3\r\n\r\n");
+
+    struct Case {
+        const char* name;
+        QByteArray answer;
+        qsizetype consumed;
+        bool done;
+        bool error;
+    };
+    const QByteArray established = "HTTP/1.0 200 Connection established\r\nProxy-agent: t\r\n\r\n";
+    const Case cases[] = {
+        {"established, tunnel bytes left alone", established + "SSH-2.0-x\r\n",
+         established.size(), true, false},
+        {"headers not complete yet", "HTTP/1.1 200 OK\r\nVia: x\r\n", 0, false, false},
+        {"refused", "HTTP/1.1 403 Forbidden\r\n\r\n", 26, false, true},
+        {"authentication wanted", "HTTP/1.1 407 Proxy Authentication Required\r\n\r\n", 46, false,
+         true},
+        {"not HTTP", "SSH-2.0-OpenSSH\r\n\r\n", 19, false, true},
+        {"endless headers", "HTTP/1.1 200 OK\r\n" + QByteArray(SocksHandshake::kMaxHttpReply, 'x'),
+         17 + SocksHandshake::kMaxHttpReply, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SocksHandshake http(SocksLevel::HttpConnect, "h", 22, "", "");
+        http.Start();
+        const auto step = http.Feed(c.answer);
+        EXPECT_EQ(step.consumed, c.consumed);
+        EXPECT_EQ(step.done, c.done);
+        EXPECT_EQ(!step.error.isEmpty(), c.error);
+    }
+}
