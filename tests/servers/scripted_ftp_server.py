@@ -41,6 +41,7 @@ class ScriptedHandler(FTPHandler):
         "SITE PASVREPLY": site_command("Syntax: SITE PASVREPLY text (next PASV answer)"),
         "SITE CLOSE": site_command("Syntax: SITE CLOSE (drop the control connection)", arg=False),
         "SITE FOREIGNPASV": site_command("Syntax: SITE FOREIGNPASV address (PASV names it)"),
+        "SITE BIGLIST": site_command("Syntax: SITE BIGLIST n (next LIST: n entries and junk)"),
     })
 
     def handle(self):
@@ -76,6 +77,23 @@ class ScriptedHandler(FTPHandler):
         # hostile one would send.
         self.masquerade_address = line
         self.respond("200 PASV now names " + line)
+
+    def ftp_SITE_BIGLIST(self, line):
+        self.big_list = int(line)
+        self.respond("200 Next LIST has %d entries" % self.big_list)
+
+    def ftp_LIST(self, path):
+        count = getattr(self, "big_list", None)
+        if count is None:
+            return FTPHandler.ftp_LIST(self, path)
+        self.big_list = None
+        # Garbage, an over-long line and lines of error text among the entries.
+        lines = ["total %d" % count, "ls: cannot open directory .: Permission denied",
+                 "\x01\x02 garbage \xff", "-rw-r--r-- 1 u g 12 Jan  1 00:00 " + "y" * 5000]
+        lines += ["-rw-r--r-- 1 user group %d Mar %2d 12:%02d file%06d.txt" %
+                  (i, i % 28 + 1, i % 60, i) for i in range(count)]
+        data = ("\r\n".join(lines) + "\r\n").encode("latin-1")
+        self.push_dtp_data(data, isproducer=False, cmd="LIST")
 
     def ftp_PASV(self, line):
         if self.pasv_reply is not None:
@@ -179,6 +197,7 @@ def main():
         big.write(os.urandom(4 * 1024 * 1024))
     with open(os.path.join(home, "small.txt"), "wb") as small:
         small.write(b"scripted server file\r\n")
+    os.makedirs(os.path.join(home, "sub"), exist_ok=True)
     with open(os.path.join(home, "slow.bin"), "wb") as slow:
         slow.write(os.urandom(450 * 1024))
     authorizer = DummyAuthorizer()

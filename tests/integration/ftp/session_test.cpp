@@ -357,3 +357,34 @@ TEST(SessionListings, ZosDatasetsAndPartitionedDatasetMembers) {
     EXPECT_EQ(p.session.currentRemoteDir, "TESTER.PROJ.");
     EXPECT_TRUE(p.Names().contains("SRC"));
 }
+
+TEST(SessionScripted, AFailedListingRevertsToTheLastGoodDirectory) {
+    REQUIRE_SERVER("SCRIPTED_SCRIPTED");
+    Program p;
+    p.Scripted("SCRIPTED");
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    const QString home = p.session.currentRemoteDir;
+    const QStringList before = p.Names();
+    p.Send("SITE", "SITE PASVREPLY 425 No data connection today");
+    p.pane.ChgDirToCmbxBoxName("/sub");
+    EXPECT_TRUE(p.ui.logLines.filter("DIR attempt returned error code").size() == 1);
+    EXPECT_EQ(p.session.currentRemoteDir, home);
+    EXPECT_EQ(p.Names(), before);  // the previous lists stay
+}
+
+TEST(SessionScripted, LargeListingWithJunkLines) {
+    REQUIRE_SERVER("SCRIPTED_SCRIPTED");
+    Program p;
+    ASSERT_TRUE(p.LogIn("SCRIPTED"));
+    p.Send("SITE", "SITE BIGLIST 100000");
+    p.pane.RefreshRemote();
+    // Every entry, ".." first; junk and error lines give no entry, the long name is kept.
+    EXPECT_EQ(p.pane.RowCount(), 1 + 100000 + 1);
+    EXPECT_EQ(p.pane.listing.fileCount, 100001);
+    EXPECT_EQ(p.pane.Row(1).entry->name, "file000000.txt");
+    EXPECT_EQ(p.pane.Row(p.pane.RowCount() - 1).entry->name, QString(5000, 'y'));
+    EXPECT_TRUE(p.ui.logLines.contains("Sorting of 100002 file and directory names complete"));
+    // Too large to cache: the next visit lists again.
+    EXPECT_EQ(p.pane.cache.GetCacheIndex(false, p.session.currentRemoteDir), -1);
+}
