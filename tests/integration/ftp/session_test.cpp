@@ -270,6 +270,7 @@ TEST(SessionScripted, DroppedConnectionGoesAmberAndReconnectsToTheSameDirectory)
     EXPECT_EQ(p.ui.light, ConnectionLight::Green);
     EXPECT_EQ(p.session.currentRemoteDir, dir);
     EXPECT_TRUE(p.Row("small.txt") > 0);
+    p.ExpectNoPassword(ServerEnv::Get().Password());  // neither at login nor at the re-login
 }
 
 TEST(SessionScripted, DisconnectingYouTurnsTheLightAmber) {
