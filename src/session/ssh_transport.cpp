@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "ftp/tcp_connector.h"
+#include "session/sftp_packet.h"
 
 namespace {
 
@@ -163,23 +164,24 @@ void SshTransport::Send(QByteArray bytes) {
     }
     m_outBytes += bytes.size();
     m_out.push_back(std::move(bytes));
-    if (m_state == State::Ready) {
-        Pump();
+    // Never pumps from here: Send is called from inside our own callbacks, and a running pump
+    // writes the queue before it reads again. Outside a pump, the posted call sends it.
+    if (m_state == State::Ready && !m_pumpScheduled) {
+        m_pumpScheduled = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_pumpScheduled = false;
+                Pump();
+            },
+            Qt::QueuedConnection);
     }
 }
 
-void SshTransport::Pump() {
-    if (m_inPump) {
-        m_pumpAgain = true;
-        return;
-    }
-    m_inPump = true;
-    do {
-        m_pumpAgain = false;
-        Step();
-    } while (m_pumpAgain && m_state != State::Closed);
-    m_inPump = false;
-}
+// Runs only from the event loop (socket signals, posted calls). A callback that runs a nested
+// event loop may thus pump again while the outer pump waits between two libssh2 calls, which
+// is safe: libssh2 is never inside a call at that moment.
+void SshTransport::Pump() { Step(); }
 
 void SshTransport::Step() {
     for (;;) {

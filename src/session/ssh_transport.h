@@ -80,8 +80,7 @@ private:
     QString m_fingerprint;
     bool m_offersKeyboard = false;
     bool m_triedKeyboard = false;
-    bool m_inPump = false;
-    bool m_pumpAgain = false;
+    bool m_pumpScheduled = false;
     std::deque<QByteArray> m_out;
     qsizetype m_outOffset = 0;
     qsizetype m_outBytes = 0;
