@@ -206,25 +206,41 @@ void SftpConnection::Disconnect() {
     emit disconnected(QCoreApplication::translate("Sftp", "Disconnected"));
 }
 
-bool SftpConnection::IsConnected() const { return d->phase == Private::Phase::Connected; }
+bool SftpConnection::IsConnected() const {
+    return d->phase == Private::Phase::Connected;
+}
 
-QString SftpConnection::HostFingerprint() const { return d->fingerprint; }
+QString SftpConnection::HostFingerprint() const {
+    return d->fingerprint;
+}
 
-#define SFTP_REQUEST(call)      \
+#define SFTP_REQUEST(call)          \
     const quint32 id = d->nextId++; \
-    d->engine->call;            \
-    d->Rearm();                 \
+    d->engine->call;                \
+    d->Rearm();                     \
     return id
 
-quint32 SftpConnection::RealPath(const QString& path) { SFTP_REQUEST(RealPath(id, path)); }
-quint32 SftpConnection::ListDir(const QString& path) { SFTP_REQUEST(ListDir(id, path)); }
-quint32 SftpConnection::Stat(const QString& path) { SFTP_REQUEST(Stat(id, path)); }
+quint32 SftpConnection::RealPath(const QString& path) {
+    SFTP_REQUEST(RealPath(id, path));
+}
+quint32 SftpConnection::ListDir(const QString& path) {
+    SFTP_REQUEST(ListDir(id, path));
+}
+quint32 SftpConnection::Stat(const QString& path) {
+    SFTP_REQUEST(Stat(id, path));
+}
 quint32 SftpConnection::SetStat(const QString& path, const SftpAttributes& attributes) {
     SFTP_REQUEST(SetStat(id, path, attributes));
 }
-quint32 SftpConnection::Remove(const QString& path) { SFTP_REQUEST(Remove(id, path)); }
-quint32 SftpConnection::RemoveDir(const QString& path) { SFTP_REQUEST(RemoveDir(id, path)); }
-quint32 SftpConnection::MakeDir(const QString& path) { SFTP_REQUEST(MakeDir(id, path)); }
+quint32 SftpConnection::Remove(const QString& path) {
+    SFTP_REQUEST(Remove(id, path));
+}
+quint32 SftpConnection::RemoveDir(const QString& path) {
+    SFTP_REQUEST(RemoveDir(id, path));
+}
+quint32 SftpConnection::MakeDir(const QString& path) {
+    SFTP_REQUEST(MakeDir(id, path));
+}
 quint32 SftpConnection::Rename(const QString& from, const QString& to) {
     SFTP_REQUEST(Rename(id, from, to));
 }

@@ -74,9 +74,9 @@ public:
     QString HostFingerprint() const;
 
     // Requests (see above). Paths are UTF-8 on the wire.
-    quint32 RealPath(const QString& path);     // realPath(id, absolute), then done
-    quint32 ListDir(const QString& path);      // listed(id, entries) one or more times, then done
-    quint32 Stat(const QString& path);         // attributes(id, attrs), then done (follows links)
+    quint32 RealPath(const QString& path);  // realPath(id, absolute), then done
+    quint32 ListDir(const QString& path);   // listed(id, entries) one or more times, then done
+    quint32 Stat(const QString& path);      // attributes(id, attrs), then done (follows links)
     quint32 SetStat(const QString& path, const SftpAttributes& attributes);
     quint32 Remove(const QString& path);
     quint32 RemoveDir(const QString& path);

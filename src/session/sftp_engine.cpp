@@ -13,7 +13,9 @@ using namespace sftp;
 
 namespace {
 
-QString Tr(const char* text) { return QCoreApplication::translate("Sftp", text); }
+QString Tr(const char* text) {
+    return QCoreApplication::translate("Sftp", text);
+}
 
 QString StatusText(quint32 code, const QString& path) {
     return path.isEmpty() ? SftpCodeText(int(code))
@@ -143,7 +145,6 @@ private:
     QString m_path;
     std::function<QByteArray(quint32)> m_encode;
 };
-
 
 class RealPathOperation : public SftpEngine::Operation {
 public:
@@ -382,8 +383,8 @@ private:
             }
             m_outstanding += length;
             Send(
-                beyondRead ? kProbe : int(kRead), [&](quint32 w) { return EncodeRead(w, m_handle, offset, length); }, offset,
-                length);
+                beyondRead ? kProbe : int(kRead),
+                [&](quint32 w) { return EncodeRead(w, m_handle, offset, length); }, offset, length);
         }
         CheckComplete();
     }
@@ -416,9 +417,8 @@ private:
             return;
         }
         if (quint64(data.size()) > wire.length) {
-            ProtocolError(Tr("the server sent %1 bytes for a read of %2")
-                              .arg(data.size())
-                              .arg(wire.length));
+            ProtocolError(
+                Tr("the server sent %1 bytes for a read of %2").arg(data.size()).arg(wire.length));
             return;
         }
         if (data.isEmpty()) {
@@ -948,7 +948,9 @@ void SftpEngine::EndAll(int code, const QString& text) {
     }
 }
 
-void SftpEngine::AbortAll() { EndAll(SftpConnection::kAborted, SftpCodeText(SftpConnection::kAborted)); }
+void SftpEngine::AbortAll() {
+    EndAll(SftpConnection::kAborted, SftpCodeText(SftpConnection::kAborted));
+}
 
 void SftpEngine::FailAll(int code, const QString& text) {
     m_phase = Phase::Dead;
@@ -1004,21 +1006,18 @@ void SftpEngine::MakeDir(quint32 id, const QString& path) {
 void SftpEngine::Rename(quint32 id, const QString& from, const QString& to) {
     const QByteArray a = from.toUtf8();
     const QByteArray b = to.toUtf8();
-    Add(id, std::make_unique<StatusOperation>(
-                this, id, from, [a, b](quint32 w) { return EncodeRename(w, a, b); }));
+    Add(id, std::make_unique<StatusOperation>(this, id, from,
+                                              [a, b](quint32 w) { return EncodeRename(w, a, b); }));
 }
 
 void SftpEngine::Download(quint32 id, const QString& remote, const QString& local, bool resume,
                           bool textMode) {
-    const auto conversion =
-        textMode ? TextDirection(m_serverNewline, kLocalNewline) : std::nullopt;
-    Add(id,
-        std::make_unique<DownloadOperation>(this, id, remote, local, resume, conversion));
+    const auto conversion = textMode ? TextDirection(m_serverNewline, kLocalNewline) : std::nullopt;
+    Add(id, std::make_unique<DownloadOperation>(this, id, remote, local, resume, conversion));
 }
 
 void SftpEngine::Upload(quint32 id, const QString& local, const QString& remote, bool resume,
                         bool textMode) {
-    const auto conversion =
-        textMode ? TextDirection(kLocalNewline, m_serverNewline) : std::nullopt;
+    const auto conversion = textMode ? TextDirection(kLocalNewline, m_serverNewline) : std::nullopt;
     Add(id, std::make_unique<UploadOperation>(this, id, local, remote, resume, conversion));
 }

@@ -12,13 +12,26 @@ QString ModeText(std::optional<quint32> permissions) {
     const quint32 mode = *permissions;
     QString text(10, QLatin1Char('-'));
     switch (mode & 0170000) {
-        case 0040000: text[0] = QLatin1Char('d'); break;
-        case 0120000: text[0] = QLatin1Char('l'); break;
-        case 0020000: text[0] = QLatin1Char('c'); break;
-        case 0060000: text[0] = QLatin1Char('b'); break;
-        case 0010000: text[0] = QLatin1Char('p'); break;
-        case 0140000: text[0] = QLatin1Char('s'); break;
-        default: break;
+        case 0040000:
+            text[0] = QLatin1Char('d');
+            break;
+        case 0120000:
+            text[0] = QLatin1Char('l');
+            break;
+        case 0020000:
+            text[0] = QLatin1Char('c');
+            break;
+        case 0060000:
+            text[0] = QLatin1Char('b');
+            break;
+        case 0010000:
+            text[0] = QLatin1Char('p');
+            break;
+        case 0140000:
+            text[0] = QLatin1Char('s');
+            break;
+        default:
+            break;
     }
     const char* letters = "rwxrwxrwx";
     for (int i = 0; i < 9; ++i) {
@@ -54,10 +67,10 @@ QString SftpListingLine(const SftpNameEntry& entry, qint64 nowSecondsSinceEpoch)
     // SFTP 3 carries numbers for owner and group; the server's own line has the names (and the
     // link count), so those are taken from it when it has the usual shape.
     QString links = QStringLiteral("1");
-    QString owner = entry.attributes.uid ? QString::number(*entry.attributes.uid)
-                                         : QStringLiteral("0");
-    QString group = entry.attributes.gid ? QString::number(*entry.attributes.gid)
-                                         : QStringLiteral("0");
+    QString owner =
+        entry.attributes.uid ? QString::number(*entry.attributes.uid) : QStringLiteral("0");
+    QString group =
+        entry.attributes.gid ? QString::number(*entry.attributes.gid) : QStringLiteral("0");
     const QStringList fields = entry.longname.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (fields.size() >= 5 && fields[0].size() >= 10) {
         bool numeric = false;

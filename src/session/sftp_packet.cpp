@@ -197,7 +197,9 @@ QByteArray OneString(quint8 type, quint32 id, const QByteArray& value) {
 }
 }  // namespace
 
-QByteArray EncodeInit(quint32 version) { return Builder(kInit).U32(version).Finish(); }
+QByteArray EncodeInit(quint32 version) {
+    return Builder(kInit).U32(version).Finish();
+}
 
 QByteArray EncodeOpen(quint32 id, const QByteArray& path, quint32 flags,
                       const SftpAttributes& attributes) {
@@ -238,8 +240,12 @@ QByteArray EncodeOpenDir(quint32 id, const QByteArray& path) {
 QByteArray EncodeReadDir(quint32 id, const QByteArray& handle) {
     return OneString(kReaddir, id, handle);
 }
-QByteArray EncodeStat(quint32 id, const QByteArray& path) { return OneString(kStat, id, path); }
-QByteArray EncodeLstat(quint32 id, const QByteArray& path) { return OneString(kLstat, id, path); }
+QByteArray EncodeStat(quint32 id, const QByteArray& path) {
+    return OneString(kStat, id, path);
+}
+QByteArray EncodeLstat(quint32 id, const QByteArray& path) {
+    return OneString(kLstat, id, path);
+}
 QByteArray EncodeFstat(quint32 id, const QByteArray& handle) {
     return OneString(kFstat, id, handle);
 }
@@ -264,11 +270,7 @@ QByteArray EncodeRemoveDir(quint32 id, const QByteArray& path) {
 }
 
 QByteArray EncodeRename(quint32 id, const QByteArray& from, const QByteArray& to) {
-    return Builder(kRename, 16 + from.size() + to.size())
-        .U32(id)
-        .String(from)
-        .String(to)
-        .Finish();
+    return Builder(kRename, 16 + from.size() + to.size()).U32(id).String(from).String(to).Finish();
 }
 
 QByteArray EncodeLimitsRequest(quint32 id) {
@@ -364,9 +366,11 @@ QString SftpCodeText(int code) {
         case 7:
             return QCoreApplication::translate("Sftp", "The connection was lost");
         case 8:
-            return QCoreApplication::translate("Sftp", "The server does not support this operation");
+            return QCoreApplication::translate("Sftp",
+                                               "The server does not support this operation");
         case SftpConnection::kPasswordRefused:
-            return QCoreApplication::translate("Sftp", "The server refused the user name or password");
+            return QCoreApplication::translate("Sftp",
+                                               "The server refused the user name or password");
         case SftpConnection::kConnectFailed:
             return QCoreApplication::translate("Sftp", "Could not connect to the server");
         case SftpConnection::kHandshakeFailed:

@@ -147,8 +147,7 @@ QByteArray EncodeFstat(quint32 id, const QByteArray& handle);
 QByteArray EncodeSetStat(quint32 id, const QByteArray& path, const SftpAttributes& attributes);
 QByteArray EncodeRealPath(quint32 id, const QByteArray& path);
 QByteArray EncodeRemove(quint32 id, const QByteArray& path);
-QByteArray EncodeMakeDir(quint32 id, const QByteArray& path,
-                         const SftpAttributes& attributes = {});
+QByteArray EncodeMakeDir(quint32 id, const QByteArray& path, const SftpAttributes& attributes = {});
 QByteArray EncodeRemoveDir(quint32 id, const QByteArray& path);
 QByteArray EncodeRename(quint32 id, const QByteArray& from, const QByteArray& to);
 QByteArray EncodeLimitsRequest(quint32 id);

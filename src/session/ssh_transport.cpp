@@ -24,7 +24,9 @@ constexpr qsizetype kReadBufferSize = 256 * 1024;
 // Beyond this much unsent in the socket, libssh2 is told to wait (bounds memory on uploads).
 constexpr qint64 kSocketWriteLimit = 4 * 1024 * 1024;
 
-SshTransport* TransportOf(void** abstract) { return static_cast<SshTransport*>(*abstract); }
+SshTransport* TransportOf(void** abstract) {
+    return static_cast<SshTransport*>(*abstract);
+}
 
 LIBSSH2_RECV_FUNC(RecvCallback) {
     Q_UNUSED(socket);
@@ -62,7 +64,9 @@ LIBSSH2_USERAUTH_KBDINT_RESPONSE_FUNC(KeyboardCallback) {
     }
 }
 
-QString Tr(const char* text) { return QCoreApplication::translate("Sftp", text); }
+QString Tr(const char* text) {
+    return QCoreApplication::translate("Sftp", text);
+}
 
 }  // namespace
 
@@ -71,7 +75,9 @@ SshTransport::SshTransport(QObject* parent) : QObject(parent) {
     std::call_once(once, [] { libssh2_init(0); });
 }
 
-SshTransport::~SshTransport() { Close(); }
+SshTransport::~SshTransport() {
+    Close();
+}
 
 void SshTransport::Start(const SftpConnectOptions& options) {
     m_user = options.user.toUtf8();
@@ -181,7 +187,9 @@ void SshTransport::Send(QByteArray bytes) {
 // Runs only from the event loop (socket signals, posted calls). A callback that runs a nested
 // event loop may thus pump again while the outer pump waits between two libssh2 calls, which
 // is safe: libssh2 is never inside a call at that moment.
-void SshTransport::Pump() { Step(); }
+void SshTransport::Pump() {
+    Step();
+}
 
 void SshTransport::Step() {
     for (;;) {
@@ -205,10 +213,9 @@ void SshTransport::Step() {
                     Fail(SftpConnection::kHandshakeFailed, Tr("The server sent no host key"));
                     return;
                 }
-                m_fingerprint =
-                    QStringLiteral("SHA256:") +
-                    QString::fromLatin1(
-                        QByteArray(hash, 32).toBase64(QByteArray::OmitTrailingEquals));
+                m_fingerprint = QStringLiteral("SHA256:") +
+                                QString::fromLatin1(
+                                    QByteArray(hash, 32).toBase64(QByteArray::OmitTrailingEquals));
                 m_state = State::AuthList;
                 if (onHostKey) {
                     onHostKey(m_fingerprint);
@@ -216,8 +223,8 @@ void SshTransport::Step() {
                 break;
             }
             case State::AuthList: {
-                const char* list = libssh2_userauth_list(
-                    m_session, m_user.constData(), static_cast<unsigned int>(m_user.size()));
+                const char* list = libssh2_userauth_list(m_session, m_user.constData(),
+                                                         static_cast<unsigned int>(m_user.size()));
                 if (!list) {
                     if (libssh2_userauth_authenticated(m_session)) {
                         m_state = State::OpenChannel;
@@ -252,8 +259,7 @@ void SshTransport::Step() {
                                    static_cast<unsigned int>(m_user.size()), &KeyboardCallback)
                              : libssh2_userauth_password_ex(
                                    m_session, m_user.constData(),
-                                   static_cast<unsigned int>(m_user.size()),
-                                   m_password.constData(),
+                                   static_cast<unsigned int>(m_user.size()), m_password.constData(),
                                    static_cast<unsigned int>(m_password.size()), nullptr);
                 if (rc == LIBSSH2_ERROR_EAGAIN) {
                     return;
