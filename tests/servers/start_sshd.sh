@@ -6,6 +6,9 @@
 # Writes DIR/servers.env (NAME=VALUE lines) and DIR/*.pid; the path of DIR goes to STATE.
 # A server that cannot start is left out (its tests skip) unless CI=true: then this fails.
 # Needs root (PAM logins, user switching). Stop with stop_sshd.sh STATE.
+# For benchmarks: SSHD_LISTEN (default 127.0.0.1) and SSHD_NETNS (a network namespace to run
+# sshd in) place the server elsewhere; SSHD_AUTHORIZED_KEYS also accepts that public key file
+# (OpenSSH's sftp has no way to read a password from a script).
 # Usage: start_sshd.sh STATE
 set -uo pipefail
 state="$1"
@@ -24,13 +27,18 @@ env_file="$dir/servers.env"
 : >"$env_file"
 chmod 600 "$env_file"
 
+listen="${SSHD_LISTEN:-127.0.0.1}"
+in_ns() {
+    if [ -n "${SSHD_NETNS:-}" ]; then ip netns exec "$SSHD_NETNS" "$@"; else "$@"; fi
+}
+
 free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+    in_ns python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
 wait_port() {
     for _ in $(seq 1 100); do
-        if (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; then
+        if in_ns bash -c "exec 3<>/dev/tcp/$listen/$1" 2>/dev/null; then
             return 0
         fi
         sleep 0.1
@@ -63,19 +71,26 @@ else
     echo "SSH_ROOT=$dir/root" >>"$env_file"
     echo "SSH_HOST_KEY=$dir/host_ed25519.pub" >>"$env_file"
 
+    pubkey="PubkeyAuthentication no"
+    if [ -n "${SSHD_AUTHORIZED_KEYS:-}" ]; then
+        cp "$SSHD_AUTHORIZED_KEYS" "$dir/authorized_keys"
+        chmod 644 "$dir/authorized_keys"
+        pubkey="PubkeyAuthentication yes
+AuthorizedKeysFile $dir/authorized_keys"
+    fi
     # name, port variable, authentication lines
     start_one() {
         local name="$1" var="$2" auth="$3" port
         port="$(free_port)"
         cat >"$dir/$name.conf" <<CONF
-ListenAddress 127.0.0.1
+ListenAddress $listen
 Port $port
 HostKey $dir/host_ed25519
 PidFile $dir/$name.sshd.pid
 UsePAM yes
 PermitRootLogin no
 AllowUsers $user
-PubkeyAuthentication no
+$pubkey
 $auth
 MaxAuthTries 6
 MaxStartups 100
@@ -88,7 +103,7 @@ LogLevel VERBOSE
 CONF
         # -D keeps it in the foreground so the recorded pid is the listener's; -e logs to the
         # .out file, which holds no passwords.
-        setsid "$sshd_bin" -D -e -f "$dir/$name.conf" </dev/null >"$dir/$name.out" 2>&1 &
+        in_ns setsid "$sshd_bin" -D -e -f "$dir/$name.conf" </dev/null >"$dir/$name.out" 2>&1 &
         echo $! >"$dir/$name.pid"
         if wait_port "$port"; then
             echo "$var=$port" >>"$env_file"
