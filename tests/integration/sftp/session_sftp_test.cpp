@@ -71,7 +71,7 @@ QString FreshRemoteFolder() {
 }  // namespace
 
 TEST(SessionSftp, LoginStoresTheFingerprintListsAndNavigates) {
-    REQUIRE_SSHD();
+    REQUIRE_SSHD_SERVER();
     const QString dir = FreshRemoteFolder();
     Program p;
     p.Site(SshdEnv::Get().Password());
@@ -102,7 +102,7 @@ TEST(SessionSftp, LoginStoresTheFingerprintListsAndNavigates) {
 }
 
 TEST(SessionSftp, ChangedHostKeyIsAskedAboutAndNeverAcceptedUnattended) {
-    REQUIRE_SSHD();
+    REQUIRE_SSHD_SERVER();
     for (const bool unattended : {false, true}) {
         SCOPED_TRACE(unattended ? "unattended" : "asked");
         Program p;
@@ -127,7 +127,7 @@ TEST(SessionSftp, ChangedHostKeyIsAskedAboutAndNeverAcceptedUnattended) {
 }
 
 TEST(SessionSftp, WrongPasswordIsAskedTwiceMore) {
-    REQUIRE_SSHD();
+    REQUIRE_SSHD_SERVER();
     Program p;
     p.Site("not-the-password-1");
     p.ui.passwordAnswers.enqueue({true, "not-the-password-2", false});
