@@ -4,7 +4,8 @@
 # link made by ../shared/wan/wan-link.sh (WAN_SIZE_MB, default 200), best of ROUNDS (3) each,
 # with the ratio ours/OpenSSH and our peak memory. Both sides use the same cipher and MAC
 # (aes128-ctr, hmac-sha2-256: the fastest pair the bundled libssh2 has). Needs root.
-# Environment: SIZE_MB, WAN_SIZE_MB, ROUNDS, BUILD_DIR (build-bench-sftp), WAN=0 skips the link.
+# Environment: SIZE_MB, WAN_SIZE_MB, ROUNDS, BUILD_DIR (build-bench-sftp); WAN=0 skips the
+# link, LOOPBACK=0 the loopback run.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench-sftp}"
@@ -100,7 +101,7 @@ bench() {
     "$root/tests/servers/stop_sshd.sh" "$state"
 }
 
-bench loopback "$size_mb" 127.0.0.1
+[ "${LOOPBACK:-1}" != 0 ] && bench loopback "$size_mb" 127.0.0.1
 if [ "${WAN:-1}" != 0 ]; then
     "$wan_script" up 25
     wan_up=1

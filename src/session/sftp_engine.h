@@ -28,6 +28,7 @@ public:
     // Sends INIT; ready() follows once the version (and the limits) are known.
     void Begin();
     void Feed(const char* data, qsizetype size);
+    void Feed(const QByteArray& bytes) { Feed(bytes.constData(), bytes.size()); }
     bool IsReady() const { return m_phase == Phase::Ready; }
     // Ends every request with code; the engine takes no further bytes.
     void FailAll(int code, const QString& text);

@@ -140,12 +140,17 @@ TEST(SftpCodeTexts, EveryCodeHasItsText) {
 }
 
 TEST(SftpLineEnds, ConvertAcrossPieces) {
+    // One piece after the other: the converter keeps state between them.
     LineEndConverter toCrLf(LineEndConverter::Direction::ToCrLf);
-    EXPECT_EQ(toCrLf.Convert("a\nb\r") + toCrLf.Convert("\nc\n") + toCrLf.Finish(),
-              QByteArray("a\r\nb\r\nc\r\n"));
+    QByteArray out = toCrLf.Convert("a\nb\r");
+    out += toCrLf.Convert("\nc\n");
+    out += toCrLf.Finish();
+    EXPECT_EQ(out, QByteArray("a\r\nb\r\nc\r\n"));
     LineEndConverter toLf(LineEndConverter::Direction::ToLf);
-    EXPECT_EQ(toLf.Convert("a\r\nb\r") + toLf.Convert("\nc\rd\r") + toLf.Finish(),
-              QByteArray("a\nb\nc\rd\r"));
+    out = toLf.Convert("a\r\nb\r");
+    out += toLf.Convert("\nc\rd\r");
+    out += toLf.Finish();
+    EXPECT_EQ(out, QByteArray("a\nb\nc\rd\r"));
 }
 
 TEST(SftpListingLineTest, UnixLongForm) {
