@@ -94,6 +94,7 @@ void AppCore::AnalyseCommandLineParameters(const QStringList& arguments) {
         }
     }
     settings.startupScriptSet = !startupScript.isEmpty();
+    unattended = settings.startupScriptSet;
 }
 
 void AppCore::GetScriptInfoFromParm(const QString& param) {

@@ -85,6 +85,8 @@ public:
     QString startupSiteNum;
     QString winUserName;
     bool loginCancelled = false;
+    // A script named on the command line runs without a person to answer questions.
+    bool unattended = false;
     bool loginPending = false;
     bool firstActivation = true;
     bool scriptRunning = false;

@@ -78,17 +78,16 @@ void RemotePane::PopulateRemoteArraysByFTPCall() {
         return;
     }
     RemoteSession* remote = m_session.Remote();
-    if (remote == nullptr) {
-        return;
-    }
     listingFailed = false;
     m_session.ShowAbortButton("Cancel");
     m_session.nextDir = m_session.currentRemoteDir;
     m_session.requestErrorList.clear();
-    ChangeRemoteDirectoryIfNextDirValid();
+    const bool changed = ChangeRemoteDirectoryIfNextDirValid();
     QStringList lines;
-    if (!m_session.requestErrorList.isEmpty()) {
-        m_ui.LogText("chdir attempt returned error code(s): " + m_session.requestErrorList);
+    if (!changed) {
+        if (!m_session.requestErrorList.isEmpty()) {
+            m_ui.LogText("chdir attempt returned error code(s): " + m_session.requestErrorList);
+        }
         listingFailed = true;
     } else {
         m_session.currentRemoteDir = NoMVSQuotes(Zos(), m_session.currentRemoteDir);
@@ -177,18 +176,18 @@ void RemotePane::ColumnClick(int column) {
 
 // ---- Navigation -----------------------------------------------------------------------------
 
-void RemotePane::ChangeRemoteDirectoryIfNextDirValid() {
+bool RemotePane::ChangeRemoteDirectoryIfNextDirValid() {
     const bool zos = Zos();
     const QString next = m_session.nextDir;
     const QString quoted = m_session.lastQuotedDir;
     if (DirWithTrailingSeparator(zos, next) == DirWithTrailingSeparator(zos, quoted) ||
-        next == quoted + "." || !m_session.CheckConnection()) {
-        return;
+        next == quoted + ".") {
+        return true;
+    }
+    if (!m_session.CheckConnection()) {
+        return false;
     }
     RemoteSession* remote = m_session.Remote();
-    if (remote == nullptr) {
-        return;
-    }
     const QChar sep = zos ? '.' : '/';
     const QString current = NoMVSQuotes(zos, m_session.currentRemoteDir);
     QString target = next == ".." ? ContainingRemoteDirectory(current) : next;
@@ -199,9 +198,12 @@ void RemotePane::ChangeRemoteDirectoryIfNextDirValid() {
     if (!learned.isEmpty()) {
         target = learned;
     }
-    remote->ChangeDirectory(target);
-    m_ui.LogText("\"" + m_session.currentRemoteDir + "\" is working directory on server.");
+    const bool changed = remote->ChangeDirectory(target);
+    if (!(zos && remote->IsSftp())) {
+        m_ui.LogText("\"" + m_session.currentRemoteDir + "\" is working directory on server.");
+    }
     m_session.lastQuotedDir = m_session.currentRemoteDir;
+    return changed;
 }
 
 void RemotePane::ChangeRemoteDirectoryAndRefreshList() {

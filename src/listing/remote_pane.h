@@ -55,7 +55,8 @@ public:
     QString SummaryText() const { return RemoteSummaryText(listing); }
 
     // ---- Navigation ----
-    void ChangeRemoteDirectoryIfNextDirValid();
+    // False when a change was needed and failed.
+    bool ChangeRemoteDirectoryIfNextDirValid();
     void ChangeRemoteDirectoryAndRefreshList();
     // Double click on a row of the list view; a file row starts a download through
     // downloadSelection.

@@ -49,4 +49,9 @@ public:
 
     // The abort button during a wait.
     virtual void AbortClick() = 0;
+    // Before a remote operation: a session that keeps no connection state of its own checks
+    // that the server is still there (a dead one reports itself closed).
+    virtual void Probe() {}
+    // After the first listing of a login.
+    virtual void AfterFirstScan() {}
 };

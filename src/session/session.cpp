@@ -10,6 +10,7 @@
 #include "listing/zos_names.h"
 #include "platform/platform.h"
 #include "session/ftp_session.h"
+#include "session/sftp_session.h"
 #include "ui/model/local_pane.h"
 
 namespace {
@@ -44,13 +45,16 @@ QString NormalisedRemoteDir(bool zosMode, const QString& dir) {
 }
 
 Session::Session(AppCore& core)
-    : m_core(core), m_ui(core.Ui()), m_ftp(std::make_unique<FtpSession>(*this, core.Ui())) {}
+    : m_core(core),
+      m_ui(core.Ui()),
+      m_ftp(std::make_unique<FtpSession>(*this, core.Ui())),
+      m_sftp(std::make_unique<SftpSession>(*this, core)) {}
 
 Session::~Session() = default;
 
 RemoteSession* Session::Remote() {
     if (sftpSession) {
-        return nullptr;
+        return m_sftp.get();
     }
     return m_ftp.get();
 }
@@ -228,18 +232,8 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
     }
     LoginTarget target = TargetFor(initialDir, password);
     m_ui.StatusBarGeneral("About to log in");
+    sftpSession = site.ssh || m_core.settings.sshMode;
     RemoteSession* remote = Remote();
-    if (remote == nullptr) {
-        // The SFTP kind plugs in here; until it does, say so instead of pretending.
-        m_ui.LogText(
-            "SFTP sessions are not available in this version; choose Standard FTP "
-            "Connection for this site");
-        ConnectLight(ConnectionLight::Red);
-        password.fill(QChar(' '));
-        target.password.fill(QChar(' '));
-        m_ui.StatusBarGeneral(" Problem logging in to " + site.siteName);
-        return;
-    }
     remote->Login(target);
     target.password.fill(QChar(' '));
     password.fill(QChar(' '));
@@ -261,6 +255,7 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
         if (!reconnecting && !firstScanDone && !homeDir.isEmpty() && homeDir != "?" &&
             homeDir != "unknown") {
             m_pane->PopulateRemoteArrays();
+            remote->AfterFirstScan();
             firstScanDone = true;
         }
         const QString initial = initialDir.trimmed();
@@ -287,9 +282,7 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
 
 void Session::RequestDisconnect() {
     m_ui.StatusBarGeneral(QString());
-    if (RemoteSession* remote = Remote()) {
-        remote->Logout();
-    }
+    Remote()->Logout();
 }
 
 void Session::SessionClosed() {
@@ -310,7 +303,10 @@ void Session::ShowDisconnected(bool reconnects, const QString& reconnectLine) {
 bool Session::CheckConnection() {
     const QString remembered = currentRemoteDir;
     RemoteSession* remote = Remote();
-    const bool engineUp = remote != nullptr && remote->Connected();
+    if (connected) {
+        remote->Probe();
+    }
+    const bool engineUp = remote->Connected();
     if (!connected || !engineUp) {
         reconnecting = true;
         if (RedLightDisconnectedState() || !m_core.settings.site.autoReconnect) {
@@ -375,9 +371,7 @@ void Session::AbortClick() {
     m_ui.LogText("Abort request acknowledged.");
     abortFlag = true;
     m_ui.ProcessMessages();
-    if (RemoteSession* remote = Remote()) {
-        remote->AbortClick();
-    }
+    Remote()->AbortClick();
     m_ui.ProcessMessages();
     abortInProgress = false;
 }

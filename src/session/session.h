@@ -11,6 +11,7 @@
 class AppCore;
 class FtpSession;
 class RemotePane;
+class SftpSession;
 
 // The remote session as the program sees it: which kind the site uses, the connection light and
 // the connect button, login and logout, automatic reconnection, and the state every remote
@@ -25,7 +26,8 @@ public:
     void SetRemotePane(RemotePane* pane) { m_pane = pane; }
 
     FtpSession& Ftp() { return *m_ftp; }
-    // The implementation of the site's kind; null for SFTP until that kind is available.
+    SftpSession& Sftp() { return *m_sftp; }
+    // The implementation of the site's kind.
     RemoteSession* Remote();
 
     // ---- Connection light and button ----
@@ -92,16 +94,18 @@ public:
     // The scrambled password of the last login that worked.
     QString lastWorkingPassword;
 
-private:
-    void AskPasswordAgain();
     // Amber with ReconnectLine logged after "Disconnected" when the session reconnects by
     // itself, else red.
     void ShowDisconnected(bool reconnects, const QString& reconnectLine);
+
+private:
+    void AskPasswordAgain();
     LoginTarget TargetFor(const QString& initialDir, const QString& password) const;
 
     AppCore& m_core;
     UserInterface& m_ui;
     std::unique_ptr<FtpSession> m_ftp;
+    std::unique_ptr<SftpSession> m_sftp;
     RemotePane* m_pane = nullptr;
     QString m_connectCaption = "Connect";
 };

@@ -1,0 +1,272 @@
+#include "session/sftp_session.h"
+
+#include "app/app_core.h"
+#include "app/user_interface.h"
+#include "listing/remote_pane.h"
+#include "listing/zos_names.h"
+#include "platform/platform.h"
+#include "session/session.h"
+
+SftpSession::SftpSession(Session& session, AppCore& core)
+    : m_session(session), m_core(core), m_ui(core.Ui()) {
+    SFTP1.OnConnected = [this](int code, const QString& text) {
+        m_session.sftpConnected = code == 0;
+        if (code != 0) {
+            if (code == SftpConnection::kPasswordRefused || text.contains("password", Qt::CaseInsensitive)) {
+                m_session.loginRefused = true;
+            }
+            m_ui.LogText("Connect failed: " + text);
+        }
+        m_session.HideAbortButton();
+    };
+    SFTP1.OnHostFingerprint = [this](const QString& fingerprint, bool&) {
+        m_fingerprint = fingerprint;
+        if (!m_session.sftpConnected) {
+            m_ui.LogText("Password has been sent");
+        }
+        m_ui.LogText("Fingerprint: " + fingerprint);
+    };
+    SFTP1.OnDone = [this](int code, const QString& text) {
+        m_session.HideAbortButton();
+        if (code != 0) {
+            m_ui.LogText("Error returned, code=" + QString::number(code) + ", text=" + text);
+        } else if (!text.trimmed().isEmpty()) {
+            m_ui.LogText("Completed with return code 0: " + text);
+        }
+    };
+    SFTP1.OnListItems = [this](const QString& fileInfo) {
+        if (replyHolder == "?") {
+            replyHolder = fileInfo;
+            return;
+        }
+        // Lines may arrive in pieces: a partial last line waits for the next event.
+        QString text = m_partialLine + fileInfo;
+        text.remove('\r');
+        QStringList lines = text.split('\n');
+        m_partialLine = lines.takeLast();
+        m_session.remoteListingLines.append(lines);
+    };
+    SFTP1.OnDisconnected = [this] {
+        m_session.sftpConnected = false;
+        if (m_session.reconnecting) {
+            m_ui.EnableGridsEtc();
+        }
+        m_session.ShowDisconnected(m_core.settings.site.autoReconnect && !m_session.abortFlag,
+                                   "Automatic reconnect now active");
+    };
+}
+
+void SftpSession::NoteActivity() {
+    lastActivity = platform::TickCount();
+}
+
+bool SftpSession::Login(const LoginTarget& t) {
+    SftpComponent& c = SFTP1;
+    c.BufferSize = 0;
+    bool numeric = false;
+    const int port = t.port.toInt(&numeric);
+    if (numeric) {
+        c.Port = port;
+    }
+    c.Hostname = t.host;
+    c.Login = t.user;
+    c.Password = t.password;
+    c.ProxyLogin = t.proxyUser;
+    c.ProxyPassword = t.proxyPassword;
+    // The proxy kinds of the login dialog: Proxy (HTTP CONNECT), Socks4, Socks4a, Socks5.
+    c.ProxyType = t.connectionIndex >= 1 && t.connectionIndex <= 4 ? t.connectionIndex : 0;
+    c.ProxyHostname = t.proxyHost;
+    const int proxyPort = t.proxyPort.toInt(&numeric);
+    c.ProxyPort = numeric ? proxyPort : (c.ProxyType == 1 ? 80 : 1080);
+    c.Timeout = t.timeoutSeconds;
+    if (m_session.connected) {
+        m_session.ShowAbortButton("Cancel");
+        c.Disconnect();
+    }
+    const bool zos = m_session.Zos();
+    if (zos) {
+        m_session.homeDir = t.user.toUpper() + ".";
+        m_session.currentRemoteDir =
+            !t.initialDir.isEmpty() && t.initialDir != "?" && t.initialDir != m_session.homeDir
+                ? NoMVSQuotes(true, t.initialDir)
+                : m_session.homeDir;
+    }
+    m_ui.LogText("Connecting ...");
+    m_ui.LogText("Connect issued for " + t.host);
+    m_ui.StatusBarGeneral("Connect issued for " + t.host);
+    m_ui.LogText("User id sent: " + t.user);
+    m_session.ShowAbortButton("Cancel");
+    m_session.sftpConnecting = true;
+    NoteActivity();
+    c.Connect();
+    m_session.sftpConnecting = false;
+    if (m_session.sftpConnected) {
+        CheckFingerprint();
+    }
+    if (!m_session.sftpConnected) {
+        m_session.ConnectLight(ConnectionLight::Red);
+        return false;
+    }
+    m_session.ConnectLight(ConnectionLight::Green);
+    if (!zos) {
+        replyHolder = "?";
+        NoteActivity();
+        if (c.RealPath(".") == 0 && replyHolder != "?") {
+            m_session.currentRemoteDir = replyHolder;
+            m_session.homeDir = replyHolder;
+            m_session.lastQuotedDir = replyHolder;
+        }
+        replyHolder.clear();
+    }
+    return true;
+}
+
+void SftpSession::CheckFingerprint() {
+    SiteProfile& site = m_core.settings.site;
+    const QString saved = site.fingerprint;
+    if (saved.isEmpty()) {
+        site.fingerprint = m_fingerprint;
+        return;
+    }
+    if (saved == m_fingerprint) {
+        m_ui.LogText("Fingerprint matches that from previous login");
+        return;
+    }
+    m_ui.LogText("Previous fingerprint: " + saved);
+    m_ui.LogText("Current   fingerprint: " + m_fingerprint);
+    m_ui.LogText("Fingerprints do not match");
+    bool disconnect = true;
+    if (m_core.unattended) {
+        // Nobody is there to judge a changed host key: never accept it without a person.
+        m_ui.LogText("A changed host key is never accepted in an unattended run - disconnecting");
+    } else {
+        disconnect =
+            m_ui.ConfirmYesNo("Fingprint differs from previous login (see log), disconnect now?");
+    }
+    if (!disconnect) {
+        site.fingerprint = m_fingerprint;
+        return;
+    }
+    SFTP1.Disconnect();
+    m_session.sftpConnected = false;
+    m_session.ConnectLight(ConnectionLight::Red);
+}
+
+void SftpSession::AfterLogin() {
+    SFTP1.Password.fill(QChar(' '));
+    SFTP1.Password.clear();
+}
+
+void SftpSession::Logout() {
+    m_session.ShowAbortButton("Cancel");
+    NoteActivity();
+    SFTP1.Disconnect();
+}
+
+bool SftpSession::ChangeDirectory(const QString& target) {
+    const bool zos = m_session.Zos();
+    if (zos) {
+        m_session.currentRemoteDir =
+            "'" + JoinRemotePath(true, NoMVSQuotes(true, target), QString()) + "'";
+        m_ui.LogText("\"" + m_session.currentRemoteDir + "\" is new working directory on server.");
+        return true;
+    }
+    SFTP1.RemotePath = target;
+    m_session.ShowAbortButton("Cancel");
+    replyHolder = "?";
+    m_ui.LogText("chdir " + target);
+    NoteActivity();
+    if (SFTP1.RealPath(target) != 0 || replyHolder == "?") {
+        m_session.currentRemoteDir = m_session.lastQuotedDir;
+        replyHolder.clear();
+        m_ui.LogText("Error with RealPath method using " + target);
+        m_session.HideAbortButton();
+        return false;
+    }
+    m_session.currentRemoteDir = replyHolder;
+    replyHolder.clear();
+    // The path must also be there for us to look at.
+    NoteActivity();
+    const bool ok = SFTP1.GetAttributes(m_session.currentRemoteDir) == 0;
+    if (!ok) {
+        m_session.currentRemoteDir = m_session.lastQuotedDir;
+    }
+    m_session.HideAbortButton();
+    return ok;
+}
+
+bool SftpSession::FetchListing(QStringList& lines) {
+    replyHolder.clear();
+    m_session.remoteListingLines.clear();
+    m_partialLine.clear();
+    const QString path = QuotedNameIfMVS(m_session.Zos(), m_session.currentRemoteDir);
+    NoteActivity();
+    if (SFTP1.ListDir(path) != 0) {
+        m_ui.LogText("ListDir method exception using " + path);
+        m_partialLine.clear();
+        return false;
+    }
+    if (!m_partialLine.isEmpty()) {
+        m_session.remoteListingLines.append(m_partialLine);
+        m_partialLine.clear();
+    }
+    m_session.listingLoaded = true;
+    m_session.listingReceived = true;
+    lines = m_session.remoteListingLines;
+    return true;
+}
+
+void SftpSession::AbortClick() {
+    NoteActivity();
+    if (!m_session.sftpConnecting) {
+        SFTP1.Abort();
+        NoteActivity();
+    }
+    SFTP1.Disconnect();
+    m_session.ConnectLight(ConnectionLight::Red);
+    m_session.sftpConnected = false;
+}
+
+void SftpSession::Probe() {
+    if (!m_session.sftpConnected) {
+        return;
+    }
+    const qint64 interval = m_session.Zos() ? 1000 : 5000;
+    if (platform::TickCount() - lastActivity <= interval) {
+        return;
+    }
+    replyHolder = "?";
+    NoteActivity();
+    // A dead session shows up as the component's disconnected event.
+    if (SFTP1.RealPath(m_session.currentRemoteDir) != 0) {
+        replyHolder.clear();
+        m_ui.ProcessMessages();
+    }
+    replyHolder.clear();
+}
+
+void SftpSession::AfterFirstScan() {
+    if (!m_session.Zos()) {
+        RealPathForPublicHTML();
+    }
+}
+
+void SftpSession::RealPathForPublicHTML() {
+    const RemotePane& pane = *m_core.remotePane;
+    bool found = false;
+    for (const auto* list : {&pane.listing.dirs, &pane.listing.files}) {
+        for (const RemoteEntry& entry : *list) {
+            found = found || entry.name == "public_html";
+        }
+    }
+    if (!found) {
+        return;
+    }
+    const QString path = JoinRemotePath(false, m_session.currentRemoteDir, "public_html");
+    replyHolder = "?";
+    NoteActivity();
+    if (SFTP1.RealPath(path) == 0 && replyHolder != "?" && !replyHolder.isEmpty()) {
+        m_core.remotePane->aliases.Add(path, replyHolder);
+    }
+    replyHolder.clear();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "session/remote_session.h"
+#include "session/sftp_component.h"
+
+class AppCore;
+class Session;
+class UserInterface;
+
+// An SFTP session: the component SFTP1 and the SFTP paths of login, directory change, listing,
+// keep-alive and abort.
+class SftpSession : public RemoteSession {
+public:
+    SftpSession(Session& session, AppCore& core);
+
+    SftpComponent SFTP1;
+
+    bool IsSftp() const override { return true; }
+    bool Connected() const override { return SFTP1.Connected(); }
+    bool Login(const LoginTarget& target) override;
+    void AfterLogin() override;
+    void Logout() override;
+    bool ChangeDirectory(const QString& target) override;
+    bool FetchListing(QStringList& lines) override;
+    void AbortClick() override;
+    void Probe() override;
+    void AfterFirstScan() override;
+
+    // The reply holder: "?" while a path query waits for its answer.
+    QString replyHolder;
+    // Tick of the latest call (drives the keep-alive probe).
+    qint64 lastActivity = 0;
+
+    // After the first scan: the real path of a "public_html" entry becomes an alias.
+    void RealPathForPublicHTML();
+
+private:
+    void NoteActivity();
+    void CheckFingerprint();
+
+    Session& m_session;
+    AppCore& m_core;
+    UserInterface& m_ui;
+    QString m_fingerprint;
+    QString m_partialLine;
+    QStringList* m_listing = nullptr;
+};

@@ -1,0 +1,142 @@
+// An SFTP site logs in, lists, navigates, reconnects as an FTP site does: the session and the
+// remote pane through a scripted UserInterface against the real sshd.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QUuid>
+
+#include "app/app_core.h"
+#include "app/scripted_user_interface.h"
+#include "config/scrambling.h"
+#include "listing/remote_pane.h"
+#include "session/session.h"
+#include "session/sftp_session.h"
+#include "sshd_env.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct Program {
+    TestFolder work;
+    ScopedEnv home{"VORLENFTP_HOME", work.Path()};
+    ScriptedUserInterface ui;
+    AppCore core{ui};
+    Session& session = *core.session;
+    RemotePane& pane = *core.remotePane;
+
+    Program() { core.FormCreate({}); }
+
+    void Site(const QString& password) {
+        SiteProfile& site = core.settings.site;
+        site.siteName = "Secure";
+        site.domain = "127.0.0.1:" + SshdEnv::Get().Value("SSHD_PORT");
+        site.userid = SshdEnv::Get().Value("SSH_USER");
+        site.sessionPassword =
+            QString::fromLatin1(scrambling::ComplexEncrypt(password.toUtf8()));
+        site.ssh = true;
+        site.timeoutIndex = 0;
+        site.infRemDirs.clear();
+    }
+    QStringList Names() const {
+        QStringList names;
+        for (int i = 0; i < pane.RowCount(); ++i) {
+            const RemoteRow row = pane.Row(i);
+            names.append(row.entry ? row.entry->name : QStringLiteral(".."));
+        }
+        return names;
+    }
+    int Row(const QString& name) const { return int(Names().indexOf(name)); }
+    void ExpectNoPassword(const QString& password) const {
+        for (const QString& line : ui.logLines + ui.MessageTexts() + ui.statusHistory) {
+            EXPECT_FALSE(line.contains(password)) << line.toStdString();
+        }
+    }
+};
+
+QString FreshRemoteFolder() {
+    const QString dir = SshdEnv::Get().Value("SSH_ROOT") + "/t" +
+                        QUuid::createUuid().toString(QUuid::Id128).left(10);
+    QDir().mkpath(dir + "/public_html/img");
+    QFile file(dir + "/notes.txt");
+    file.open(QIODevice::WriteOnly);
+    file.write("notes\n");
+    file.close();
+    QProcess::execute("chown", {"-R", SshdEnv::Get().Value("SSH_USER"), dir});
+    return dir;
+}
+
+}  // namespace
+
+TEST(SessionSftp, LoginStoresTheFingerprintListsAndNavigates) {
+    REQUIRE_SSHD_SERVER();
+    const QString dir = FreshRemoteFolder();
+    Program p;
+    p.Site(SshdEnv::Get().Password());
+    p.core.settings.site.infRemDirs = {dir};
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    EXPECT_EQ(p.ui.light, ConnectionLight::Green);
+    EXPECT_TRUE(p.core.settings.site.fingerprint.startsWith("SHA256:"));
+    EXPECT_EQ(p.session.currentRemoteDir, dir);
+    EXPECT_EQ(p.Names(), QStringList({"..", "public_html", "notes.txt"}));
+    p.pane.lvRemoteDblClick(p.Row("public_html"));
+    EXPECT_EQ(p.session.currentRemoteDir, dir + "/public_html");
+    EXPECT_EQ(p.Names(), QStringList({"..", "img"}));
+    p.pane.lvRemoteDblClick(0);
+    EXPECT_EQ(p.session.currentRemoteDir, dir);
+    // A missing directory keeps the view where it was.
+    p.pane.ChgDirToCmbxBoxName(dir + "/missing");
+    EXPECT_EQ(p.session.currentRemoteDir, dir);
+    EXPECT_TRUE(p.ui.logLines.contains("Error with RealPath method using " + dir + "/missing"));
+    p.ExpectNoPassword(SshdEnv::Get().Password());
+
+    // The next login compares the host key with the stored one.
+    p.session.ConnectButtonClickActions();  // disconnect: amber
+    EXPECT_EQ(p.ui.light, ConnectionLight::Amber);
+    p.session.RequestConnect();
+    EXPECT_TRUE(p.session.connected);
+    EXPECT_TRUE(p.ui.logLines.contains("Fingerprint matches that from previous login"));
+}
+
+TEST(SessionSftp, ChangedHostKeyIsAskedAboutAndNeverAcceptedUnattended) {
+    REQUIRE_SSHD_SERVER();
+    for (const bool unattended : {false, true}) {
+        SCOPED_TRACE(unattended ? "unattended" : "asked");
+        Program p;
+        p.Site(SshdEnv::Get().Password());
+        p.core.settings.site.fingerprint = "SHA256:AAAAnotthekeyAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA";
+        p.core.unattended = unattended;
+        p.ui.dialogAnswers.enqueue(ModalResult::No);  // keep the session
+        p.session.RequestConnect();
+        EXPECT_TRUE(p.ui.logLines.contains("Fingerprints do not match"));
+        if (unattended) {
+            EXPECT_FALSE(p.session.connected);
+            EXPECT_EQ(p.ui.light, ConnectionLight::Red);
+            EXPECT_TRUE(p.ui.MessageTexts().isEmpty());
+            EXPECT_TRUE(p.core.settings.site.fingerprint.startsWith("SHA256:AAAA"));
+        } else {
+            EXPECT_TRUE(p.ui.MessageTexts().contains(
+                "Fingprint differs from previous login (see log), disconnect now?"));
+            EXPECT_TRUE(p.session.connected);
+            EXPECT_FALSE(p.core.settings.site.fingerprint.startsWith("SHA256:AAAA"));
+        }
+    }
+}
+
+TEST(SessionSftp, WrongPasswordIsAskedTwiceMore) {
+    REQUIRE_SSHD_SERVER();
+    Program p;
+    p.Site("not-the-password-1");
+    p.ui.passwordAnswers.enqueue({true, "not-the-password-2", false});
+    p.ui.passwordAnswers.enqueue({true, "not-the-password-3", false});
+    p.session.RequestConnect();
+    EXPECT_FALSE(p.session.connected);
+    EXPECT_EQ(p.ui.light, ConnectionLight::Red);
+    EXPECT_EQ(p.ui.passwordPrompts.size(), 2);
+    for (const char* secret : {"not-the-password-1", "not-the-password-2", "not-the-password-3"}) {
+        p.ExpectNoPassword(secret);
+    }
+}
