@@ -96,10 +96,10 @@ public:
     bool logRetrievalCancel = false;
 
     // One object per subject.
-    std::unique_ptr<LoginActions> login;    // site management and the login dialog's rules
-    std::unique_ptr<LocalPane> localPane;   // the left half of the main window
-    std::unique_ptr<Session> session;       // the remote session, light and reconnection
-    std::unique_ptr<RemotePane> remotePane; // the remote listing, cache and navigation
+    std::unique_ptr<LoginActions> login;     // site management and the login dialog's rules
+    std::unique_ptr<LocalPane> localPane;    // the left half of the main window
+    std::unique_ptr<Session> session;        // the remote session, light and reconnection
+    std::unique_ptr<RemotePane> remotePane;  // the remote listing, cache and navigation
 
     // The first connection after OK in the login dialog (tests replace it).
     std::function<void()> requestConnect;
@@ -108,6 +108,8 @@ public:
 
     // Starts a detached program; replaced in tests.
     std::function<bool(const QString& program)> startDetached;
+    // Writes one line to standard error (replaced by tests).
+    std::function<void(const QString& line)> printError;
 
     UserInterface& Ui() { return m_ui; }
 
