@@ -664,10 +664,11 @@ void TfrmMain::ApplyColoursTo(QWidget* widget) const {
 
 void TfrmMain::SetDefaultColumnWidths() {
     // Wide enough for a whole "YYYY-MM-DD   HH:MM:SS" and a size in the millions; the name
-    // columns take what a pane has left at 1024 x 700, so neither list starts scrolled.
+    // columns take what a pane has left at 1024 x 700 (with room for a vertical scroll bar),
+    // so neither list starts scrolled.
     const QFontMetrics cells(lvLocalFiles->font());
     const QFontMetrics heads(lvLocalFiles->header()->font());
-    const int pad = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 12;
+    const int pad = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 6;
     auto fit = [&](const QString& sample, const QString& caption) {
         return std::max(cells.horizontalAdvance(sample), heads.horizontalAdvance(caption)) + pad;
     };
@@ -678,7 +679,7 @@ void TfrmMain::SetDefaultColumnWidths() {
     w.locWidths[0] = std::max(120, kDefaultListWidth - size - modified);
     w.locWidths[1] = size;
     w.locWidths[2] = modified;
-    w.remWidths[0] = std::max(100, kDefaultListWidth - permissions - size - modified);
+    w.remWidths[0] = std::max(70, kDefaultListWidth - permissions - size - modified);
     w.remWidths[1] = permissions;
     w.remWidths[2] = size;
     w.remWidths[3] = modified;

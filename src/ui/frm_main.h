@@ -87,7 +87,7 @@ public:
     // Keeps the whole frame (title bar included) inside the screen's available area.
     void FitFrameToScreen();
     // A list's default width at the default window size: the columns' defaults add up to it.
-    static constexpr int kDefaultListWidth = 380;
+    static constexpr int kDefaultListWidth = 390;
 
     // The first activation: colours, the login dialog, saving, the unconnected start.
     void FormActivate();
