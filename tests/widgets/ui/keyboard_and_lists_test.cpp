@@ -71,7 +71,11 @@ TEST(LocalDirectoryBox, EnterGoesToWhatWasTypedNotARememberedSubFolder) {
     ASSERT_TRUE(pane.RememberedDirs().contains(files.File("project/src")));
 
     QLineEdit* edit = m.cmbxLocalDir->lineEdit();
+    m.activateWindow();  // completion acts only in the focused box of the active window
+    QApplication::processEvents();
     edit->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(edit->hasFocus());
     edit->selectAll();
     PressKey(edit, Qt::Key_Backspace);
     Type(edit, files.File("project"));
