@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <cstdio>
 
 #include "app/login_actions.h"
 #include "app/user_interface.h"
@@ -33,6 +34,7 @@ AppPaths AppPaths::ForWorkFolder(const QString& workFolder, const QString& stamp
 
 AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
     login = std::make_unique<LoginActions>(*this);
+    cfg.onNotice = [this](const QString& text) { m_ui.LogText(text); };
     localPane = std::make_unique<LocalPane>(ui, settings);
     localPane->updateSettings = [this] { UpdateSettings(); };
     session = std::make_unique<Session>(*this);
@@ -40,6 +42,9 @@ AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
         std::make_unique<RemotePane>(*this, *session, [] { return double(platform::TickCount()); });
     session->SetRemotePane(remotePane.get());
     requestConnect = [this] { session->RequestConnect(); };
+    printError = [](const QString& line) {
+        std::fputs((line + '\n').toLocal8Bit().constData(), stderr);
+    };
     startDetached = [](const QString& program) {
         return QProcess::startDetached(program, {}, QString());
     };
@@ -72,6 +77,7 @@ bool AppCore::FormCreate(const QStringList& arguments) {
     startupScript.clear();
     startupSiteNum.clear();
     settings.sshMode = false;
+    settings.commandLineSsh = false;
     settings.zosMode = false;
     zosSettingText = "?";
     session->currentRemoteDir = "?";
@@ -89,8 +95,12 @@ void AppCore::AnalyseCommandLineParameters(const QStringList& arguments) {
         const QString head = (argument + "   ").left(2).toLower();
         if (head == "-h") {
             settings.sshMode = true;
+            settings.commandLineSsh = true;
         } else if (head == "-s") {
             GetScriptInfoFromParm(argument);
+        } else {
+            // Ignored as before, but said, so a mistyped switch does not go unnoticed.
+            printError("vorlen: unknown option '" + argument + "' ignored (see vorlen --help)");
         }
     }
     settings.startupScriptSet = !startupScript.isEmpty();

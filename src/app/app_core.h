@@ -110,6 +110,8 @@ public:
 
     // Starts a detached program; replaced in tests.
     std::function<bool(const QString& program)> startDetached;
+    // Writes one line to standard error (replaced by tests).
+    std::function<void(const QString& line)> printError;
 
     UserInterface& Ui() { return m_ui; }
 

@@ -131,7 +131,10 @@ void LoginActions::SetMainFormValuesFromCompletedFields(const LoginFields& f) {
     Settings& s = m_core.settings;
     SiteProfile& site = s.site;
     s.sshMode = f.sshIndex != 0;
-    site.ssh = s.sshMode;
+    // SSH chosen by -h is for this run; the site keeps its own stored choice.
+    if (!(s.sshMode && s.commandLineSsh)) {
+        site.ssh = s.sshMode;
+    }
     if (s.sshMode) {
         site.mvs = "0";
         s.zosMode = false;

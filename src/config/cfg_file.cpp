@@ -1,8 +1,11 @@
 #include "config/cfg_file.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 
 #include "config/scrambling.h"
 #include "config/words.h"
@@ -29,7 +32,117 @@ int SiteNumberOf(const QString& section) {
     return ok ? n : -1;
 }
 
+// A field as the program writes it: between double quotes, with no quote inside.
+bool IsQuotedField(QStringView word, bool allowEmpty) {
+    if (word.size() < 2 || !word.startsWith(u'"') || !word.endsWith(u'"')) {
+        return false;
+    }
+    const QStringView inner = word.mid(1, word.size() - 2);
+    return (allowEmpty || !inner.isEmpty()) && !inner.contains(u'"');
+}
+
+bool IsBase64VariantText(QStringView text) {
+    if (text.size() % 4 != 0) {
+        return false;
+    }
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool ok = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') ||
+                        (u >= '0' && u <= '9') || u == '@' || u == '.' || u == '=';
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QStringList UnreadableLines(const QStringList& lines) {
+    QStringList bad;
+    for (const QString& line : lines) {
+        if (!CfgFile::IsReadableLine(line)) {
+            bad.append(line);
+        }
+    }
+    return bad;
+}
+
 }  // namespace
+
+bool CfgFile::IsReadableLine(const QString& line) {
+    if (line.isEmpty()) {
+        return true;
+    }
+    const QList<QStringView> words = QStringView(line).split(u',');
+    return words.size() == 3 && IsQuotedField(words[0], false) && IsQuotedField(words[1], false) &&
+           IsQuotedField(words[2], true) &&
+           IsBase64VariantText(words[2].mid(1, words[2].size() - 2));
+}
+
+QString CfgFile::DamagedCopyName(const QString& fileName, const QDateTime& stamp) {
+    return fileName + ".damaged-" + stamp.toString("yyyyMMdd-HHmmss");
+}
+
+bool CfgFile::KeepDamagedCopy() {
+    if (m_damageKept || !Exists()) {
+        return true;
+    }
+    QFile file(m_fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return true;  // the write reports the file's trouble itself
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    QStringList lines;
+    QString ignored;
+    if (!ReadLines(m_fileName, lines, ignored)) {
+        return true;
+    }
+    const QStringList bad = UnreadableLines(lines);
+    if (bad.isEmpty()) {
+        return true;
+    }
+    // A copy from an earlier run that holds every unreadable line already keeps the damage;
+    // a new one at every start would only pile up.
+    const QFileInfo info(m_fileName);
+    const QDir folder = info.absoluteDir();
+    for (const QString& name :
+         folder.entryList({info.fileName() + ".damaged-*"}, QDir::Files, QDir::Name)) {
+        QStringList kept;
+        if (ReadLines(folder.filePath(name), kept, ignored)) {
+            const auto held = [&kept](const QString& line) { return kept.contains(line); };
+            if (std::all_of(bad.begin(), bad.end(), held)) {
+                m_damageKept = true;
+                return true;
+            }
+        }
+    }
+    const QString base = DamagedCopyName(m_fileName, QDateTime::currentDateTime());
+    QString copyName = base;
+    for (int n = 2; QFileInfo::exists(copyName); ++n) {
+        copyName = base + "-" + QString::number(n);
+    }
+    QFile copy(copyName);
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        m_error = "Unable to keep a copy of the damaged configuration file " + m_fileName + " as " +
+                  copyName + ": " + copy.errorString() + "; the file was not saved";
+        return false;
+    }
+    copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (copy.write(bytes) != bytes.size() || !copy.flush()) {
+        m_error = "Unable to keep a copy of the damaged configuration file " + m_fileName + " as " +
+                  copyName + ": " + copy.errorString() + "; the file was not saved";
+        copy.close();
+        copy.remove();
+        return false;
+    }
+    copy.close();
+    m_damageKept = true;
+    if (onNotice) {
+        onNotice("Configuration file " + m_fileName + " has lines that could not be read; " +
+                 "a copy of it was kept as " + copyName);
+    }
+    return true;
+}
 
 CfgFile::CfgFile(QString fileName) : m_fileName(std::move(fileName)) {}
 
@@ -74,8 +187,7 @@ QString CfgFile::GetCfgFileSetting(const QString& section, const QString& key,
     return defaultValue;
 }
 
-void CfgFile::PutCfgFileSetting(const QString& section, const QString& key,
-                                const QString& value) {
+void CfgFile::PutCfgFileSetting(const QString& section, const QString& key, const QString& value) {
     bool exists = false;
     for (QString& line : m_lines) {
         if (LineField(line, 1) == section && LineField(line, 2) == key) {
@@ -116,6 +228,10 @@ void CfgFile::SettingPut(const QString& kind, const QString& key, const QString&
 
 bool CfgFile::SaveCfgFile() {
     m_dirty = false;
+    if (!KeepDamagedCopy()) {
+        m_dirty = true;
+        return false;
+    }
     if (!Exists()) {
         if (!WriteLines(m_fileName, m_lines, m_error)) {
             m_dirty = true;
@@ -185,7 +301,7 @@ bool CfgFile::SaveCfgFile() {
 }
 
 bool CfgFile::WriteLinesDirect() {
-    if (!WriteLines(m_fileName, m_lines, m_error)) {
+    if (!KeepDamagedCopy() || !WriteLines(m_fileName, m_lines, m_error)) {
         return false;
     }
     m_dirty = false;

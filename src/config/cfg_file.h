@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+
+class QDateTime;
 
 // The configuration file held in memory: one line per setting, three quoted comma-separated
 // fields (section, key, value in the Base64 variant). Lines are kept as Latin-1 text so that every
@@ -45,6 +48,15 @@ public:
     // The reason of the last failed Load or save, naming the path.
     const QString& ErrorText() const { return m_error; }
 
+    // Told once per run when a copy of a damaged file was kept before saving over it.
+    std::function<void(const QString& text)> onNotice;
+
+    // A line of the form "section","key","value" with a value in the Base64 variant; empty
+    // lines count as readable (they carry nothing).
+    static bool IsReadableLine(const QString& line);
+    // Where the copy of a damaged file goes when it is kept at Stamp.
+    static QString DamagedCopyName(const QString& fileName, const QDateTime& stamp);
+
     // Line format helpers.
     static QString MakeLine(const QString& section, const QString& key, const QString& value);
     static QString LineField(const QString& line, int n);
@@ -54,7 +66,13 @@ public:
     static bool WriteLines(const QString& fileName, const QStringList& lines, QString& error);
 
 private:
+    // Before the first write over a file with unreadable lines: keeps its bytes in a copy
+    // beside it (owner-only), unless an earlier copy already holds every unreadable line.
+    // False (with ErrorText) when the copy could not be made; the file must then stay.
+    bool KeepDamagedCopy();
+
     QString m_fileName;
+    bool m_damageKept = false;
     QStringList m_lines;
     bool m_dirty = true;
     int m_currentSiteNum = 0;

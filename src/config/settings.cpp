@@ -1,6 +1,7 @@
 #include "config/settings.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include "config/words.h"
 #include "platform/platform.h"
@@ -59,14 +60,69 @@ QString CleanProxySocksServer(const QString& text) {
     return s;
 }
 
+bool Settings::ReadableSetting(const QString& section, const QString& key, QString& value) const {
+    for (const QString& line : m_cfg.CfgLines()) {
+        if (CfgFile::LineField(line, 1) == section && CfgFile::LineField(line, 2) == key) {
+            if (!CfgFile::IsReadableLine(line)) {
+                return false;  // a cut or garbled line: its value is not the one written
+            }
+            value = CfgFile::DecodeValue(CfgFile::LineField(line, 3));
+            return true;
+        }
+    }
+    return false;
+}
+
 void Settings::ReadSiteList() {
-    common.numSites = std::max(0, WholeNumberOr(Get(kCommon, "NumSites", "0"), 0));
+    // The highest site section that has lines: a file cut short, or one whose NumSites line was
+    // lost, must not show slots it has no lines for.
+    int lastSection = -1;
+    QSet<int> withLines;
+    for (const QString& line : m_cfg.CfgLines()) {
+        const QString section = CfgFile::LineField(line, 1);
+        if (section.startsWith(kSite) && section.size() > 4) {
+            const QString digits = section.mid(4);
+            if (IsWholeNumber(digits) && digits == QString::number(digits.toInt())) {
+                lastSection = std::max(lastSection, digits.toInt());
+                withLines.insert(digits.toInt());
+            }
+        }
+    }
+    const QString declared = Get(kCommon, "NumSites", "");
+    common.numSites = IsWholeNumber(declared)
+                          ? std::clamp(WholeNumberOr(declared, 0), 0, lastSection + 1)
+                          : lastSection + 1;
     siteNames.clear();
     siteActive.clear();
+    QVector<int> unnamed;
     for (int i = 0; i < common.numSites; ++i) {
         const QString section = CfgFile::SiteSection(i);
-        siteNames.append(m_cfg.GetCfgFileSetting(section, "SiteName", "Default"));
+        QString name;
+        if (ReadableSetting(section, "SiteName", name)) {
+            siteNames.append(name);
+        } else {
+            siteNames.append("Default");
+            if (withLines.contains(i)) {
+                unnamed.append(i);
+            }
+        }
         siteActive.append(m_cfg.GetCfgFileSetting(section, "SiteActive", "1") == "1");
+    }
+    // A slot that has lines but no readable SiteName line gets a name that tells it apart: its
+    // domain, else "Site" and its number.
+    auto taken = [this](const QString& name, int except) {
+        for (int i = 0; i < siteNames.size(); ++i) {
+            if (i != except && siteNames[i].trimmed().toUpper() == name.trimmed().toUpper()) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int i : unnamed) {
+        QString domain;
+        ReadableSetting(CfgFile::SiteSection(i), "Domain", domain);
+        domain = domain.trimmed();
+        siteNames[i] = !domain.isEmpty() && !taken(domain, i) ? domain : kSite + QString::number(i);
     }
 }
 
@@ -119,7 +175,9 @@ bool Settings::GetSiteSettings() {
         readOk = m_cfg.Load();
     }
     SiteProfile& s = site;
-    s.siteName = Get(kSite, "SiteName", "Default");
+    if (!ReadableSetting(m_cfg.CurrentSiteSection(), "SiteName", s.siteName)) {
+        s.siteName = siteNames.value(CurrentSiteNum(), "Default");  // as the site list shows it
+    }
 
     QString pw = Get(kSite, "InfLocDir0", kLocPwPrefix + kNoPasswordMark);
     if (pw.size() > 3 && pw.startsWith(kLocPwPrefix)) {
@@ -193,7 +251,7 @@ bool Settings::GetSiteSettings() {
             *value = 0;
         }
     }
-    if (s.ssh) {
+    if (s.ssh || commandLineSsh) {
         sshMode = true;
     } else if (!startupScriptSet) {
         sshMode = false;

@@ -115,6 +115,7 @@ public:
     QVector<bool> siteActive;
     WindowMetrics window;           // kept current by the window
     bool startupScriptSet = false;  // keeps SSHMode from the command line
+    bool commandLineSsh = false;    // -h: every site loaded in this run uses SSH
     bool sshMode = false;
     bool zosMode = false;
 
@@ -147,6 +148,8 @@ private:
     void Put(const QString& kind, const QString& key, const QString& value) {
         m_cfg.SettingPut(kind, key, value);
     }
+    // The first Section/Key line's value when that line is readable.
+    bool ReadableSetting(const QString& section, const QString& key, QString& value) const;
     void ReadColours(const QString& kind, ColourSet& colours);
     void WriteColours(const QString& kind, const ColourSet& colours);
 

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "ui/frm_main.h"
+#include "ui/message_box.h"
 
 TfrmAskPass::TfrmAskPass(TfrmMain& main, const QString& line1, const QString& line2)
     : QDialog(&main), m_main(main) {
@@ -28,6 +29,7 @@ TfrmAskPass::TfrmAskPass(TfrmMain& main, const QString& line1, const QString& li
     buttons->addWidget(btnOk);
     buttons->addWidget(btnCancel);
     v->addLayout(buttons);
+    FitWidthToTitle(this);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }

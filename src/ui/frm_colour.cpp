@@ -1,4 +1,5 @@
 #include "ui/frm_colour.h"
+#include "ui/message_box.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -98,4 +99,5 @@ void TfrmColour::UpdateTitle() {
                               : "Set default form colour for sites without distinct colour";
     setWindowTitle(title);
     lblTitle->setText(title);
+    FitWidthToTitle(this);
 }

@@ -7,6 +7,7 @@
 
 #include "ui/color_button.h"
 #include "ui/frm_main.h"
+#include "ui/message_box.h"
 
 // The help texts live in a static library; their resources must be registered explicitly.
 static void InitHelpResources() {
@@ -26,6 +27,7 @@ TfrmHelp::TfrmHelp(TfrmMain& main) : QWidget(&main, Qt::Window), m_main(main) {
     }
     v->addStretch(1);
     resize(280, 320);
+    FitWidthToTitle(this);
 }
 
 QStringList TfrmHelp::Topics() {
@@ -69,6 +71,7 @@ QWidget* TfrmHelp::ShowTopic(const QString& topic) {
         }
         v->addWidget(text);
         window->resize(720, 560);
+        FitWidthToTitle(window);
     }
     window->show();
     window->raise();

@@ -48,6 +48,10 @@ TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(*
 
     label("Domain:");
     edtDomainNameOrIP = new QLineEdit(this);
+    edtDomainNameOrIP->setPlaceholderText("host name or address[:port]");
+    edtDomainNameOrIP->setToolTip(
+        "The server's host name or IP address, optionally followed by a colon and the port,\n"
+        "for example ftp.example.com or ftp.example.com:2121");
     grid->addWidget(edtDomainNameOrIP, row++, 1);
 
     label("Conection type:");
@@ -106,6 +110,30 @@ TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(*
     connect(cboSSH, &QComboBox::currentIndexChanged, this,
             &TfrmLogin::SetVisibilityAccordingToConnectionType);
 
+    // Keyboard order follows the fields top to bottom; the buttons come after them, the site
+    // buttons last, so Tab from the site list reaches the user id at once.
+    QWidget* order[] = {cboRemoteSite,
+                        edtUserid,
+                        edtPassword,
+                        chkRememberPassword,
+                        edtDomainNameOrIP,
+                        cboConnectionType,
+                        edtProxySocksServer,
+                        edtSocksUser,
+                        edtSocksPassword,
+                        cboTimeout,
+                        cboSSH,
+                        chkPassive,
+                        btnOK,
+                        btnCancel,
+                        btnHelp,
+                        btnNewSite,
+                        btnRenameSite,
+                        btnDeleteSite};
+    for (size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+
     // FormCreate: creates "Default" on a first start and loads the current site.
     const LoginFields fields = m_actions.FormCreate();
     ApplyConfigFileSettingsToSiteCombo();
@@ -131,6 +159,17 @@ void TfrmLogin::showEvent(QShowEvent* event) {
         m_main.show();
     }
     m_main.ApplyColoursTo(this);
+    FocusFirstEmptyField();
+}
+
+void TfrmLogin::FocusFirstEmptyField() {
+    for (QLineEdit* field : {edtUserid, edtPassword, edtDomainNameOrIP}) {
+        if (field->text().trimmed().isEmpty()) {
+            field->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+    btnOK->setFocus(Qt::OtherFocusReason);
 }
 
 LoginFields TfrmLogin::ReadFields() const {
@@ -190,6 +229,11 @@ void TfrmLogin::SetVisibilityAccordingToConnectionType() {
         lblProxyUser->setText(v.proxyUserLabel);
     }
     chkPassive->setVisible(v.passiveVisible);
+    // Hidden proxy rows give their height back instead of leaving a blank band.
+    if (layout() != nullptr) {
+        layout()->activate();
+        resize(width(), sizeHint().height());
+    }
 }
 
 void TfrmLogin::cboRemoteSiteChange() {

@@ -32,6 +32,8 @@ public:
     void btnRenameSiteClick();
     void btnDeleteSiteClick();
     void btnHelpClick();
+    // The first empty one of user id, password and domain, else OK.
+    void FocusFirstEmptyField();
 
     QComboBox* cboRemoteSite = nullptr;
     QLineEdit* edtUserid = nullptr;

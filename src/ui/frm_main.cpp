@@ -54,6 +54,9 @@ void ConfigureList(QTreeView* list) {
     list->setUniformRowHeights(true);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     list->setMinimumHeight(120);
+    // A tree view's heading does not report clicks unless told to; the panes sort on them.
+    list->header()->setSectionsClickable(true);
+    list->header()->setSortIndicatorShown(true);
     QPalette pal = list->palette();
     pal.setColor(QPalette::Base, Qt::white);
     list->setPalette(pal);
@@ -155,6 +158,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     m_remoteView = new RemotePaneView(*this, *m_core->remotePane);
     m_sessionView = new SessionView(*this, *m_core->session);
 
+    SetDefaultColumnWidths();
     m_core->FormCreate(arguments);
 
     // The saved window size and column widths; the window always opens centred.
@@ -167,6 +171,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
            std::clamp(h, 480, std::max(480, area.height() - 8)));
     move(area.left() + area.width() / 2 - width() / 2,
          area.top() + area.height() / 2 - height() / 2);
+    FitFrameToScreen();
     for (int c = 0; c < 3; ++c) {
         if (IsWholeNumber(common.locWidths[c])) {
             lvLocalFiles->setColumnWidth(c, WholeNumberOr(common.locWidths[c], 100));
@@ -515,6 +520,7 @@ bool TfrmMain::InputQuery(const QString& title, const QString& prompt, QString& 
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);
     dialog.setTextValue(value);
+    FitWidthToTitle(&dialog);
     ApplyColoursTo(&dialog);
     if (dialog.exec() != QDialog::Accepted) {
         return false;
@@ -656,6 +662,50 @@ void TfrmMain::ApplyColoursTo(QWidget* widget) const {
     }
 }
 
+void TfrmMain::SetDefaultColumnWidths() {
+    // Wide enough for a whole "YYYY-MM-DD   HH:MM:SS" and a size in the millions; the name
+    // columns take what a pane has left at 1024 x 700 (with room for a vertical scroll bar),
+    // so neither list starts scrolled.
+    const QFontMetrics cells(lvLocalFiles->font());
+    const QFontMetrics heads(lvLocalFiles->header()->font());
+    const int pad = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 6;
+    auto fit = [&](const QString& sample, const QString& caption) {
+        return std::max(cells.horizontalAdvance(sample), heads.horizontalAdvance(caption)) + pad;
+    };
+    const int modified = fit("0000-00-00   00:00:00", "Modified");
+    const int size = fit("000,000,000", "Size");
+    const int permissions = fit("drwxr-xr-x", "Permissions");
+    WindowMetrics& w = m_core->settings.window;
+    w.locWidths[0] = std::max(120, kDefaultListWidth - size - modified);
+    w.locWidths[1] = size;
+    w.locWidths[2] = modified;
+    w.remWidths[0] = std::max(70, kDefaultListWidth - permissions - size - modified);
+    w.remWidths[1] = permissions;
+    w.remWidths[2] = size;
+    w.remWidths[3] = modified;
+}
+
+void TfrmMain::FitFrameToScreen() {
+    if (screen() == nullptr || isMaximized() || isFullScreen()) {
+        return;
+    }
+    const QRect client = geometry();
+    const QRect outer = frameGeometry();
+    QMargins frame(client.left() - outer.left(), client.top() - outer.top(),
+                   outer.right() - client.right(), outer.bottom() - client.bottom());
+    if (frame.isNull()) {
+        // Not decorated yet: reserve a usual title bar and border.
+        const int border = 4;
+        frame = QMargins(border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border,
+                         border);
+    }
+    const QRect fitted = FitFrameInto(client, frame, screen()->availableGeometry(),
+                                      minimumSizeHint().boundedTo(QSize(640, 480)));
+    if (fitted != client) {
+        setGeometry(fitted);
+    }
+}
+
 void TfrmMain::ResizeActions() {
     const DefaultDirButtons captions = DefaultDirCaptions(pnlLocal->width());
     btnDefLocal->setText(captions.localCaption);
@@ -682,6 +732,10 @@ void TfrmMain::FormActivate() {
         ResizeActions();
         ProcessMessages();
     }
+    // The window manager's frame is known once shown; fit it again then (and a little later,
+    // for window managers that decorate after mapping).
+    FitFrameToScreen();
+    QTimer::singleShot(300, this, &TfrmMain::FitFrameToScreen);
     SyncWindowMetrics();
     if (!core.Start()) {
         close();

@@ -84,6 +84,10 @@ public:
 
     // Lays the panes out again: the default-directory buttons' captions follow the pane width.
     void ResizeActions();
+    // Keeps the whole frame (title bar included) inside the screen's available area.
+    void FitFrameToScreen();
+    // A list's default width at the default window size: the columns' defaults add up to it.
+    static constexpr int kDefaultListWidth = 390;
 
     // The first activation: colours, the login dialog, saving, the unconnected start.
     void FormActivate();
@@ -191,6 +195,7 @@ private:
     QWidget* BuildScriptPanel();
     void WireSettingsControls();
     void SyncWindowMetrics();
+    void SetDefaultColumnWidths();
     QList<QWidget*> BusyControls() const;
     QList<QAction*> BusyActions() const;
 

@@ -10,6 +10,7 @@
 #include "session/session.h"
 #include "ui/frm_colour.h"
 #include "ui/frm_main.h"
+#include "ui/message_box.h"
 
 namespace {
 
@@ -164,6 +165,7 @@ TfrmOptions::TfrmOptions(TfrmMain& main)
 
     ShowLists();
     m_main.ApplyColoursTo(this);
+    FitWidthToTitle(this);
 }
 
 void TfrmOptions::ShowLists() {

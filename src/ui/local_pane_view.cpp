@@ -1,8 +1,10 @@
 #include "ui/local_pane_view.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QUrl>
 
 #include "ui/frm_main.h"
 #include "ui/local_files_model.h"
@@ -11,6 +13,10 @@
 LocalPaneView::LocalPaneView(TfrmMain& main, LocalPane& pane)
     : QObject(&main), m_main(main), m_pane(pane), m_model(new LocalFilesModel(pane, this)) {
     main.lvLocalFiles->setModel(m_model);
+    // Where xdg-open is missing or fails, the desktop services may still know a program.
+    pane.openWithDesktop = [](const QString& path) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
     Wire();
 }
 
@@ -59,8 +65,10 @@ void LocalPaneView::Wire() {
             }
         });
     }
-    // Typing a directory and pressing Enter, or choosing a line from the drop-down.
+    // Typing a directory and pressing Enter, or choosing a line from the drop-down. No
+    // completer: inline completion would turn a typed folder into a remembered sub-folder of it.
     m.cmbxLocalDir->setInsertPolicy(QComboBox::NoInsert);
+    m.cmbxLocalDir->setCompleter(nullptr);
     connect(m.cmbxLocalDir->lineEdit(), &QLineEdit::returnPressed, this, [&m, &pane] {
         if (!pane.SelectDirectory(m.cmbxLocalDir->currentText())) {
             m.cmbxLocalDir->setEditText(pane.CurrentDir());
@@ -78,6 +86,11 @@ void LocalPaneView::MirrorSort() {
     const SiteProfile& site = m_main.Core().settings.site;
     m_main.rgrpLocalSort->SetItemIndex(site.localSortIndex);
     m_main.rgrpLocalSeq->SetItemIndex(site.localSortAscInd);
+    // The heading shows the key when it has a column (extension has none).
+    static const int kKeyColumns[] = {0, -1, 1, 2};
+    m_main.lvLocalFiles->header()->setSortIndicator(
+        kKeyColumns[std::clamp(site.localSortIndex, 0, 3)],
+        site.localSortAscInd == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
     m_mirroring = false;
 }
 

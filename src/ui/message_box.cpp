@@ -1,7 +1,11 @@
 #include "ui/message_box.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QMessageBox>
+#include <QStyle>
+#include <algorithm>
 
 namespace {
 
@@ -100,4 +104,24 @@ ModalResult ShowMessageBox(QWidget* parent, const QString& title, const QString&
         }
     }
     return ModalResult::None;
+}
+
+int TitleBarWidth(const QString& title) {
+    // Title bars often use a bold face a little larger than the widgets' font; the buttons and
+    // icon take about five caption heights.
+    QFont font = QApplication::font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.1);
+    const int caption = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return QFontMetrics(font).horizontalAdvance(title) + 5 * std::max(caption, 20) + 16;
+}
+
+void FitWidthToTitle(QWidget* window) {
+    const int needed = TitleBarWidth(window->windowTitle());
+    if (window->minimumWidth() < needed) {
+        window->setMinimumWidth(needed);
+    }
+    if (window->width() < needed) {
+        window->resize(needed, window->height());
+    }
 }

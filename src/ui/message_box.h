@@ -19,3 +19,9 @@ ModalResult ShowMessageBox(QWidget* parent, const QString& title, const QString&
 
 // The window title the main window gives a message type.
 QString MessageTitle(MsgDlgType type);
+
+// The width a window needs for its whole title to show in the title bar (the title text plus
+// room for the window's icon and buttons).
+int TitleBarWidth(const QString& title);
+// Widens Window (and its minimum width) so its current title shows whole.
+void FitWidthToTitle(QWidget* window);

@@ -84,6 +84,11 @@ void RemotePaneView::MirrorSort() {
     const SiteProfile& site = m_main.Core().settings.site;
     m_main.rgrpRemoteSort->SetItemIndex(site.remoteSortIndex);
     m_main.rgrpRemoteSeq->SetItemIndex(site.remoteSortAscInd);
+    // Keys name, xtn, perm, size, mod; the extension has no column of its own.
+    static const int kKeyColumns[] = {0, -1, 1, 2, 3};
+    m_main.lvRemote->header()->setSortIndicator(
+        kKeyColumns[std::clamp(site.remoteSortIndex, 0, 4)],
+        site.remoteSortAscInd == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
     m_mirroring = false;
 }
 

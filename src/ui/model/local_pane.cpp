@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
 #include <numeric>
@@ -183,6 +184,7 @@ LocalPane::LocalPane(UserInterface& ui, Settings& settings)
         return QProcess::startDetached(program, args);
     };
     openDocument = [](const QString& path) { return QProcess::startDetached("xdg-open", {path}); };
+    xdgOpenFound = [] { return !QStandardPaths::findExecutable("xdg-open").isEmpty(); };
     GetLocalDrives();
     m_currentDir = m_defaultDir;
 }
@@ -470,10 +472,21 @@ bool LocalPane::OpenCheck(const QStringList& selected, const QString& noneText,
 }
 
 void LocalPane::OpenSelected(const QStringList& selected) {
-    if (OpenCheck(selected, "No file has been selected for edit", true) &&
-        !openDocument(FullPath(selected.first()))) {
-        m_ui.LogText("Unable to open " + FullPath(selected.first()));
+    if (OpenCheck(selected, "No file has been selected for edit", true)) {
+        OpenDocument(FullPath(selected.first()));
     }
+}
+
+void LocalPane::OpenDocument(const QString& path) {
+    if (openDocument(path) || (openWithDesktop && openWithDesktop(path))) {
+        return;
+    }
+    const bool xdgOpen = xdgOpenFound && xdgOpenFound();
+    m_ui.LogText(
+        "Unable to open " + path + ": " +
+        (xdgOpen ? QStringLiteral("xdg-open failed")
+                 : QStringLiteral("xdg-open was not found (package xdg-utils)")) +
+        (openWithDesktop ? QStringLiteral(" and the desktop has no program for it") : QString()));
 }
 
 void LocalPane::OpenAsText(const QStringList& selected) {
@@ -484,9 +497,8 @@ void LocalPane::OpenAsText(const QStringList& selected) {
 }
 
 void LocalPane::OpenInBrowser(const QStringList& selected) {
-    if (OpenCheck(selected, "No file has been selected to open", false) &&
-        !openDocument(FullPath(selected.first()))) {
-        m_ui.LogText("Unable to open " + FullPath(selected.first()));
+    if (OpenCheck(selected, "No file has been selected to open", false)) {
+        OpenDocument(FullPath(selected.first()));
     }
 }
 

@@ -89,6 +89,10 @@ public:
     std::function<void()> updateSettings = [] {};
     std::function<bool(const QString& program, const QStringList& args)> startProgram;
     std::function<bool(const QString& path)> openDocument;
+    // Tried when openDocument fails (the window sets the desktop services); may be empty.
+    std::function<bool(const QString& path)> openWithDesktop;
+    // Whether xdg-open is on PATH, for the message when nothing could open a file.
+    std::function<bool()> xdgOpenFound;
 
     const QString& CurrentDir() const { return m_currentDir; }
     // The directory to list next (the site's default local directory at login).
@@ -142,6 +146,9 @@ public:
 private:
     const LocalEntry* FindEntry(const QString& name) const;
     QString FullPath(const QString& name) const;
+    // Open with the default program, else the desktop services; false (and logged, naming
+    // what is missing) when neither could.
+    void OpenDocument(const QString& path);
     bool OpenCheck(const QStringList& selected, const QString& noneText, bool refuseFolders);
 
     UserInterface& m_ui;

@@ -25,3 +25,20 @@ DefaultDirButtons DefaultDirCaptions(int localPaneWidth) {
     return {"Set as default local directory for this site",
             "Set as default remote directory for this site", 240};
 }
+
+QRect FitFrameInto(const QRect& client, const QMargins& frame, const QRect& area,
+                   const QSize& minClient) {
+    const int maxW = area.width() - frame.left() - frame.right();
+    const int maxH = area.height() - frame.top() - frame.bottom();
+    const int w = std::max(minClient.width(), std::min(client.width(), maxW));
+    const int h = std::max(minClient.height(), std::min(client.height(), maxH));
+    // Frame's top-left inside the area; when the frame is still too large, its top-left (the
+    // title bar) stays visible.
+    const int frameW = w + frame.left() + frame.right();
+    const int frameH = h + frame.top() + frame.bottom();
+    int left = std::min(client.left() - frame.left(), area.right() + 1 - frameW);
+    int top = std::min(client.top() - frame.top(), area.bottom() + 1 - frameH);
+    left = std::max(left, area.left());
+    top = std::max(top, area.top());
+    return {left + frame.left(), top + frame.top(), w, h};
+}

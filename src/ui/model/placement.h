@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -25,3 +26,8 @@ struct DefaultDirButtons {
 };
 inline constexpr int kNarrowPaneWidth = 381;
 DefaultDirButtons DefaultDirCaptions(int localPaneWidth);
+
+// The client rectangle for a window whose frame (client plus Frame margins) must lie inside
+// Area: shrunk where the frame is larger than the area (not below MinClient), then moved in.
+QRect FitFrameInto(const QRect& client, const QMargins& frame, const QRect& area,
+                   const QSize& minClient);

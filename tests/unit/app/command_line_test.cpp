@@ -91,6 +91,35 @@ TEST(CommandLine, SshSwitch) {
     EXPECT_FALSE(t.core.settings.sshMode);
 }
 
+TEST(CommandLine, UnknownOptionsAreNamedOnStandardError) {
+    Core t;
+    QStringList printed;
+    t.core.printError = [&printed](const QString& line) { printed.append(line); };
+    t.core.AnalyseCommandLineParameters({"--foo", "-hx", "-sMySite/a.txt", "-x"});
+    EXPECT_EQ(printed, QStringList({"vorlen: unknown option '--foo' ignored (see vorlen --help)",
+                                    "vorlen: unknown option '-x' ignored (see vorlen --help)"}));
+    EXPECT_TRUE(t.core.settings.sshMode);  // the two-character rule: -hx is -h
+    EXPECT_EQ(t.core.startupScript, "a.txt");
+    EXPECT_TRUE(t.ui.logLines.size() == 2);  // nothing about them in the displayed log
+}
+
+TEST(CommandLine, SshSwitchHoldsForEverySiteLoadedAndIsNotStored) {
+    TestFolder dir;
+    ScopedEnv env("VORLENFTP_HOME", dir.Path());
+    {
+        CfgFile cfg(dir.File("VorlenFTP.cfg"));
+        cfg.PutCfgFileSetting("Common", "NumSites", "1");
+        cfg.PutCfgFileSetting("Site0", "SiteName", "Plain");
+        cfg.PutCfgFileSetting("Site0", "SSH", "0");
+        ASSERT_TRUE(cfg.SaveCfgFile());
+    }
+    Core t{QStringList()};
+    ASSERT_TRUE(t.core.FormCreate({"-h"}));
+    t.core.GetSiteSettings();  // no start-up script: -h still holds
+    EXPECT_TRUE(t.core.settings.sshMode);
+    EXPECT_FALSE(t.core.settings.site.ssh);
+}
+
 TEST(Caption, SetGlobalProfileName) {
     Core t;
     t.core.versionText = "1.0.0";

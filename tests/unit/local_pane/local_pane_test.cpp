@@ -332,3 +332,37 @@ TEST(LocalPane, SetAsDefault) {
     EXPECT_EQ(p.ui.logLines.last(), "Default local dir for MySite is " + p.dir.File("web"));
     EXPECT_EQ(p.saves, 1);
 }
+
+TEST(LocalPane, OpenFallsBackToTheDesktopAndNamesWhatIsMissing) {
+    Pane p;
+    Touch(p.dir.File("photo.png"));
+    p.Go(p.dir.Path());
+    const QString path = p.dir.File("photo.png");
+    QStringList tried;
+    p.pane.openDocument = [&tried](const QString& f) {
+        tried << "xdg-open " + f;
+        return false;
+    };
+    bool desktopOpens = true;
+    p.pane.openWithDesktop = [&](const QString& f) {
+        tried << "desktop " + f;
+        return desktopOpens;
+    };
+    bool xdgOpen = false;
+    p.pane.xdgOpenFound = [&xdgOpen] { return xdgOpen; };
+
+    p.pane.OpenSelected({"photo.png"});
+    EXPECT_EQ(tried, QStringList({"xdg-open " + path, "desktop " + path}));
+    EXPECT_TRUE(p.ui.logLines.isEmpty());  // the desktop opened it
+
+    desktopOpens = false;
+    p.pane.OpenSelected({"photo.png"});
+    ASSERT_EQ(p.ui.logLines.size(), 1);
+    EXPECT_EQ(p.ui.logLines.last(), "Unable to open " + path +
+                                        ": xdg-open was not found (package xdg-utils) and the "
+                                        "desktop has no program for it");
+    xdgOpen = true;
+    p.pane.OpenInBrowser({"photo.png"});
+    EXPECT_EQ(p.ui.logLines.last(),
+              "Unable to open " + path + ": xdg-open failed and the desktop has no program for it");
+}

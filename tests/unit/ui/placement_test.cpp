@@ -35,3 +35,27 @@ TEST(Placement, DefaultDirectoryCaptionsSwitchAt381) {
     EXPECT_EQ(wide.remoteCaption, "Set as default remote directory for this site");
     EXPECT_EQ(wide.width, 240);
 }
+
+TEST(Placement, FrameFitsTheAvailableArea) {
+    const QRect area(0, 0, 1024, 700);
+    const QMargins frame(4, 30, 4, 4);
+    const QSize least(640, 480);
+    // A 1024 x 700 client with a title bar does not fit: it shrinks and moves so the whole frame
+    // shows.
+    const QRect fitted = FitFrameInto(QRect(0, 0, 1024, 700), frame, area, least);
+    EXPECT_EQ(fitted, QRect(4, 30, 1016, 666));
+    EXPECT_TRUE(area.contains(fitted.marginsAdded(frame)));
+    // One that fits stays where it is.
+    EXPECT_EQ(FitFrameInto(QRect(100, 100, 800, 500), frame, area, least),
+              QRect(100, 100, 800, 500));
+    // One hanging over the bottom right moves in.
+    EXPECT_EQ(FitFrameInto(QRect(400, 300, 800, 500), frame, area, least),
+              QRect(220, 196, 800, 500));
+    // A screen smaller than the least size keeps the title bar on the screen.
+    const QRect tiny = FitFrameInto(QRect(50, 50, 700, 500), frame, QRect(0, 0, 600, 400), least);
+    EXPECT_EQ(tiny.size(), least);
+    EXPECT_EQ(tiny.topLeft(), QPoint(4, 30));
+    // Screens need not start at the origin.
+    EXPECT_EQ(FitFrameInto(QRect(0, 0, 1024, 700), frame, QRect(1920, 24, 1024, 700), least),
+              QRect(1924, 54, 1016, 666));
+}

@@ -3,10 +3,14 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
+#include <QStyle>
+#include <QTreeView>
 
 #include "ui/frm_login.h"
+#include "ui/model/local_pane.h"
 #include "widget_test_support.h"
 
 namespace {
@@ -39,6 +43,26 @@ void ExpectNothingClipped(QWidget* window) {
     }
 }
 
+// The Modified column of List shows a whole date and time, and lies inside the visible part of
+// the list (no column cuts it, no scrolling needed).
+void ExpectWholeDates(QTreeView* list, int column, const QString& sample) {
+    const std::string name = list->objectName().toStdString();
+    const int text = list->fontMetrics().horizontalAdvance(sample);
+    const int margin =
+        2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+    QHeaderView* header = list->header();
+    EXPECT_GE(header->sectionSize(column), text + margin) << name;
+    EXPECT_LE(header->sectionViewportPosition(column) + text + margin, list->viewport()->width())
+        << name;
+    EXPECT_GE(header->sectionViewportPosition(0), 0) << name;
+    // The default widths together fit the list: nothing starts scrolled off.
+    int total = 0;
+    for (int c = 0; c < header->count(); ++c) {
+        total += header->sectionSize(c);
+    }
+    EXPECT_LE(total, list->viewport()->width()) << name;
+}
+
 }  // namespace
 
 TEST(Screenshots, MainWindowAndLoginDialogAtTwoSizes) {
@@ -46,6 +70,17 @@ TEST(Screenshots, MainWindowAndLoginDialogAtTwoSizes) {
     TfrmMain& m = f.Create();
     m.Core().firstActivation = false;  // the login dialog is rendered on its own below
     m.show();
+    TestFolder files;
+    QDir(files.Path()).mkdir("folder");
+    files.Write("a file with a rather long name.txt", QByteArray(123456, 'x'));
+    files.Write("short.txt", "x");
+    ASSERT_TRUE(m.Core().localPane->SelectDirectory(files.Path()));
+    QString shownDate;
+    for (int r = 0; r < m.lvLocalFiles->model()->rowCount(); ++r) {
+        const QString text = m.lvLocalFiles->model()->index(r, 2).data().toString();
+        shownDate = text.isEmpty() ? shownDate : text;
+    }
+    ASSERT_EQ(shownDate.size(), QString("YYYY-MM-DD   HH:MM:SS").size());
     m.SetFormColour();
     m.LogText("Startup script: none");
     m.SetStatusPanel(StatusPanel::General, "Finished");
@@ -55,6 +90,8 @@ TEST(Screenshots, MainWindowAndLoginDialogAtTwoSizes) {
         QApplication::processEvents();
         EXPECT_EQ(m.size(), size);
         ExpectNothingClipped(&m);
+        ExpectWholeDates(m.lvLocalFiles, 2, shownDate);
+        ExpectWholeDates(m.lvRemote, 3, shownDate);
         const QString suffix = QString("%1x%2").arg(size.width()).arg(size.height());
         EXPECT_TRUE(m.grab().save(folder + "/main_" + suffix + ".png"));
 
