@@ -34,11 +34,12 @@ QByteArray SocksHandshake::Start() {
         QHostAddress address;
         const bool ipv6 =
             address.setAddress(m_host) && address.protocol() == QAbstractSocket::IPv6Protocol;
-        const QByteArray target =
-            (ipv6 ? "[" + m_host.toUtf8() + "]" : m_host.toUtf8()) + ":" + QByteArray::number(m_port);
+        const QByteArray target = (ipv6 ? "[" + m_host.toUtf8() + "]" : m_host.toUtf8()) + ":" +
+                                  QByteArray::number(m_port);
         bytes = "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n";
         if (!m_user.isEmpty()) {
-            bytes += "Proxy-Authorization: Basic " + (m_user + ":" + m_password).toBase64() + "\r\n";
+            bytes +=
+                "Proxy-Authorization: Basic " + (m_user + ":" + m_password).toBase64() + "\r\n";
         }
         bytes += "\r\n";
         return bytes;

@@ -7,10 +7,10 @@
 // (with Basic authentication when a user is given).
 enum class SocksLevel { Socks4, Socks4A, Socks5, HttpConnect };
 
-// The client side of a SOCKS 4, 4A or 5 CONNECT or an HTTP CONNECT, as pure byte logic: Start gives the first
-// bytes to send; Feed is given the bytes received so far and reports how many it used, what to
-// send next and whether the tunnel is up or refused. Bytes after the server's last answer are
-// left alone: they belong to the tunnelled protocol.
+// The client side of a SOCKS 4, 4A or 5 CONNECT or an HTTP CONNECT, as pure byte logic: Start gives
+// the first bytes to send; Feed is given the bytes received so far and reports how many it used,
+// what to send next and whether the tunnel is up or refused. Bytes after the server's last answer
+// are left alone: they belong to the tunnelled protocol.
 class SocksHandshake {
 public:
     struct Step {

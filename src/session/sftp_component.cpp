@@ -90,8 +90,8 @@ int SftpComponent::Connect() {
                                        : SocksLevel::Socks5;
         proxy.server = ProxyHostname;
         proxy.port = quint16(ProxyPort > 0 && ProxyPort < 65536 ? ProxyPort
-                             : ProxyType == 1               ? 80
-                                                            : 1080);
+                             : ProxyType == 1                   ? 80
+                                                                : 1080);
         proxy.user = ProxyLogin;
         proxy.password = ProxyPassword;
         options.socks = proxy;
@@ -169,7 +169,8 @@ int SftpComponent::ListDir(const QString& directory) {
 }
 
 int SftpComponent::PutFile(const QString& localPath, const QString& remotePath) {
-    return Run([&] { return m_connection.Upload(localPath, remotePath, Resume, TransferMode == 1); });
+    return Run(
+        [&] { return m_connection.Upload(localPath, remotePath, Resume, TransferMode == 1); });
 }
 
 int SftpComponent::GetFile(const QString& localPath, const QString& remotePath) {

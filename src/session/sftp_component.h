@@ -29,11 +29,11 @@ public:
     QString ProxyPassword;
     QString RemotePath;  // the item to rename, the directory to enter
     int Port = 22;
-    int Timeout = 25;        // seconds
-    int TransferMode = 0;    // 1 ASCII, 0 binary
-    bool Resume = false;     // continue an interrupted transfer
-    int BufferSize = 0;      // bytes; 0 lets the component choose
-    int ProxyType = 0;       // 0 none, 1 HTTP CONNECT, 2 SOCKS 4, 3 SOCKS 4A, 4 SOCKS 5
+    int Timeout = 25;      // seconds
+    int TransferMode = 0;  // 1 ASCII, 0 binary
+    bool Resume = false;   // continue an interrupted transfer
+    int BufferSize = 0;    // bytes; 0 lets the component choose
+    int ProxyType = 0;     // 0 none, 1 HTTP CONNECT, 2 SOCKS 4, 3 SOCKS 4A, 4 SOCKS 5
     int ProxyPort = 0;
 
     // Events.

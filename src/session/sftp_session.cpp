@@ -12,7 +12,8 @@ SftpSession::SftpSession(Session& session, AppCore& core)
     SFTP1.OnConnected = [this](int code, const QString& text) {
         m_session.sftpConnected = code == 0;
         if (code != 0) {
-            if (code == SftpConnection::kPasswordRefused || text.contains("password", Qt::CaseInsensitive)) {
+            if (code == SftpConnection::kPasswordRefused ||
+                text.contains("password", Qt::CaseInsensitive)) {
                 m_session.loginRefused = true;
             }
             m_ui.LogText("Connect failed: " + text);

@@ -2,7 +2,7 @@
 # Starts OpenSSH sshd for the SFTP tests on free loopback ports, all its files in a fresh folder:
 #   SSHD_PORT      password and keyboard-interactive logins (PAM), internal-sftp
 #   SSHD_KBD_PORT  keyboard-interactive only (as many servers offer)
-# for the test user vorlenftp with a fresh random password, its SFTP home SSH_ROOT.
+# for the test user vorlensftp (its own: the FTP bench sets the password of vorlenftp) with a fresh random password, its SFTP home SSH_ROOT.
 # Writes DIR/servers.env (NAME=VALUE lines) and DIR/*.pid; the path of DIR goes to STATE.
 # A server that cannot start is left out (its tests skip) unless CI=true: then this fails.
 # Needs root (PAM logins, user switching). Stop with stop_sshd.sh STATE.
@@ -13,7 +13,7 @@
 set -uo pipefail
 state="$1"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-user=vorlenftp
+user=vorlensftp
 failures=()
 
 if [ -s "$state" ]; then

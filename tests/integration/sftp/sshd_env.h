@@ -38,12 +38,12 @@ private:
 };
 
 // Skips a test when sshd is missing, except in CI where that is a failure.
-#define REQUIRE_SSHD_SERVER()                                       \
-    do {                                                            \
-        if (!SshdEnv::Get().Has("SSHD_PORT")) {                     \
-            if (qEnvironmentVariable("CI") == "true") {             \
-                FAIL() << "test server missing: sshd";              \
-            }                                                       \
-            GTEST_SKIP() << "test server not running: sshd";        \
-        }                                                           \
+#define REQUIRE_SSHD_SERVER()                                \
+    do {                                                     \
+        if (!SshdEnv::Get().Has("SSHD_PORT")) {              \
+            if (qEnvironmentVariable("CI") == "true") {      \
+                FAIL() << "test server missing: sshd";       \
+            }                                                \
+            GTEST_SKIP() << "test server not running: sshd"; \
+        }                                                    \
     } while (0)

@@ -106,8 +106,8 @@ TEST(SocksHandshake, HttpConnectRequestAndAnswers) {
     };
     const QByteArray established = "HTTP/1.0 200 Connection established\r\nProxy-agent: t\r\n\r\n";
     const Case cases[] = {
-        {"established, tunnel bytes left alone", established + "SSH-2.0-x\r\n",
-         established.size(), true, false},
+        {"established, tunnel bytes left alone", established + "SSH-2.0-x\r\n", established.size(),
+         true, false},
         {"headers not complete yet", "HTTP/1.1 200 OK\r\nVia: x\r\n", 0, false, false},
         {"refused", "HTTP/1.1 403 Forbidden\r\n\r\n", 26, false, true},
         {"authentication wanted", "HTTP/1.1 407 Proxy Authentication Required\r\n\r\n", 46, false,
