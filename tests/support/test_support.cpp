@@ -42,3 +42,23 @@ ScopedEnv::~ScopedEnv() {
         qunsetenv(m_name.constData());
     }
 }
+
+QMap<QString, QString> LoadServerEnv(const char* stateVariable) {
+    QMap<QString, QString> values;
+    QFile state(qEnvironmentVariable(stateVariable));
+    if (!state.open(QIODevice::ReadOnly)) {
+        return values;
+    }
+    QFile file(QString::fromUtf8(state.readAll()).trimmed() + "/servers.env");
+    if (!file.open(QIODevice::ReadOnly)) {
+        return values;
+    }
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq > 0) {
+            values.insert(QString::fromUtf8(line.left(eq)),
+                          QString::fromUtf8(line.mid(eq + 1)).trimmed());
+        }
+    }
+    return values;
+}

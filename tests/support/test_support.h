@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -19,6 +20,10 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The NAME=VALUE lines a server fixture wrote: the environment variable StateVariable names a
+// file holding the fixture's folder, whose servers.env has the lines. Empty when absent.
+QMap<QString, QString> LoadServerEnv(const char* stateVariable);
+
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
 public:
@@ -31,8 +36,8 @@ private:
     bool m_had;
 };
 
-#include <ostream>
 #include <QStringList>
+#include <ostream>
 
 // Readable QString and QStringList values in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) {

@@ -1,26 +1,11 @@
 #include "server_env.h"
 
-#include <QFile>
+#include "support/test_support.h"
 
 const ServerEnv& ServerEnv::Get() {
     static const ServerEnv env = [] {
         ServerEnv loaded;
-        QFile state(qEnvironmentVariable("VORLEN_FTP_SERVERS_STATE"));
-        if (!state.open(QIODevice::ReadOnly)) {
-            return loaded;
-        }
-        const QString dir = QString::fromUtf8(state.readAll()).trimmed();
-        QFile file(dir + "/servers.env");
-        if (!file.open(QIODevice::ReadOnly)) {
-            return loaded;
-        }
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            const qsizetype eq = line.indexOf('=');
-            if (eq > 0) {
-                loaded.m_values.insert(QString::fromUtf8(line.left(eq)),
-                                       QString::fromUtf8(line.mid(eq + 1)).trimmed());
-            }
-        }
+        loaded.m_values = LoadServerEnv("VORLEN_FTP_SERVERS_STATE");
         return loaded;
     }();
     return env;

@@ -22,30 +22,12 @@
 #include <unistd.h>
 
 #include "session/sftp_connection.h"
+#include "support/test_support.h"
 
 namespace {
 
-QMap<QString, QString> LoadEnv() {
-    QMap<QString, QString> values;
-    QFile state(qEnvironmentVariable("VORLEN_SSHD_STATE"));
-    if (!state.open(QIODevice::ReadOnly)) {
-        return values;
-    }
-    QFile file(QString::fromUtf8(state.readAll()).trimmed() + "/servers.env");
-    if (!file.open(QIODevice::ReadOnly)) {
-        return values;
-    }
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const qsizetype eq = line.indexOf('=');
-        if (eq > 0) {
-            values.insert(QString::fromUtf8(line.left(eq)), QString::fromUtf8(line.mid(eq + 1)));
-        }
-    }
-    return values;
-}
-
 const QMap<QString, QString>& Env() {
-    static const QMap<QString, QString> env = LoadEnv();
+    static const QMap<QString, QString> env = LoadServerEnv("VORLEN_SSHD_STATE");
     return env;
 }
 

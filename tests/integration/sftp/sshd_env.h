@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QFile>
 #include <QMap>
 #include <QString>
+
+#include "support/test_support.h"
 
 // The values the sshd fixture wrote (port, test user and its password, the SFTP root).
 class SshdEnv {
@@ -10,21 +11,7 @@ public:
     static const SshdEnv& Get() {
         static const SshdEnv env = [] {
             SshdEnv loaded;
-            QFile state(qEnvironmentVariable("VORLEN_SSHD_STATE"));
-            if (!state.open(QIODevice::ReadOnly)) {
-                return loaded;
-            }
-            QFile file(QString::fromUtf8(state.readAll()).trimmed() + "/servers.env");
-            if (!file.open(QIODevice::ReadOnly)) {
-                return loaded;
-            }
-            for (const QByteArray& line : file.readAll().split('\n')) {
-                const qsizetype eq = line.indexOf('=');
-                if (eq > 0) {
-                    loaded.m_values.insert(QString::fromUtf8(line.left(eq)),
-                                           QString::fromUtf8(line.mid(eq + 1)).trimmed());
-                }
-            }
+            loaded.m_values = LoadServerEnv("VORLEN_SSHD_STATE");
             return loaded;
         }();
         return env;
