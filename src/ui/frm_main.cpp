@@ -190,7 +190,13 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     ProcessMessages();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+    // The lists read rows the core owns, and the core goes before the base class hides the
+    // children: hide and detach them while the rows are still there.
+    hide();
+    lvLocalFiles->setModel(nullptr);
+    lvRemote->setModel(nullptr);
+}
 
 void TfrmMain::BuildMenus() {
     mnuFile = menuBar()->addMenu("File");
