@@ -9,6 +9,8 @@
 #include <deque>
 #include <limits>
 
+#include "session/transfer_pacer.h"
+
 using namespace sftp;
 
 namespace {
@@ -28,9 +30,11 @@ const QByteArray kLocalNewline = "\r\n";
 const QByteArray kLocalNewline = "\n";
 #endif
 
-// Bytes in flight for one transfer: enough for a long fat link, small enough to keep memory
-// flat. The window starts small and grows by what each reply brings, like TCP's slow start.
+// Bytes in flight for one download: the pacer's floor keeps a short link busy, its cap bounds
+// memory on the longest ones.
+constexpr quint64 kMinDownloadWindow = 1024ull * 1024;
 constexpr quint64 kMaxDownloadWindow = 24ull * 1024 * 1024;
+// Uploads: the window starts small and grows by what each reply brings, like TCP's slow start.
 constexpr quint64 kMaxUploadWindow = 16ull * 1024 * 1024;
 constexpr int kProgressIntervalMs = 100;
 
@@ -287,6 +291,14 @@ public:
     void Reply(const SftpEngine::Wire& wire, quint8 type, Reader& reader) override {
         switch (wire.tag) {
             case kOpen:
+            case kFstat:
+                m_pacer.RoundTrip(e->NowNs() - wire.sentAt);
+                break;
+            default:
+                break;
+        }
+        switch (wire.tag) {
+            case kOpen:
                 if (type != kHandle) {
                     FailWithReply(type, reader, m_remote);
                     return;
@@ -346,14 +358,13 @@ private:
         m_next = m_start;
         m_contiguous = m_start;
         m_writeAt = m_start;
-        m_chunk = e->ReadSize();
-        m_window = quint64(m_chunk) * 8;
         m_clock.start();
         IssueReads();
     }
 
     void IssueReads() {
-        while (!finished && m_outstanding < m_window) {
+        const quint32 chunk = m_pacer.Chunk(e->ReadSize());
+        while (!finished && m_outstanding < m_pacer.Window()) {
             quint64 offset;
             quint32 length;
             bool beyondRead = false;
@@ -371,7 +382,7 @@ private:
                     break;
                 }
                 offset = m_next;
-                length = m_chunk;
+                length = chunk;
                 if (m_total && !beyond && *m_total - m_next < length) {
                     length = quint32(*m_total - m_next);
                 }
@@ -440,7 +451,8 @@ private:
         if (!Store(wire.offset, data)) {
             return;
         }
-        m_window = std::min(kMaxDownloadWindow, m_window + got);
+        const qint64 now = e->NowNs();
+        m_pacer.Delivered(got, now - wire.sentAt, now);
         IssueReads();
         if (!finished && m_clock.elapsed() >= kProgressIntervalMs) {
             m_clock.restart();
@@ -559,9 +571,8 @@ private:
     quint64 m_contiguous = 0;
     quint64 m_writeAt = 0;
     quint64 m_outstanding = 0;
-    quint64 m_window = 0;
+    TransferPacer m_pacer{kMinDownloadWindow, kMaxDownloadWindow};
     quint64 m_eofAt = std::numeric_limits<quint64>::max();
-    quint32 m_chunk = 32768;
     int m_beyond = 0;
     bool m_eof = false;
     bool m_closing = false;
@@ -769,7 +780,9 @@ private:
 
 }  // namespace
 
-SftpEngine::SftpEngine(QObject* parent) : QObject(parent) {}
+SftpEngine::SftpEngine(QObject* parent) : QObject(parent) {
+    m_clock.start();
+}
 
 SftpEngine::~SftpEngine() = default;
 
@@ -879,7 +892,7 @@ quint32 SftpEngine::SendRequest(Operation* operation, int tag, quint64 offset, q
     if (m_nextWire == 0) {
         m_nextWire = 1;
     }
-    m_wires[wireId] = Wire{operation, offset, length, tag};
+    m_wires[wireId] = Wire{operation, offset, length, tag, NowNs()};
     send(encode(wireId));
     return wireId;
 }

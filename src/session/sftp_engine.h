@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -37,6 +38,7 @@ public:
     bool HasRequests() const { return !m_operations.empty(); }
     quint32 ReadSize() const { return m_readSize; }
     quint32 WriteSize() const { return m_writeSize; }
+    qint64 NowNs() const { return m_clock.nsecsElapsed(); }
 
     void RealPath(quint32 id, const QString& path);
     void ListDir(quint32 id, const QString& path);
@@ -57,6 +59,7 @@ public:
         quint64 offset = 0;
         quint32 length = 0;
         int tag = 0;
+        qint64 sentAt = 0;  // nanoseconds on the engine's clock
     };
 
 signals:
@@ -94,4 +97,5 @@ private:
     // Ended operations live on until no call of theirs can be on the stack.
     std::vector<std::unique_ptr<Operation>> m_finished;
     int m_depth = 0;
+    QElapsedTimer m_clock;
 };
