@@ -1,0 +1,118 @@
+// An SFTP site from the real window: the login dialog with the secure connection chosen, the
+// home directory listed, a step down and back, disconnect and reconnect with the stored host
+// key; directly, through SOCKS 5 with a password (dante) and through HTTP CONNECT (tinyproxy).
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QUuid>
+
+#include "app/app_core.h"
+#include "listing/remote_pane.h"
+#include "server_env.h"
+#include "session/session.h"
+#include "sshd_env.h"
+#include "ui/frm_login.h"
+#include "widget_test_support.h"
+
+namespace {
+
+struct Route {
+    const char* name;
+    int connectionKind;     // the login dialog's connection type
+    const char* proxyPort;  // key of the proxy's port in the FTP bench, or null
+    bool proxyLogin;
+};
+
+QStringList ShownNames(const TfrmMain& m) {
+    QStringList names;
+    QAbstractItemModel* model = m.lvRemote->model();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        names.append(model->index(r, 0).data().toString());
+    }
+    return names;
+}
+
+QString FreshSftpFolder() {
+    const QString dir = SshdEnv::Get().Value("SSH_ROOT") + "/w" +
+                        QUuid::createUuid().toString(QUuid::Id128).left(10);
+    QDir().mkpath(dir + "/site/img");
+    QFile file(dir + "/index.html");
+    file.open(QIODevice::WriteOnly);
+    file.write("<p>hi</p>\n");
+    file.close();
+    QProcess::execute("chown", {"-R", SshdEnv::Get().Value("SSH_USER"), dir});
+    return dir;
+}
+
+class WindowSftp : public ::testing::TestWithParam<Route> {};
+
+}  // namespace
+
+TEST_P(WindowSftp, LogInListNavigateDisconnectAndReconnect) {
+    REQUIRE_SSHD_SERVER();
+    const Route route = GetParam();
+    if (route.proxyPort) {
+        REQUIRE_SERVER(route.proxyPort);
+    }
+    const QString dir = FreshSftpFolder();
+    MainWindowFixture f;
+    TfrmMain& m = f.Create();
+    m.show();
+    WhenModal([&m, dir, route](QWidget*) {
+        TfrmLogin* login = m.LoginDialog();
+        login->cboSSH->setCurrentIndex(1);
+        login->edtUserid->setText(SshdEnv::Get().Value("SSH_USER"));
+        login->edtPassword->setText(SshdEnv::Get().Password());
+        login->edtDomainNameOrIP->setText("127.0.0.1:" + SshdEnv::Get().Value("SSHD_PORT"));
+        login->cboConnectionType->setCurrentIndex(route.connectionKind);
+        if (route.proxyPort) {
+            login->edtProxySocksServer->setText("127.0.0.1:" +
+                                                ServerEnv::Get().Value(route.proxyPort));
+        }
+        if (route.proxyLogin) {
+            login->edtSocksUser->setText(ServerEnv::Get().Value("FTP_USER"));
+            login->edtSocksPassword->setText(ServerEnv::Get().Password());
+        }
+        m.Core().settings.site.infRemDirs = {dir};
+        login->btnOK->click();
+    });
+    m.FormActivate();
+    ASSERT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green)
+        << m.memMsgs->toPlainText().toStdString();
+    EXPECT_TRUE(m.Core().settings.site.fingerprint.startsWith("SHA256:"));
+    EXPECT_EQ(m.btnConnect->text(), "Disconnect");
+    EXPECT_EQ(ShownNames(m), QStringList({"..", "site", "index.html"}));
+    EXPECT_EQ(m.cmbxRemDir->currentText(), dir);
+
+    emit m.lvRemote->doubleClicked(m.lvRemote->model()->index(1, 0));
+    EXPECT_EQ(m.Core().session->currentRemoteDir, dir + "/site");
+    EXPECT_EQ(ShownNames(m), QStringList({"..", "img"}));
+    emit m.lvRemote->doubleClicked(m.lvRemote->model()->index(0, 0));
+    EXPECT_EQ(NormalisedRemoteDir(false, m.Core().session->currentRemoteDir), dir);
+
+    m.btnConnect->click();  // disconnect: amber, reconnected by the next remote action
+    EXPECT_EQ(m.CurrentConnectionLight(), ConnectionLight::Amber);
+    m.btnRefreshRemote->click();
+    EXPECT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green);
+    EXPECT_TRUE(m.memMsgs->toPlainText().contains("Fingerprint matches that from previous login"));
+    EXPECT_EQ(ShownNames(m), QStringList({"..", "site", "index.html"}));
+
+    m.btnConnect->click();  // amber
+    m.btnConnect->click();  // red: no automatic reconnection
+    EXPECT_EQ(m.CurrentConnectionLight(), ConnectionLight::Red);
+    EXPECT_EQ(m.btnConnect->text(), "Reconnect");
+    m.btnConnect->click();
+    EXPECT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green);
+    for (const QString& secret : {SshdEnv::Get().Password(), ServerEnv::Get().Password()}) {
+        EXPECT_FALSE(m.memMsgs->toPlainText().contains(secret));
+    }
+    m.close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, WindowSftp,
+                         ::testing::Values(Route{"Direct", 0, nullptr, false},
+                                           Route{"Socks5Password", 4, "SOCKS_AUTH_PORT", true},
+                                           Route{"HttpConnect", 1, "HTTPPROXY_PORT", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
