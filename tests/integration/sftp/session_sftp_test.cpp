@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
 #include <QUuid>
 
 #include "app/app_core.h"
@@ -67,6 +70,70 @@ QString FreshRemoteFolder() {
     return dir;
 }
 
+// An sshd of the test's own, from the fixture's configuration on a port of its own, with a
+// host key made for it: restarted with a new key, it is the same server with a changed key.
+// Stopped by the process id QProcess holds.
+class OwnSshd {
+public:
+    OwnSshd() {
+        QFile state(qEnvironmentVariable("VORLEN_SSHD_STATE"));
+        state.open(QIODevice::ReadOnly);
+        QFile conf(QString::fromUtf8(state.readAll()).trimmed() + "/sshd.conf");
+        conf.open(QIODevice::ReadOnly);
+        m_conf = QString::fromUtf8(conf.readAll());
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        m_port = probe.serverPort();
+    }
+    ~OwnSshd() { Stop(); }
+    quint16 Port() const { return m_port; }
+
+    bool Start() {
+        Stop();
+        const QString key = m_dir.File(QString("key%1").arg(++m_keys));
+        if (QProcess::execute("ssh-keygen", {"-q", "-t", "ed25519", "-N", "", "-f", key}) != 0) {
+            return false;
+        }
+        QStringList lines;
+        for (const QString& line : m_conf.split('\n')) {
+            if (line.startsWith("HostKey ")) {
+                lines << "HostKey " + key;
+            } else if (line.startsWith("Port ")) {
+                lines << QString("Port %1").arg(m_port);
+            } else if (!line.startsWith("PidFile ")) {
+                lines << line;
+            }
+        }
+        m_dir.Write("sshd.conf", lines.join('\n').toUtf8());
+        m_process.start("/usr/sbin/sshd", {"-D", "-e", "-f", m_dir.File("sshd.conf")});
+        if (!m_process.waitForStarted()) {
+            return false;
+        }
+        for (int i = 0; i < 100; ++i) {  // until it listens
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
+            if (socket.waitForConnected(100)) {
+                return true;
+            }
+            QThread::msleep(50);
+        }
+        return false;
+    }
+    void Stop() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+private:
+    TestFolder m_dir;
+    QString m_conf;
+    quint16 m_port = 0;
+    int m_keys = 0;
+    QProcess m_process;
+};
+
 }  // namespace
 
 TEST(SessionSftp, LoginStoresTheFingerprintListsAndNavigates) {
@@ -124,6 +191,29 @@ TEST(SessionSftp, ChangedHostKeyIsAskedAboutAndNeverAcceptedUnattended) {
             EXPECT_FALSE(p.core.settings.site.fingerprint.startsWith("SHA256:AAAA"));
         }
     }
+}
+
+TEST(SessionSftp, ServerRestartedWithANewHostKeyIsAskedAbout) {
+    REQUIRE_SSHD_SERVER();
+    OwnSshd server;
+    ASSERT_TRUE(server.Start());
+    Program p;
+    p.Site(SshdEnv::Get().Password());
+    p.core.settings.site.domain = QString("127.0.0.1:%1").arg(server.Port());
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    const QString first = p.core.settings.site.fingerprint;
+    EXPECT_TRUE(first.startsWith("SHA256:"));
+    p.session.ConnectButtonClickActions();  // disconnect
+
+    ASSERT_TRUE(server.Start());                   // the same port, a new key
+    p.ui.dialogAnswers.enqueue(ModalResult::Yes);  // disconnect now
+    p.session.RequestConnect();
+    EXPECT_TRUE(p.ui.logLines.contains("Fingerprints do not match"));
+    EXPECT_TRUE(p.ui.MessageTexts().contains(
+        "Fingprint differs from previous login (see log), disconnect now?"));
+    EXPECT_FALSE(p.session.connected);
+    EXPECT_EQ(p.core.settings.site.fingerprint, first);  // refused: the old key stays
 }
 
 TEST(SessionSftp, WrongPasswordIsAskedTwiceMore) {
