@@ -15,6 +15,8 @@
 #include "platform/platform.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
+#include "transfer/remote_operations.h"
+#include "transfer/transfers.h"
 #include "ui/model/local_pane.h"
 #include "version.h"
 
@@ -41,6 +43,8 @@ AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
     remotePane =
         std::make_unique<RemotePane>(*this, *session, [] { return double(platform::TickCount()); });
     session->SetRemotePane(remotePane.get());
+    transfers = std::make_unique<Transfers>(*this);
+    remoteOperations = std::make_unique<RemoteOperations>(*this);
     requestConnect = [this] { session->RequestConnect(); };
     printError = [](const QString& line) {
         std::fputs((line + '\n').toLocal8Bit().constData(), stderr);

@@ -14,6 +14,8 @@ class LocalPane;
 class LoginActions;
 class Session;
 class RemotePane;
+class RemoteOperations;
+class Transfers;
 
 // Program-wide paths, fixed once at start-up.
 struct AppPaths {
@@ -102,6 +104,8 @@ public:
     std::unique_ptr<LocalPane> localPane;    // the left half of the main window
     std::unique_ptr<Session> session;        // the remote session, light and reconnection
     std::unique_ptr<RemotePane> remotePane;  // the remote listing, cache and navigation
+    std::unique_ptr<Transfers> transfers;    // uploads and downloads, one file and batches
+    std::unique_ptr<RemoteOperations> remoteOperations;  // delete, rename, mkdir, chmod
 
     // The first connection after OK in the login dialog (tests replace it).
     std::function<void()> requestConnect;

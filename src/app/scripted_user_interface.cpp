@@ -92,3 +92,22 @@ QStringList ScriptedUserInterface::MessageTexts() const {
     }
     return texts;
 }
+
+bool ScriptedUserInterface::AskAllocation(const QString& title, AllocationAttributes& attributes) {
+    allocationTitles.append(title);
+    const std::optional<AllocationAttributes> answer =
+        allocationAnswers.isEmpty() ? std::nullopt : allocationAnswers.dequeue();
+    if (!answer) {
+        return false;
+    }
+    attributes = *answer;
+    attributes.accepted = true;
+    return true;
+}
+
+std::optional<std::array<bool, 9>> ScriptedUserInterface::AskPermissions(
+    const QString& title, const std::array<bool, 9>& initial) {
+    permissionTitles.append(title);
+    permissionStarts.append(initial);
+    return permissionAnswers.isEmpty() ? std::nullopt : permissionAnswers.dequeue();
+}

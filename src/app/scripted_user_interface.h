@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/user_interface.h"
+#include "listing/zos_names.h"
 
 // A UserInterface without windows: dialogs and input boxes are answered from queues of prepared
 // answers, and every message, log line and status text is recorded. Used by tests and by
@@ -81,6 +82,17 @@ public:
     }
     void SetTransferModeIndex(int index) override { transferModeIndex = index; }
     void RefreshRemoteDirBox() override { ++remoteDirBoxRefreshes; }
+    int TransferModeIndex() const override { return transferModeIndex; }
+    bool AskAllocation(const QString& title, AllocationAttributes& attributes) override;
+    std::optional<std::array<bool, 9>> AskPermissions(const QString& title,
+                                                      const std::array<bool, 9>& initial) override;
+    // Answers of the allocation and permissions dialogs (empty queue, nullopt: Cancel) and
+    // what they were shown.
+    QQueue<std::optional<AllocationAttributes>> allocationAnswers;
+    QStringList allocationTitles;
+    QQueue<std::optional<std::array<bool, 9>>> permissionAnswers;
+    QStringList permissionTitles;
+    QList<std::array<bool, 9>> permissionStarts;
 
     QString connectCaption = "Connect";
     bool resumeTicked = false;

@@ -3,6 +3,11 @@
 #include <QFlags>
 #include <QString>
 
+#include <array>
+#include <optional>
+
+struct AllocationAttributes;
+
 // The seam through which every command reaches the person. The main window implements it with
 // widgets; tests and unattended runs use ScriptedUserInterface, which answers from a queue and
 // records everything. No command opens a dialog or touches a widget any other way.
@@ -116,6 +121,23 @@ public:
     virtual void SetTransferModeIndex(int index) { (void)index; }
     // The remote directory box: its remembered directories and the current one.
     virtual void RefreshRemoteDirBox() {}
+    // rgrpTransferMode: 0 automatic (by file type), 1 ASCII, 2 binary.
+    virtual int TransferModeIndex() const { return 0; }
+    // The z/OS allocation dialog titled Title, centred on the window; true when confirmed (the
+    // values typed are then in Attributes).
+    virtual bool AskAllocation(const QString& title, AllocationAttributes& attributes) {
+        (void)title;
+        (void)attributes;
+        return false;
+    }
+    // The permissions dialog: nine boxes (owner, group, others; read, write, execute) starting
+    // as Initial; nullopt when cancelled.
+    virtual std::optional<std::array<bool, 9>> AskPermissions(const QString& title,
+                                                              const std::array<bool, 9>& initial) {
+        (void)title;
+        (void)initial;
+        return std::nullopt;
+    }
 
     // Convenience forms used throughout the program.
     void StatusBarGeneral(const QString& text) { SetStatusPanel(StatusPanel::General, text); }

@@ -793,6 +793,11 @@ void TFtpClient::StartTransfer(Step step) {
         Fail(kLocalFailureCode, "Unable to open local file", " " + LocalFileName);
         return;
     }
+    m_lineEnds.reset();
+    if (!Binary && (step == Step::Get || step == Step::Put) && kLocalNewline == "\n") {
+        m_lineEnds.emplace(m_receiving ? LineEndConverter::Direction::ToLf
+                                       : LineEndConverter::Direction::ToCrLf);
+    }
     m_transferClock.start();
     switch (step) {
         case Step::Get:
@@ -823,13 +828,22 @@ void TFtpClient::OnDataReadyRead() {
             m_truncatePending = false;
             m_localFile.resize(0);
         }
-        if (m_localFile.write(m_block.constData(), got) != got) {
-            FailTransfer("! Error writing local file", "Error writing local file");
+        if (!WriteLocal(m_lineEnds
+                            ? m_lineEnds->Convert(QByteArray::fromRawData(m_block.constData(), got))
+                            : QByteArray::fromRawData(m_block.constData(), got))) {
             return;
         }
         m_byteCount += got;
         emit Progress();
     }
+}
+
+bool TFtpClient::WriteLocal(const QByteArray& bytes) {
+    if (!bytes.isEmpty() && m_localFile.write(bytes) != bytes.size()) {
+        FailTransfer("! Error writing local file", "Error writing local file");
+        return false;
+    }
+    return true;
 }
 
 void TFtpClient::OnDataClosed() {
@@ -865,7 +879,11 @@ void TFtpClient::PumpUpload() {
             m_data->disconnectFromHost();  // sends what is queued, then closes
             return;
         }
-        m_data->write(m_block.constData(), got);
+        if (m_lineEnds) {
+            m_data->write(m_lineEnds->Convert(QByteArray::fromRawData(m_block.constData(), got)));
+        } else {
+            m_data->write(m_block.constData(), got);
+        }
     }
 }
 
@@ -901,6 +919,10 @@ void TFtpClient::TryFinishTransfer() {
     if (!transferring || !m_dataDone || !m_finalReplySeen) {
         return;
     }
+    if (m_receiving && m_lineEnds && m_finalReplyOk && !m_transferFailed) {
+        WriteLocal(m_lineEnds->Finish());  // a CR held back at the very end
+    }
+    m_lineEnds.reset();
     const bool ok = m_finalReplyOk && !m_transferFailed;
     if (m_finalReplyOk && m_transferFailed) {
         m_statusCode = kLocalFailureCode;

@@ -10,9 +10,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "ftp/ftp_protocol.h"
 #include "ftp/tcp_connector.h"
+#include "platform/line_ends.h"
 
 // Request types; the number of each is its position and appears in the displayed log.
 enum TFtpRequest {
@@ -237,6 +239,8 @@ private:
     void OnDataClosed();
     void OnDataError(QAbstractSocket::SocketError error);
     void PumpUpload();
+    // Writes to the local file; a failure ends the transfer.
+    bool WriteLocal(const QByteArray& bytes);
     void OnTransferReply(const FtpReplyLine& line);
     void TryFinishTransfer();
     void FailTransfer(const QString& display, const QString& message);
@@ -270,6 +274,8 @@ private:
 
     // The current transfer.
     QFile m_localFile;
+    // ASCII mode: the wire carries CR LF, the local file this platform's line ends.
+    std::optional<LineEndConverter> m_lineEnds;
     bool m_localCreated = false;
     bool m_truncatePending = false;
     bool m_receiving = false;

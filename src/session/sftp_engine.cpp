@@ -24,12 +24,6 @@ QString StatusText(quint32 code, const QString& path) {
                           : QStringLiteral("%1: %2").arg(SftpCodeText(int(code)), path);
 }
 
-#ifdef Q_OS_WIN
-const QByteArray kLocalNewline = "\r\n";
-#else
-const QByteArray kLocalNewline = "\n";
-#endif
-
 // Bytes in flight for one download: the pacer's floor keeps a short link busy, its cap bounds
 // memory on the longest ones.
 constexpr quint64 kMinDownloadWindow = 1024ull * 1024;

@@ -7,6 +7,7 @@
 
 #include <optional>
 
+#include "platform/line_ends.h"
 #include "session/sftp_connection.h"
 
 // SFTP version 3 wire format, apart from what the packets mean: a decoder that cuts the byte
@@ -179,18 +180,3 @@ std::optional<QList<SftpNameEntry>> ParseNames(Reader& reader);
 // The text for the person for a result code of SftpConnection: the SFTP status codes and the
 // transport codes.
 QString SftpCodeText(int code);
-
-// Line ends in text mode, as a stream: pieces may split a CR LF pair. ToCrLf never doubles a
-// CR LF that is already there; ToLf turns CR LF into LF and leaves a lone CR alone.
-class LineEndConverter {
-public:
-    enum class Direction { ToCrLf, ToLf };
-    explicit LineEndConverter(Direction direction) : m_direction(direction) {}
-    QByteArray Convert(const QByteArray& piece);
-    QByteArray Finish();  // what a trailing CR held back still owes
-
-private:
-    Direction m_direction;
-    bool m_lastWasCr = false;
-    bool m_heldCr = false;
-};

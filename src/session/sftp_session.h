@@ -36,9 +36,10 @@ public:
 
     // After the first scan: the real path of a "public_html" entry becomes an alias.
     void RealPathForPublicHTML();
+    // Records a call's time (the keep-alive probe runs only after a quiet spell).
+    void NoteActivity();
 
 private:
-    void NoteActivity();
     void CheckFingerprint();
 
     Session& m_session;

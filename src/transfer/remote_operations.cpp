@@ -1,0 +1,430 @@
+#include "transfer/remote_operations.h"
+
+#include "app/app_core.h"
+#include "app/user_interface.h"
+#include "listing/remote_pane.h"
+#include "listing/zos_names.h"
+#include "session/ftp_session.h"
+#include "session/session.h"
+#include "session/sftp_session.h"
+#include "transfer/transfer_rules.h"
+#include "transfer/transfers.h"
+
+RemoteOperations::RemoteOperations(AppCore& core)
+    : m_core(core), m_session(*core.session), m_pane(*core.remotePane), m_ui(core.Ui()) {}
+
+bool RemoteOperations::Zos() const {
+    return m_core.settings.zosMode;
+}
+
+bool RemoteOperations::MayStart() {
+    if (m_session.RedLightDisconnectedState()) {
+        m_ui.ShowColorMsg("Please try again after a connection is established.");
+        return false;
+    }
+    return !m_core.batchTransferRunning;
+}
+
+void RemoteOperations::Begin() {
+    m_ui.DisableGridsEtc();
+    m_core.batchTransferRunning = true;
+}
+
+void RemoteOperations::End() {
+    m_core.batchTransferRunning = false;
+    m_ui.EnableGridsEtc();
+}
+
+void RemoteOperations::ReenterCurrentRemoteDir() {
+    m_session.nextDir = m_session.currentRemoteDir;
+    m_pane.ChangeRemoteDirectoryIfNextDirValid();
+}
+
+// ---- Delete --------------------------------------------------------------------------------
+
+bool RemoteOperations::RemoteDelete(const QString& dir, const QString& name, const QString& type) {
+    if (!m_session.CheckConnection()) {
+        return false;
+    }
+    const bool file = type.isEmpty() || type.at(0).toUpper() == 'F';
+    const QString kind = file ? "file" : "directory";
+    ReenterCurrentRemoteDir();
+    m_session.requestErrorList.clear();
+    m_ui.StatusBarGeneral(" Deleting remote " + kind + " " + name);
+    const QString path = RemoteDeletePath(Zos(), dir, name);
+    m_ui.LogText("Delete issued for " + path);
+    m_session.ShowAbortButton("Cancel");
+    bool ok;
+    if (m_session.sftpSession) {
+        SftpSession& sftp = m_session.Sftp();
+        sftp.NoteActivity();
+        const int code = file ? sftp.SFTP1.DeleteFile(path) : sftp.SFTP1.RemoveDir(path);
+        if (code != 0) {
+            m_session.AppendRequestError(code);
+        }
+        ok = code == 0;
+    } else {
+        TFtpClient& c = m_session.Ftp().FtpClient1;
+        c.HostDirName = QuotedNameIfMVS(Zos(), dir);
+        c.HostFileName = Zos() ? path : JoinRemotePath(false, dir, name);
+        m_session.Ftp().AsyncCall(file ? "DELE" : "RMD");
+        ok = m_session.requestErrorList.isEmpty();
+    }
+    m_session.HideAbortButton();
+    const QString outcome = ok ? " Remote " + kind + " deletion complete."
+                               : " Problem deleting remote " + kind + " " + name;
+    m_ui.StatusBarGeneral(outcome);
+    m_ui.LogText(outcome);
+    return ok;
+}
+
+void RemoteOperations::DeleteRemoteActions(const std::vector<int>& selectedRows) {
+    if (!MayStart()) {
+        return;
+    }
+    const std::vector<RemoteItem> items = m_core.transfers->SaveSelectedRemoteItems(selectedRows);
+    if (items.empty()) {
+        m_ui.ShowColorMsg("No remote files have been selected for deletion");
+        return;
+    }
+    Begin();
+    bool yesToAll = false;
+    bool anyDeleted = false;
+    const QString dir = QuotedNameIfMVS(Zos(), m_session.currentRemoteDir);
+    for (const RemoteItem& item : items) {
+        if (item.type == 'L') {
+            m_ui.ShowColorMsg("Cannot delete a remote link such as " + item.name);
+            continue;
+        }
+        if (item.type == 'D' && item.name == "..") {
+            m_ui.ShowColorMsg("Cannot delete containing directory (\"..\")");
+            continue;
+        }
+        if (item.type != 'F' && item.type != 'D') {
+            continue;
+        }
+        if (!yesToAll) {
+            const ModalResult answer = m_ui.ColorMsgDlg(
+                QString("Delete remote %1 named %2?")
+                    .arg(item.type == 'F' ? "file" : "directory", item.name),
+                MsgDlgType::Confirmation, MsgDlgBtn::Yes | MsgDlgBtn::No | MsgDlgBtn::YesToAll);
+            if (answer == ModalResult::YesToAll) {
+                yesToAll = true;
+            } else if (answer != ModalResult::Yes) {
+                continue;
+            }
+        }
+        RemoteDelete(dir, item.name, QString(item.type));
+        if (!m_session.requestErrorList.isEmpty()) {
+            m_ui.ShowColorMsg("Possible error deleting " + item.name + " error code " +
+                              m_session.requestErrorList);
+            m_ui.StatusBarGeneral(" Problem deleting " + item.name);
+            continue;
+        }
+        auto& list = item.type == 'F' ? m_pane.listing.files : m_pane.listing.dirs;
+        const auto found = std::find_if(list.begin(), list.end(),
+                                        [&](const RemoteEntry& e) { return e.name == item.name; });
+        if (found != list.end()) {
+            const int index = int(found - list.begin());
+            if (item.type == 'F') {
+                RemoteArrayDel(m_pane.listing, index, m_pane.cache, Zos(),
+                               m_session.currentRemoteDir);
+            } else {
+                RemoteArrayDirDel(m_pane.listing, index, m_pane.cache, Zos(),
+                                  m_session.currentRemoteDir);
+            }
+        }
+        anyDeleted = true;
+        m_ui.StatusBarGeneral(" Deletion of remote " + item.name + " complete.");
+    }
+    if (anyDeleted) {
+        m_pane.SortRemoteArraysAndPopulateListview();
+        m_ui.StatusBarGeneral(" Finished deleting.");
+    } else {
+        m_ui.StatusBarGeneral(" Finished, no remote files or directories were deleted.");
+    }
+    End();
+}
+
+// ---- Rename --------------------------------------------------------------------------------
+
+bool RemoteOperations::RenameRemoteFileOrDir(const QString& oldName, const QString& newName,
+                                             const QString& dir) {
+    if (!m_session.CheckConnection()) {
+        return false;
+    }
+    m_session.requestErrorList.clear();
+    m_ui.StatusBarGeneral(" Renaming remote file " + oldName + " to " + newName);
+    m_ui.LogText("ren " + oldName + " " + newName);
+    bool ok;
+    if (m_session.sftpSession) {
+        SftpSession& sftp = m_session.Sftp();
+        sftp.SFTP1.RemotePath = JoinRemotePath(Zos(), dir, oldName);
+        sftp.NoteActivity();
+        const int code = sftp.SFTP1.Rename(JoinRemotePath(Zos(), dir, newName));
+        if (code != 0) {
+            m_session.AppendRequestError(code);
+        }
+        ok = code == 0;
+        if (ok) {
+            m_ui.LogText("< Renamed.");
+        }
+    } else {
+        TFtpClient& c = m_session.Ftp().FtpClient1;
+        c.HostFileName = oldName;
+        c.LocalFileName = newName;
+        c.HostDirName = QuotedNameIfMVS(Zos(), dir);
+        m_session.Ftp().AsyncCall("REN");
+        ok = m_session.requestErrorList.isEmpty();
+    }
+    if (!ok) {
+        const QString text = "  Problem renaming remote file " + oldName + " to " + newName;
+        m_ui.StatusBarGeneral(text);
+        m_ui.LogText(text);
+    }
+    return ok;
+}
+
+void RemoteOperations::RemoteRenameActions(const std::vector<int>& selectedRows) {
+    if (!MayStart()) {
+        return;
+    }
+    m_pane.AddRemDirToCmbx(m_session.currentRemoteDir, false);
+    const std::vector<RemoteItem> items = m_core.transfers->SaveSelectedRemoteItems(selectedRows);
+    if (items.empty()) {
+        m_ui.ShowColorMsg("No remote file selected for rename.");
+        m_ui.StatusBarGeneral("Finished, no remote files renamed.");
+        return;
+    }
+    Begin();
+    ReenterCurrentRemoteDir();
+    bool anyRenamed = false;
+    auto findIn = [](std::vector<RemoteEntry>& list, const QString& name) {
+        return std::find_if(list.begin(), list.end(),
+                            [&](const RemoteEntry& e) { return e.name == name; });
+    };
+    for (const RemoteItem& item : items) {
+        QString newName = item.name;
+        if (!m_ui.InputQuery("Remote file rename", "Please supply new name for " + item.name + " :",
+                             newName) ||
+            !m_session.CheckConnection()) {
+            break;
+        }
+        RemoteListing& listing = m_pane.listing;
+        const bool fileThere = findIn(listing.files, newName) != listing.files.end();
+        const bool dirThere = findIn(listing.dirs, newName) != listing.dirs.end();
+        bool overwrite = false;
+        QString refusal;
+        if (newName == item.name) {
+            refusal = "Cannot rename a file or directory to the name it already has.";
+        } else if (fileThere && item.type == 'D') {
+            refusal = "Cannot rename a directory to " + newName +
+                      " since a file with the same name is present in the same directory";
+        } else if (fileThere && item.type == 'F') {
+            if (m_ui.ColorMsgDlg(
+                    "Existing file called " + newName +
+                        " will be overwritten, press OK to proceed or CANCEL to abort.",
+                    MsgDlgType::Confirmation,
+                    MsgDlgBtn::OK | MsgDlgBtn::Cancel) != ModalResult::OK) {
+                break;
+            }
+            overwrite = true;
+        } else if (dirThere) {
+            refusal = item.type == 'D'
+                          ? "Directory rename to " + newName +
+                                " not carried out since a directory with the same name is present."
+                          : "File rename to " + newName +
+                                " not carried out since a directory with the same name is present "
+                                "in the same directory.";
+        } else if (item.type == 'D' && item.name == "..") {
+            refusal = "Cannot rename a directory named ..";
+        } else if (item.type == 'L') {
+            refusal = "Cannot rename a remote link such as " + item.name;
+        }
+        if (!refusal.isEmpty()) {
+            m_ui.ShowColorMsg(refusal);
+            break;
+        }
+        if (newName.trimmed().isEmpty()) {
+            m_ui.ShowColorMsg("Cannot rename " + item.name +
+                              " because no new name was supplied for it");
+            continue;
+        }
+        const bool ok = RenameRemoteFileOrDir(item.name, newName, m_session.currentRemoteDir);
+        if (!m_session.connected) {
+            m_ui.ShowColorMsg("Connection lost, rename not done.");
+            break;
+        }
+        if (ok) {
+            auto& list = item.type == 'F' ? listing.files : listing.dirs;
+            if (overwrite) {
+                const auto old = findIn(listing.files, newName);
+                if (old != listing.files.end()) {
+                    RemoteArrayDel(listing, int(old - listing.files.begin()), m_pane.cache, Zos(),
+                                   m_session.currentRemoteDir);
+                }
+            }
+            const auto entry = findIn(list, item.name);
+            if (entry != list.end()) {
+                entry->name = newName;
+                entry->extension = RemoteExtension(newName);
+            }
+            m_pane.cache.RemoveRemDirFromCache(Zos(), m_session.currentRemoteDir);
+            anyRenamed = true;
+            m_ui.StatusBarGeneral(" Rename of remote file " + item.name + " to " + newName +
+                                  " completed.");
+        } else {
+            m_ui.StatusBarGeneral("Problem with rename of remote file " + item.name + " to " +
+                                  newName);
+        }
+    }
+    if (anyRenamed) {
+        m_pane.SortRemoteArraysAndPopulateListview();
+    }
+    End();
+}
+
+// ---- Directories ---------------------------------------------------------------------------
+
+bool RemoteOperations::MakeRemoteDirectory(const QString& name) {
+    if (!m_session.CheckConnection()) {
+        return false;
+    }
+    ReenterCurrentRemoteDir();
+    m_session.requestErrorList.clear();
+    m_ui.LogText("mkdir " + name);
+    m_session.ShowAbortButton("Cancel");
+    bool ok;
+    if (m_session.sftpSession) {
+        SftpSession& sftp = m_session.Sftp();
+        const QString separator = Zos() ? "." : "/";
+        const QString path = name.contains(separator)
+                                 ? name
+                                 : JoinRemotePath(Zos(), m_session.currentRemoteDir, name);
+        sftp.NoteActivity();
+        const int code = sftp.SFTP1.MakeDir(path);
+        if (code != 0) {
+            m_session.AppendRequestError(code);
+        }
+        ok = code == 0;
+    } else {
+        m_session.Ftp().FtpClient1.HostFileName = name;
+        m_session.Ftp().AsyncCall("MKD");
+        ok = m_session.requestErrorList.isEmpty();
+    }
+    if (!ok) {
+        m_ui.LogText("Error with  mkdir " + name);
+    }
+    m_session.HideAbortButton();
+    return ok;
+}
+
+void RemoteOperations::btnMkdirClick() {
+    if (!MayStart()) {
+        return;
+    }
+    m_core.UpdateSettings();
+    QString name;
+    if (m_ui.InputQuery("Create Directory", "Enter Directory Name", name) &&
+        !name.trimmed().isEmpty()) {
+        Begin();
+        m_ui.StatusBarGeneral(" Creating remote directory");
+        MakeRemoteDirectory(name.trimmed());
+        m_pane.cacheUse = false;
+        m_pane.RefreshRemoteDirectoryList();
+        End();
+    }
+    m_ui.StatusBarGeneral(" Remote directory creation process has finished.");
+}
+
+// ---- Permissions ---------------------------------------------------------------------------
+
+bool RemoteOperations::SetPermissionsInListviewOfNamedFile(const QString& name,
+                                                           const QString& permissions) {
+    RemoteListing& listing = m_pane.listing;
+    for (auto* list : {&listing.dirs, &listing.files}) {  // the rows show directories first
+        for (RemoteEntry& entry : *list) {
+            if (entry.name == name) {
+                entry.permissions = permissions;
+                const int slot = m_pane.cache.GetCacheIndex(Zos(), m_session.currentRemoteDir);
+                if (slot >= 0) {
+                    m_pane.cache.CacheCurrentRemoteArrays(slot, Zos(), m_session.currentRemoteDir,
+                                                          listing);
+                }
+                m_ui.RefreshRemoteList();
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void RemoteOperations::ChmodActions(const std::vector<int>& selectedRows) {
+    if (!MayStart()) {
+        return;
+    }
+    const std::vector<RemoteItem> items = m_core.transfers->SaveSelectedRemoteItems(selectedRows);
+    m_core.UpdateSettings();
+    if (items.empty()) {
+        m_ui.ShowColorMsg("No remote file selected for CHMOD.");
+        m_ui.StatusBarGeneral(" Finished, no remote file permissions changed");
+        return;
+    }
+    Begin();
+    ReenterCurrentRemoteDir();
+    for (const RemoteItem& item : items) {
+        const std::optional<PermissionBoxes> boxes = m_ui.AskPermissions(
+            "Set permissions for " + item.name, InitialPermissionBoxes(item.permissions));
+        if (!boxes) {
+            m_ui.ShowColorMsg("No revised permissions supplied, CHMOD not done.");
+            break;
+        }
+        const QString octal = OctalFromBoxes(*boxes);
+        const QString text = PermissionTextFromBoxes(*boxes);
+        m_ui.LogText("Numeric permissions value for " + item.name + " is " + octal);
+        if (!m_session.CheckConnection()) {
+            break;
+        }
+        m_ui.StatusBarGeneral(" Changing file permissions for " + item.name);
+        m_session.ShowAbortButton("Cancel");
+        bool ok = false;
+        m_session.requestErrorList.clear();
+        if (m_session.sftpSession) {
+            SftpSession& sftp = m_session.Sftp();
+            const int mode = ModeFromOctal(octal);
+            m_ui.LogText(QStringLiteral("Permissions value for SetAttr is %1").arg(mode));
+            sftp.NoteActivity();
+            const QString path = JoinRemotePath(Zos(), m_session.currentRemoteDir, item.name);
+            bool arrived = false;
+            quint32 uid = 0;
+            quint32 gid = 0;
+            sftp.SFTP1.OnAttributes = [&](qint64, quint32 u, quint32 g, quint32, quint32, quint32) {
+                arrived = true;
+                uid = u;
+                gid = g;
+            };
+            sftp.SFTP1.GetAttributes(path);
+            sftp.SFTP1.OnAttributes = nullptr;
+            if (arrived) {
+                ok = sftp.SFTP1.SetAttr(path, int(uid), mode, int(gid)) == 0;
+            }
+        } else {
+            TFtpClient& c = m_session.Ftp().FtpClient1;
+            c.LocalFileName = "SITE chmod " + octal + " " + item.name.trimmed();
+            c.HostDirName = m_session.currentRemoteDir;
+            m_session.Ftp().AsyncCall("QUOTE");
+            ok = m_session.requestErrorList.isEmpty();
+        }
+        m_session.HideAbortButton();
+        if (ok) {
+            const QChar type = item.type == 'D' ? 'D' : 'F';
+            m_pane.permissions.Remember(item.name, m_session.currentRemoteDir, type + text);
+            m_ui.StatusBarGeneral(" Remote file permissions changed");
+            // Shown in the Unix form the listing uses.
+            SetPermissionsInListviewOfNamedFile(item.name, (item.type == 'D' ? "d" : "-") + text);
+        } else {
+            m_ui.StatusBarGeneral(" Problem changinging remote file permissions");
+        }
+    }
+    End();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+class AppCore;
+class RemotePane;
+class Session;
+class Transfers;
+class UserInterface;
+
+// Deleting, renaming, creating directories and changing permissions on the server: one worker
+// per operation (also called by scripts) and the handler of its button or menu entry, which
+// goes through the selection, asks the questions and keeps the remote list in step.
+class RemoteOperations {
+public:
+    explicit RemoteOperations(AppCore& core);
+
+    // Type "F" or empty: a file; anything else a directory. True when it was deleted.
+    bool RemoteDelete(const QString& dir, const QString& name, const QString& type);
+    void DeleteRemoteActions(const std::vector<int>& selectedRows);
+    bool RenameRemoteFileOrDir(const QString& oldName, const QString& newName, const QString& dir);
+    void RemoteRenameActions(const std::vector<int>& selectedRows);
+    bool MakeRemoteDirectory(const QString& name);
+    void btnMkdirClick();
+    void ChmodActions(const std::vector<int>& selectedRows);
+    // The permission column of the list row called Name; false when there is none.
+    bool SetPermissionsInListviewOfNamedFile(const QString& name, const QString& permissions);
+
+private:
+    bool Zos() const;
+    // The common refusals of every handler; true when it may go on.
+    bool MayStart();
+    void ReenterCurrentRemoteDir();
+    void Begin();
+    void End();
+
+    AppCore& m_core;
+    Session& m_session;
+    RemotePane& m_pane;
+    UserInterface& m_ui;
+};

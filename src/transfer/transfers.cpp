@@ -1,0 +1,711 @@
+#include "transfer/transfers.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/app_core.h"
+#include "app/user_interface.h"
+#include "listing/remote_pane.h"
+#include "listing/zos_listing.h"
+#include "platform/platform.h"
+#include "session/ftp_session.h"
+#include "session/session.h"
+#include "session/sftp_session.h"
+#include "transfer/remote_operations.h"
+#include "transfer/transfer_rules.h"
+#include "ui/model/local_pane.h"
+
+namespace {
+
+// How often the FTP progress display is refreshed while bytes move.
+constexpr qint64 kProgressIntervalMs = 100;
+
+QString ModeWord(int modeIndex) {
+    return modeIndex == 1 ? QStringLiteral("ASCII") : QStringLiteral("binary");
+}
+
+}  // namespace
+
+Transfers::Transfers(AppCore& core)
+    : m_core(core),
+      m_session(*core.session),
+      m_pane(*core.remotePane),
+      m_local(*core.localPane),
+      m_ui(core.Ui()) {}
+
+bool Transfers::Zos() const {
+    return m_core.settings.zosMode;
+}
+
+bool Transfers::SessionUp() const {
+    return m_session.connected && m_session.Remote() && m_session.Remote()->Connected();
+}
+
+QString Transfers::LocalPathFor(const QString& name) const {
+    if (platform::IsRootedLocalPath(name)) {
+        return name;
+    }
+    return QDir(m_local.CurrentDir()).filePath(name);
+}
+
+void Transfers::ReenterCurrentRemoteDir() {
+    m_session.nextDir = m_session.currentRemoteDir;
+    m_pane.ChangeRemoteDirectoryIfNextDirValid();
+}
+
+bool Transfers::EnterRemoteDir(const QString& dir) {
+    m_session.nextDir = dir;
+    m_pane.ChangeRemoteDirectoryAndRefreshList();
+    return !m_pane.listingFailed && NormalisedRemoteDir(Zos(), m_session.currentRemoteDir) ==
+                                        NormalisedRemoteDir(Zos(), dir);
+}
+
+// ---- Mode ------------------------------------------------------------------------------------
+
+bool Transfers::SeeIfAscii(const QString& fileName) const {
+    return ::SeeIfAscii(fileName, m_core.settings.common.asciiFiletypes);
+}
+
+void Transfers::SetXferModeFromRgrp(const QString& fileName) {
+    const int choice = m_ui.TransferModeIndex();
+    if (choice == 1 || (choice == 0 && SeeIfAscii(fileName))) {
+        SetXferModeAscii();
+    } else {
+        SetXferModeBinary();
+    }
+}
+
+void Transfers::SetXferModeAscii() {
+    if (m_session.sftpSession) {
+        m_session.Sftp().SFTP1.TransferMode = 1;
+        return;
+    }
+    TFtpClient& c = m_session.Ftp().FtpClient1;
+    if (c.Binary) {
+        c.Binary = false;
+        m_session.Ftp().AsyncCall("TYPESET");
+    }
+}
+
+void Transfers::SetXferModeBinary() {
+    if (m_session.sftpSession) {
+        m_session.Sftp().SFTP1.TransferMode = 0;
+        return;
+    }
+    TFtpClient& c = m_session.Ftp().FtpClient1;
+    if (!c.Binary) {
+        c.Binary = true;
+        m_session.Ftp().AsyncCall("TYPESET");
+    }
+}
+
+void Transfers::SetResumeXfrMaybeVisible() {
+    m_ui.SetResumeOptionVisible(!Zos());
+    if (Zos()) {
+        m_ui.SetResumeTicked(false);
+    }
+}
+
+// ---- One file ------------------------------------------------------------------------------
+
+void Transfers::UploadFile(const QString& remoteName, const QString& localPath, bool silent) {
+    const QString name = m_core.settings.site.lcUpload ? remoteName.toLower() : remoteName;
+    m_session.requestErrorList.clear();
+    m_ui.SetProgress(0);
+    UploadFileNoCaseCheck(name, localPath, silent);
+}
+
+void Transfers::UploadFileNoCaseCheck(QString remoteName, QString localPath, bool silent) {
+    const bool zos = Zos();
+    currentTransferFile = remoteName;
+    ReenterCurrentRemoteDir();
+    const QChar separator = zos ? '.' : '/';
+    const qsizetype cut = remoteName.lastIndexOf(separator);
+    m_pane.cache.RemoveRemDirFromCache(zos,
+                                       cut > 0 ? remoteName.left(cut) : m_session.currentRemoteDir);
+    if (!m_session.CheckConnection()) {
+        return;
+    }
+    transferStart = platform::TickCount();
+    localPath = LocalPathFor(localPath);
+    if (zos) {
+        remoteName = GetLegalMVSName(m_ui, InPDS(m_pane.state), remoteName);
+        if (remoteName == "?") {
+            return;
+        }
+    }
+    if (m_session.sftpSession) {
+        UploadFileSSHNoCaseCheck(remoteName, localPath, silent);
+        return;
+    }
+    FtpSession& ftp = m_session.Ftp();
+    TFtpClient& c = ftp.FtpClient1;
+    if (zos && !InPDS(m_pane.state) &&
+        !FoundFileInCurrentRemoteDirectory(m_pane.listing, remoteName)) {
+        if (!m_ui.AskAllocation("File Allocation Attributes for file " + remoteName, allocation)) {
+            return;
+        }
+        for (const QString& line : AllocationCommands(allocation)) {
+            m_session.requestErrorList.clear();
+            c.LocalFileName = line;
+            ftp.AsyncCall("QUOTE");
+        }
+    }
+    if (!QFileInfo(localPath).isFile()) {
+        const QString text = "Cannot upload file " + localPath + " because it does not exist.";
+        if (silent) {
+            m_ui.LogText(text);
+        } else {
+            m_ui.ShowColorMsg(text);
+        }
+        return;
+    }
+    c.LocalFileName = localPath;
+    c.HostFileName = remoteName;
+    m_ui.LogText("put " + localPath + " " + remoteName);
+    XferAsyncPlus("Put", transferSize);
+    uploadDone = true;
+}
+
+void Transfers::UploadFileSSHNoCaseCheck(const QString& remoteName, const QString& localPath,
+                                         bool silent) {
+    SftpSession& sftp = m_session.Sftp();
+    SftpComponent& c = sftp.SFTP1;
+    downloading = false;
+    const QString separator = Zos() ? "." : "/";
+    const QString remotePath = remoteName.contains(separator)
+                                   ? remoteName
+                                   : JoinRemotePath(Zos(), m_session.currentRemoteDir, remoteName);
+    if (!silent) {
+        m_ui.LogText("put " + localPath + " " + remoteName);
+    }
+    const int buffer = m_core.settings.site.sshBufferSizeTx;
+    c.BufferSize = (buffer >= 0 && buffer <= 32 ? buffer : 0) * 1024;
+    m_session.ShowAbortButton("Cancel");
+    sftp.NoteActivity();
+    c.Resume = m_ui.ResumeTicked();
+    m_lastPercent = 0;
+    c.OnProgress = [this](qint64 position, qint64 total) {
+        DisplayTransferProgress(downloading ? "Down" : "Up", currentTransferFile, total, position);
+    };
+    const int code = c.PutFile(localPath, remotePath);
+    c.OnProgress = nullptr;
+    m_ui.SetResumeTicked(false);
+    if (code != 0) {
+        m_ui.LogText("Error uploading " + localPath);
+    } else {
+        uploadDone = true;
+    }
+    m_session.HideAbortButton();
+}
+
+void Transfers::DownloadFile(const QString& remoteName, const QString& localName,
+                             const QString& remoteDir) {
+    if (!m_session.CheckConnection()) {
+        return;
+    }
+    ReenterCurrentRemoteDir();
+    const QString dir = remoteDir.isEmpty() ? m_session.currentRemoteDir : remoteDir;
+    const QString localPath = LocalPathFor(localName);
+    m_ui.LogText("get " + remoteName + " " + localPath);
+    transferStart = platform::TickCount();
+    currentTransferFile = remoteName;
+    m_session.ShowAbortButton("Cancel");
+    if (m_session.sftpSession) {
+        DownloadFileSSH(JoinRemotePath(Zos(), dir, remoteName), localPath);
+    } else {
+        TFtpClient& c = m_session.Ftp().FtpClient1;
+        c.HostDirName = QuotedNameIfMVS(Zos(), dir);
+        // The engine names the file relative to the server's working directory.
+        const bool elsewhere = NormalisedRemoteDir(Zos(), dir) !=
+                               NormalisedRemoteDir(Zos(), m_session.currentRemoteDir);
+        c.HostFileName =
+            elsewhere ? QuotedNameIfMVS(Zos(), JoinRemotePath(Zos(), dir, remoteName)) : remoteName;
+        c.LocalFileName = localPath;
+        XferAsyncPlus("Get", transferSize);
+        c.HostDirName = m_session.currentRemoteDir;
+    }
+    m_session.HideAbortButton();
+}
+
+void Transfers::DownloadFileSSH(const QString& remotePath, const QString& localPath) {
+    SftpSession& sftp = m_session.Sftp();
+    SftpComponent& c = sftp.SFTP1;
+    m_session.requestErrorList.clear();
+    downloading = true;
+    m_ui.SetProgress(0);
+    m_lastPercent = 0;
+    const int buffer = m_core.settings.site.sshBufferSizeRx;
+    c.BufferSize = (buffer >= 0 && buffer <= 32 ? buffer : 0) * 1024;
+    sftp.NoteActivity();
+    c.Resume = m_ui.ResumeTicked();
+    c.OnProgress = [this](qint64 position, qint64 total) {
+        DisplayTransferProgress(downloading ? "Down" : "Up", currentTransferFile, total, position);
+    };
+    const int code = c.GetFile(localPath, QuotedNameIfMVS(Zos(), remotePath));
+    c.OnProgress = nullptr;
+    m_ui.SetResumeTicked(false);
+    if (code != 0) {
+        m_session.AppendRequestError(code);
+    }
+    m_ui.HideProgress();
+}
+
+void Transfers::XferAsyncPlus(const QString& kind, qint64 size) {
+    TFtpClient& c = m_session.Ftp().FtpClient1;
+    XferAsyncPlusAction(kind, size);
+    for (int retry = 1; retry <= 2; ++retry) {
+        if (!m_session.lastRequestFailed || !c.Connected() || m_session.abortFlag) {
+            return;
+        }
+        m_ui.LogText(
+            QStringLiteral("Error with transfer but still connected - retrying (%1)").arg(retry));
+        XferAsyncPlusAction(kind, size);
+    }
+}
+
+void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
+    FtpSession& ftp = m_session.Ftp();
+    TFtpClient& c = ftp.FtpClient1;
+    if (!m_session.connected || !c.Connected()) {
+        return;
+    }
+    const bool get = kind.trimmed().compare("get", Qt::CaseInsensitive) == 0;
+    const QString noun = get ? "Download" : "Upload";
+    const QString direction = get ? "Down" : "Up";
+    const bool possibly = get && zosDownload;
+    m_ui.SetStatusPanel(StatusPanel::CallType, kind);
+    m_ui.StatusBarGeneral(" " + noun + "ing " + currentTransferFile);
+    m_session.ShowAbortButton("Cancel");
+    const QString file = c.HostFileName;
+    qint64 total = size;
+    bool attempted = true;
+    QString request = get ? "GET" : "PUT";
+    m_session.lastRequestFailed = false;
+
+    if (get && m_ui.ResumeTicked()) {
+        if (m_ui.ColorMsgDlg("You have checked \"Resume Interrupted Transfer\" - this will restart "
+                             "an interrupted download from the point it reached previously. Is "
+                             "this what you want to do?",
+                             MsgDlgType::Confirmation,
+                             MsgDlgBtn::Yes | MsgDlgBtn::No) != ModalResult::Yes) {
+            m_ui.SetResumeTicked(false);
+        }
+        if (m_ui.ResumeTicked()) {
+            const QFileInfo local(c.LocalFileName);
+            if (local.exists() && local.size() < size) {
+                total = size - local.size();
+            }
+            request = "RESTGET";
+            m_ui.SetResumeTicked(false);
+        }
+    } else if (!get && m_ui.ResumeTicked()) {
+        if (!c.Binary) {
+            m_ui.ShowColorMsg(
+                "Resumption of interrupted standard FTP upload can only be done for "
+                "a binary transfer - this is Ascii - upload cannot proceed.");
+            m_ui.SetResumeTicked(false);
+            attempted = false;
+        } else if (m_ui.ColorMsgDlg("You have checked \"Resume Interrupted Transfer\" - this will "
+                                    "restart an interrupted upload from the point it reached "
+                                    "previously. Is this what you want to do?",
+                                    MsgDlgType::Confirmation,
+                                    MsgDlgBtn::Yes | MsgDlgBtn::No) != ModalResult::Yes) {
+            m_ui.SetResumeTicked(false);
+            attempted = false;
+        } else {
+            m_ui.StatusBarGeneral(
+                " Refreshing remote directory list to determine bytes already uploaded");
+            const QString host = c.HostFileName;
+            const QString local = c.LocalFileName;
+            m_pane.watchedName = host;
+            m_pane.watchedSizeText.clear();
+            m_pane.RefreshRemoteDirectoryList();
+            m_pane.watchedName.clear();
+            c.HostFileName = host;
+            c.LocalFileName = local;
+            SetXferModeBinary();
+            const qint64 position = m_pane.watchedSizeText.toLongLong();
+            if (position <= 0) {
+                m_ui.ShowColorMsg(
+                    "No partially uploaded data found in current remote directory, "
+                    "cannot resume upload");
+                attempted = false;
+            } else {
+                total = size - position;
+                c.ResumeAt = position;
+                request = "RESTPUT";
+            }
+            m_ui.SetResumeTicked(false);
+        }
+    }
+
+    m_ui.SetProgress(0);
+    m_lastPercent = 0;
+    if (attempted) {
+        // Progress is shown as bytes move, at most every tenth of a second, while the request
+        // waits in its event loop.
+        qint64 shownAt = -kProgressIntervalMs;
+        const QMetaObject::Connection progress =
+            QObject::connect(&c, &TFtpClient::Progress, &c, [&, this] {
+                const qint64 now = platform::TickCount();
+                if (now - shownAt >= kProgressIntervalMs) {
+                    shownAt = now;
+                    DisplayTransferProgress(direction, file, total, c.ByteCount());
+                }
+            });
+        ftp.AsyncCall(request);
+        QObject::disconnect(progress);
+    }
+    if (m_session.abortFlag) {
+        m_ui.StatusBarGeneral(" " + noun + " of " + file + " cancelled.");
+        m_ui.StatusBarGeneral("Connection to remote site terminated");
+    } else {
+        if (m_lastPercent == 0 && attempted) {
+            m_ui.SetProgress(100);
+        }
+        m_ui.SetProgress(100);
+        // A failed transfer says so; it is never shown as completed.
+        if (attempted && m_session.lastRequestFailed) {
+            m_ui.StatusBarGeneral(" " + noun + " of " + file + " failed.");
+        } else {
+            m_ui.StatusBarGeneral(" " + noun + " of " + file + " " +
+                                  CompletedSizes(total, possibly) +
+                                  (attempted ? " completed." : " not attempted."));
+        }
+    }
+    m_ui.HideProgress();
+    m_session.HideAbortButton();
+    c.ResumeAt = 0;
+}
+
+void Transfers::DisplayTransferProgress(const QString& direction, const QString& file, qint64 total,
+                                        qint64 done) {
+    const TransferProgressText text = DescribeTransferProgress(
+        direction, file, total, done, double(platform::TickCount() - transferStart),
+        direction == "Down" && zosDownload);
+    if (!text.duration.isEmpty()) {
+        m_ui.SetStatusPanel(StatusPanel::Duration, text.duration);
+    }
+    m_ui.StatusBarGeneral(text.status);
+    if (text.percent > m_lastPercent) {  // the bar only moves forwards
+        m_lastPercent = text.percent;
+        m_ui.SetProgress(text.percent);
+    }
+    m_ui.ProcessMessages();
+}
+
+// ---- Batches -------------------------------------------------------------------------------
+
+bool Transfers::ConfirmModeForDirectories() {
+    const QString mode = ModeWord(m_ui.TransferModeIndex());
+    return m_ui.ColorMsgDlg("Transfer type is " + mode +
+                                " - you should only proceed if all files within directories "
+                                "require " +
+                                mode + " transfer",
+                            MsgDlgType::Confirmation,
+                            MsgDlgBtn::OK | MsgDlgBtn::Cancel) == ModalResult::OK;
+}
+
+void Transfers::EndBatch() {
+    m_core.batchTransferRunning = false;
+    m_ui.EnableGridsEtc();
+}
+
+void Transfers::btnUploadClickActions(const QStringList& selectedLocal) {
+    m_local.AddLocDirToCmbx(m_local.CurrentDir(), false);
+    QStringList names = selectedLocal;
+    names.removeAll("..");
+    if (names.isEmpty()) {
+        m_ui.ShowColorMsg("No files have been selected for upload");
+    } else if (m_session.RedLightDisconnectedState()) {
+        m_ui.ShowColorMsg("Please try again after a connection is established.");
+    } else {
+        UploadFiles(names);
+    }
+}
+
+void Transfers::UploadFiles(const QStringList& selectedLocal) {
+    if (m_core.batchTransferRunning) {
+        return;
+    }
+    m_core.batchTransferRunning = true;
+    m_ui.DisableGridsEtc();
+    m_core.UpdateSettings();
+    uploadDone = false;
+    zosDownload = false;
+    const bool zos = Zos();
+    const QString startLocal = m_local.CurrentDir();
+    const QString startRemote = m_session.currentRemoteDir;
+
+    QStringList files;
+    QStringList dirs;
+    for (const QString& name : selectedLocal) {
+        const QFileInfo info(LocalPathFor(name));
+        if (info.isDir()) {
+            dirs << info.absoluteFilePath();
+        } else {
+            files << info.absoluteFilePath();
+        }
+    }
+    // One file up, as the batch does it; false when the connection is gone.
+    auto upload = [this](const QString& path) {
+        const QFileInfo info(path);
+        transferSize = info.size();
+        SetXferModeFromRgrp(info.fileName());
+        UploadFile(info.fileName(), path, false);
+        if (!m_session.connected) {
+            m_session.NotifyUserConnectionLost();
+            return false;
+        }
+        return true;
+    };
+    for (const QString& path : files) {
+        if (!upload(path)) {
+            EndBatch();
+            return;
+        }
+    }
+    if (!dirs.isEmpty() && m_ui.TransferModeIndex() != 0 && !ConfirmModeForDirectories()) {
+        m_ui.ShowColorMsg("Abandoning file transfers");
+        EndBatch();
+        return;
+    }
+    const QChar separator = zos ? '.' : '/';
+    for (const QString& top : dirs) {
+        workDirs = {WorkDir{top, false}};
+        workListLocal = true;
+        while (std::any_of(workDirs.begin(), workDirs.end(),
+                           [](const WorkDir& d) { return !d.done; })) {
+            CollectDirs();
+        }
+        const QString base = QFileInfo(top).absolutePath();
+        const std::vector<WorkDir> tree = workDirs;
+        for (const WorkDir& dir : tree) {
+            QString relative = QDir(base).relativeFilePath(dir.path);
+            if (zos) {
+                relative.replace('/', separator);
+            }
+            const QString target = JoinRemotePath(zos, startRemote, ValidRemoteName(zos, relative));
+            if (NormalisedRemoteDir(zos, target) !=
+                NormalisedRemoteDir(zos, m_session.currentRemoteDir)) {
+                if (!m_session.CheckConnection()) {
+                    m_session.NotifyUserConnectionLost();
+                    EndBatch();
+                    return;
+                }
+                const QString parent = m_pane.ContainingRemoteDirectory(target);
+                const QString name = QFileInfo(dir.path).fileName();
+                m_pane.cache.RemoveRemDirFromCache(zos, parent);
+                EnterRemoteDir(parent);
+                const bool listed =
+                    std::any_of(m_pane.listing.dirs.begin(), m_pane.listing.dirs.end(),
+                                [&](const RemoteEntry& e) { return e.name == name; });
+                if (!listed) {
+                    m_core.remoteOperations->MakeRemoteDirectory(
+                        m_core.settings.site.lcUpload ? name.toLower() : name);
+                }
+                if (!EnterRemoteDir(target)) {
+                    m_ui.LogText("Could not enter remote directory " + target +
+                                 "; its files are not uploaded");
+                    continue;
+                }
+            }
+            const QFileInfoList entries = QDir(dir.path).entryInfoList(
+                QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+            for (const QFileInfo& entry : entries) {
+                if (!upload(entry.absoluteFilePath())) {
+                    EndBatch();
+                    return;
+                }
+            }
+        }
+    }
+    if (NormalisedRemoteDir(zos, m_session.currentRemoteDir) !=
+        NormalisedRemoteDir(zos, startRemote)) {
+        EnterRemoteDir(startRemote);
+    } else if (uploadDone && m_core.settings.site.autoRefresh) {
+        m_pane.RefreshRemoteDirectoryList();
+    }
+    if (m_local.CurrentDir() != startLocal) {
+        m_local.SelectDirectory(startLocal);
+    }
+    m_core.batchTransferRunning = false;
+    m_ui.StatusBarGeneral("Uploading complete");
+    m_ui.EnableGridsEtc();
+}
+
+void Transfers::CollectDirs() {
+    const auto next =
+        std::find_if(workDirs.begin(), workDirs.end(), [](const WorkDir& d) { return !d.done; });
+    if (next == workDirs.end()) {
+        return;
+    }
+    next->done = true;
+    const QString path = next->path;  // the list may grow below
+    bool limitShown = false;
+    auto add = [&](const QString& dir) {
+        if (int(workDirs.size()) < kMaxDirs) {
+            workDirs.push_back(WorkDir{dir, false});
+        } else if (!limitShown) {
+            limitShown = true;
+            m_ui.ShowColorMsg(QStringLiteral("Reached limit of %1 %2")
+                                  .arg(kMaxDirs)
+                                  .arg(workListLocal ? "local directories to upload"
+                                                     : "remote directories to download"));
+        }
+    };
+    if (workListLocal) {
+        // Links to folders are not followed: a loop would never end.
+        for (const QFileInfo& entry : QDir(path).entryInfoList(
+                 QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
+            if (!entry.isSymLink()) {
+                add(entry.absoluteFilePath());
+            }
+        }
+        return;
+    }
+    if (!m_session.CheckConnection()) {
+        m_ui.ShowColorMsg("Connection lost.");
+        return;
+    }
+    if (!EnterRemoteDir(path)) {
+        return;
+    }
+    for (const RemoteEntry& entry : m_pane.listing.dirs) {
+        if (!entry.permissions.startsWith('l')) {  // links are never followed
+            add(JoinRemotePath(Zos(), m_session.currentRemoteDir, entry.name));
+        }
+    }
+}
+
+std::vector<RemoteItem> Transfers::SaveSelectedRemoteItems(const std::vector<int>& rows) const {
+    std::vector<RemoteItem> items;
+    for (const int r : rows) {
+        const RemoteRow row = m_pane.Row(r);
+        if (row.kind == RemoteRow::Kind::Parent || !row.entry) {
+            items.push_back(RemoteItem{"..", 'D', 0, QString()});
+            continue;
+        }
+        const RemoteEntry& e = *row.entry;
+        const QChar type = e.permissions.startsWith('l')            ? QChar('L')
+                           : row.kind == RemoteRow::Kind::Directory ? QChar('D')
+                                                                    : QChar('F');
+        qint64 size = e.size;
+        if (Zos()) {
+            size = ZosSizeEstimate(e.size, e.modified == "Migrated");
+        }
+        items.push_back(RemoteItem{e.name, type, size, e.permissions.toUpper()});
+    }
+    return items;
+}
+
+void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRows) {
+    const bool zos = Zos();
+    m_pane.AddRemDirToCmbx(m_session.currentRemoteDir, false);
+    const QString startLocal = m_local.CurrentDir();
+    const QString startRemote = NoMVSQuotes(zos, m_session.currentRemoteDir);
+    const std::vector<RemoteItem> items = SaveSelectedRemoteItems(selectedRemoteRows);
+    if (items.empty()) {
+        m_ui.ShowColorMsg("No files have been selected for download");
+        return;
+    }
+    if (m_core.batchTransferRunning) {
+        return;
+    }
+    m_local.AddLocDirToCmbx(startLocal, false);
+    m_ui.DisableGridsEtc();
+    m_core.batchTransferRunning = true;
+    m_core.UpdateSettings();
+    zosDownload = zos;
+    const bool anyDir = std::any_of(items.begin(), items.end(), [](const RemoteItem& i) {
+        return i.type == 'D' && i.name != "..";
+    });
+    if (anyDir && m_ui.TransferModeIndex() != 0 && !ConfirmModeForDirectories()) {
+        m_session.requestErrorList.clear();
+        EndBatch();
+        return;
+    }
+    bool downloaded = false;
+    // One file down into LocalDir; false when the connection is gone.
+    auto download = [&](const QString& name, qint64 size, const QString& remoteDir,
+                        const QString& localDir) {
+        transferSize = size;
+        SetXferModeFromRgrp(name);
+        DownloadFile(name, QDir(localDir).filePath(name), remoteDir);
+        downloaded = true;
+        if (!m_session.connected) {
+            m_session.NotifyUserConnectionLost();
+            return false;
+        }
+        return true;
+    };
+    for (const RemoteItem& item : items) {
+        if (item.type == 'F') {
+            if (!download(item.name, item.size, startRemote, startLocal)) {
+                EndBatch();
+                return;
+            }
+        } else if (item.type == 'L') {
+            m_ui.ShowColorMsg("Cannot download a remote link such as " + item.name);
+        }
+    }
+    for (const RemoteItem& item : items) {
+        if (item.type != 'D') {
+            continue;
+        }
+        if (item.name == "..") {
+            m_ui.ShowColorMsg("Request to download containing directory (\"..\") ignored");
+            continue;
+        }
+        workDirs = {WorkDir{JoinRemotePath(zos, startRemote, item.name), false}};
+        workListLocal = false;
+        while (m_session.connected && std::any_of(workDirs.begin(), workDirs.end(),
+                                                  [](const WorkDir& d) { return !d.done; })) {
+            CollectDirs();
+        }
+        const QString base = DirWithTrailingSeparator(zos, startRemote);
+        const std::vector<WorkDir> tree = workDirs;
+        for (const WorkDir& dir : tree) {
+            QString relative = DirWithTrailingSeparator(zos, dir.path).mid(base.size());
+            if (zos) {
+                relative.replace('.', '/');
+            }
+            const QString localDir = QDir::cleanPath(QDir(startLocal).filePath(relative));
+            if (!QDir().mkpath(localDir)) {
+                m_ui.ShowColorMsg("Cannot create local folder " + localDir);
+                continue;
+            }
+            if (!m_session.CheckConnection()) {
+                m_session.NotifyUserConnectionLost();
+                EndBatch();
+                return;
+            }
+            if (!EnterRemoteDir(dir.path)) {
+                continue;
+            }
+            const std::vector<RemoteEntry> files = m_pane.listing.files;
+            for (const RemoteEntry& file : files) {
+                if (file.permissions.startsWith('l')) {
+                    continue;  // links are never downloaded
+                }
+                const qint64 size =
+                    zos ? ZosSizeEstimate(file.size, file.modified == "Migrated") : file.size;
+                if (!download(file.name, size, m_session.currentRemoteDir, localDir)) {
+                    EndBatch();
+                    return;
+                }
+            }
+        }
+    }
+    if (NormalisedRemoteDir(zos, m_session.currentRemoteDir) !=
+        NormalisedRemoteDir(zos, startRemote)) {
+        EnterRemoteDir(startRemote);
+    }
+    if (downloaded || m_local.CurrentDir() != startLocal) {
+        m_local.SelectDirectory(startLocal);
+    }
+    m_ui.StatusBarGeneral(items.size() > 1 ? " Download of all files completed."
+                                           : " Download completed.");
+    EndBatch();
+}

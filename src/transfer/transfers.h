@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+#include "listing/zos_names.h"
+
+class AppCore;
+class FtpSession;
+class LocalPane;
+class RemotePane;
+class Session;
+class UserInterface;
+
+// A selected row of the remote list: its name, type ("F" file, "L" link, "D" directory), size
+// and permission text (upper-cased).
+struct RemoteItem {
+    QString name;
+    QChar type;
+    qint64 size = 0;
+    QString permissions;
+};
+
+// Moving files: one file up or down over FTP or SFTP (mode, retries, resume, progress), and the
+// batches of the Upload and Download buttons and of drag and drop, which expand directories
+// breadth-first. Speaks to the person through UserInterface only.
+class Transfers {
+public:
+    static constexpr int kMaxDirs = 20000;
+
+    explicit Transfers(AppCore& core);
+
+    // ---- One file ----
+    void UploadFile(const QString& remoteName, const QString& localPath, bool silent);
+    void UploadFileNoCaseCheck(QString remoteName, QString localPath, bool silent);
+    void UploadFileSSHNoCaseCheck(const QString& remoteName, const QString& localPath, bool silent);
+    // RemoteDir empty: the current remote directory.
+    void DownloadFile(const QString& remoteName, const QString& localName,
+                      const QString& remoteDir = QString());
+    void DownloadFileSSH(const QString& remotePath, const QString& localPath);
+    void SetXferModeFromRgrp(const QString& fileName);
+    void SetXferModeAscii();
+    void SetXferModeBinary();
+    bool SeeIfAscii(const QString& fileName) const;
+    // Kind "Put" or "Get" (anything but "get" uploads).
+    void XferAsyncPlus(const QString& kind, qint64 size);
+    void XferAsyncPlusAction(const QString& kind, qint64 size);
+    void DisplayTransferProgress(const QString& direction, const QString& file, qint64 total,
+                                 qint64 done);
+    void SetResumeXfrMaybeVisible();
+
+    // ---- Batches ----
+    // The names of the selected local rows; the window passes them in.
+    void btnUploadClickActions(const QStringList& selectedLocal);
+    void UploadFiles(const QStringList& selectedLocal);
+    // The selected rows of the remote list (indexes of RemotePane::Row).
+    void btnDownloadClickActions(const std::vector<int>& selectedRemoteRows);
+    std::vector<RemoteItem> SaveSelectedRemoteItems(const std::vector<int>& rows) const;
+    // Expands the first directory of the work list not yet done.
+    void CollectDirs();
+    // Drops: a drop on the local list downloads, on the remote list uploads; refused while a
+    // batch runs. At is the pointer's distance from the target list's left edge.
+    static bool AcceptsDrop(int at) { return at >= 17; }
+
+    // ---- State other subjects read ----
+    QString currentTransferFile;
+    qint64 transferStart = 0;  // tick count, ms
+    qint64 transferSize = 0;
+    bool downloading = false;
+    bool uploadDone = false;
+    bool zosDownload = false;  // totals are estimates (" of possibly ")
+    AllocationAttributes allocation;
+
+    // The directory work list: paths with their done flags; local (upload) or remote.
+    struct WorkDir {
+        QString path;
+        bool done = false;
+    };
+    std::vector<WorkDir> workDirs;
+    bool workListLocal = true;
+
+private:
+    bool Zos() const;
+    bool SessionUp() const;
+    QString LocalPathFor(const QString& name) const;
+    void ReenterCurrentRemoteDir();
+    // Enters a remote directory and lists it; false when that failed.
+    bool EnterRemoteDir(const QString& dir);
+    // The "Transfer type is" question for directories; false when cancelled.
+    bool ConfirmModeForDirectories();
+    void EndBatch();
+
+    AppCore& m_core;
+    Session& m_session;
+    RemotePane& m_pane;
+    LocalPane& m_local;
+    UserInterface& m_ui;
+    int m_lastPercent = 0;
+};
