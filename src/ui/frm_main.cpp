@@ -21,8 +21,10 @@
 
 #include "config/words.h"
 #include "listing/remote_pane.h"
+#include "listing/widgets/frm_alloc_zos.h"
 #include "platform/platform.h"
 #include "session/session.h"
+#include "transfer/widgets/frm_chmod.h"
 #include "ui/frm_ask_pass.h"
 #include "ui/frm_help.h"
 #include "ui/frm_login.h"
@@ -33,6 +35,7 @@
 #include "ui/model/placement.h"
 #include "ui/remote_pane_view.h"
 #include "ui/session_view.h"
+#include "ui/transfer_view.h"
 
 namespace {
 
@@ -157,6 +160,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     m_localView = new LocalPaneView(*this, *m_core->localPane);
     m_remoteView = new RemotePaneView(*this, *m_core->remotePane);
     m_sessionView = new SessionView(*this, *m_core->session);
+    m_transferView = new TransferView(*this, *m_core->transfers, *m_core->remoteOperations);
 
     SetDefaultColumnWidths();
     m_core->FormCreate(arguments);
@@ -589,6 +593,28 @@ void TfrmMain::ShowRemoteListingLook(const QString& column1, const QString& colu
 
 void TfrmMain::SetTransferModeIndex(int index) {
     rgrpTransferMode->SetItemIndex(index);
+}
+
+int TfrmMain::TransferModeIndex() const {
+    return rgrpTransferMode->ItemIndex();
+}
+
+bool TfrmMain::AskAllocation(const QString& title, AllocationAttributes& attributes) {
+    TfrmAllocZOS dialog(*this, attributes, this);
+    dialog.setWindowTitle(title);
+    dialog.exec();
+    return attributes.accepted;
+}
+
+std::optional<std::array<bool, 9>> TfrmMain::AskPermissions(const QString& title,
+                                                            const std::array<bool, 9>& initial) {
+    TfrmChmod dialog(this);
+    dialog.setWindowTitle(title);
+    dialog.SetBoxes(initial);
+    if (dialog.exec() != QDialog::Accepted || dialog.octal.isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.Boxes();
 }
 
 void TfrmMain::RefreshRemoteDirBox() {

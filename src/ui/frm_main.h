@@ -21,6 +21,7 @@
 class LocalPaneView;
 class RemotePaneView;
 class SessionView;
+class TransferView;
 class TfrmLogin;
 class TfrmHelp;
 
@@ -67,6 +68,10 @@ public:
                                bool mkDirVisible) override;
     void SetTransferModeIndex(int index) override;
     void RefreshRemoteDirBox() override;
+    int TransferModeIndex() const override;
+    bool AskAllocation(const QString& title, AllocationAttributes& attributes) override;
+    std::optional<std::array<bool, 9>> AskPermissions(const QString& title,
+                                                      const std::array<bool, 9>& initial) override;
 
     // True once the window has finished starting (settings mirrored into controls are then
     // written back when the person changes them).
@@ -205,6 +210,7 @@ private:
     LocalPaneView* m_localView = nullptr;
     RemotePaneView* m_remoteView = nullptr;
     SessionView* m_sessionView = nullptr;
+    TransferView* m_transferView = nullptr;
     QLabel* m_panels[kStatusPanelCount] = {};
     ConnectionLight m_light = ConnectionLight::Red;
     QColor m_windowColour;

@@ -109,11 +109,17 @@ TEST(MainWindow, DeleteKeyAndContextMenusRunTheListCommands) {
     QObject::connect(m.btnDeleteRem, &QPushButton::clicked, [&] { ++remoteDeletes; });
     QObject::connect(m.btnDownload, &QPushButton::clicked, [&] { ++downloads; });
     QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
-    // Nothing is selected: the local delete says so in a message box.
-    WhenModal([](QWidget* box) { static_cast<QDialog*>(box)->reject(); });
+    // Nothing is selected and nothing connected: each command says so in a message box.
+    auto dismissNext = [] {
+        WhenModal([](QWidget* box) { static_cast<QDialog*>(box)->reject(); });
+    };
+    dismissNext();
     QApplication::sendEvent(m.lvLocalFiles, &del);
+    dismissNext();
     QApplication::sendEvent(m.lvRemote, &del);
+    dismissNext();
     QApplication::sendEvent(m.lvRemote, &del);
+    dismissNext();
     m.pmnuRemote->actions().first()->trigger();
     EXPECT_EQ(localDeletes, 1);
     EXPECT_EQ(remoteDeletes, 2);
