@@ -829,6 +829,7 @@ void SftpEngine::HandlePacket(const Packet& packet) {
                 m_serverNewline = version->Value(name);
             }
         }
+        m_posixRename = version->Has("posix-rename@openssh.com");
         if (version->Has("limits@openssh.com")) {
             m_phase = Phase::Limits;
             m_limitsWire = m_nextWire++;
@@ -1013,8 +1014,10 @@ void SftpEngine::MakeDir(quint32 id, const QString& path) {
 void SftpEngine::Rename(quint32 id, const QString& from, const QString& to) {
     const QByteArray a = from.toUtf8();
     const QByteArray b = to.toUtf8();
-    Add(id, std::make_unique<StatusOperation>(this, id, from,
-                                              [a, b](quint32 w) { return EncodeRename(w, a, b); }));
+    const bool posix = m_posixRename;
+    Add(id, std::make_unique<StatusOperation>(this, id, from, [a, b, posix](quint32 w) {
+            return posix ? EncodePosixRename(w, a, b) : EncodeRename(w, a, b);
+        }));
 }
 
 void SftpEngine::Download(quint32 id, const QString& remote, const QString& local, bool resume,

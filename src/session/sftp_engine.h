@@ -92,6 +92,7 @@ private:
     quint32 m_readSize = 32768;
     quint32 m_writeSize = 32768;
     QByteArray m_serverNewline = "\n";
+    bool m_posixRename = false;  // the server replaces an existing target on rename
     std::unordered_map<quint32, Wire> m_wires;
     std::map<quint32, std::unique_ptr<Operation>> m_operations;
     // Ended operations live on until no call of theirs can be on the stack.

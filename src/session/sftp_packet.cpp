@@ -273,6 +273,15 @@ QByteArray EncodeRename(quint32 id, const QByteArray& from, const QByteArray& to
     return Builder(kRename, 16 + from.size() + to.size()).U32(id).String(from).String(to).Finish();
 }
 
+QByteArray EncodePosixRename(quint32 id, const QByteArray& from, const QByteArray& to) {
+    return Builder(kExtended, 48 + from.size() + to.size())
+        .U32(id)
+        .String(QByteArrayLiteral("posix-rename@openssh.com"))
+        .String(from)
+        .String(to)
+        .Finish();
+}
+
 QByteArray EncodeLimitsRequest(quint32 id) {
     return Builder(kExtended).U32(id).String(QByteArrayLiteral("limits@openssh.com")).Finish();
 }

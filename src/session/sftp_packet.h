@@ -151,6 +151,8 @@ QByteArray EncodeRemove(quint32 id, const QByteArray& path);
 QByteArray EncodeMakeDir(quint32 id, const QByteArray& path, const SftpAttributes& attributes = {});
 QByteArray EncodeRemoveDir(quint32 id, const QByteArray& path);
 QByteArray EncodeRename(quint32 id, const QByteArray& from, const QByteArray& to);
+// posix-rename@openssh.com: a rename that replaces an existing target, as FTP's does.
+QByteArray EncodePosixRename(quint32 id, const QByteArray& from, const QByteArray& to);
 QByteArray EncodeLimitsRequest(quint32 id);
 
 // The server's VERSION packet.

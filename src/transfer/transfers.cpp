@@ -502,8 +502,7 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
                     std::any_of(m_pane.listing.dirs.begin(), m_pane.listing.dirs.end(),
                                 [&](const RemoteEntry& e) { return e.name == name; });
                 if (!listed) {
-                    m_core.remoteOperations->MakeRemoteDirectory(
-                        m_core.settings.site.lcUpload ? name.toLower() : name);
+                    m_core.remoteOperations->MakeRemoteDirectory(name);
                 }
                 if (!EnterRemoteDir(target)) {
                     m_ui.LogText("Could not enter remote directory " + target +

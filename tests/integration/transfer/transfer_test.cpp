@@ -1,0 +1,307 @@
+// Transfers and remote file operations as the window runs them (through a scripted
+// UserInterface), over FTP against vsftpd and over SFTP against OpenSSH: the files are compared
+// on the server's disk, byte for byte.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QUuid>
+
+#include <sys/stat.h>
+
+#include "app/app_core.h"
+#include "app/scripted_user_interface.h"
+#include "config/scrambling.h"
+#include "listing/remote_pane.h"
+#include "server_env.h"
+#include "session/session.h"
+#include "sshd_env.h"
+#include "support/test_support.h"
+#include "transfer/remote_operations.h"
+#include "transfer/transfers.h"
+#include "ui/model/local_pane.h"
+
+namespace {
+
+QByteArray Random(int size) {
+    QByteArray bytes(size, '\0');
+    for (char& c : bytes) {
+        c = char(QRandomGenerator::global()->bounded(256));
+    }
+    return bytes;
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Every file below Root, by relative path, with its content.
+QMap<QString, QByteArray> Tree(const QString& root) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(root).relativeFilePath(path), ReadFile(path));
+    }
+    return files;
+}
+
+// One program without a window, logged in to vsftpd or sshd in a fresh remote folder.
+struct Program {
+    bool sftp;
+    TestFolder work;
+    TestFolder local;
+    ScopedEnv home{"VORLENFTP_HOME", work.Path()};
+    ScriptedUserInterface ui;
+    AppCore core{ui};
+    Session& session = *core.session;
+    RemotePane& pane = *core.remotePane;
+    Transfers& transfers = *core.transfers;
+    RemoteOperations& operations = *core.remoteOperations;
+    LocalPane& localPane = *core.localPane;
+    QString remote;  // the remote folder, also its path on this machine's disk
+
+    explicit Program(bool overSftp) : sftp(overSftp) {
+        core.FormCreate({});
+        const QString root =
+            sftp ? SshdEnv::Get().Value("SSH_ROOT") : ServerEnv::Get().Value("FTP_ROOT");
+        remote = root + "/x" + QUuid::createUuid().toString(QUuid::Id128).left(10);
+        QDir().mkpath(remote);
+        Chown();
+        SiteProfile& site = core.settings.site;
+        site.siteName = "Test";
+        site.ssh = sftp;
+        site.domain = "127.0.0.1:" + (sftp ? SshdEnv::Get().Value("SSHD_PORT")
+                                           : ServerEnv::Get().Value("VSFTPD_PORT"));
+        site.userid = User();
+        const QString password = sftp ? SshdEnv::Get().Password() : ServerEnv::Get().Password();
+        site.sessionPassword = QString::fromLatin1(scrambling::ComplexEncrypt(password.toUtf8()));
+        site.timeoutIndex = 0;
+        site.lcUpload = false;
+        site.infRemDirs = {remote};
+        localPane.SelectDirectory(local.Path());
+    }
+    QString User() const {
+        return sftp ? SshdEnv::Get().Value("SSH_USER") : ServerEnv::Get().Value("FTP_USER");
+    }
+    void Chown() const { QProcess::execute("chown", {"-R", User(), remote}); }
+    bool LogIn() {
+        session.RequestConnect();
+        return session.connected;
+    }
+    void Refresh() {
+        pane.cacheUse = false;
+        pane.RefreshRemoteDirectoryList();
+    }
+    std::vector<int> RemoteRows(const QStringList& names) const {
+        std::vector<int> rows;
+        for (int i = 0; i < pane.RowCount(); ++i) {
+            const RemoteRow row = pane.Row(i);
+            if (row.entry && names.contains(row.entry->name)) {
+                rows.push_back(i);
+            }
+        }
+        return rows;
+    }
+    bool Listed(const QString& name) const { return !RemoteRows({name}).empty(); }
+};
+
+struct Kind {
+    const char* name;
+    bool sftp;
+};
+
+class Transfer : public ::testing::TestWithParam<Kind> {
+protected:
+    void SetUp() override {
+        if (GetParam().sftp) {
+            REQUIRE_SSHD_SERVER();
+        } else {
+            REQUIRE_SERVER("VSFTPD_PORT");
+        }
+    }
+};
+
+}  // namespace
+
+TEST_P(Transfer, SelectionAndTreeGoUpAndComeBackByteIdentical) {
+    Program p(GetParam().sftp);
+    ASSERT_TRUE(p.LogIn());
+    const QString tree = p.local.File("site");
+    WriteFile(tree + "/index.html", "<p>one</p>\r\n<p>two</p>\n");
+    WriteFile(tree + "/img/a b.png", Random(300000));
+    WriteFile(tree + "/img/deep/über 'q'.dat", Random(70000));
+    WriteFile(tree + "/empty.txt", "");
+    QDir().mkpath(tree + "/no files");
+    WriteFile(p.local.File("top.bin"), Random(1234567));
+    p.localPane.RefreshLocal();
+    p.ui.transferModeIndex = 2;                   // binary: nothing may change a byte
+    p.ui.dialogAnswers.enqueue(ModalResult::OK);  // "Transfer type is binary ..."
+    p.transfers.btnUploadClickActions({"site", "top.bin"});
+    EXPECT_EQ(p.ui.StatusPanelText(StatusPanel::General), "Uploading complete");
+    EXPECT_EQ(Tree(p.remote + "/site"), Tree(tree));
+    EXPECT_EQ(ReadFile(p.remote + "/top.bin"), ReadFile(p.local.File("top.bin")));
+    EXPECT_TRUE(QFileInfo(p.remote + "/site/no files").isDir());
+    EXPECT_EQ(p.session.currentRemoteDir, p.remote);  // back where the batch started
+    EXPECT_TRUE(p.Listed("site") && p.Listed("top.bin"));
+
+    // Down again into a fresh folder: the tree is recreated below it.
+    TestFolder back;
+    p.localPane.SelectDirectory(back.Path());
+    p.ui.dialogAnswers.enqueue(ModalResult::OK);
+    p.transfers.btnDownloadClickActions(p.RemoteRows({"site", "top.bin"}));
+    EXPECT_EQ(p.ui.StatusPanelText(StatusPanel::General), " Download of all files completed.");
+    EXPECT_EQ(Tree(back.File("site")), Tree(tree));
+    EXPECT_EQ(ReadFile(back.File("top.bin")), ReadFile(p.local.File("top.bin")));
+    EXPECT_EQ(p.localPane.CurrentDir(), back.Path());
+    EXPECT_FALSE(p.core.batchTransferRunning);
+}
+
+TEST_P(Transfer, TextFilesTravelWithTheWiresLineEndsAndComeBackIdentical) {
+    Program p(GetParam().sftp);
+    ASSERT_TRUE(p.LogIn());
+    const QByteArray text = "line one\nline two\n\nlast";
+    WriteFile(p.local.File("Page.HTML"), text);
+    p.core.settings.site.lcUpload = true;  // stored as page.html; the local name keeps its case
+    p.transfers.btnUploadClickActions({"Page.HTML"});
+    ASSERT_TRUE(QFileInfo::exists(p.remote + "/page.html"));
+    // FTP text mode sends CR LF (vsftpd stores what it receives); SFTP servers here use LF.
+    EXPECT_EQ(ReadFile(p.remote + "/page.html"),
+              GetParam().sftp ? text : QByteArray("line one\r\nline two\r\n\r\nlast"));
+    QFile::remove(p.local.File("Page.HTML"));
+    p.Refresh();
+    p.transfers.btnDownloadClickActions(p.RemoteRows({"page.html"}));
+    EXPECT_EQ(ReadFile(p.local.File("page.html")), text);
+    EXPECT_TRUE(p.ui.logLines.contains("get page.html " + p.local.File("page.html")));
+}
+
+TEST_P(Transfer, InterruptedDownloadAndUploadResumeToIdenticalFiles) {
+    Program p(GetParam().sftp);
+    const QByteArray content = Random(2000000);
+    WriteFile(p.remote + "/big.bin", content);
+    p.Chown();
+    ASSERT_TRUE(p.LogIn());
+    WriteFile(p.local.File("big.bin"), content.left(777777));  // what an interrupted get left
+    p.ui.resumeTicked = true;
+    p.ui.dialogAnswers.enqueue(ModalResult::Yes);
+    p.transfers.btnDownloadClickActions(p.RemoteRows({"big.bin"}));
+    EXPECT_EQ(ReadFile(p.local.File("big.bin")), content);
+    EXPECT_FALSE(p.ui.resumeTicked);  // one-shot
+
+    WriteFile(p.local.File("up.bin"), content);
+    WriteFile(p.remote + "/up.bin", content.left(1048576));  // what an interrupted put left
+    p.Chown();
+    p.Refresh();
+    p.ui.resumeTicked = true;
+    p.ui.transferModeIndex = 2;
+    p.ui.dialogAnswers.enqueue(ModalResult::Yes);
+    p.transfers.btnUploadClickActions({"up.bin"});
+    EXPECT_EQ(ReadFile(p.remote + "/up.bin"), content);
+    EXPECT_FALSE(p.ui.resumeTicked);
+}
+
+TEST_P(Transfer, RemoteFilesAreCreatedRenamedChangedAndDeleted) {
+    Program p(GetParam().sftp);
+    WriteFile(p.remote + "/a.txt", "a");
+    WriteFile(p.remote + "/b.txt", "b");
+    WriteFile(p.remote + "/c.txt", "c");
+    QDir().mkpath(p.remote + "/full/inner");
+    p.Chown();
+    ASSERT_TRUE(p.LogIn());
+
+    p.ui.inputAnswers.enqueue(QString("new dir"));
+    p.operations.btnMkdirClick();
+    EXPECT_TRUE(QFileInfo(p.remote + "/new dir").isDir());
+    EXPECT_TRUE(p.Listed("new dir"));
+
+    // A rename onto an existing file asks first; a directory onto a file name is refused.
+    p.ui.inputAnswers.enqueue(QString("b.txt"));
+    p.ui.dialogAnswers.enqueue(ModalResult::OK);
+    p.operations.RemoteRenameActions(p.RemoteRows({"a.txt"}));
+    EXPECT_TRUE(p.ui.MessageTexts().contains(
+        "Existing file called b.txt will be overwritten, press OK to proceed or CANCEL to abort."));
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/a.txt"));
+    EXPECT_EQ(ReadFile(p.remote + "/b.txt"), "a");
+    EXPECT_FALSE(p.Listed("a.txt"));
+    p.ui.inputAnswers.enqueue(QString("c.txt"));
+    p.operations.RemoteRenameActions(p.RemoteRows({"new dir"}));
+    EXPECT_TRUE(
+        p.ui.MessageTexts().contains("Cannot rename a directory to c.txt since a file with "
+                                     "the same name is present in the same directory"));
+    EXPECT_TRUE(QFileInfo(p.remote + "/new dir").isDir());
+
+    // Permissions: the dialog starts from the listed text; the row shows the change.
+    p.ui.permissionAnswers.enqueue(
+        std::array<bool, 9>{true, true, false, true, false, false, false, false, false});
+    p.operations.ChmodActions(p.RemoteRows({"c.txt"}));
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(p.remote + "/c.txt").constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(p.pane.Row(p.RemoteRows({"c.txt"}).front()).entry->permissions, "-rw-r-----");
+    EXPECT_TRUE(p.ui.logLines.contains("Numeric permissions value for c.txt is 640"));
+    p.pane.cacheUse = true;  // shown again from the cache after leaving and coming back
+    p.Refresh();
+    EXPECT_EQ(p.pane.Row(p.RemoteRows({"c.txt"}).front()).entry->permissions.mid(1), "rw-r-----");
+
+    // Yes to all asks once; a directory that is not empty stays and says so.
+    p.ui.dialogAnswers.enqueue(ModalResult::YesToAll);
+    p.operations.DeleteRemoteActions(p.RemoteRows({"b.txt", "c.txt", "new dir", "full"}));
+    EXPECT_EQ(p.ui.messages.count(), p.ui.MessageTexts().size());
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/b.txt"));
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/c.txt"));
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/new dir"));
+    EXPECT_TRUE(QFileInfo(p.remote + "/full").isDir());
+    EXPECT_FALSE(p.ui.MessageTexts().filter("Possible error deleting full error code").isEmpty());
+    EXPECT_FALSE(p.Listed("b.txt") || p.Listed("c.txt") || p.Listed("new dir"));
+    EXPECT_TRUE(p.Listed("full"));
+}
+
+TEST_P(Transfer, MissingFilesOnEitherSideAreReportedNeverShownAsDone) {
+    Program p(GetParam().sftp);
+    WriteFile(p.remote + "/locked.bin", "secret");
+    p.Chown();
+    QFile::setPermissions(p.remote + "/locked.bin", QFileDevice::WriteOwner);
+    ASSERT_TRUE(p.LogIn());
+    p.transfers.transferSize = 6;
+    p.transfers.DownloadFile("locked.bin", "locked.bin");
+    EXPECT_FALSE(QFileInfo::exists(p.local.File("locked.bin")));  // nothing left behind
+    if (!GetParam().sftp) {
+        EXPECT_TRUE(
+            p.ui.logLines.contains("Error with transfer but still connected - retrying (2)"));
+        EXPECT_EQ(p.ui.StatusPanelText(StatusPanel::General), " Download of locked.bin failed.");
+    } else {
+        EXPECT_FALSE(p.session.requestErrorList.isEmpty());
+    }
+    EXPECT_TRUE(p.session.connected);
+
+    p.transfers.UploadFile("gone.txt", p.local.File("gone.txt"), false);
+    if (!GetParam().sftp) {
+        EXPECT_TRUE(p.ui.MessageTexts().contains("Cannot upload file " + p.local.File("gone.txt") +
+                                                 " because it does not exist."));
+    } else {
+        EXPECT_TRUE(p.ui.logLines.contains("Error uploading " + p.local.File("gone.txt")));
+    }
+    EXPECT_FALSE(p.transfers.uploadDone);
+}
+
+INSTANTIATE_TEST_SUITE_P(Over, Transfer, ::testing::Values(Kind{"Ftp", false}, Kind{"Sftp", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
