@@ -14,7 +14,9 @@ WORKDIR/scripted.env as NAME=PORT lines once all are listening. Servers:
   ipv6      the scripted server on ::1 (EPSV and EPRT)
   windows   answers LIST in the Windows (IIS) form
   zos       a z/OS host: PWD names the quoted high-level qualifier, CWD takes dataset
-            prefixes and partitioned datasets, LIST answers dataset and member lists
+            prefixes and partitioned datasets, LIST answers dataset and member lists; every
+            SITE command is accepted and recorded, and "SITE RECORDED" answers with the ones
+            received since the last time, joined by " | "
 """
 import codecs
 import os
@@ -169,6 +171,17 @@ class ZosHandler(FTPHandler):
 
     def on_login(self, username):
         self.zos_dir = "TESTER."
+        self.site_lines = []
+
+    def pre_process_command(self, line, cmd, arg):
+        if cmd != "SITE" or not self.authenticated:
+            return FTPHandler.pre_process_command(self, line, cmd, arg)
+        if (arg or "").strip().upper() == "RECORDED":
+            self.respond("200 " + " | ".join(self.site_lines))
+            self.site_lines = []
+        else:
+            self.site_lines.append(arg or "")
+            self.respond("200 SITE command was accepted")
 
     def ftp_PWD(self, line):
         self.respond('257 "\'%s\'" is working directory.' % self.zos_dir)

@@ -19,6 +19,7 @@
 #include "config/scrambling.h"
 #include "listing/remote_pane.h"
 #include "server_env.h"
+#include "session/ftp_session.h"
 #include "session/session.h"
 #include "sshd_env.h"
 #include "support/test_support.h"
@@ -294,6 +295,50 @@ TEST_P(Transfer, MissingFilesOnEitherSideAreReportedNeverShownAsDone) {
     } else {
         EXPECT_TRUE(p.ui.logLines.contains("Error uploading " + p.local.File("gone.txt")));
     }
+    EXPECT_FALSE(p.transfers.uploadDone);
+}
+
+// A new dataset on z/OS is allocated first, with the SITE commands the dialog's values give.
+TEST(ZosUpload, NewDatasetIsAllocatedWithTheDialogsValues) {
+    REQUIRE_SERVER("SCRIPTED_ZOS");
+    struct Case {
+        const char* recfm;
+        int lrecl, blksize;
+        const char* sent;
+    } const cases[] = {
+        {"FB", 80, 6160, "TRACK PRI=5 SEC=2 | RECFM=FB | LRECL=80 | BLOCKSIZE=6160"},
+        {"FB", 80, 6100, "TRACK PRI=5 SEC=2 | RECFM=FB | LRECL=80 | BLOCKSIZE=0"},
+        {"VB", 255, 200, "TRACK PRI=5 SEC=2 | RECFM=VB | LRECL=255 | BLOCKSIZE=259"},
+    };
+    Program p(false);
+    SiteProfile& site = p.core.settings.site;
+    site.domain = "127.0.0.1:" + ServerEnv::Get().Value("SCRIPTED_ZOS");
+    site.userid = "tester";
+    site.infRemDirs.clear();
+    ASSERT_TRUE(p.LogIn());
+    ASSERT_TRUE(p.core.settings.zosMode);
+    WriteFile(p.local.File("data.txt"), "record one\nrecord two\n");
+    TFtpClient& c = p.session.Ftp().FtpClient1;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.sent);
+        AllocationAttributes values;
+        values.unitIndex = 1;
+        values.primary = 5;
+        values.secondary = 2;
+        values.recordFormat = k.recfm;
+        values.recordLength = k.lrecl;
+        values.blockSize = k.blksize;
+        p.ui.allocationAnswers.enqueue(values);
+        p.transfers.UploadFile("NEW.DATA", p.local.File("data.txt"), false);
+        EXPECT_EQ(p.ui.allocationTitles.last(), "File Allocation Attributes for file NEW.DATA");
+        EXPECT_TRUE(p.transfers.uploadDone);
+        c.LocalFileName = "SITE RECORDED";
+        p.session.Ftp().AsyncCall("QUOTE");
+        EXPECT_EQ(c.LastResponse(), QString("200 ") + k.sent);
+    }
+    // Cancelling the dialog uploads nothing.
+    p.transfers.uploadDone = false;
+    p.transfers.UploadFile("OTHER.DATA", p.local.File("data.txt"), false);
     EXPECT_FALSE(p.transfers.uploadDone);
 }
 
