@@ -35,6 +35,8 @@ public:
     ~TfrmMain() override;
 
     AppCore& Core() { return *m_core; }
+    // The buttons, menu entries and drops of transfers and remote file operations.
+    TransferView& TransferViewOfWindow() { return *m_transferView; }
     TfrmLogin* LoginDialog() { return m_login; }
 
     // UserInterface

@@ -1,5 +1,7 @@
 #include "ui/local_files_model.h"
 
+#include "ui/list_drag.h"
+
 #include <QApplication>
 #include <QStyle>
 
@@ -57,4 +59,13 @@ QVariant LocalFilesModel::headerData(int section, Qt::Orientation orientation, i
 Qt::ItemFlags LocalFilesModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled
                            : Qt::NoItemFlags;
+}
+
+QStringList LocalFilesModel::mimeTypes() const {
+    return {QString::fromLatin1(kListDragMime)};
+}
+
+QMimeData* LocalFilesModel::mimeData(const QModelIndexList& indexes) const {
+    Q_UNUSED(indexes);  // the drop acts on the list's selection
+    return ListDragData(dragSource);
 }

@@ -1,5 +1,7 @@
 #include "ui/remote_files_model.h"
 
+#include "ui/list_drag.h"
+
 #include <QApplication>
 #include <QStyle>
 
@@ -103,4 +105,13 @@ void RemoteFilesModel::SetCaptions(const QString& column1, const QString& column
 Qt::ItemFlags RemoteFilesModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled
                            : Qt::NoItemFlags;
+}
+
+QStringList RemoteFilesModel::mimeTypes() const {
+    return {QString::fromLatin1(kListDragMime)};
+}
+
+QMimeData* RemoteFilesModel::mimeData(const QModelIndexList& indexes) const {
+    Q_UNUSED(indexes);  // the drop acts on the list's selection
+    return ListDragData(dragSource);
 }

@@ -11,6 +11,9 @@
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
 #include "ui/frm_main.h"
+#include "ui/list_drag.h"
+#include "ui/local_files_model.h"
+#include "ui/remote_files_model.h"
 
 TransferView::TransferView(TfrmMain& main, Transfers& transfers, RemoteOperations& operations)
     : QObject(&main), m_main(main), m_transfers(transfers), m_operations(operations) {
@@ -29,6 +32,14 @@ TransferView::TransferView(TfrmMain& main, Transfers& transfers, RemoteOperation
     m.Core().remotePane->downloadSelection = [this] {
         m_transfers.btnDownloadClickActions(SelectedRemoteRows());
     };
+    m.lvLocalFiles->setObjectName("lvLocalFiles");
+    m.lvRemote->setObjectName("lvRemote");
+    if (auto* model = qobject_cast<LocalFilesModel*>(m.lvLocalFiles->model())) {
+        model->dragSource = m.lvLocalFiles->objectName();
+    }
+    if (auto* model = qobject_cast<RemoteFilesModel*>(m.lvRemote->model())) {
+        model->dragSource = m.lvRemote->objectName();
+    }
     for (QTreeView* list : {m.lvLocalFiles, m.lvRemote}) {
         list->setDragEnabled(true);
         list->setAcceptDrops(true);
@@ -47,14 +58,13 @@ std::vector<int> TransferView::SelectedRemoteRows() const {
     return rows;
 }
 
-bool TransferView::Accepts(QAbstractItemView* target, QObject* source, int x) const {
-    const QObject* other = target == m_main.lvRemote ? static_cast<QObject*>(m_main.lvLocalFiles)
-                                                     : static_cast<QObject*>(m_main.lvRemote);
-    return source == other && Transfers::AcceptsDrop(x);
+bool TransferView::Accepts(QAbstractItemView* target, const QMimeData* data, int x) const {
+    const QTreeView* other = target == m_main.lvRemote ? m_main.lvLocalFiles : m_main.lvRemote;
+    return ListDragSource(data) == other->objectName() && Transfers::AcceptsDrop(x);
 }
 
-bool TransferView::Drop(QAbstractItemView* target, QObject* source, int x) {
-    if (!Accepts(target, source, x) || m_main.Core().batchTransferRunning) {
+bool TransferView::Drop(QAbstractItemView* target, const QMimeData* data, int x) {
+    if (!Accepts(target, data, x) || m_main.Core().batchTransferRunning) {
         return false;
     }
     if (target == m_main.lvLocalFiles) {
@@ -77,7 +87,7 @@ bool TransferView::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (Accepts(target, drag->source(), int(drag->position().x()))) {
+            if (Accepts(target, drag->mimeData(), int(drag->position().x()))) {
                 drag->setDropAction(Qt::CopyAction);
                 drag->accept();
             } else {
@@ -87,7 +97,7 @@ bool TransferView::eventFilter(QObject* watched, QEvent* event) {
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            const bool done = Drop(target, drop->source(), int(drop->position().x()));
+            const bool done = Drop(target, drop->mimeData(), int(drop->position().x()));
             drop->setDropAction(Qt::CopyAction);
             done ? drop->accept() : drop->ignore();
             return true;
