@@ -370,6 +370,7 @@ void Session::AbortClick() {
     m_ui.StatusBarGeneral(" Abort request acknowledged.");
     m_ui.LogText("Abort request acknowledged.");
     abortFlag = true;
+    ++abortClicks;
     m_ui.ProcessMessages();
     Remote()->AbortClick();
     m_ui.ProcessMessages();

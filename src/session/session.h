@@ -82,6 +82,8 @@ public:
     bool skipLogin = false;
     bool timedOut = false;
     bool abortFlag = false;
+    // Counts the abort button's clicks (the flag itself is cleared when the button hides).
+    int abortClicks = 0;
     bool abortInProgress = false;
     QString requestErrorList;
     bool lastRequestFailed = false;

@@ -5,6 +5,7 @@
 
 #include "app/app_core.h"
 #include "app/user_interface.h"
+#include "config/words.h"
 #include "listing/remote_pane.h"
 #include "listing/zos_listing.h"
 #include "platform/platform.h"
@@ -225,6 +226,12 @@ void Transfers::DownloadFile(const QString& remoteName, const QString& localName
         XferAsyncPlus("Get", transferSize);
         c.HostDirName = m_session.currentRemoteDir;
     }
+    const QFileInfo partial(localPath);
+    if (!m_session.requestErrorList.isEmpty() && partial.exists() && partial.size() > 0) {
+        m_ui.LogText(QStringLiteral("Partial file %1 kept (%2 bytes); tick \"Resume Interrupted "
+                                    "Xfer\" to continue it")
+                         .arg(localPath, GroupThousands(partial.size())));
+    }
     m_session.HideAbortButton();
 }
 
@@ -253,9 +260,10 @@ void Transfers::DownloadFileSSH(const QString& remotePath, const QString& localP
 
 void Transfers::XferAsyncPlus(const QString& kind, qint64 size) {
     TFtpClient& c = m_session.Ftp().FtpClient1;
+    const int aborts = m_session.abortClicks;
     XferAsyncPlusAction(kind, size);
     for (int retry = 1; retry <= 2; ++retry) {
-        if (!m_session.lastRequestFailed || !c.Connected() || m_session.abortFlag) {
+        if (!m_session.lastRequestFailed || !c.Connected() || m_session.abortClicks != aborts) {
             return;
         }
         m_ui.LogText(
@@ -342,6 +350,7 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
 
     m_ui.SetProgress(0);
     m_lastPercent = 0;
+    const int aborts = m_session.abortClicks;
     if (attempted) {
         // Progress is shown as bytes move, at most every tenth of a second, while the request
         // waits in its event loop.
@@ -357,7 +366,7 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
         ftp.AsyncCall(request);
         QObject::disconnect(progress);
     }
-    if (m_session.abortFlag) {
+    if (m_session.abortClicks != aborts) {
         m_ui.StatusBarGeneral(" " + noun + " of " + file + " cancelled.");
         m_ui.StatusBarGeneral("Connection to remote site terminated");
     } else {

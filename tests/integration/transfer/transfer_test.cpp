@@ -6,10 +6,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTimer>
 #include <QUuid>
 
 #include <sys/stat.h>
@@ -340,6 +342,53 @@ TEST(ZosUpload, NewDatasetIsAllocatedWithTheDialogsValues) {
     p.transfers.uploadDone = false;
     p.transfers.UploadFile("OTHER.DATA", p.local.File("data.txt"), false);
     EXPECT_FALSE(p.transfers.uploadDone);
+}
+
+// A connection dropped in the middle of a batch ends it; what arrived stays for resume, and the
+// next operation reconnects.
+TEST(TransferFaults, DroppedConnectionEndsTheBatchAndKeepsThePart) {
+    REQUIRE_SERVER("SCRIPTED_DROPPER");
+    Program p(false);
+    SiteProfile& site = p.core.settings.site;
+    site.domain = "127.0.0.1:" + ServerEnv::Get().Value("SCRIPTED_DROPPER");
+    site.userid = "tester";
+    site.infRemDirs.clear();
+    ASSERT_TRUE(p.LogIn());
+    p.transfers.btnDownloadClickActions(p.RemoteRows({"big.bin", "small.txt"}));
+    EXPECT_TRUE(p.ui.MessageTexts().contains("Connection lost - abandoning file transfers"));
+    EXPECT_FALSE(p.core.batchTransferRunning);
+    const QFileInfo part(p.local.File("big.bin"));
+    EXPECT_TRUE(part.exists());
+    EXPECT_GT(part.size(), 0);
+    EXPECT_LT(part.size(), 4 * 1024 * 1024);
+    EXPECT_FALSE(p.ui.logLines.filter("Partial file " + part.filePath() + " kept").isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(p.local.File("small.txt")));  // the batch stopped there
+    EXPECT_FALSE(p.session.connected);
+    p.pane.RefreshRemote();  // the next operation logs in again
+    EXPECT_TRUE(p.session.connected);
+    EXPECT_TRUE(p.Listed("small.txt"));
+}
+
+TEST(TransferFaults, CancelDuringADownloadEndsItAndSaysSo) {
+    REQUIRE_SERVER("SCRIPTED_SLOW");
+    Program p(false);
+    SiteProfile& site = p.core.settings.site;
+    site.domain = "127.0.0.1:" + ServerEnv::Get().Value("SCRIPTED_SLOW");
+    site.userid = "tester";
+    site.infRemDirs.clear();
+    ASSERT_TRUE(p.LogIn());
+    QTimer::singleShot(700, [&p] { p.session.AbortClick(); });
+    QElapsedTimer clock;
+    clock.start();
+    p.transfers.transferSize = 450 * 1024;
+    p.transfers.DownloadFile("slow.bin", "slow.bin");
+    EXPECT_LT(clock.elapsed(), 3000);  // slow.bin alone takes 4.5 s
+    EXPECT_TRUE(p.ui.statusHistory.contains(" Download of slow.bin cancelled."));
+    EXPECT_EQ(p.ui.StatusPanelText(StatusPanel::General), "Connection to remote site terminated");
+    EXPECT_TRUE(p.ui.MessageTexts().contains(
+        "If you want to continue, please close and restart the FTP program."));
+    EXPECT_EQ(p.ui.light, ConnectionLight::Red);
+    EXPECT_TRUE(p.ui.abortCaption.isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Over, Transfer, ::testing::Values(Kind{"Ftp", false}, Kind{"Sftp", true}),
