@@ -1,0 +1,78 @@
+// Benchmark driver for scripts/bench_transfers.sh: the full program path of a transfer (the
+// login, the Upload or Download button's batch with its progress display) without a window.
+// Usage: transfer_driver ftp|sftp HOST PORT USER REMOTE_DIR get|put NAME LOCAL_DIR
+//   get: NAME (a file or a folder) of REMOTE_DIR into LOCAL_DIR
+//   put: NAME (a file or a folder) of LOCAL_DIR into REMOTE_DIR
+// The password comes from VORLEN_BENCH_PASSWORD. Binary mode. Prints "ms=T" for the transfer;
+// time and memory are measured from outside.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+#include "app/app_core.h"
+#include "app/scripted_user_interface.h"
+#include "config/scrambling.h"
+#include "listing/remote_pane.h"
+#include "session/session.h"
+#include "transfer/transfers.h"
+#include "ui/model/local_pane.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 9 || (args[6] != "get" && args[6] != "put")) {
+        std::fprintf(stderr,
+                     "usage: transfer_driver ftp|sftp HOST PORT USER REMOTE_DIR get|put NAME "
+                     "LOCAL_DIR\n");
+        return 2;
+    }
+    QTemporaryDir home;
+    qputenv("VORLENFTP_HOME", home.path().toLocal8Bit());
+    ScriptedUserInterface ui;
+    ui.transferModeIndex = 2;
+    AppCore core(ui);
+    core.FormCreate({});
+    SiteProfile& site = core.settings.site;
+    site.siteName = "Bench";
+    site.ssh = args[1] == "sftp";
+    site.domain = args[2] + ":" + args[3];
+    site.userid = args[4];
+    site.sessionPassword = QString::fromLatin1(
+        scrambling::ComplexEncrypt(qEnvironmentVariable("VORLEN_BENCH_PASSWORD").toUtf8()));
+    site.lcUpload = false;
+    site.autoRefresh = false;
+    site.infRemDirs = {args[5]};
+    core.session->RequestConnect();
+    if (!core.session->connected) {
+        std::fprintf(stderr, "login failed\n");
+        return 1;
+    }
+    core.localPane->SelectDirectory(args[8]);
+    ui.dialogAnswers.enqueue(ModalResult::OK);  // "Transfer type is binary" for folders
+    QElapsedTimer clock;
+    clock.start();
+    if (args[6] == "get") {
+        std::vector<int> rows;
+        for (int i = 0; i < core.remotePane->RowCount(); ++i) {
+            const RemoteRow row = core.remotePane->Row(i);
+            if (row.entry && row.entry->name == args[7]) {
+                rows.push_back(i);
+            }
+        }
+        core.transfers->btnDownloadClickActions(rows);
+    } else {
+        core.transfers->btnUploadClickActions({args[7]});
+    }
+    const qint64 ms = clock.elapsed();
+    QStringList problems = ui.MessageTexts();
+    problems.removeIf([](const QString& text) { return text.startsWith("Transfer type is "); });
+    if (!core.session->connected || !problems.isEmpty()) {
+        std::fprintf(stderr, "transfer failed: %s\n", qPrintable(problems.join("; ")));
+        return 1;
+    }
+    std::printf("ms=%lld\n", static_cast<long long>(ms));
+    core.session->RequestDisconnect();
+    return 0;
+}
