@@ -49,6 +49,7 @@ sftp_cmd=(sftp -q "${cipher[@]}" -i "$work/client_key" -P "$ssh_port" -o StrictH
     -o UserKnownHostsFile=/dev/null -o BatchMode=yes)
 
 measure() {  # prints the wall time of the command in seconds
+    sync  # the previous run's written pages are not flushed during this one
     /usr/bin/time -f "%e" -o "$work/time.txt" "$@" >/dev/null 2>"$work/err.txt" ||
         { cat "$work/err.txt" >&2; exit 1; }
     cat "$work/time.txt"
@@ -68,7 +69,11 @@ chown "$ftp_user" "$ftp_root/big.bin"
 chown "$ssh_user" "$ssh_root/big.bin"
 cp "$ftp_root/big.bin" "$work/local/up.bin"
 cat "$ftp_root/big.bin" "$ssh_root/big.bin" "$work/local/up.bin" >/dev/null
-cp "$work/local/up.bin" "$work/local/big.bin"  # the download target exists: warm pages
+cp "$work/local/up.bin" "$work/local/big.bin"  # the targets exist already: warm pages
+cp "$work/local/up.bin" "$ftp_root/up.bin"
+cp "$work/local/up.bin" "$ssh_root/up.bin"
+chown "$ftp_user" "$ftp_root/up.bin"
+chown "$ssh_user" "$ssh_root/up.bin"
 declare -A t
 for run in $(seq 1 "$rounds"); do
     export VORLEN_BENCH_PASSWORD="$ftp_pass"

@@ -553,12 +553,12 @@ void Transfers::CollectDirs() {
     const QString path = next->path;  // the list may grow below
     bool limitShown = false;
     auto add = [&](const QString& dir) {
-        if (int(workDirs.size()) < kMaxDirs) {
+        if (int(workDirs.size()) < maxDirs) {
             workDirs.push_back(WorkDir{dir, false});
         } else if (!limitShown) {
             limitShown = true;
             m_ui.ShowColorMsg(QStringLiteral("Reached limit of %1 %2")
-                                  .arg(kMaxDirs)
+                                  .arg(maxDirs)
                                   .arg(workListLocal ? "local directories to upload"
                                                      : "remote directories to download"));
         }

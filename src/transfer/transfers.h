@@ -29,6 +29,8 @@ struct RemoteItem {
 class Transfers {
 public:
     static constexpr int kMaxDirs = 20000;
+    // The bound of the directory work list (tests lower it).
+    int maxDirs = kMaxDirs;
 
     explicit Transfers(AppCore& core);
 

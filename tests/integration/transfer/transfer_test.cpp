@@ -14,7 +14,10 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include "app/app_core.h"
 #include "app/scripted_user_interface.h"
@@ -120,6 +123,13 @@ struct Program {
         return rows;
     }
     bool Listed(const QString& name) const { return !RemoteRows({name}).empty(); }
+    // The site becomes one of the scripted FTP servers, in its home directory.
+    void Scripted(const QString& name) {
+        SiteProfile& site = core.settings.site;
+        site.domain = "127.0.0.1:" + ServerEnv::Get().Value("SCRIPTED_" + name);
+        site.userid = "tester";
+        site.infRemDirs.clear();
+    }
 };
 
 struct Kind {
@@ -313,10 +323,7 @@ TEST(ZosUpload, NewDatasetIsAllocatedWithTheDialogsValues) {
         {"VB", 255, 200, "TRACK PRI=5 SEC=2 | RECFM=VB | LRECL=255 | BLOCKSIZE=259"},
     };
     Program p(false);
-    SiteProfile& site = p.core.settings.site;
-    site.domain = "127.0.0.1:" + ServerEnv::Get().Value("SCRIPTED_ZOS");
-    site.userid = "tester";
-    site.infRemDirs.clear();
+    p.Scripted("ZOS");
     ASSERT_TRUE(p.LogIn());
     ASSERT_TRUE(p.core.settings.zosMode);
     WriteFile(p.local.File("data.txt"), "record one\nrecord two\n");
@@ -349,10 +356,7 @@ TEST(ZosUpload, NewDatasetIsAllocatedWithTheDialogsValues) {
 TEST(TransferFaults, DroppedConnectionEndsTheBatchAndKeepsThePart) {
     REQUIRE_SERVER("SCRIPTED_DROPPER");
     Program p(false);
-    SiteProfile& site = p.core.settings.site;
-    site.domain = "127.0.0.1:" + ServerEnv::Get().Value("SCRIPTED_DROPPER");
-    site.userid = "tester";
-    site.infRemDirs.clear();
+    p.Scripted("DROPPER");
     ASSERT_TRUE(p.LogIn());
     p.transfers.btnDownloadClickActions(p.RemoteRows({"big.bin", "small.txt"}));
     EXPECT_TRUE(p.ui.MessageTexts().contains("Connection lost - abandoning file transfers"));
@@ -372,10 +376,7 @@ TEST(TransferFaults, DroppedConnectionEndsTheBatchAndKeepsThePart) {
 TEST(TransferFaults, CancelDuringADownloadEndsItAndSaysSo) {
     REQUIRE_SERVER("SCRIPTED_SLOW");
     Program p(false);
-    SiteProfile& site = p.core.settings.site;
-    site.domain = "127.0.0.1:" + ServerEnv::Get().Value("SCRIPTED_SLOW");
-    site.userid = "tester";
-    site.infRemDirs.clear();
+    p.Scripted("SLOW");
     ASSERT_TRUE(p.LogIn());
     QTimer::singleShot(700, [&p] { p.session.AbortClick(); });
     QElapsedTimer clock;
@@ -389,6 +390,64 @@ TEST(TransferFaults, CancelDuringADownloadEndsItAndSaysSo) {
         "If you want to continue, please close and restart the FTP program."));
     EXPECT_EQ(p.ui.light, ConnectionLight::Red);
     EXPECT_TRUE(p.ui.abortCaption.isEmpty());
+}
+
+TEST(TransferFaults, CancelDuringABatchEndsTheBatch) {
+    REQUIRE_SERVER("SCRIPTED_SLOW");
+    Program p(false);
+    p.Scripted("SLOW");
+    ASSERT_TRUE(p.LogIn());
+    QTimer::singleShot(700, [&p] { p.session.AbortClick(); });
+    p.transfers.btnDownloadClickActions(p.RemoteRows({"slow.bin", "small.txt"}));
+    EXPECT_TRUE(p.ui.statusHistory.contains(" Download of slow.bin cancelled."));
+    EXPECT_TRUE(p.ui.MessageTexts().contains("Connection lost - abandoning file transfers"));
+    EXPECT_FALSE(QFileInfo::exists(p.local.File("small.txt")));
+    EXPECT_FALSE(p.core.batchTransferRunning);
+}
+
+// What the local side refuses: a full disk, and a folder where the file would go.
+TEST(TransferFaults, LocalWriteFailuresEndTheTransferAndLoseNothing) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    Program p(false);
+    WriteFile(p.remote + "/big.bin", Random(600000));
+    WriteFile(p.remote + "/taken.txt", "remote");
+    p.Chown();
+    ASSERT_TRUE(p.LogIn());
+    WriteFile(p.local.File("taken.txt/inside.txt"), "local folder content");
+
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 200000;  // a full disk as this process sees it
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    p.transfers.transferSize = 600000;
+    p.transfers.DownloadFile("big.bin", "big.bin");
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(p.ui.StatusPanelText(StatusPanel::General), " Download of big.bin failed.");
+    EXPECT_FALSE(p.ui.MessageTexts().filter("Error writing local file").isEmpty());
+    EXPECT_TRUE(p.session.connected);
+
+    p.transfers.DownloadFile("taken.txt", "taken.txt");
+    EXPECT_EQ(p.ui.StatusPanelText(StatusPanel::General), " Download of taken.txt failed.");
+    EXPECT_EQ(ReadFile(p.local.File("taken.txt/inside.txt")), "local folder content");
+}
+
+TEST(TransferFaults, ATreeDeeperThanTheBoundStopsGrowingAndSaysSo) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    Program p(false);
+    ASSERT_TRUE(p.LogIn());
+    QString dir = p.local.File("deep");
+    for (int i = 0; i < 6; ++i) {
+        dir += QString("/level%1").arg(i);
+        WriteFile(dir + "/f.txt", "x");
+    }
+    p.transfers.maxDirs = 4;
+    p.transfers.btnUploadClickActions({"deep"});
+    EXPECT_TRUE(p.ui.MessageTexts().contains("Reached limit of 4 local directories to upload"));
+    EXPECT_TRUE(QFileInfo::exists(p.remote + "/deep/level0/level1/level2/f.txt"));
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/deep/level0/level1/level2/level3"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Over, Transfer, ::testing::Values(Kind{"Ftp", false}, Kind{"Sftp", true}),

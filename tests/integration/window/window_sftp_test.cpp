@@ -25,15 +25,6 @@ struct Route {
     bool proxyLogin;
 };
 
-QStringList ShownNames(const TfrmMain& m) {
-    QStringList names;
-    QAbstractItemModel* model = m.lvRemote->model();
-    for (int r = 0; r < model->rowCount(); ++r) {
-        names.append(model->index(r, 0).data().toString());
-    }
-    return names;
-}
-
 QString FreshSftpFolder() {
     const QString dir = SshdEnv::Get().Value("SSH_ROOT") + "/w" +
                         QUuid::createUuid().toString(QUuid::Id128).left(10);
@@ -83,12 +74,12 @@ TEST_P(WindowSftp, LogInListNavigateDisconnectAndReconnect) {
         << m.memMsgs->toPlainText().toStdString();
     EXPECT_TRUE(m.Core().settings.site.fingerprint.startsWith("SHA256:"));
     EXPECT_EQ(m.btnConnect->text(), "Disconnect");
-    EXPECT_EQ(ShownNames(m), QStringList({"..", "site", "index.html"}));
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "site", "index.html"}));
     EXPECT_EQ(m.cmbxRemDir->currentText(), dir);
 
     emit m.lvRemote->doubleClicked(m.lvRemote->model()->index(1, 0));
     EXPECT_EQ(m.Core().session->currentRemoteDir, dir + "/site");
-    EXPECT_EQ(ShownNames(m), QStringList({"..", "img"}));
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "img"}));
     emit m.lvRemote->doubleClicked(m.lvRemote->model()->index(0, 0));
     EXPECT_EQ(NormalisedRemoteDir(false, m.Core().session->currentRemoteDir), dir);
 
@@ -97,7 +88,7 @@ TEST_P(WindowSftp, LogInListNavigateDisconnectAndReconnect) {
     m.btnRefreshRemote->click();
     EXPECT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green);
     EXPECT_TRUE(m.memMsgs->toPlainText().contains("Fingerprint matches that from previous login"));
-    EXPECT_EQ(ShownNames(m), QStringList({"..", "site", "index.html"}));
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "site", "index.html"}));
 
     m.btnConnect->click();  // amber
     m.btnConnect->click();  // red: no automatic reconnection

@@ -26,15 +26,6 @@ QString ScreenshotFolder() {
     return folder;
 }
 
-QStringList ShownNames(const TfrmMain& m) {
-    QStringList names;
-    QAbstractItemModel* model = m.lvRemote->model();
-    for (int r = 0; r < model->rowCount(); ++r) {
-        names.append(model->index(r, 0).data().toString());
-    }
-    return names;
-}
-
 // A folder under the vsftpd root with two files and a sub-folder, owned by the test user.
 QString FreshRemoteFolder() {
     const QString dir = ServerEnv::Get().Value("FTP_ROOT") + "/w" +
@@ -77,7 +68,7 @@ TEST(Window, LogInFromTheDialogListNavigateSortAndDisconnect) {
     EXPECT_TRUE(m.lblGreenLight->isVisible());
     EXPECT_FALSE(m.lblRedLight->isVisible());
     EXPECT_EQ(m.btnConnect->text(), "Disconnect");
-    EXPECT_EQ(ShownNames(m), QStringList({"..", "pages", "a.html", "big.dat"}));
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "pages", "a.html", "big.dat"}));
     EXPECT_EQ(m.lblRemFileInfo->text(), "2 files    123,466 bytes");
     EXPECT_EQ(m.lvRemote->model()->index(3, 2).data().toString(), "123,456");
     EXPECT_EQ(m.cmbxRemDir->currentText(), dir);
@@ -93,16 +84,16 @@ TEST(Window, LogInFromTheDialogListNavigateSortAndDisconnect) {
 
     // A heading click sorts by size: the large file first once the sequence flips.
     m.lvRemote->header()->sectionClicked(2);
-    EXPECT_EQ(ShownNames(m), QStringList({"..", "pages", "a.html", "big.dat"}));
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "pages", "a.html", "big.dat"}));
     m.lvRemote->header()->sectionClicked(2);
-    EXPECT_EQ(ShownNames(m), QStringList({"..", "pages", "big.dat", "a.html"}));
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "pages", "big.dat", "a.html"}));
     EXPECT_EQ(m.rgrpRemoteSort->ItemIndex(), 3);
     EXPECT_EQ(m.rgrpRemoteSeq->ItemIndex(), 1);
 
     // Into "pages" with a double click, back with "..".
     DoubleClickRow(m, 1);
     EXPECT_EQ(m.Core().session->currentRemoteDir, dir + "/pages");
-    EXPECT_EQ(ShownNames(m), QStringList({".."}));
+    EXPECT_EQ(RemoteShownNames(m), QStringList({".."}));
     DoubleClickRow(m, 0);
     EXPECT_EQ(NormalisedRemoteDir(false, m.Core().session->currentRemoteDir), dir);
 

@@ -65,3 +65,13 @@ struct MainWindowFixture {
         return *main;
     }
 };
+
+// The names the remote list shows, in order.
+inline QStringList RemoteShownNames(const TfrmMain& m) {
+    QStringList names;
+    QAbstractItemModel* model = m.lvRemote->model();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        names.append(model->index(r, 0).data().toString());
+    }
+    return names;
+}

@@ -1,0 +1,92 @@
+// Transfers from the real window against vsftpd: rows selected and the buttons pressed, as a
+// person does it; then the remote pane's file commands.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QUuid>
+
+#include "app/app_core.h"
+#include "server_env.h"
+#include "session/session.h"
+#include "ui/frm_login.h"
+#include "ui/model/local_pane.h"
+#include "widget_test_support.h"
+
+namespace {
+
+void SelectRows(QTreeView* list, const QStringList& names) {
+    list->clearSelection();
+    QAbstractItemModel* model = list->model();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        if (names.contains(model->index(r, 0).data().toString())) {
+            list->selectionModel()->select(model->index(r, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+}
+
+QByteArray Read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(WindowTransfers, ButtonsMoveTheSelectionBothWaysAndTheListFollows) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    const QString remote = ServerEnv::Get().Value("FTP_ROOT") + "/t" +
+                           QUuid::createUuid().toString(QUuid::Id128).left(10);
+    QDir().mkpath(remote);
+    QProcess::execute("chown", {"-R", ServerEnv::Get().Value("FTP_USER"), remote});
+    TestFolder local;
+    local.Write("page.html", "<p>hello</p>\n");
+    local.Write("photo.jpg", QByteArray(200000, '\xff'));
+    QDir(local.Path()).mkpath("docs/old");
+    local.Write("docs/old/notes.txt", "old notes\n");
+
+    MainWindowFixture f;
+    TfrmMain& m = f.Create();
+    m.show();
+    WhenModal([&m, remote](QWidget*) {
+        TfrmLogin* login = m.LoginDialog();
+        login->edtUserid->setText(ServerEnv::Get().Value("FTP_USER"));
+        login->edtPassword->setText(ServerEnv::Get().Password());
+        login->edtDomainNameOrIP->setText("127.0.0.1:" + ServerEnv::Get().Value("VSFTPD_PORT"));
+        m.Core().settings.site.infRemDirs = {remote};
+        login->btnOK->click();
+    });
+    m.FormActivate();
+    ASSERT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green);
+    ASSERT_TRUE(m.Core().localPane->SelectDirectory(local.Path()));
+
+    SelectRows(m.lvLocalFiles, {"page.html", "photo.jpg", "docs"});
+    m.btnUpload->click();
+    EXPECT_EQ(Read(remote + "/page.html"), "<p>hello</p>\r\n");  // text: CR LF on the wire
+    EXPECT_EQ(Read(remote + "/photo.jpg"), local.Read("photo.jpg"));
+    EXPECT_EQ(Read(remote + "/docs/old/notes.txt"), "old notes\r\n");
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "docs", "page.html", "photo.jpg"}));
+    EXPECT_TRUE(m.btnUpload->isEnabled());  // the window is usable again
+
+    TestFolder back;
+    ASSERT_TRUE(m.Core().localPane->SelectDirectory(back.Path()));
+    SelectRows(m.lvRemote, {"docs", "photo.jpg", "page.html"});
+    m.btnDownload->click();
+    EXPECT_EQ(back.Read("page.html"), local.Read("page.html"));
+    EXPECT_EQ(back.Read("photo.jpg"), local.Read("photo.jpg"));
+    EXPECT_EQ(back.Read("docs/old/notes.txt"), "old notes\n");
+    EXPECT_EQ(m.lblRemFileInfo->text(), "2 files    200,014 bytes");
+
+    // The remote pane's Delete, after its question.
+    SelectRows(m.lvRemote, {"photo.jpg"});
+    WhenModal(
+        [](QWidget* box) { static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
+    m.btnDeleteRem->click();
+    EXPECT_FALSE(QFile::exists(remote + "/photo.jpg"));
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "docs", "page.html"}));
+    m.close();
+}
