@@ -370,9 +370,6 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
         m_ui.StatusBarGeneral(" " + noun + " of " + file + " cancelled.");
         m_ui.StatusBarGeneral("Connection to remote site terminated");
     } else {
-        if (m_lastPercent == 0 && attempted) {
-            m_ui.SetProgress(100);
-        }
         m_ui.SetProgress(100);
         // A failed transfer says so; it is never shown as completed.
         if (attempted && m_session.lastRequestFailed) {
