@@ -206,6 +206,11 @@ bool RemotePane::ChangeRemoteDirectoryIfNextDirValid() {
     return changed;
 }
 
+void RemotePane::ReenterCurrentDir() {
+    m_session.nextDir = m_session.currentRemoteDir;
+    ChangeRemoteDirectoryIfNextDirValid();
+}
+
 void RemotePane::ChangeRemoteDirectoryAndRefreshList() {
     ChangeRemoteDirectoryIfNextDirValid();
     RefreshRemoteDirectoryList();

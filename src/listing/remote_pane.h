@@ -58,6 +58,8 @@ public:
     // False when a change was needed and failed.
     bool ChangeRemoteDirectoryIfNextDirValid();
     void ChangeRemoteDirectoryAndRefreshList();
+    // Makes sure the server's working directory is the current remote directory again.
+    void ReenterCurrentDir();
     // Double click on a row of the list view; a file row starts a download through
     // downloadSelection.
     void lvRemoteDblClick(int row);

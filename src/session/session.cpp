@@ -99,6 +99,13 @@ void Session::HideAbortButton() {
     m_ui.ProcessMessages();
 }
 
+bool Session::NoteCallResult(int code) {
+    if (code != 0) {
+        AppendRequestError(code);
+    }
+    return code == 0;
+}
+
 void Session::AppendRequestError(int code) {
     if (requestErrorList.size() < 1000) {
         requestErrorList += " " + QString::number(code);

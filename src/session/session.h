@@ -60,6 +60,9 @@ public:
     void HideAbortButton();
     // Adds " " + Code to the request error list while it is shorter than 1000 characters.
     void AppendRequestError(int code);
+    // An SFTP call's result: a failure goes into the request error list, as FTP failures do.
+    // True on success.
+    bool NoteCallResult(int code);
 
     bool Autoreconnect() const;
     bool Zos() const;

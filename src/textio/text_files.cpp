@@ -37,6 +37,22 @@ qsizetype WholeUtf8Length(const QByteArray& bytes) {
     return i - 1;  // the lead byte and its continuation bytes go to the next record
 }
 
+// The slot holding Key and the first free one, each null when there is none.
+template <typename Slot, std::size_t N>
+std::pair<Slot*, Slot*> FindSlots(std::array<Slot, N>& pool, const QString& key) {
+    Slot* found = nullptr;
+    Slot* unused = nullptr;
+    for (Slot& slot : pool) {
+        if (!found && slot.key == key) {
+            found = &slot;
+        }
+        if (!unused && slot.key.isEmpty()) {
+            unused = &slot;
+        }
+    }
+    return {found, unused};
+}
+
 }  // namespace
 
 TextFiles::TextFiles(UserInterface& ui) : m_ui(ui) {}
@@ -58,16 +74,7 @@ bool TextFiles::TextFileOut(const QString& fileName, const QString& function) {
             fileName, function);
     }
     const QString key = Key(fileName);
-    OutSlot* found = nullptr;
-    OutSlot* free = nullptr;
-    for (OutSlot& slot : m_out) {
-        if (!found && slot.key == key) {
-            found = &slot;
-        }
-        if (!free && slot.key.isEmpty()) {
-            free = &slot;
-        }
-    }
+    auto [found, free] = FindSlots(m_out, key);
     const QString f = function.toUpper();
     if (f == "OPEN") {
         if (found) {
@@ -131,16 +138,7 @@ bool TextFiles::TextFileOut(const QString& fileName, const QString& function) {
 
 bool TextFiles::TextFileIn(const QString& fileName, const QString& function) {
     const QString key = Key(fileName);
-    InSlot* found = nullptr;
-    InSlot* free = nullptr;
-    for (InSlot& slot : m_in) {
-        if (!found && slot.key == key) {
-            found = &slot;
-        }
-        if (!free && slot.key.isEmpty()) {
-            free = &slot;
-        }
-    }
+    auto [found, free] = FindSlots(m_in, key);
     if (fileName.size() > 1 && !platform::IsRootedLocalPath(fileName)) {
         return Report(
             "Call to TextFileIn with invalid filename (\":\" not 2nd character):\r\n"

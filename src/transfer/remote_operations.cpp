@@ -35,11 +35,6 @@ void RemoteOperations::End() {
     m_ui.EnableGridsEtc();
 }
 
-void RemoteOperations::ReenterCurrentRemoteDir() {
-    m_session.nextDir = m_session.currentRemoteDir;
-    m_pane.ChangeRemoteDirectoryIfNextDirValid();
-}
-
 // ---- Delete --------------------------------------------------------------------------------
 
 bool RemoteOperations::RemoteDelete(const QString& dir, const QString& name, const QString& type) {
@@ -48,7 +43,7 @@ bool RemoteOperations::RemoteDelete(const QString& dir, const QString& name, con
     }
     const bool file = type.isEmpty() || type.at(0).toUpper() == 'F';
     const QString kind = file ? "file" : "directory";
-    ReenterCurrentRemoteDir();
+    m_pane.ReenterCurrentDir();
     m_session.requestErrorList.clear();
     m_ui.StatusBarGeneral(" Deleting remote " + kind + " " + name);
     const QString path = RemoteDeletePath(Zos(), dir, name);
@@ -58,11 +53,8 @@ bool RemoteOperations::RemoteDelete(const QString& dir, const QString& name, con
     if (m_session.sftpSession) {
         SftpSession& sftp = m_session.Sftp();
         sftp.NoteActivity();
-        const int code = file ? sftp.SFTP1.DeleteFile(path) : sftp.SFTP1.RemoveDir(path);
-        if (code != 0) {
-            m_session.AppendRequestError(code);
-        }
-        ok = code == 0;
+        ok = m_session.NoteCallResult(file ? sftp.SFTP1.DeleteFile(path)
+                                           : sftp.SFTP1.RemoveDir(path));
     } else {
         TFtpClient& c = m_session.Ftp().FtpClient1;
         c.HostDirName = QuotedNameIfMVS(Zos(), dir);
@@ -161,11 +153,7 @@ bool RemoteOperations::RenameRemoteFileOrDir(const QString& oldName, const QStri
         SftpSession& sftp = m_session.Sftp();
         sftp.SFTP1.RemotePath = JoinRemotePath(Zos(), dir, oldName);
         sftp.NoteActivity();
-        const int code = sftp.SFTP1.Rename(JoinRemotePath(Zos(), dir, newName));
-        if (code != 0) {
-            m_session.AppendRequestError(code);
-        }
-        ok = code == 0;
+        ok = m_session.NoteCallResult(sftp.SFTP1.Rename(JoinRemotePath(Zos(), dir, newName)));
         if (ok) {
             m_ui.LogText("< Renamed.");
         }
@@ -197,7 +185,7 @@ void RemoteOperations::RemoteRenameActions(const std::vector<int>& selectedRows)
         return;
     }
     Begin();
-    ReenterCurrentRemoteDir();
+    m_pane.ReenterCurrentDir();
     bool anyRenamed = false;
     auto findIn = [](std::vector<RemoteEntry>& list, const QString& name) {
         return std::find_if(list.begin(), list.end(),
@@ -290,7 +278,7 @@ bool RemoteOperations::MakeRemoteDirectory(const QString& name) {
     if (!m_session.CheckConnection()) {
         return false;
     }
-    ReenterCurrentRemoteDir();
+    m_pane.ReenterCurrentDir();
     m_session.requestErrorList.clear();
     m_ui.LogText("mkdir " + name);
     m_session.ShowAbortButton("Cancel");
@@ -302,11 +290,7 @@ bool RemoteOperations::MakeRemoteDirectory(const QString& name) {
                                  ? name
                                  : JoinRemotePath(Zos(), m_session.currentRemoteDir, name);
         sftp.NoteActivity();
-        const int code = sftp.SFTP1.MakeDir(path);
-        if (code != 0) {
-            m_session.AppendRequestError(code);
-        }
-        ok = code == 0;
+        ok = m_session.NoteCallResult(sftp.SFTP1.MakeDir(path));
     } else {
         m_session.Ftp().FtpClient1.HostFileName = name;
         m_session.Ftp().AsyncCall("MKD");
@@ -371,7 +355,7 @@ void RemoteOperations::ChmodActions(const std::vector<int>& selectedRows) {
         return;
     }
     Begin();
-    ReenterCurrentRemoteDir();
+    m_pane.ReenterCurrentDir();
     for (const RemoteItem& item : items) {
         const std::optional<PermissionBoxes> boxes = m_ui.AskPermissions(
             "Set permissions for " + item.name, InitialPermissionBoxes(item.permissions));

@@ -32,7 +32,6 @@ private:
     bool Zos() const;
     // The common refusals of every handler; true when it may go on.
     bool MayStart();
-    void ReenterCurrentRemoteDir();
     void Begin();
     void End();
 

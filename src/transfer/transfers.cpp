@@ -49,11 +49,6 @@ QString Transfers::LocalPathFor(const QString& name) const {
     return QDir(m_local.CurrentDir()).filePath(name);
 }
 
-void Transfers::ReenterCurrentRemoteDir() {
-    m_session.nextDir = m_session.currentRemoteDir;
-    m_pane.ChangeRemoteDirectoryIfNextDirValid();
-}
-
 bool Transfers::EnterRemoteDir(const QString& dir) {
     m_session.nextDir = dir;
     m_pane.ChangeRemoteDirectoryAndRefreshList();
@@ -119,7 +114,7 @@ void Transfers::UploadFile(const QString& remoteName, const QString& localPath, 
 void Transfers::UploadFileNoCaseCheck(QString remoteName, QString localPath, bool silent) {
     const bool zos = Zos();
     currentTransferFile = remoteName;
-    ReenterCurrentRemoteDir();
+    m_pane.ReenterCurrentDir();
     const QChar separator = zos ? '.' : '/';
     const qsizetype cut = remoteName.lastIndexOf(separator);
     m_pane.cache.RemoveRemDirFromCache(zos,
@@ -205,7 +200,7 @@ void Transfers::DownloadFile(const QString& remoteName, const QString& localName
     if (!m_session.CheckConnection()) {
         return;
     }
-    ReenterCurrentRemoteDir();
+    m_pane.ReenterCurrentDir();
     const QString dir = remoteDir.isEmpty() ? m_session.currentRemoteDir : remoteDir;
     const QString localPath = LocalPathFor(localName);
     m_ui.LogText("get " + remoteName + " " + localPath);
@@ -252,9 +247,7 @@ void Transfers::DownloadFileSSH(const QString& remotePath, const QString& localP
     const int code = c.GetFile(localPath, QuotedNameIfMVS(Zos(), remotePath));
     c.OnProgress = nullptr;
     m_ui.SetResumeTicked(false);
-    if (code != 0) {
-        m_session.AppendRequestError(code);
-    }
+    m_session.NoteCallResult(code);
     m_ui.HideProgress();
 }
 

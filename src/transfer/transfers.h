@@ -87,7 +87,6 @@ private:
     bool Zos() const;
     bool SessionUp() const;
     QString LocalPathFor(const QString& name) const;
-    void ReenterCurrentRemoteDir();
     // Enters a remote directory and lists it; false when that failed.
     bool EnterRemoteDir(const QString& dir);
     // The "Transfer type is" question for directories; false when cancelled.

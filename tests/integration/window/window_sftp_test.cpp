@@ -15,6 +15,7 @@
 #include "sshd_env.h"
 #include "ui/frm_login.h"
 #include "widget_test_support.h"
+#include "window_login.h"
 
 namespace {
 
@@ -51,25 +52,21 @@ TEST_P(WindowSftp, LogInListNavigateDisconnectAndReconnect) {
     MainWindowFixture f;
     TfrmMain& m = f.Create();
     m.show();
-    WhenModal([&m, dir, route](QWidget*) {
-        TfrmLogin* login = m.LoginDialog();
-        login->cboSSH->setCurrentIndex(1);
-        login->edtUserid->setText(SshdEnv::Get().Value("SSH_USER"));
-        login->edtPassword->setText(SshdEnv::Get().Password());
-        login->edtDomainNameOrIP->setText("127.0.0.1:" + SshdEnv::Get().Value("SSHD_PORT"));
-        login->cboConnectionType->setCurrentIndex(route.connectionKind);
+    StartWithLogin(m, dir, [route](TfrmLogin& login) {
+        login.cboSSH->setCurrentIndex(1);
+        login.edtUserid->setText(SshdEnv::Get().Value("SSH_USER"));
+        login.edtPassword->setText(SshdEnv::Get().Password());
+        login.edtDomainNameOrIP->setText("127.0.0.1:" + SshdEnv::Get().Value("SSHD_PORT"));
+        login.cboConnectionType->setCurrentIndex(route.connectionKind);
         if (route.proxyPort) {
-            login->edtProxySocksServer->setText("127.0.0.1:" +
-                                                ServerEnv::Get().Value(route.proxyPort));
+            login.edtProxySocksServer->setText("127.0.0.1:" +
+                                               ServerEnv::Get().Value(route.proxyPort));
         }
         if (route.proxyLogin) {
-            login->edtSocksUser->setText(ServerEnv::Get().Value("FTP_USER"));
-            login->edtSocksPassword->setText(ServerEnv::Get().Password());
+            login.edtSocksUser->setText(ServerEnv::Get().Value("FTP_USER"));
+            login.edtSocksPassword->setText(ServerEnv::Get().Password());
         }
-        m.Core().settings.site.infRemDirs = {dir};
-        login->btnOK->click();
     });
-    m.FormActivate();
     ASSERT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green)
         << m.memMsgs->toPlainText().toStdString();
     EXPECT_TRUE(m.Core().settings.site.fingerprint.startsWith("SHA256:"));

@@ -16,6 +16,7 @@
 #include "session/session.h"
 #include "ui/frm_login.h"
 #include "widget_test_support.h"
+#include "window_login.h"
 
 namespace {
 
@@ -55,15 +56,7 @@ TEST(Window, LogInFromTheDialogListNavigateSortAndDisconnect) {
     MainWindowFixture f;
     TfrmMain& m = f.Create();
     m.show();
-    WhenModal([&m, dir](QWidget*) {
-        TfrmLogin* login = m.LoginDialog();
-        login->edtUserid->setText(ServerEnv::Get().Value("FTP_USER"));
-        login->edtPassword->setText(ServerEnv::Get().Password());
-        login->edtDomainNameOrIP->setText("127.0.0.1:" + ServerEnv::Get().Value("VSFTPD_PORT"));
-        m.Core().settings.site.infRemDirs = {dir};
-        login->btnOK->click();
-    });
-    m.FormActivate();
+    StartWithLogin(m, dir, FillVsftpd);
     ASSERT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green);
     EXPECT_TRUE(m.lblGreenLight->isVisible());
     EXPECT_FALSE(m.lblRedLight->isVisible());

@@ -16,6 +16,7 @@
 #include "ui/frm_login.h"
 #include "ui/model/local_pane.h"
 #include "widget_test_support.h"
+#include "window_login.h"
 
 namespace {
 
@@ -52,15 +53,7 @@ TEST(WindowTransfers, ButtonsMoveTheSelectionBothWaysAndTheListFollows) {
     MainWindowFixture f;
     TfrmMain& m = f.Create();
     m.show();
-    WhenModal([&m, remote](QWidget*) {
-        TfrmLogin* login = m.LoginDialog();
-        login->edtUserid->setText(ServerEnv::Get().Value("FTP_USER"));
-        login->edtPassword->setText(ServerEnv::Get().Password());
-        login->edtDomainNameOrIP->setText("127.0.0.1:" + ServerEnv::Get().Value("VSFTPD_PORT"));
-        m.Core().settings.site.infRemDirs = {remote};
-        login->btnOK->click();
-    });
-    m.FormActivate();
+    StartWithLogin(m, remote, FillVsftpd);
     ASSERT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green);
     ASSERT_TRUE(m.Core().localPane->SelectDirectory(local.Path()));
 
