@@ -13,6 +13,7 @@
 #include "config/words.h"
 #include "listing/remote_pane.h"
 #include "platform/platform.h"
+#include "script/script_runner.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
 #include "transfer/remote_operations.h"
@@ -45,6 +46,8 @@ AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
     session->SetRemotePane(remotePane.get());
     transfers = std::make_unique<Transfers>(*this);
     remoteOperations = std::make_unique<RemoteOperations>(*this);
+    scripts = std::make_unique<ScriptRunner>(*this);
+    runStartupScript = [this] { scripts->RunscriptActions(); };
     requestConnect = [this] { session->RequestConnect(); };
     printError = [](const QString& line) {
         std::fputs((line + '\n').toLocal8Bit().constData(), stderr);
@@ -116,6 +119,13 @@ void AppCore::GetScriptInfoFromParm(const QString& param) {
         return;
     }
     const QString s = param.mid(2).trimmed();
+    // Absolute paths start with "/" here: "-s/home/me/nightly.txt" names that file, not the
+    // site-less form "-s/x.txt" (which stays "x.txt" unless /x.txt exists).
+    if (s.startsWith('/') && platform::IsRootedLocalPath(s) &&
+        (s.indexOf('/', 1) > 1 || QFileInfo(s).isFile())) {
+        startupScript = s;
+        return;
+    }
     const qsizetype slash = s.indexOf('/');
     if (slash < 0) {
         startupScript = s;
@@ -247,8 +257,14 @@ bool AppCore::NewLoginActions() {
 }
 
 void AppCore::RequestStopScript() {
-    if (scriptRunning) {
-        abortFlag = true;
+    if (!scriptRunning) {
+        return;
+    }
+    scripts->RequestStop();
+    // An FTP request in flight is abandoned as the Cancel button would; an SFTP call finishes
+    // first (aborting it drops the connection the run's completion steps still use).
+    if (!session->sftpSession && session->Ftp().Waiting()) {
+        session->AbortClick();
     }
 }
 

@@ -15,6 +15,7 @@ class LoginActions;
 class Session;
 class RemotePane;
 class RemoteOperations;
+class ScriptRunner;
 class Transfers;
 
 // Program-wide paths, fixed once at start-up.
@@ -68,7 +69,8 @@ public:
     // Asks whether to keep this session; returns true when this window should stay open.
     bool NewLoginActions();
 
-    // Exit and close: stop a running script, then save.
+    // Exit, close, New Login and signals: a running script stops at its next line or wait, and
+    // the request it is waiting for is abandoned.
     void RequestStopScript();
 
     // The first activation without its widget work: the login dialog (unless a start-up script
@@ -92,7 +94,6 @@ public:
     bool loginPending = false;
     bool firstActivation = true;
     bool scriptRunning = false;
-    bool abortFlag = false;
     QString zosSettingText = "?";
     // Set while a batch transfer runs; a lost connection clears it.
     bool batchTransferRunning = false;
@@ -106,10 +107,11 @@ public:
     std::unique_ptr<RemotePane> remotePane;  // the remote listing, cache and navigation
     std::unique_ptr<Transfers> transfers;    // uploads and downloads, one file and batches
     std::unique_ptr<RemoteOperations> remoteOperations;  // delete, rename, mkdir, chmod
+    std::unique_ptr<ScriptRunner> scripts;               // transfer scripts and their schedule
 
     // The first connection after OK in the login dialog (tests replace it).
     std::function<void()> requestConnect;
-    // Runs the start-up script instead of the first directory (the script subject sets it).
+    // Runs the start-up script instead of the first directory.
     std::function<void()> runStartupScript;
 
     // Starts a detached program; replaced in tests.

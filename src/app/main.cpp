@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "app/app_core.h"
+#include "app/unattended.h"
+#include "platform/stop_signals.h"
+#include "script/script_runner.h"
 #include "ui/frm_main.h"
 
 namespace {
@@ -16,6 +19,17 @@ const char kUsage[] =
     "  -h              log in with SSH (SFTP)\n"
     "  --version       print the version and exit\n"
     "  --help          print this help and exit\n"
+    "\n"
+    "A script named with -s runs instead of the login dialog; SCRIPT is a path\n"
+    "(-s/home/me/nightly.txt and -sMySite//home/me/nightly.txt both work: the\n"
+    "site name ends at the first \"/\"). Every log line is also written to standard\n"
+    "output. Without a display (no DISPLAY or WAYLAND_DISPLAY) the script runs\n"
+    "with no window: questions get their safe answer (No or Cancel) and a changed\n"
+    "host key ends the login. EXIT VORLEN in the script ends the program with\n"
+    "status 0 when every transfer and deletion of the last run worked, 1 when\n"
+    "one failed, 2 when the script could not start (file missing, error in the\n"
+    "script, no site, password not saved, login failed). SIGTERM or Ctrl-C stops\n"
+    "the script after its current step, saves the settings and exits.\n"
     "\n"
     "The configuration lives in $VORLENFTP_HOME, or $XDG_DATA_HOME/VorlenFTP\n"
     "(~/.local/share/VorlenFTP) when VORLENFTP_HOME is not set.\n";
@@ -35,11 +49,33 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
+    if (!DisplayAvailable()) {
+        bool script = false;
+        for (int i = 1; i < argc; ++i) {
+            script = script || ((argv[i][0] == '-' && (argv[i][1] == 's' || argv[i][1] == 'S') &&
+                                 argv[i][2] != '\0'));
+        }
+        if (!script) {
+            std::fputs(
+                "vorlen: no display (DISPLAY and WAYLAND_DISPLAY are not set); without one\n"
+                "only a script can run: vorlen -s[SITE/]SCRIPT (see vorlen --help)\n",
+                stderr);
+            return ScriptRunner::kCouldNotStart;
+        }
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName("Vorlen FTP");
+        QStringList arguments = QCoreApplication::arguments();
+        arguments.removeFirst();
+        return RunUnattended(arguments);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vorlen FTP");
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     TfrmMain window(arguments);
+    // A stop signal closes the window as its close button would (a running script stops first).
+    platform::WatchStopSignals(&window, [&window] { window.close(); });
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return window.Core().unattended ? window.Core().scripts->ExitStatus() : status;
 }

@@ -111,3 +111,8 @@ std::optional<std::array<bool, 9>> ScriptedUserInterface::AskPermissions(
     permissionStarts.append(initial);
     return permissionAnswers.isEmpty() ? std::nullopt : permissionAnswers.dequeue();
 }
+
+QString ScriptedUserInterface::AskScriptFileName(const QString& initial) {
+    scriptFilePrompts.append(initial);
+    return scriptFileAnswers.isEmpty() ? QString() : scriptFileAnswers.dequeue();
+}

@@ -94,6 +94,23 @@ public:
     QStringList permissionTitles;
     QList<std::array<bool, 9>> permissionStarts;
 
+    QString AskScriptFileName(const QString& initial) override;
+    void ShowScriptView(bool on) override {
+        scriptView = on;
+        ++scriptViewChanges;
+    }
+    void SetScriptLabel(int index, const QString& text) override { scriptLabels[index] = text; }
+    void ClearLog() override { ++logClears; }
+    void CloseMainWindow() override { ++closeRequests; }
+    // Answers of the select-script dialog (empty queue: Cancel) and what it was shown.
+    QQueue<QString> scriptFileAnswers;
+    QStringList scriptFilePrompts;
+    bool scriptView = false;
+    int scriptViewChanges = 0;
+    QString scriptLabels[5];
+    int logClears = 0;
+    int closeRequests = 0;
+
     QString connectCaption = "Connect";
     bool resumeTicked = false;
     bool resumeVisible = true;

@@ -139,6 +139,23 @@ public:
         return std::nullopt;
     }
 
+    // The select-script dialog pre-filled with Initial; empty when cancelled.
+    virtual QString AskScriptFileName(const QString& initial) {
+        (void)initial;
+        return QString();
+    }
+    // The script view: the displayed log fills the window, the file lists and their controls
+    // are hidden; false returns to the normal layout.
+    virtual void ShowScriptView(bool on) { (void)on; }
+    // Label 0 is the script label, 1 to 4 the information labels of the script view.
+    virtual void SetScriptLabel(int index, const QString& text) {
+        (void)index;
+        (void)text;
+    }
+    virtual void ClearLog() {}
+    // EXIT VORLEN: the program ends (the window closes; an unattended run returns).
+    virtual void CloseMainWindow() {}
+
     // Convenience forms used throughout the program.
     void StatusBarGeneral(const QString& text) { SetStatusPanel(StatusPanel::General, text); }
     QString StatusBarGeneralText() const { return StatusPanelText(StatusPanel::General); }

@@ -44,6 +44,8 @@ public:
 
     // Milliseconds a request may stand still before it is given up: Timeout x 1000 - 5000.
     qint64 TimeoutBudgetMs() const;
+    // True while AsyncCall waits for a request.
+    bool Waiting() const { return !m_wait.isNull(); }
 
 private:
     // Starts the engine operation of Request; false for a name that is not one.

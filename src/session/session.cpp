@@ -9,6 +9,7 @@
 #include "listing/remote_pane.h"
 #include "listing/zos_names.h"
 #include "platform/platform.h"
+#include "script/script_runner.h"
 #include "session/ftp_session.h"
 #include "session/sftp_session.h"
 #include "ui/model/local_pane.h"
@@ -89,12 +90,14 @@ bool Session::RedLightDisconnectedState() const {
 
 void Session::ShowAbortButton(const QString& caption) {
     abortFlag = false;
+    m_abortCaption = caption;
     m_ui.ShowAbortButton(caption);
     m_ui.ProcessMessages();
 }
 
 void Session::HideAbortButton() {
     abortFlag = false;
+    m_abortCaption.clear();
     m_ui.HideAbortButton();
     m_ui.ProcessMessages();
 }
@@ -141,7 +144,13 @@ void Session::AskPasswordAgain() {
 
 void Session::RequestConnect() {
     m_ui.SiteSettingsChanged();
+    // A start-up script logs in run by run and reports its own failures: no password question
+    // follows it (an unanswered one would forget the saved password).
+    const bool script = !m_core.startupScript.isEmpty();
     LoginProcess();
+    if (script) {
+        return;
+    }
     if (loginRefused) {
         AskPasswordAgain();
         if (m_core.settings.site.sessionPassword != kNoPasswordMark) {
@@ -373,6 +382,15 @@ void Session::AbortClick() {
         m_ui.ProcessMessages();
         abortInProgress = false;
         return;
+    }
+    if (m_core.scriptRunning) {
+        m_core.scripts->RequestStop();
+        if (m_abortCaption == kEndScriptCaption) {
+            // A waiting script: nothing is in flight, so the session stays as it is.
+            m_ui.LogText("End of script requested");
+            abortInProgress = false;
+            return;
+        }
     }
     m_ui.StatusBarGeneral(" Abort request acknowledged.");
     m_ui.LogText("Abort request acknowledged.");

@@ -17,6 +17,9 @@ class SftpSession;
 // the connect button, login and logout, automatic reconnection, and the state every remote
 // operation reads (the request error list, the abort flag, the current and home directories).
 // The kind-specific work goes through RemoteSession; FtpSession is the FTP one.
+// The abort button's caption while a script waits between runs.
+inline const QString kEndScriptCaption = QStringLiteral("End script");
+
 class Session {
 public:
     explicit Session(AppCore& core);
@@ -113,6 +116,7 @@ private:
     std::unique_ptr<SftpSession> m_sftp;
     RemotePane* m_pane = nullptr;
     QString m_connectCaption = "Connect";
+    QString m_abortCaption;  // the abort button's caption while it shows
 };
 
 // Host and port from a Domain text: no ":" gives port "?"; ":" first gives an empty host; ":"

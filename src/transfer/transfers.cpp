@@ -107,6 +107,7 @@ void Transfers::SetResumeXfrMaybeVisible() {
 void Transfers::UploadFile(const QString& remoteName, const QString& localPath, bool silent) {
     const QString name = m_core.settings.site.lcUpload ? remoteName.toLower() : remoteName;
     m_session.requestErrorList.clear();
+    lastTransferOk = false;
     m_ui.SetProgress(0);
     UploadFileNoCaseCheck(name, localPath, silent);
 }
@@ -191,12 +192,14 @@ void Transfers::UploadFileSSHNoCaseCheck(const QString& remoteName, const QStrin
         m_ui.LogText("Error uploading " + localPath);
     } else {
         uploadDone = true;
+        lastTransferOk = true;
     }
     m_session.HideAbortButton();
 }
 
 void Transfers::DownloadFile(const QString& remoteName, const QString& localName,
                              const QString& remoteDir) {
+    lastTransferOk = false;
     if (!m_session.CheckConnection()) {
         return;
     }
@@ -247,7 +250,7 @@ void Transfers::DownloadFileSSH(const QString& remotePath, const QString& localP
     const int code = c.GetFile(localPath, QuotedNameIfMVS(Zos(), remotePath));
     c.OnProgress = nullptr;
     m_ui.SetResumeTicked(false);
-    m_session.NoteCallResult(code);
+    lastTransferOk = m_session.NoteCallResult(code);
     m_ui.HideProgress();
 }
 
@@ -373,6 +376,8 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
                                   (attempted ? " completed." : " not attempted."));
         }
     }
+    lastTransferOk = attempted && !m_session.lastRequestFailed && m_session.abortClicks == aborts &&
+                     m_session.requestErrorList.isEmpty();
     m_ui.HideProgress();
     m_session.HideAbortButton();
     c.ResumeAt = 0;

@@ -72,6 +72,9 @@ public:
     qint64 transferSize = 0;
     bool downloading = false;
     bool uploadDone = false;
+    // The last UploadFile or DownloadFile moved the whole file (not skipped, refused, cancelled
+    // or failed): what a script checks before it deletes the source.
+    bool lastTransferOk = false;
     bool zosDownload = false;  // totals are estimates (" of possibly ")
     AllocationAttributes allocation;
 

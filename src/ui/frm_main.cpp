@@ -18,11 +18,14 @@
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "config/words.h"
 #include "listing/remote_pane.h"
 #include "listing/widgets/frm_alloc_zos.h"
 #include "platform/platform.h"
+#include "script/script_runner.h"
+#include "script/widgets/frm_select_script.h"
 #include "session/session.h"
 #include "transfer/widgets/frm_chmod.h"
 #include "ui/frm_ask_pass.h"
@@ -34,6 +37,7 @@
 #include "ui/model/local_pane.h"
 #include "ui/model/placement.h"
 #include "ui/remote_pane_view.h"
+#include "ui/script_view.h"
 #include "ui/session_view.h"
 #include "ui/transfer_view.h"
 
@@ -128,6 +132,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     memMsgs->setMinimumHeight(60);
     memMsgs->setMaximumBlockCount(20000);
     auto* split = new QSplitter(Qt::Vertical, central);
+    splMain = split;
     split->setChildrenCollapsible(false);
     split->addWidget(panes);
     split->addWidget(memMsgs);
@@ -141,7 +146,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     progTransfer->hide();
     outer->addWidget(progTransfer);
     pnlScript = BuildScriptPanel();
-    outer->addWidget(pnlScript);
+    outer->insertWidget(0, pnlScript);
     setCentralWidget(central);
 
     statusBar()->setObjectName("stbarMain");
@@ -161,6 +166,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     m_remoteView = new RemotePaneView(*this, *m_core->remotePane);
     m_sessionView = new SessionView(*this, *m_core->session);
     m_transferView = new TransferView(*this, *m_core->transfers, *m_core->remoteOperations);
+    m_scriptView = new ScriptView(*this, *m_core->scripts);
 
     SetDefaultColumnWidths();
     m_core->FormCreate(arguments);
@@ -383,11 +389,17 @@ QWidget* TfrmMain::BuildScriptPanel() {
     panel->setObjectName("pnlScript");
     auto* grid = new QGridLayout(panel);
     grid->setContentsMargins(4, 2, 4, 2);
+    lblScript = new QLabel(panel);
+    lblScript->setObjectName("lblScript");
+    QFont bold = lblScript->font();
+    bold.setBold(true);
+    lblScript->setFont(bold);
+    grid->addWidget(lblScript, 0, 0, 1, 2);
     QLabel** labels[] = {&lblScript1, &lblScript2, &lblScript3, &lblScript4};
     for (int i = 0; i < 4; ++i) {
         *labels[i] = new QLabel(panel);
         (*labels[i])->setObjectName(QString("lblScript%1").arg(i + 1));
-        grid->addWidget(*labels[i], i / 2, i % 2);
+        grid->addWidget(*labels[i], 1 + i / 2, i % 2);
     }
     panel->hide();
     return panel;
@@ -559,6 +571,11 @@ void TfrmMain::LogText(const QString& text) {
     const QString line = QTime::currentTime().toString(platform::LongTimeFormat()) + " " + text;
     memMsgs->appendPlainText(line);
     m_core->logFile.Append(line);
+    if (m_core->unattended) {
+        // A run from the command line also shows its log where it was started (cron, a shell).
+        std::fputs((line + '\n').toLocal8Bit().constData(), stdout);
+        std::fflush(stdout);
+    }
     m_lastLogLine = text;
 }
 
@@ -855,10 +872,49 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-    m_core->RequestStopScript();
     SyncWindowMetrics();
+    if (m_core->scriptRunning) {
+        // The script is somewhere down the call stack: it stops first, then the window closes
+        // (closing now would end the event loops it waits in).
+        m_core->RequestStopScript();
+        m_core->UpdateSettings();
+        m_closeAfterScript = true;
+        hide();
+        event->ignore();
+        return;
+    }
     m_core->UpdateSettings();
     event->accept();
+}
+
+QString TfrmMain::AskScriptFileName(const QString& initial) {
+    TfrmSelectScript dialog(this);
+    ApplyColoursTo(&dialog);
+    dialog.adjustSize();
+    dialog.move(frameGeometry().center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+    return dialog.Ask(initial);
+}
+
+void TfrmMain::ShowScriptView(bool on) {
+    m_scriptView->Show(on);
+    if (!on && m_closeAfterScript) {
+        CloseMainWindow();
+    }
+}
+
+void TfrmMain::SetScriptLabel(int index, const QString& text) {
+    QLabel* labels[] = {lblScript, lblScript1, lblScript2, lblScript3, lblScript4};
+    if (index >= 0 && index < 5) {
+        labels[index]->setText(text);
+    }
+}
+
+void TfrmMain::ClearLog() {
+    memMsgs->clear();
+}
+
+void TfrmMain::CloseMainWindow() {
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void TfrmMain::RefreshLocalList() {

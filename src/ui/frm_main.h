@@ -22,6 +22,8 @@ class LocalPaneView;
 class RemotePaneView;
 class SessionView;
 class TransferView;
+class ScriptView;
+class QSplitter;
 class TfrmLogin;
 class TfrmHelp;
 
@@ -74,6 +76,13 @@ public:
     bool AskAllocation(const QString& title, AllocationAttributes& attributes) override;
     std::optional<std::array<bool, 9>> AskPermissions(const QString& title,
                                                       const std::array<bool, 9>& initial) override;
+    QString AskScriptFileName(const QString& initial) override;
+    void ShowScriptView(bool on) override;
+    void SetScriptLabel(int index, const QString& text) override;
+    void ClearLog() override;
+    // Queued, so that the script or request that asks for it unwinds first.
+    void CloseMainWindow() override;
+    ScriptView& ScriptViewOfWindow() { return *m_scriptView; }
 
     // True once the window has finished starting (settings mirrored into controls are then
     // written back when the person changes them).
@@ -131,7 +140,9 @@ public:
     QLabel* lblRedLight = nullptr;
     QPlainTextEdit* memMsgs = nullptr;
     QProgressBar* progTransfer = nullptr;
+    QSplitter* splMain = nullptr;  // the panes above, the displayed log below
     QWidget* pnlScript = nullptr;
+    QLabel* lblScript = nullptr;
     QLabel* lblScript1 = nullptr;
     QLabel* lblScript2 = nullptr;
     QLabel* lblScript3 = nullptr;
@@ -213,10 +224,13 @@ private:
     RemotePaneView* m_remoteView = nullptr;
     SessionView* m_sessionView = nullptr;
     TransferView* m_transferView = nullptr;
+    ScriptView* m_scriptView = nullptr;
     QLabel* m_panels[kStatusPanelCount] = {};
     ConnectionLight m_light = ConnectionLight::Red;
     QColor m_windowColour;
     bool m_created = false;
     bool m_closing = false;
+    // The window was closed while a script ran: it closes once the script has stopped.
+    bool m_closeAfterScript = false;
     QString m_lastLogLine;
 };
