@@ -155,6 +155,7 @@ void ScriptRunner::RunscriptActions() {
     if (!Prepare(name, check)) {
         return;
     }
+    m_core.settings.site.script = name;  // the site was reloaded for the check
     m_needsLogin = check.needsLogin;
     RunLoop(check);
 }

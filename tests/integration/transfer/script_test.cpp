@@ -1,0 +1,197 @@
+// Transfer scripts against vsftpd and sshd: through the runner with a scripted UserInterface,
+// and end to end with the vorlen executable run without a display.
+#include "script/script_runner.h"
+#include "transfer_program.h"
+
+namespace {
+
+class ScriptRun : public Transfer {};
+
+// A script file in Program's work folder.
+QString WriteScript(Program& p, const QStringList& lines) {
+    const QString file = p.work.File("nightly.txt");
+    WriteFile(file, lines.join('\n').toUtf8() + "\n");
+    return file;
+}
+
+// The nightly site job: new pages up, logs down and off the server, old files away.
+void PrepareSite(Program& p) {
+    WriteFile(p.local.File("site/index.html"), "<p>home</p>\n");
+    WriteFile(p.local.File("site/about.html"), "<p>about</p>\n");
+    WriteFile(p.local.File("site/style.css"), "p {}\n");
+    WriteFile(p.remote + "/access.log", "GET /\n");
+    WriteFile(p.remote + "/error.log", Random(200000));
+    WriteFile(p.remote + "/access.log.gz", "kept");
+    WriteFile(p.remote + "/old-1.tmp", "x");
+    WriteFile(p.remote + "/old-2.tmp", "x");
+    WriteFile(p.local.File("junk.tmp"), "x");
+    p.Chown();
+}
+
+QStringList NightlyScript(const Program& p) {
+    return {"# nightly",
+            "LOC-CD " + p.local.Path(),
+            "binary",
+            "PUT " + p.local.File("site") + "/*.html *",
+            "GRAB *.log",
+            "REM-DEL old-*.tmp",
+            "LOC-DEL junk.tmp",
+            "IF REM-FILE-EXISTS<index.html> BEGIN-Up",
+            "LOC-MKDIR uploaded",
+            "END-Up",
+            "EXIT VORLEN"};
+}
+
+void ExpectNightlyDone(const Program& p, const QByteArray& errorLog) {
+    EXPECT_EQ(ReadFile(p.remote + "/index.html"), "<p>home</p>\n");
+    EXPECT_EQ(ReadFile(p.remote + "/about.html"), "<p>about</p>\n");
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/style.css"));
+    EXPECT_EQ(ReadFile(p.local.File("access.log")), "GET /\n");
+    EXPECT_EQ(ReadFile(p.local.File("error.log")), errorLog);
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/access.log"));
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/error.log"));
+    EXPECT_TRUE(QFileInfo::exists(p.remote + "/access.log.gz"));  // "*.log" is the whole name
+    EXPECT_FALSE(QFileInfo::exists(p.local.File("access.log.gz")));
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/old-1.tmp"));
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/old-2.tmp"));
+    EXPECT_FALSE(QFileInfo::exists(p.local.File("junk.tmp")));
+    EXPECT_TRUE(QFileInfo(p.local.File("uploaded")).isDir());
+}
+
+}  // namespace
+
+TEST_P(ScriptRun, NightlyJobLogsInMovesDeletesAndEnds) {
+    Program p(GetParam().sftp);
+    p.SaveSite();
+    PrepareSite(p);
+    const QByteArray errorLog = ReadFile(p.remote + "/error.log");
+    p.ui.scriptFileAnswers.enqueue(WriteScript(p, NightlyScript(p)));
+    p.core.scripts->RunscriptActions();
+    ExpectNightlyDone(p, errorLog);
+    EXPECT_EQ(p.core.scripts->ExitStatus(), ScriptRunner::kAllSucceeded);
+    EXPECT_EQ(p.ui.closeRequests, 1);
+    EXPECT_FALSE(p.session.connected);  // the run logs out at its end
+    EXPECT_TRUE(p.pane.listing.files.empty() || !p.Listed("access.log"));
+}
+
+TEST_P(ScriptRun, SourcesAreDeletedOnlyAfterASuccessfulTransfer) {
+    Program p(GetParam().sftp);
+    p.SaveSite();
+    WriteFile(p.local.File("page.html"), "local page");
+    WriteFile(p.local.File("fresh.txt"), "fresh");
+    QDir().mkpath(p.remote + "/page.html");  // a folder where the upload must go: it fails
+    WriteFile(p.remote + "/present.txt", "remote");
+    WriteFile(p.local.File("present.txt"), "local copy");
+    p.Chown();
+    p.ui.scriptFileAnswers.enqueue(WriteScript(
+        p, {"LOC-CD " + p.local.Path(), "EVICT page.html", "EVICT-NEW present.txt", "EVICT-NEW fresh.txt",
+            "GRAB missing.txt", "REM-CD /no/such/dir", "LOC-MKDIR not-reached", "EXIT VORLEN"}));
+    p.core.scripts->RunscriptActions();
+    EXPECT_EQ(ReadFile(p.local.File("page.html")), "local page");     // kept: the upload failed
+    EXPECT_EQ(ReadFile(p.local.File("present.txt")), "local copy");  // -NEW: not uploaded
+    EXPECT_EQ(ReadFile(p.remote + "/present.txt"), "remote");
+    EXPECT_EQ(ReadFile(p.remote + "/fresh.txt"), "fresh");
+    EXPECT_FALSE(QFileInfo::exists(p.local.File("fresh.txt")));
+    EXPECT_TRUE(p.ui.logLines.contains(
+        "No upload of file present.txt - already present in remote directory"));
+    EXPECT_TRUE(p.ui.logLines.contains("No download of missing.txt - not found"));
+    // A failed REM-CD ends the run: later lines would act in the wrong place.
+    EXPECT_FALSE(QFileInfo::exists(p.local.File("not-reached")));
+    EXPECT_EQ(p.core.scripts->ExitStatus(), ScriptRunner::kSomethingFailed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Over, ScriptRun,
+                         ::testing::Values(Kind{"Ftp", false}, Kind{"Sftp", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The executable, with no display -------------------------------------------------------
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString output;
+};
+
+Outcome RunVorlen(const Program& p, const QStringList& arguments) {
+    QProcess vorlen;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        env.remove(name);
+    }
+    env.insert("VORLENFTP_HOME", p.work.Path());
+    vorlen.setProcessEnvironment(env);
+    vorlen.setProcessChannelMode(QProcess::MergedChannels);
+    vorlen.start(VORLEN_EXE, arguments);
+    if (!vorlen.waitForFinished(60000)) {
+        vorlen.kill();
+        vorlen.waitForFinished();
+    }
+    return {vorlen.exitCode(), QString::fromUtf8(vorlen.readAll())};
+}
+
+}  // namespace
+
+TEST_P(ScriptRun, ExecutableRunsTheScriptHeadlessWithItsExitStatus) {
+    Program p(GetParam().sftp);
+    p.SaveSite();
+    PrepareSite(p);
+    const QByteArray errorLog = ReadFile(p.remote + "/error.log");
+    const QString file = WriteScript(p, NightlyScript(p));
+
+    const Outcome ok = RunVorlen(p, {"-sTest/" + file});
+    EXPECT_EQ(ok.status, 0) << ok.output.toStdString();
+    ExpectNightlyDone(p, errorLog);
+    EXPECT_TRUE(ok.output.contains("Using script file " + file));
+    EXPECT_TRUE(ok.output.contains("Script actions have stopped."));
+    EXPECT_FALSE(ok.output.contains(p.sftp ? SshdEnv::Get().Password()
+                                           : ServerEnv::Get().Password()));
+
+    // A download that fails (a local folder in the way) gives 1.
+    WriteFile(p.remote + "/blocked.txt", "x");
+    QDir().mkpath(p.local.File("blocked.txt"));
+    p.Chown();
+    const QString failing =
+        WriteScript(p, {"LOC-CD " + p.local.Path(), "GET blocked.txt", "EXIT VORLEN"});
+    EXPECT_EQ(RunVorlen(p, {"-s" + failing}).status, 1);
+
+    // Could not start: no such file, or no saved password.
+    const Outcome missing = RunVorlen(p, {"-s" + p.work.File("none.txt")});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(missing.output.contains("not found, please retry"));
+    p.core.settings.site.savePw = false;
+    ASSERT_TRUE(p.core.UpdateSettings());
+    const Outcome noPassword = RunVorlen(p, {"-sTest/" + file});
+    EXPECT_EQ(noPassword.status, 2);
+    EXPECT_TRUE(noPassword.output.contains("password not saved"));
+}
+
+TEST(ScriptExecutable, StopSignalEndsTheScriptCleanly) {
+    Program p(false);
+    const QString file = WriteScript(p, {"SLEEP 60", "LOC-MKDIR " + p.local.File("after")});
+    QProcess vorlen;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("VORLENFTP_HOME", p.work.Path());
+    vorlen.setProcessEnvironment(env);
+    vorlen.setProcessChannelMode(QProcess::MergedChannels);
+    vorlen.start(VORLEN_EXE, {"-s" + file});
+    ASSERT_TRUE(vorlen.waitForStarted());
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray output;
+    while (!output.contains("Sleeping for 60 seconds") && clock.elapsed() < 20000) {
+        vorlen.waitForReadyRead(1000);
+        output += vorlen.readAll();
+    }
+    ::kill(pid_t(vorlen.processId()), SIGTERM);
+    ASSERT_TRUE(vorlen.waitForFinished(10000));
+    output += vorlen.readAll();
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_TRUE(output.contains("Script actions have stopped.")) << output.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(p.local.File("after")));
+    EXPECT_EQ(vorlen.exitCode(), 1);  // the run was cut short
+    EXPECT_TRUE(QFileInfo::exists(p.work.File("VorlenFTP.cfg")));  // settings saved
+}

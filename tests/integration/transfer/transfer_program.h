@@ -1,0 +1,163 @@
+#pragma once
+
+// What the transfer and script tests share: one program without a window logged in to vsftpd or
+// sshd in a fresh remote folder, and file helpers.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QUuid>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include "app/app_core.h"
+#include "app/scripted_user_interface.h"
+#include "config/scrambling.h"
+#include "listing/remote_pane.h"
+#include "server_env.h"
+#include "session/ftp_session.h"
+#include "session/session.h"
+#include "sshd_env.h"
+#include "support/test_support.h"
+#include "transfer/remote_operations.h"
+#include "transfer/transfers.h"
+#include "ui/model/local_pane.h"
+
+
+inline QByteArray Random(int size) {
+    QByteArray bytes(size, '\0');
+    for (char& c : bytes) {
+        c = char(QRandomGenerator::global()->bounded(256));
+    }
+    return bytes;
+}
+
+inline QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Every file below Root, by relative path, with its content.
+inline QMap<QString, QByteArray> Tree(const QString& root) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(root).relativeFilePath(path), ReadFile(path));
+    }
+    return files;
+}
+
+// One program without a window, logged in to vsftpd or sshd in a fresh remote folder.
+struct Program {
+    bool sftp;
+    TestFolder work;
+    TestFolder local;
+    ScopedEnv home{"VORLENFTP_HOME", work.Path()};
+    ScriptedUserInterface ui;
+    AppCore core{ui};
+    Session& session = *core.session;
+    RemotePane& pane = *core.remotePane;
+    Transfers& transfers = *core.transfers;
+    RemoteOperations& operations = *core.remoteOperations;
+    LocalPane& localPane = *core.localPane;
+    QString remote;  // the remote folder, also its path on this machine's disk
+
+    explicit Program(bool overSftp) : sftp(overSftp) {
+        core.FormCreate({});
+        const QString root =
+            sftp ? SshdEnv::Get().Value("SSH_ROOT") : ServerEnv::Get().Value("FTP_ROOT");
+        remote = root + "/x" + QUuid::createUuid().toString(QUuid::Id128).left(10);
+        QDir().mkpath(remote);
+        Chown();
+        SiteProfile& site = core.settings.site;
+        site.siteName = "Test";
+        site.ssh = sftp;
+        site.domain = "127.0.0.1:" + (sftp ? SshdEnv::Get().Value("SSHD_PORT")
+                                           : ServerEnv::Get().Value("VSFTPD_PORT"));
+        site.userid = User();
+        const QString password = sftp ? SshdEnv::Get().Password() : ServerEnv::Get().Password();
+        site.sessionPassword = QString::fromLatin1(scrambling::ComplexEncrypt(password.toUtf8()));
+        site.timeoutIndex = 0;
+        site.lcUpload = false;
+        site.infRemDirs = {remote};
+        localPane.SelectDirectory(local.Path());
+    }
+    QString User() const {
+        return sftp ? SshdEnv::Get().Value("SSH_USER") : ServerEnv::Get().Value("FTP_USER");
+    }
+    // The site as a saved profile with its password, as scripts need it.
+    void SaveSite() {
+        Settings& s = core.settings;
+        s.siteNames = {"Test"};
+        s.siteActive = {true};
+        s.common.numSites = 1;
+        s.SetCurrentSiteNum(0);
+        s.Cfg().PutCfgFileSetting("Common", "NumSites", "1");
+        s.Cfg().PutCfgFileSetting(CfgFile::SiteSection(0), "SiteName", "Test");
+        s.Cfg().PutCfgFileSetting(CfgFile::SiteSection(0), "SiteActive", "1");
+        s.site.savePw = true;
+        ASSERT_TRUE(core.UpdateSettings());
+    }
+    void Chown() const { QProcess::execute("chown", {"-R", User(), remote}); }
+    bool LogIn() {
+        session.RequestConnect();
+        return session.connected;
+    }
+    void Refresh() {
+        pane.cacheUse = false;
+        pane.RefreshRemoteDirectoryList();
+    }
+    std::vector<int> RemoteRows(const QStringList& names) const {
+        std::vector<int> rows;
+        for (int i = 0; i < pane.RowCount(); ++i) {
+            const RemoteRow row = pane.Row(i);
+            if (row.entry && names.contains(row.entry->name)) {
+                rows.push_back(i);
+            }
+        }
+        return rows;
+    }
+    bool Listed(const QString& name) const { return !RemoteRows({name}).empty(); }
+    // The site becomes one of the scripted FTP servers, in its home directory.
+    void Scripted(const QString& name) {
+        SiteProfile& site = core.settings.site;
+        site.domain = "127.0.0.1:" + ServerEnv::Get().Value("SCRIPTED_" + name);
+        site.userid = "tester";
+        site.infRemDirs.clear();
+    }
+};
+
+struct Kind {
+    const char* name;
+    bool sftp;
+};
+
+class Transfer : public ::testing::TestWithParam<Kind> {
+protected:
+    void SetUp() override {
+        if (GetParam().sftp) {
+            REQUIRE_SSHD_SERVER();
+        } else {
+            REQUIRE_SERVER("VSFTPD_PORT");
+        }
+    }
+};
+
