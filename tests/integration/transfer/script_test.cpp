@@ -83,11 +83,20 @@ TEST_P(ScriptRun, SourcesAreDeletedOnlyAfterASuccessfulTransfer) {
     WriteFile(p.remote + "/present.txt", "remote");
     WriteFile(p.local.File("present.txt"), "local copy");
     p.Chown();
-    p.ui.scriptFileAnswers.enqueue(WriteScript(
-        p, {"LOC-CD " + p.local.Path(), "EVICT page.html", "EVICT-NEW present.txt", "EVICT-NEW fresh.txt",
-            "GRAB missing.txt", "REM-CD /no/such/dir", "LOC-MKDIR not-reached", "EXIT VORLEN"}));
+    p.ui.scriptFileAnswers.enqueue(
+        WriteScript(p, {"LOC-CD " + p.local.Path(), "EVICT page.html", "EVICT-NEW present.txt",
+                        "EVICT-NEW fresh.txt", "GRAB missing.txt", "REM-CD /no/such/dir",
+                        "LOC-MKDIR not-reached", "EXIT VORLEN"}));
+    // The run ends early; the schedule would go on, so the test stops it once it sleeps.
+    QTimer sleeping;
+    QObject::connect(&sleeping, &QTimer::timeout, [&] {
+        if (p.ui.logLines.contains("In sleep state")) {
+            p.core.scripts->RequestStop();
+        }
+    });
+    sleeping.start(100);
     p.core.scripts->RunscriptActions();
-    EXPECT_EQ(ReadFile(p.local.File("page.html")), "local page");     // kept: the upload failed
+    EXPECT_EQ(ReadFile(p.local.File("page.html")), "local page");    // kept: the upload failed
     EXPECT_EQ(ReadFile(p.local.File("present.txt")), "local copy");  // -NEW: not uploaded
     EXPECT_EQ(ReadFile(p.remote + "/present.txt"), "remote");
     EXPECT_EQ(ReadFile(p.remote + "/fresh.txt"), "fresh");
@@ -100,8 +109,7 @@ TEST_P(ScriptRun, SourcesAreDeletedOnlyAfterASuccessfulTransfer) {
     EXPECT_EQ(p.core.scripts->ExitStatus(), ScriptRunner::kSomethingFailed);
 }
 
-INSTANTIATE_TEST_SUITE_P(Over, ScriptRun,
-                         ::testing::Values(Kind{"Ftp", false}, Kind{"Sftp", true}),
+INSTANTIATE_TEST_SUITE_P(Over, ScriptRun, ::testing::Values(Kind{"Ftp", false}, Kind{"Sftp", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- The executable, with no display -------------------------------------------------------
@@ -144,8 +152,8 @@ TEST_P(ScriptRun, ExecutableRunsTheScriptHeadlessWithItsExitStatus) {
     ExpectNightlyDone(p, errorLog);
     EXPECT_TRUE(ok.output.contains("Using script file " + file));
     EXPECT_TRUE(ok.output.contains("Script actions have stopped."));
-    EXPECT_FALSE(ok.output.contains(p.sftp ? SshdEnv::Get().Password()
-                                           : ServerEnv::Get().Password()));
+    EXPECT_FALSE(
+        ok.output.contains(p.sftp ? SshdEnv::Get().Password() : ServerEnv::Get().Password()));
 
     // A download that fails (a local folder in the way) gives 1.
     WriteFile(p.remote + "/blocked.txt", "x");
@@ -192,6 +200,6 @@ TEST(ScriptExecutable, StopSignalEndsTheScriptCleanly) {
     EXPECT_LT(clock.elapsed(), 20000);
     EXPECT_TRUE(output.contains("Script actions have stopped.")) << output.toStdString();
     EXPECT_FALSE(QFileInfo::exists(p.local.File("after")));
-    EXPECT_EQ(vorlen.exitCode(), 1);  // the run was cut short
+    EXPECT_EQ(vorlen.exitCode(), 1);                               // the run was cut short
     EXPECT_TRUE(QFileInfo::exists(p.work.File("VorlenFTP.cfg")));  // settings saved
 }

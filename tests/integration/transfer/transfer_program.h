@@ -33,7 +33,6 @@
 #include "transfer/transfers.h"
 #include "ui/model/local_pane.h"
 
-
 inline QByteArray Random(int size) {
     QByteArray bytes(size, '\0');
     for (char& c : bytes) {
@@ -160,4 +159,3 @@ protected:
         }
     }
 };
-

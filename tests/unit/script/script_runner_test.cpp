@@ -65,12 +65,13 @@ TEST(ScriptRunner, LocalCommandsSectionsAndExitIteration) {
     QFile(r.local.File("keep.tmp.bak")).open(QIODevice::WriteOnly);
     QTimer::singleShot(2400, [&] { r.runner.RequestStop(); });  // after the 2 s SLEEP
     r.Run({"# made by hand", "TIME-BETWEEN-RUNS 10", "loc-mkdir made", "LOC-MKDIR made",
-           "LOC-DEL *.tmp", "IF NOT DAY-OF-WEEK<Monday,Tuesday,Wednesday,Thursday,Friday,"
+           "LOC-DEL *.tmp",
+           "IF NOT DAY-OF-WEEK<Monday,Tuesday,Wednesday,Thursday,Friday,"
            "Saturday,Sunday> BEGIN-Never",
            "  IF LOC-FILE-EXISTS<made> BEGIN-Inner", "LOC-MKDIR inner", "  END-Inner",
-           "LOC-MKDIR never", "END-Never", "IF LOC-FILE-EXISTS<made> BEGIN-Made",
-           "LOC-MKDIR seen", "END-Made", "IF LOC-FILE-EXISTS<made>", "SLEEP abc", "bogus",
-           "EXIT ITERATION", "LOC-MKDIR after"});
+           "LOC-MKDIR never", "END-Never", "IF LOC-FILE-EXISTS<made> BEGIN-Made", "LOC-MKDIR seen",
+           "END-Made", "IF LOC-FILE-EXISTS<made>", "SLEEP abc", "bogus", "EXIT ITERATION",
+           "LOC-MKDIR after"});
     EXPECT_TRUE(QFileInfo(dir + "/made").isDir());
     EXPECT_TRUE(QFileInfo(dir + "/seen").isDir());
     for (const char* skipped : {"inner", "never", "after"}) {
@@ -78,8 +79,9 @@ TEST(ScriptRunner, LocalCommandsSectionsAndExitIteration) {
     }
     EXPECT_FALSE(QFileInfo::exists(dir + "/junk.tmp"));
     EXPECT_TRUE(QFileInfo::exists(dir + "/keep.tmp.bak"));  // "*.tmp" is the whole name
-    EXPECT_TRUE(r.Logged("Cannot create folder made because a folder with that name already "
-                         "exists"));
+    EXPECT_TRUE(
+        r.Logged("Cannot create folder made because a folder with that name already "
+                 "exists"));
     EXPECT_TRUE(r.Logged(dir + "/junk.tmp deleted"));
     EXPECT_TRUE(r.Logged("Non integer SLEEP parameter interpreted as 2 seconds"));
     EXPECT_TRUE(r.Logged("File specified in IF statement exists"));
@@ -99,9 +101,9 @@ TEST(ScriptRunner, RefusedBeforeTheFirstRun) {
     Runner r;
     r.ui.scriptFileAnswers.enqueue(r.work.File("missing.txt"));
     r.runner.RunscriptActions();
-    EXPECT_EQ(r.ui.MessageTexts().value(0).trimmed(),
-              r.work.File("missing.txt") +
-                  " not found, please retry using a different script file name");
+    EXPECT_EQ(
+        r.ui.MessageTexts().value(0).trimmed(),
+        r.work.File("missing.txt") + " not found, please retry using a different script file name");
     EXPECT_EQ(r.runner.ExitStatus(), ScriptRunner::kCouldNotStart);
 
     Runner generic;

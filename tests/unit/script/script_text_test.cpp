@@ -36,15 +36,22 @@ TEST(MatchStarPattern, WholeNameMatchesOnly) {
         const char* pattern;
         bool match;
     } const cases[] = {
-        {"a.txt", "*", true},          {"", "*", true},
-        {"a.txt", "*.txt", true},      {"a.txt.bak", "*.txt", false},  // never more than asked
-        {"x.log.gz", "*.log", false},  {"abc", "abc*", true},
-        {"xabcx", "abc*", false},      {"a", "a*b", false},
-        {"ab", "a*b", true},           {"aXbYb", "a*b", true},
+        {"a.txt", "*", true},
+        {"", "*", true},
+        {"a.txt", "*.txt", true},
+        {"a.txt.bak", "*.txt", false},  // never more than asked
+        {"x.log.gz", "*.log", false},
+        {"abc", "abc*", true},
+        {"xabcx", "abc*", false},
+        {"a", "a*b", false},
+        {"ab", "a*b", true},
+        {"aXbYb", "a*b", true},
         {"A.TXT", "*.txt", false},  // case-sensitive, as local names are here
         {"old-1.tmp", "old-*.tmp", true},
-        {"index.html", "index.html", true}, {"index.htm", "index.html", false},
-        {"aaa", "a**a", true},         {"mississippi", "*sip*i", true},
+        {"index.html", "index.html", true},
+        {"index.htm", "index.html", false},
+        {"aaa", "a**a", true},
+        {"mississippi", "*sip*i", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(MatchStarPattern(c.name, c.pattern), c.match) << c.name << " ~ " << c.pattern;
@@ -53,8 +60,8 @@ TEST(MatchStarPattern, WholeNameMatchesOnly) {
 
 TEST(Schedule, IntervalAndDailyTimeFromTheirTexts) {
     const std::pair<const char*, int> intervals[] = {
-        {"02:30", 150}, {"45", 45}, {"0", 1440}, {"", 1440}, {"2:", 120},
-        {":15", 15},    {"1h:5m", 65}, {"00:00", 1440},
+        {"02:30", 150}, {"45", 45},  {"0", 1440},   {"", 1440},
+        {"2:", 120},    {":15", 15}, {"1h:5m", 65}, {"00:00", 1440},
     };
     for (const auto& [text, minutes] : intervals) {
         EXPECT_EQ(IntervalFromText(text), minutes) << text;
@@ -116,8 +123,8 @@ TEST(ParseIf, KeywordArgumentNegationAndSection) {
     EXPECT_FALSE(ParseIf("IF LOC-FILE-EXISTS</tmp/x>").hasSection);
     EXPECT_EQ(ParseIf("IF LOC-FILE-EXISTS</tmp/x>").argument, "/tmp/x");
     EXPECT_EQ(ParseIf("IF BEGIN-X").endMarker, "END-X");
-    for (const char* invalid : {"IF DAY-OF-WEEK<> BEGIN-X", "IF DAY-OF-WEEK<Monday", "IF X<y>",
-                                "IF"}) {
+    for (const char* invalid :
+         {"IF DAY-OF-WEEK<> BEGIN-X", "IF DAY-OF-WEEK<Monday", "IF X<y>", "IF"}) {
         EXPECT_EQ(ParseIf(invalid).kind, IfStatement::Kind::Invalid) << invalid;
     }
 }
