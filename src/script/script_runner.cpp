@@ -738,13 +738,13 @@ void ScriptRunner::RemoteDeletion(const QString& command, const QString& p1) {
     const bool ifInLocal = command == "REM-DEL-IF-IN-LOC-DIR";
     QStringList names;
     for (const RemoteEntry& e : m_pane.listing.files) {
-        QString name = e.name;
-        if (MatchStarPattern(name, p1)) {
-        } else if (Zos() && MatchStarPattern(name.toUpper(), p1.toUpper())) {
-            name = name.toUpper();
-        } else {
+        // On z/OS the name is matched, and then used, upper-cased.
+        const bool upper = !MatchStarPattern(e.name, p1) && Zos() &&
+                           MatchStarPattern(e.name.toUpper(), p1.toUpper());
+        if (!upper && !MatchStarPattern(e.name, p1)) {
             continue;
         }
+        const QString name = upper ? e.name.toUpper() : e.name;
         if (ifInLocal &&
             !QFileInfo(m_local.CurrentDir() + platform::LocalSeparator() + e.name).isFile()) {
             continue;

@@ -121,8 +121,8 @@ struct Outcome {
     QString output;
 };
 
-Outcome RunVorlen(const Program& p, const QStringList& arguments) {
-    QProcess vorlen;
+// Starts the program as cron would: no display, the test's work folder, output merged.
+void StartVorlen(QProcess& vorlen, const Program& p, const QStringList& arguments) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         env.remove(name);
@@ -131,6 +131,11 @@ Outcome RunVorlen(const Program& p, const QStringList& arguments) {
     vorlen.setProcessEnvironment(env);
     vorlen.setProcessChannelMode(QProcess::MergedChannels);
     vorlen.start(VORLEN_EXE, arguments);
+}
+
+Outcome RunVorlen(const Program& p, const QStringList& arguments) {
+    QProcess vorlen;
+    StartVorlen(vorlen, p, arguments);
     if (!vorlen.waitForFinished(60000)) {
         vorlen.kill();
         vorlen.waitForFinished();
@@ -178,14 +183,7 @@ TEST(ScriptExecutable, StopSignalEndsTheScriptCleanly) {
     Program p(false);
     const QString file = WriteScript(p, {"SLEEP 60", "LOC-MKDIR " + p.local.File("after")});
     QProcess vorlen;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("QT_QPA_PLATFORM");
-    env.insert("VORLENFTP_HOME", p.work.Path());
-    vorlen.setProcessEnvironment(env);
-    vorlen.setProcessChannelMode(QProcess::MergedChannels);
-    vorlen.start(VORLEN_EXE, {"-s" + file});
+    StartVorlen(vorlen, p, {"-s" + file});
     ASSERT_TRUE(vorlen.waitForStarted());
     QElapsedTimer clock;
     clock.start();
