@@ -13,6 +13,7 @@
 #include "config/words.h"
 #include "listing/remote_pane.h"
 #include "platform/platform.h"
+#include "procmail/procmail_update.h"
 #include "script/script_runner.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
@@ -47,6 +48,8 @@ AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
     transfers = std::make_unique<Transfers>(*this);
     remoteOperations = std::make_unique<RemoteOperations>(*this);
     scripts = std::make_unique<ScriptRunner>(*this);
+    procmail = std::make_unique<ProcmailUpdate>(*this);
+    remotePane->procmailWorkflow = [this] { procmail->ProcmailClickActions(); };
     runStartupScript = [this] { scripts->RunscriptActions(); };
     requestConnect = [this] { session->RequestConnect(); };
     printError = [](const QString& line) {

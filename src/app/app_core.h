@@ -15,6 +15,7 @@ class LoginActions;
 class Session;
 class RemotePane;
 class RemoteOperations;
+class ProcmailUpdate;
 class ScriptRunner;
 class Transfers;
 
@@ -108,6 +109,7 @@ public:
     std::unique_ptr<Transfers> transfers;    // uploads and downloads, one file and batches
     std::unique_ptr<RemoteOperations> remoteOperations;  // delete, rename, mkdir, chmod
     std::unique_ptr<ScriptRunner> scripts;               // transfer scripts and their schedule
+    std::unique_ptr<ProcmailUpdate> procmail;            // the recipe's edit cycle on the server
 
     // The first connection after OK in the login dialog (tests replace it).
     std::function<void()> requestConnect;

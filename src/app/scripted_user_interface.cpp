@@ -6,6 +6,11 @@
 ModalResult ScriptedUserInterface::ColorMsgDlg(const QString& text, MsgDlgType type,
                                                MsgDlgButtons buttons) {
     messages.append({text, type, buttons});
+    for (auto it = answersByText.cbegin(); it != answersByText.cend(); ++it) {
+        if (text.contains(it.key())) {
+            return it.value();
+        }
+    }
     if (!dialogAnswers.isEmpty()) {
         return dialogAnswers.dequeue();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QQueue>
 #include <QStringList>
 #include <optional>
@@ -22,6 +23,8 @@ public:
 
     // Prepared answers, taken in order.
     QQueue<ModalResult> dialogAnswers;
+    // Answers by text: a dialog whose text holds a key gets its answer, before the queue.
+    QMap<QString, ModalResult> answersByText;
     QQueue<std::optional<QString>> inputAnswers;  // nullopt = Cancel
     QQueue<PasswordAnswer> passwordAnswers;       // empty = Cancel
 
@@ -102,6 +105,15 @@ public:
     void SetScriptLabel(int index, const QString& text) override { scriptLabels[index] = text; }
     void ClearLog() override { ++logClears; }
     void CloseMainWindow() override { ++closeRequests; }
+    QStringList SelectedLocalNames() const override { return selectedLocal; }
+    ProcmailAnswer AskProcmail(const ProcmailQuery& query) override {
+        procmailQueries.append(query);
+        return procmailAnswers.isEmpty() ? ProcmailAnswer{ProcmailChoice::No, query.directory}
+                                         : procmailAnswers.dequeue();
+    }
+    QStringList selectedLocal;
+    QQueue<ProcmailAnswer> procmailAnswers;
+    QList<ProcmailQuery> procmailQueries;
     // Answers of the select-script dialog (empty queue: Cancel) and what it was shown.
     QQueue<QString> scriptFileAnswers;
     QStringList scriptFilePrompts;

@@ -2,6 +2,7 @@
 
 #include <QFlags>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -46,6 +47,21 @@ struct PasswordAnswer {
     bool ok = false;
     QString password;
     bool save = false;
+};
+
+// The procmail confirmation dialog: what it shows, and how it was closed.
+struct ProcmailQuery {
+    QString directory;  // the local procmail directory, editable
+    bool regenerateVisible = false;
+    QString alternativeText;    // "(Alternatively you can regenerate from local file ...)"
+    QString regenerateCaption;  // the regenerate button's caption
+    QString localTimestamp;     // the timestamp lines, empty when not shown
+    QString remoteTimestamp;
+};
+enum class ProcmailChoice { No, Yes, Regenerate };
+struct ProcmailAnswer {
+    ProcmailChoice choice = ProcmailChoice::No;
+    QString directory;  // as typed or browsed
 };
 
 class UserInterface {
@@ -155,6 +171,14 @@ public:
     virtual void ClearLog() {}
     // EXIT VORLEN: the program ends (the window closes; an unattended run returns).
     virtual void CloseMainWindow() {}
+
+    // The names of the selected rows of the local list.
+    virtual QStringList SelectedLocalNames() const { return {}; }
+    // The procmail confirmation dialog, centred over the main window (Browse for dir works
+    // inside it). Interfaces without one answer No.
+    virtual ProcmailAnswer AskProcmail(const ProcmailQuery& query) {
+        return {ProcmailChoice::No, query.directory};
+    }
 
     // Convenience forms used throughout the program.
     void StatusBarGeneral(const QString& text) { SetStatusPanel(StatusPanel::General, text); }

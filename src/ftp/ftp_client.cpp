@@ -804,7 +804,8 @@ void TFtpClient::StartTransfer(Step step) {
             SendCommand("RETR " + HostFileName, {226, 250});
             break;
         case Step::Dir:
-            SendCommand("LIST", {226, 250});
+            SendCommand(ListOptions.isEmpty() ? QStringLiteral("LIST") : "LIST " + ListOptions,
+                        {226, 250});
             break;
         case Step::Ls:
             SendCommand("NLST", {226, 250});

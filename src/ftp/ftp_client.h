@@ -108,6 +108,8 @@ public:
     QString Account;
     QString HostDirName;
     QString HostFileName;
+    // Arguments of LIST ("-a" also lists hidden files, on servers that take ls options).
+    QString ListOptions;
     QString LocalFileName;
     bool DisplayFileFlag = false;
     bool Binary = true;

@@ -17,6 +17,7 @@
 #include "listing/remote_pane.h"
 #include "listing/text_words.h"
 #include "platform/platform.h"
+#include "procmail/procmail_lock.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
 #include "transfer/remote_operations.h"
@@ -512,6 +513,10 @@ void ScriptRunner::RunProgram(const QString& command, const QString& rest) {
 }
 
 bool ScriptRunner::RunProgramAndWait(const QString& program, const QString& parameters) {
+    return StartAndWait(program.trimmed(), ProgramArguments(parameters.trimmed()));
+}
+
+bool ScriptRunner::StartAndWait(const QString& program, const QStringList& arguments) {
     QProcess process;
     // The child's output goes where ours goes (the terminal, cron's mail), and never fills a
     // pipe nobody reads.
@@ -527,7 +532,7 @@ bool ScriptRunner::RunProgramAndWait(const QString& program, const QString& para
             loop.quit();
         }
     });
-    process.start(program.trimmed(), ProgramArguments(parameters.trimmed()));
+    process.start(program, arguments);
     bool stopping = false;
     while (!failedToStart && process.state() != QProcess::NotRunning) {
         m_wait = &loop;
@@ -555,7 +560,27 @@ bool ScriptRunner::RunProgramAndWait(const QString& program, const QString& para
 }
 
 bool ScriptRunner::EditFileAndWait(const QString& fileName) {
-    return RunProgramAndWait(m_core.settings.common.favoredEditor, fileName);
+    const QString editor = m_core.settings.common.favoredEditor.trimmed();
+    // The setting may carry switches of its own ("emacsclient -c"), unless it names a file.
+    QStringList parts = QFileInfo::exists(editor) ? QStringList{editor} : ProgramArguments(editor);
+    if (parts.isEmpty()) {
+        return false;
+    }
+    const QString program = parts.takeFirst();
+    QElapsedTimer clock;
+    clock.start();
+    if (!StartAndWait(program, parts + EditorArguments(program, fileName))) {
+        return false;
+    }
+    if (clock.elapsed() < editorQuickReturnMs) {
+        // Many editors hand the file to a window already open and return at once.
+        m_ui.ColorMsgDlg(
+            "The editor returned at once and may still be open.\r\n\r\nPlease finish "
+            "editing " +
+                fileName + " and save it, then press OK to go on.",
+            MsgDlgType::Information, MsgDlgBtn::OK);
+    }
+    return true;
 }
 
 void ScriptRunner::Sleep(const QString& seconds) {

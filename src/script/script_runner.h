@@ -38,7 +38,12 @@ public:
     void LoginForScript();
     // Starts Program with Parameters and waits for it to end; false when it could not start.
     bool RunProgramAndWait(const QString& program, const QString& parameters);
+    // Opens FileName in the favoured editor and waits until it is closed (known editors are
+    // started with their wait switch; one that still returns at once makes the person confirm
+    // that editing is finished). False when the editor could not start.
     bool EditFileAndWait(const QString& fileName);
+    // An editor that returns sooner than this is taken to have handed the file on.
+    int editorQuickReturnMs = 2000;
 
     // The abort button, window close, New Login, Exit and signals: the script stops at the next
     // line or wait.
@@ -57,6 +62,7 @@ public:
 private:
     enum class Flow { Next, EndRun };
 
+    bool StartAndWait(const QString& program, const QStringList& arguments);
     bool Prepare(const QString& fileName, ScriptCheck& check);
     void RunLoop(const ScriptCheck& check);
     // Waits up to Ms (an event loop, woken early by a stop); false when stopped.

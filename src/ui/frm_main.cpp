@@ -24,6 +24,7 @@
 #include "listing/remote_pane.h"
 #include "listing/widgets/frm_alloc_zos.h"
 #include "platform/platform.h"
+#include "procmail/widgets/frm_ask_procmail.h"
 #include "script/script_runner.h"
 #include "script/widgets/frm_select_script.h"
 #include "session/session.h"
@@ -36,6 +37,7 @@
 #include "ui/message_box.h"
 #include "ui/model/local_pane.h"
 #include "ui/model/placement.h"
+#include "ui/procmail_view.h"
 #include "ui/remote_pane_view.h"
 #include "ui/script_view.h"
 #include "ui/session_view.h"
@@ -167,6 +169,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     m_sessionView = new SessionView(*this, *m_core->session);
     m_transferView = new TransferView(*this, *m_core->transfers, *m_core->remoteOperations);
     m_scriptView = new ScriptView(*this, *m_core->scripts);
+    new ProcmailView(*this, *m_core->procmail, *m_core->remotePane);
 
     SetDefaultColumnWidths();
     m_core->FormCreate(arguments);
@@ -195,7 +198,6 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
 
     m_login = new TfrmLogin(*this);
     m_help = new TfrmHelp(*this);
-    m_core->remotePane->procmailHelp = [this] { ShowHelpTopic("Procmail"); };
     m_created = true;
     ProcessMessages();
 }
@@ -885,6 +887,14 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     }
     m_core->UpdateSettings();
     event->accept();
+}
+
+ProcmailAnswer TfrmMain::AskProcmail(const ProcmailQuery& query) {
+    TfrmAskProcmail dialog(this);
+    ApplyColoursTo(&dialog);
+    dialog.adjustSize();
+    dialog.move(frameGeometry().center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+    return dialog.Ask(query);
 }
 
 QString TfrmMain::AskScriptFileName(const QString& initial) {

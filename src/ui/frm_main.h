@@ -77,6 +77,9 @@ public:
     std::optional<std::array<bool, 9>> AskPermissions(const QString& title,
                                                       const std::array<bool, 9>& initial) override;
     QString AskScriptFileName(const QString& initial) override;
+    // Names of the selected local rows, in list order (".." rows excluded).
+    QStringList SelectedLocalNames() const override;
+    ProcmailAnswer AskProcmail(const ProcmailQuery& query) override;
     void ShowScriptView(bool on) override;
     void SetScriptLabel(int index, const QString& text) override;
     void ClearLog() override;
@@ -191,9 +194,6 @@ public:
     // Context menus of the two lists.
     QMenu* pmnuLocal = nullptr;
     QMenu* pmnuRemote = nullptr;
-
-    // Names of the selected local rows, in list order ("..." rows excluded).
-    QStringList SelectedLocalNames() const;
 
     // Every button of the window (the busy state disables all but Cancel).
     QList<TColorButton*> AllButtons() const;

@@ -1,0 +1,25 @@
+#include "ui/procmail_view.h"
+
+#include "listing/remote_pane.h"
+#include "procmail/procmail_update.h"
+#include "procmail/widgets/frm_help_procmail.h"
+#include "procmail/widgets/frm_procmail_recipe.h"
+#include "ui/frm_main.h"
+
+ProcmailView::ProcmailView(TfrmMain& main, ProcmailUpdate& update, RemotePane& pane)
+    : QObject(&main), m_main(main) {
+    update.generate = [this](const QString& mdlPath, bool* completed) {
+        TfrmProcmailRecipe window(&m_main);
+        return window.GenerateRecipe(mdlPath, completed);
+    };
+    pane.procmailHelp = [this] { ShowHelp(); };
+}
+
+void ProcmailView::ShowHelp() {
+    if (m_help == nullptr) {
+        m_help = new TfrmHelpProcmail(&m_main);
+    }
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
