@@ -12,6 +12,8 @@
 #include "config/scrambling.h"
 #include "config/words.h"
 #include "listing/remote_pane.h"
+#include "logs/log_command.h"
+#include "logs/log_retrieval.h"
 #include "platform/platform.h"
 #include "procmail/procmail_update.h"
 #include "script/script_runner.h"
@@ -49,6 +51,8 @@ AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
     remoteOperations = std::make_unique<RemoteOperations>(*this);
     scripts = std::make_unique<ScriptRunner>(*this);
     procmail = std::make_unique<ProcmailUpdate>(*this);
+    logRetrieval = std::make_unique<LogRetrieval>(*this);
+    logProcessing = std::make_unique<LogProcessing>(*this);
     remotePane->procmailWorkflow = [this] { procmail->ProcmailClickActions(); };
     runStartupScript = [this] { scripts->RunscriptActions(); };
     requestConnect = [this] { session->RequestConnect(); };

@@ -15,6 +15,8 @@ class LoginActions;
 class Session;
 class RemotePane;
 class RemoteOperations;
+class LogProcessing;
+class LogRetrieval;
 class ProcmailUpdate;
 class ScriptRunner;
 class Transfers;
@@ -110,6 +112,8 @@ public:
     std::unique_ptr<RemoteOperations> remoteOperations;  // delete, rename, mkdir, chmod
     std::unique_ptr<ScriptRunner> scripts;               // transfer scripts and their schedule
     std::unique_ptr<ProcmailUpdate> procmail;            // the recipe's edit cycle on the server
+    std::unique_ptr<LogRetrieval> logRetrieval;          // web logs into month folders
+    std::unique_ptr<LogProcessing> logProcessing;        // a month of web logs to CSV
 
     // The first connection after OK in the login dialog (tests replace it).
     std::function<void()> requestConnect;

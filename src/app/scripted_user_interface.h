@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QQueue>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "app/user_interface.h"
@@ -111,6 +112,16 @@ public:
         return procmailAnswers.isEmpty() ? ProcmailAnswer{ProcmailChoice::No, query.directory}
                                          : procmailAnswers.dequeue();
     }
+    bool AskAboutLogs(LogOptions& options) override {
+        ++logOptionQueries;
+        if (editLogOptions) {
+            editLogOptions(options);
+        }
+        return acceptLogOptions;
+    }
+    int logOptionQueries = 0;
+    bool acceptLogOptions = true;
+    std::function<void(LogOptions&)> editLogOptions;
     QStringList selectedLocal;
     QQueue<ProcmailAnswer> procmailAnswers;
     QList<ProcmailQuery> procmailQueries;

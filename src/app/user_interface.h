@@ -8,6 +8,7 @@
 #include <optional>
 
 struct AllocationAttributes;
+struct LogOptions;
 
 // The seam through which every command reaches the person. The main window implements it with
 // widgets; tests and unattended runs use ScriptedUserInterface, which answers from a queue and
@@ -178,6 +179,13 @@ public:
     // inside it). Interfaces without one answer No.
     virtual ProcmailAnswer AskProcmail(const ProcmailQuery& query) {
         return {ProcmailChoice::No, query.directory};
+    }
+
+    // "Set Log Processing Options" for one run; false when cancelled. Interfaces without the
+    // dialog keep the options as they are.
+    virtual bool AskAboutLogs(LogOptions& options) {
+        (void)options;
+        return true;
     }
 
     // Convenience forms used throughout the program.

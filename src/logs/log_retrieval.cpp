@@ -23,11 +23,6 @@ namespace {
 constexpr int kMaxUnzipFolders = 1000;
 constexpr int kBinaryMode = 2;
 
-QString BaseName(const QString& name) {
-    const qsizetype gz = name.indexOf(".gz");
-    return gz >= 0 ? name.left(gz) : name;
-}
-
 QString CounterLine(int n, const QString& text) {
     return "   " + QString::number(n) + text;
 }
@@ -105,8 +100,8 @@ void LogRetrieval::GetLogs() {
         CounterLine(standard.zeroSize, " standard directory files bypassed (file size zero)"));
     m_ui.LogText(CounterLine(standard.deleted, " standard directory files deleted from server"));
     m_ui.LogText(CounterLine(counters.downloaded, " alt directory files downloaded"));
-    m_ui.LogText(
-        CounterLine(counters.alreadyRetrieved, " alt directory files bypassed (already retrieved)"));
+    m_ui.LogText(CounterLine(counters.alreadyRetrieved,
+                             " alt directory files bypassed (already retrieved)"));
     m_ui.LogText(CounterLine(counters.zeroSize, " alt directory files bypassed (file size zero)"));
     m_ui.LogText(CounterLine(counters.deleted, " alt directory files deleted from server"));
 }
@@ -137,8 +132,8 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
     m_session.nextDir = target;
     m_pane.cacheUse = false;
     m_pane.ChangeRemoteDirectoryAndRefreshList();
-    if (m_pane.listingFailed ||
-        NormalisedRemoteDir(false, m_session.currentRemoteDir) != NormalisedRemoteDir(false, target)) {
+    if (m_pane.listingFailed || NormalisedRemoteDir(false, m_session.currentRemoteDir) !=
+                                    NormalisedRemoteDir(false, target)) {
         m_ui.ShowColorMsg("Error - problem accessing remote log directory " + target);
         Finish(savedMode);
         return false;
@@ -175,8 +170,8 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
         Finish(savedMode);
         return false;
     }
-    const QString found = QString::number(logs.size()) + " logfile names obtained from remote dir " +
-                          target;
+    const QString found =
+        QString::number(logs.size()) + " logfile names obtained from remote dir " + target;
     m_ui.LogText(found);
     m_ui.StatusBarGeneral(found);
 
@@ -219,11 +214,12 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
             m_local.SelectDirectory(folder);
         }
         ++seen;
-        const QString base = BaseName(log.name);
+        const QString base = LogBaseName(log.name);
         const QString localPath = QDir(folder).filePath(log.name);
         const QFileInfo already(QDir(folder).filePath(base));
         if (already.isFile() && already.size() >= remoteSize) {
-            const QString text = " Bypassing download of log file previously downloaded: " + log.name;
+            const QString text =
+                " Bypassing download of log file previously downloaded: " + log.name;
             m_ui.StatusBarGeneral(text);
             m_ui.LogText(text);
             ++counters.alreadyRetrieved;
@@ -232,8 +228,8 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
             }
             continue;
         }
-        m_ui.SetStatusPanel(StatusPanel::LogInfo,
-                            QString::number(seen) + " of " + QString::number(logs.size()) + " logs");
+        m_ui.SetStatusPanel(StatusPanel::LogInfo, QString::number(seen) + " of " +
+                                                      QString::number(logs.size()) + " logs");
         if (log.name.contains(".gz")) {
             folderHasGz = true;
         }

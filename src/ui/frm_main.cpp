@@ -23,6 +23,7 @@
 #include "config/words.h"
 #include "listing/remote_pane.h"
 #include "listing/widgets/frm_alloc_zos.h"
+#include "logs/widgets/frm_ask_about_logs.h"
 #include "platform/platform.h"
 #include "procmail/widgets/frm_ask_procmail.h"
 #include "script/script_runner.h"
@@ -34,6 +35,7 @@
 #include "ui/frm_login.h"
 #include "ui/frm_options.h"
 #include "ui/local_pane_view.h"
+#include "ui/logs_view.h"
 #include "ui/message_box.h"
 #include "ui/model/local_pane.h"
 #include "ui/model/placement.h"
@@ -170,6 +172,8 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     m_transferView = new TransferView(*this, *m_core->transfers, *m_core->remoteOperations);
     m_scriptView = new ScriptView(*this, *m_core->scripts);
     new ProcmailView(*this, *m_core->procmail, *m_core->remotePane);
+    new LogsView(this, mnuLogRetrieval, mnuLogProcessing, *m_core->logRetrieval,
+                 *m_core->logProcessing);
 
     SetDefaultColumnWidths();
     m_core->FormCreate(arguments);
@@ -887,6 +891,14 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     }
     m_core->UpdateSettings();
     event->accept();
+}
+
+bool TfrmMain::AskAboutLogs(LogOptions& options) {
+    TfrmAskAboutLogs dialog(*this, this);
+    ApplyColoursTo(&dialog);
+    dialog.adjustSize();
+    dialog.move(frameGeometry().center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+    return dialog.Ask(options);
 }
 
 ProcmailAnswer TfrmMain::AskProcmail(const ProcmailQuery& query) {

@@ -80,6 +80,7 @@ public:
     // Names of the selected local rows, in list order (".." rows excluded).
     QStringList SelectedLocalNames() const override;
     ProcmailAnswer AskProcmail(const ProcmailQuery& query) override;
+    bool AskAboutLogs(LogOptions& options) override;
     void ShowScriptView(bool on) override;
     void SetScriptLabel(int index, const QString& text) override;
     void ClearLog() override;
