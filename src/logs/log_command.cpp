@@ -156,14 +156,14 @@ void LogProcessing::ProcLogs() {
     if (status == LogRunStatus::Ok || status == LogRunStatus::InputError) {
         status = run.Finish();
     }
+    QString outcome = " Finished extracting log data to file " + csvName;
     if (status == LogRunStatus::Cancelled) {
         m_ui.LogText("Log processing cancelled; " + csvName + " was not written");
-        m_ui.StatusBarGeneral(" Log processing cancelled");
+        outcome = " Log processing cancelled";
     } else if (status != LogRunStatus::Ok) {
         m_ui.Warning(run.ErrorText());
-        m_ui.StatusBarGeneral(" Log processing failed");
-    } else {
-        m_ui.StatusBarGeneral(" Finished extracting log data to file " + csvName);
+        outcome = " Log processing failed";
     }
     End();
+    m_ui.StatusBarGeneral(outcome);
 }
