@@ -208,6 +208,26 @@ TEST_P(ProcmailCycle, NoToTheUploadAndFailuresReleaseTheLock) {
     ExpectNoLock();
 }
 
+TEST_P(ProcmailCycle, ConnectionLostBeforeTheUploadKeepsTheLiveRecipe) {
+    RenameBobsFolder();
+    p->core.settings.site.autoReconnect = false;
+    const auto generate = p->core.procmail->generate;
+    p->core.procmail->generate = [&](const QString& mdl, bool* completed) {
+        const bool written = generate(mdl, completed);
+        p->session.RequestDisconnect();
+        return written;
+    };
+    p->ui.answersByText[kUploadQuestion] = ModalResult::Yes;
+    Run();
+    EXPECT_TRUE(Said("You seem to have lost your connection to the host"));
+    ExpectServerUnchanged();
+    // The lock could not be released; the log names it.
+    const QStringList locks = ServerFiles().filter("zprocmail.");
+    ASSERT_EQ(locks.size(), 1);
+    EXPECT_TRUE(p->ui.logLines.contains("The procmail lock " + locks.first() +
+                                        " is still in the remote home directory"));
+}
+
 TEST_P(ProcmailCycle, ForeignLocksStopTheCycleAndOwnLocksAreOffered) {
     RenameBobsFolder();
     const QString foreign = "zprocmail.20261201093015123";
