@@ -79,15 +79,6 @@ size_t CharCount(Bytes text) {
     return count;
 }
 
-bool IsAscii(Bytes text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // True when Text is well-formed UTF-8: no overlong forms, surrogates or code points past
 // U+10FFFF. Ascii tells whether every byte is below 0x80.
 bool CheckUtf8(Bytes text, bool& ascii) {
@@ -176,16 +167,17 @@ Bytes PrepareLine(Bytes line, std::string& clean, bool& ascii) {
 }
 
 void AppendLower(std::string& out, Bytes text) {
-    if (!IsAscii(text)) {
-        out += QString::fromUtf8(text.data(), qsizetype(text.size())).toLower().toStdString();
-        return;
-    }
     const size_t start = out.size();
-    out.append(text);
-    for (size_t i = start; i < out.size(); ++i) {
-        if (out[i] >= 'A' && out[i] <= 'Z') {
-            out[i] = char(out[i] + ('a' - 'A'));
+    out.resize(start + text.size());
+    char* to = out.data() + start;
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // Beyond ASCII the letters are Unicode's.
+            out.resize(start);
+            out += QString::fromUtf8(text.data(), qsizetype(text.size())).toLower().toStdString();
+            return;
         }
+        *to++ = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
     }
 }
 
@@ -298,12 +290,14 @@ bool CompleteUrlBytes(std::string& url, Bytes protocol, Bytes protocolWww, Bytes
     if (Bytes(url).starts_with(protocolWww)) {
         url.erase(protocol.size(), 4);
     }
-    if (Bytes(url).find(protocol) == kNone) {
-        url.insert(0, protocol);
-    }
+    // The query goes before the protocol check, so a "http://" in a query does not pass for
+    // the URL's own.
     const size_t query = url.find('?');
     if (query != kNone && query > 0 && Bytes(url).substr(0, query).find('.') != kNone) {
         url.resize(query);
+    }
+    if (Bytes(url).find(protocol) == kNone) {
+        url.insert(0, protocol);
     }
     return true;
 }
@@ -353,28 +347,47 @@ bool IsFormulaStart(Bytes field) {
     }
 }
 
+// True when a byte of Word equals Byte (the classic "has zero byte" test on Word ^ Byte...).
+bool WordHasByte(quint64 word, unsigned char byte) {
+    const quint64 x = word ^ (0x0101010101010101ULL * byte);
+    return ((x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL) != 0;
+}
+
+// True when Field holds a character that makes CSVmod (and a CSV reader) need it quoted: comma,
+// double quote, CR, LF. Rows are most of the output, so eight bytes are looked at at a time.
+bool NeedsQuotes(Bytes field) {
+    size_t i = 0;
+    for (; i + 8 <= field.size(); i += 8) {
+        quint64 word;
+        std::memcpy(&word, field.data() + i, 8);
+        if (WordHasByte(word, ',') || WordHasByte(word, '"') || WordHasByte(word, '\r') ||
+            WordHasByte(word, '\n')) {
+            return true;
+        }
+    }
+    for (; i < field.size(); ++i) {
+        const char c = field[i];
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Appends Field as CSVmod does, plus the spreadsheet guard of SafeCsvField.
 void AppendCsvField(std::string& out, Bytes field) {
     const bool formula = IsFormulaStart(field);
-    bool quote = formula;
-    for (size_t i = 0; !quote && i < field.size(); ++i) {
-        const char c = field[i];
-        quote = c == ',' || c == '"' || c == '\r' || c == '\n';
-    }
-    if (!quote) {
+    if (!formula && !NeedsQuotes(field)) {
         out.append(field);
         return;
     }
-    out += '"';
-    if (formula) {
-        out += '\'';
+    out += formula ? "\"'" : "\"";
+    size_t from = 0;
+    for (size_t quote; (quote = field.find('"', from)) != kNone; from = quote + 1) {
+        out.append(field.substr(from, quote + 1 - from));
+        out += '"';
     }
-    for (const char c : field) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
+    out.append(field.substr(from));
     out += '"';
 }
 

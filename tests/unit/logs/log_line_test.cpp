@@ -155,6 +155,7 @@ TEST(LogUrl, Completion) {
         {"http://", "example.com", "http://other.org/x", "http://other.org/x"},
         {"http://", "example.com", "/search.php?q=x", "http://example.com/search.php"},
         {"http://", "localhost", "/cgi?x=1", "http://localhost/cgi?x=1"},  // no "." before "?"
+        {"http://", "example.com", "www.example.com/r?u=http://x.org", "http://example.com/r"},
         {"http://", "example.com", "ab", "http://ab"},
         {"http://", "example.com", "", nullptr},
         {"http://", "example.com", "*", nullptr},
@@ -191,6 +192,7 @@ TEST(LogCsv, SafeFieldGuardsFormulas) {
         {"\rx", "\"'\rx\""},
         {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
         {"a\rb", "\"a\rb\""},  // a line break inside stays inside the field
+        {"0123456789abcdef\n", "\"0123456789abcdef\n\""},
         {"-", "-"},
         {" =1", " =1"},
         {"a=b", "a=b"},
@@ -202,7 +204,8 @@ TEST(LogCsv, SafeFieldGuardsFormulas) {
 
 TEST(LogCsv, SafeFieldIsCsvmodOtherwise) {
     for (const char* text : {"plain", "a,b", "x\"y", "", "\"", ",", "http://e.com/?a=1,2",
-                             "Mozilla/5.0 (X11; Linux)", "\xe2\x82\xac"}) {
+                             "Mozilla/5.0 (X11; Linux)", "Mozilla/5.0 (KHTML, like Gecko)",
+                             "abcdefghi\"jklmnopq", "0123456789abcdef,", "\xe2\x82\xac"}) {
         EXPECT_EQ(SafeCsvField(QString::fromUtf8(text)), CSVmod(QString::fromUtf8(text))) << text;
     }
 }
