@@ -121,8 +121,9 @@ TEST(LogLine, CutLinesAndLargeOnes) {
     EXPECT_EQ(hit->browser.size(), browser.size());
     // Bytes of every value in every place, a megabyte of them, only must not crash.
     QByteArray noise;
-    for (int i = 0; i < 1024 * 1024; ++i) {
-        noise += char((i * 7919) % 256);
+    noise.reserve(1024 * 1024);
+    for (unsigned i = 0; i < 1024 * 1024; ++i) {
+        noise += char((i * 7919u) % 256u);
     }
     (void)ParseLogLine(noise);
     (void)ParseLogLine(QByteArray(1024 * 1024, '"'));
