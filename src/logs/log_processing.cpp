@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -508,6 +509,10 @@ LogRunStatus LogRun::Fail(LogRunStatus status, const QString& text) {
 }
 
 LogRunStatus LogRun::Begin(const QString& outputPath) {
+    if (m_state != State::Idle) {  // one run per object: its counts would carry over
+        m_errorText = QStringLiteral("The log run has begun already");
+        return LogRunStatus::OutputError;
+    }
     m_outputPath = outputPath;
     m_output = std::make_unique<QSaveFile>(outputPath);
     if (!m_output->open(QIODevice::WriteOnly)) {

@@ -74,8 +74,9 @@ enum class LogRunStatus {
 
 // One run over the log files of a month. Begin opens the output, ProcessCurrentLogFile reads one
 // file line by line and streams its rows out, Finish adds the summary rows and puts the file in
-// place. The output is written to a temporary file beside it and replaces the target only when
-// Finish succeeds: a failed or cancelled run leaves no partial CSV (and an older file intact).
+// place; one object makes one run. The output is written to a temporary file beside it and replaces
+// the target only when Finish succeeds: a failed or cancelled run leaves no partial CSV (and an
+// older file intact).
 class LogRun {
 public:
     struct SummaryCount {
