@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Puts Vorlen FTP into the desktop's application menu: a desktop entry and its icon, for the
+# executable in the build folder. As root they go under /usr/local/share, otherwise under the
+# user's ~/.local/share. Usage: install_desktop_entry.sh EXECUTABLE
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+exe="$1"
+if [ "$(id -u)" -eq 0 ]; then
+    share=/usr/local/share
+else
+    share="${XDG_DATA_HOME:-$HOME/.local/share}"
+fi
+install -D -m 644 "$root/packaging/vorlen-ftp.svg" "$share/icons/hicolor/scalable/apps/vorlen-ftp.svg"
+mkdir -p "$share/applications"
+cat >"$share/applications/vorlen-ftp.desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=Vorlen FTP
+GenericName=File Transfer
+Comment=Transfer files to and from your web site over FTP and SFTP
+Exec=$exe
+Icon=vorlen-ftp
+Terminal=false
+Categories=Network;FileTransfer;
+ENTRY
+if command -v update-desktop-database >/dev/null; then
+    update-desktop-database -q "$share/applications" || true
+fi
