@@ -893,27 +893,27 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-bool TfrmMain::AskAboutLogs(LogOptions& options) {
-    TfrmAskAboutLogs dialog(*this, this);
+void TfrmMain::PlaceCentred(QWidget& dialog) const {
     ApplyColoursTo(&dialog);
     dialog.adjustSize();
     dialog.move(frameGeometry().center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+}
+
+bool TfrmMain::AskAboutLogs(LogOptions& options) {
+    TfrmAskAboutLogs dialog(*this, this);
+    PlaceCentred(dialog);
     return dialog.Ask(options);
 }
 
 ProcmailAnswer TfrmMain::AskProcmail(const ProcmailQuery& query) {
     TfrmAskProcmail dialog(this);
-    ApplyColoursTo(&dialog);
-    dialog.adjustSize();
-    dialog.move(frameGeometry().center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+    PlaceCentred(dialog);
     return dialog.Ask(query);
 }
 
 QString TfrmMain::AskScriptFileName(const QString& initial) {
     TfrmSelectScript dialog(this);
-    ApplyColoursTo(&dialog);
-    dialog.adjustSize();
-    dialog.move(frameGeometry().center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+    PlaceCentred(dialog);
     return dialog.Ask(initial);
 }
 

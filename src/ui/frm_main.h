@@ -101,6 +101,8 @@ public:
     QColor WindowColour() const { return m_windowColour; }
     // Gives a dialog the window's colour and its buttons the button colours.
     void ApplyColoursTo(QWidget* widget) const;
+    // Colours a dialog and places it over the middle of the window, before it is shown.
+    void PlaceCentred(QWidget& dialog) const;
 
     // Lays the panes out again: the default-directory buttons' captions follow the pane width.
     void ResizeActions();
