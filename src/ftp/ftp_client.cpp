@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QSslCipher>
+#include <QSslConfiguration>
 #include <QTimer>
 
 #include <algorithm>
@@ -21,10 +23,34 @@ constexpr qint64 kReadBufferSize = 1024 * 1024;
 constexpr quint16 kStartFailureCode = 501;
 // The code of a data-connection or local-file failure that has no server reply of its own.
 constexpr int kLocalFailureCode = 550;
+// The code of a login that TLS ended (a refused certificate or AUTH TLS, a failed handshake).
+constexpr int kTlsFailureCode = 534;
+// How long the end of a TLS 1.3 upload waits for the server's session ticket.
+constexpr int kTicketWaitMs = 1000;
 
 QString WinsockSuffix(const QString& text, int number) {
     return text + " (Winsock error #" + QString::number(number) + ")";
 }
+
+// Accepts active-mode data connections as TLS-capable sockets when the data is protected (the
+// client is the TLS client on the data connection whichever side connected).
+class DataListener : public QTcpServer {
+public:
+    DataListener(bool tls, QObject* parent) : QTcpServer(parent), m_tls(tls) {}
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        QTcpSocket* socket = m_tls ? new QSslSocket(this) : new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        addPendingConnection(socket);
+    }
+
+private:
+    bool m_tls;
+};
 }  // namespace
 
 TFtpClient::TFtpClient(QObject* parent)
@@ -70,9 +96,14 @@ TFtpClient::~TFtpClient() {
 // ---- High-level operations ----------------------------------------------------------------
 
 void TFtpClient::ConnectAsync() {
+    QString failure = UserName.isEmpty() ? "UserName empty" : QString();
+    if (failure.isEmpty() && Security != FtpSecurity::Plain && !QSslSocket::supportsSsl()) {
+        failure = "TLS is not available on this machine (no OpenSSL library found)";
+    }
     StartRequest(ftpConnectAsync,
-                 Bit(Step::Open) | Bit(Step::User) | Bit(Step::Pass) | Bit(Step::Acct),
-                 UserName.isEmpty() ? "UserName empty" : QString());
+                 Bit(Step::Open) | Bit(Step::Auth) | Bit(Step::User) | Bit(Step::Pass) |
+                     Bit(Step::Acct) | Bit(Step::Pbsz) | Bit(Step::Prot),
+                 failure);
 }
 
 void TFtpClient::CwdAsync() {
@@ -243,10 +274,12 @@ void TFtpClient::NextStep() {
         const int index = std::countr_zero(m_pending);
         m_pending &= ~(StepSet(1) << index);
         const Step step = static_cast<Step>(index);
-        const bool skipped = (step == Step::Pass && m_userReply != 331) ||
-                             (step == Step::Acct && m_passReply != 332) ||
-                             (step == Step::Cwd && HostDirName.isEmpty()) ||
-                             (step == Step::Rest && ResumeAt <= 0);
+        const bool skipped =
+            (step == Step::Auth && Security != FtpSecurity::Explicit) ||
+            ((step == Step::Pbsz || step == Step::Prot) && Security == FtpSecurity::Plain) ||
+            (step == Step::Pass && m_userReply != 331) ||
+            (step == Step::Acct && m_passReply != 332) ||
+            (step == Step::Cwd && HostDirName.isEmpty()) || (step == Step::Rest && ResumeAt <= 0);
         if (skipped) {
             continue;
         }
@@ -263,7 +296,22 @@ void TFtpClient::RunStep(Step step) {
     switch (step) {
         case Step::Open: {
             CloseControl();
-            m_control = new QTcpSocket(this);
+            m_certificateProblem.reset();
+            m_serverCertificate = QSslCertificate();
+            m_protectData = false;
+            if (Security == FtpSecurity::Plain) {
+                m_control = new QTcpSocket(this);
+            } else {
+                auto* tls = new QSslSocket(this);
+                connect(tls, &QSslSocket::encrypted, this, &TFtpClient::OnControlEncrypted);
+                connect(tls, &QSslSocket::sslErrors, this, &TFtpClient::OnControlSslErrors);
+                connect(tls, &QSslSocket::errorOccurred, this, [this] {
+                    if (m_controlHandshake) {
+                        ControlTlsFailed();
+                    }
+                });
+                m_control = tls;
+            }
             connect(m_control, &QTcpSocket::readyRead, this, &TFtpClient::OnControlReadyRead);
             m_reader.Clear();
             QString host = HostName;
@@ -281,6 +329,15 @@ void TFtpClient::RunStep(Step step) {
             m_controlConnector->Connect(m_control, host, FtpPortNumber(port), Socks());
             return;
         }
+        case Step::Auth:
+            SendCommand("AUTH TLS", {234});
+            return;
+        case Step::Pbsz:
+            SendCommand("PBSZ 0", {200});
+            return;
+        case Step::Prot:
+            SendCommand("PROT P", {200});
+            return;
         case Step::User:
             SendCommand(
                 "USER " + (ConnectionType == ftpProxy ? ProxyUserName(UserName, HostName, Port)
@@ -476,6 +533,14 @@ void TFtpClient::SendCommand(const QString& command, std::initializer_list<int> 
 }
 
 void TFtpClient::OnControlConnected() {
+    if (Security == FtpSecurity::Implicit) {
+        StartControlTls();  // the greeting comes encrypted
+        return;
+    }
+    ControlUp();
+}
+
+void TFtpClient::ControlUp() {
     m_connected = true;
     connect(m_control, &QTcpSocket::disconnected, this, &TFtpClient::OnControlClosed);
     connect(m_control, &QTcpSocket::errorOccurred, this, [this] {
@@ -491,6 +556,125 @@ void TFtpClient::OnControlConnected() {
     m_acceptAnyBelow500 = false;
     SetState(ftpWaitingBanner);
     OnControlReadyRead();
+}
+
+QSslSocket* TFtpClient::ControlTls() const {
+    return qobject_cast<QSslSocket*>(m_control);
+}
+
+QString TFtpClient::TlsPeerName() const {
+    // The certificate must name the server we connect to: the proxy's when an FTP proxy is
+    // used, the site's otherwise (a SOCKS server only relays the bytes).
+    if (ConnectionType != ftpProxy) {
+        return HostName;
+    }
+    const qsizetype colon = ProxyServer.indexOf(':');
+    return colon < 0 ? ProxyServer : ProxyServer.left(colon);
+}
+
+void TFtpClient::StartControlTls() {
+    QSslSocket* tls = ControlTls();
+    if (!tls) {
+        return;
+    }
+    QSslConfiguration config = tls->sslConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    // The data connections resume this TLS session: servers insist on it (vsftpd's
+    // require_ssl_reuse), so that nobody else can take over a data connection.
+    config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    tls->setSslConfiguration(config);
+    tls->setPeerVerifyName(TlsPeerName());
+    m_controlHandshake = true;
+    SetState(ftpWaitingResponse);
+    tls->startClientEncryption();
+}
+
+void TFtpClient::OnControlSslErrors(const QList<QSslError>& errors) {
+    QSslSocket* tls = ControlTls();
+    if (!tls) {
+        return;
+    }
+    const QSslCertificate certificate = tls->peerCertificate();
+    const QString fingerprint = CertificateFingerprint(certificate);
+    if (!TrustedFingerprint.isEmpty() && fingerprint == TrustedFingerprint) {
+        Display("! TLS certificate not verified, but trusted for this site: " + fingerprint);
+        tls->ignoreSslErrors();
+        return;
+    }
+    // Not ignored: the handshake fails, and the caller may ask and connect again.
+    m_certificateProblem = DescribeCertificateProblem(certificate, errors, TrustedFingerprint);
+}
+
+void TFtpClient::OnControlEncrypted() {
+    QSslSocket* tls = ControlTls();
+    if (!tls || !m_controlHandshake) {
+        return;
+    }
+    m_controlHandshake = false;
+    m_serverCertificate = tls->peerCertificate();
+    const QSslCipher cipher = tls->sessionCipher();
+    Display("! TLS established: " + cipher.protocolString() + ", " + cipher.name());
+    if (m_currentStep == Step::Open) {
+        ControlUp();
+    } else if (m_currentStep == Step::Auth) {
+        SetState(ftpInternalReady);
+        StepDone(true);
+    }
+}
+
+void TFtpClient::ControlTlsFailed() {
+    m_controlHandshake = false;
+    QString text = "TLS handshake failed: " + (m_control ? m_control->errorString() : QString());
+    if (m_certificateProblem) {
+        QString reasons = m_certificateProblem->reasons;
+        text = (m_certificateProblem->changed ? "TLS certificate changed, not trusted: "
+                                              : "TLS certificate not trusted: ") +
+               reasons.replace('\n', "; ");
+    }
+    AbandonLogin(text);
+}
+
+void TFtpClient::AbandonLogin(const QString& text) {
+    m_controlHandshake = false;
+    m_connected = false;
+    CloseControl();
+    CloseData();
+    // The login never completed, so no session-closed report: the request's failure says it.
+    m_pending = 0;
+    m_statusCode = kTlsFailureCode;
+    m_errorMessage = text;
+    Display("! " + text);
+    StepDone(false);
+}
+
+void TFtpClient::StartDataTls(QSslSocket* socket) {
+    const QSslSocket* control = ControlTls();
+    if (control) {
+        // Carries the control connection's TLS session, which the data connection resumes.
+        socket->setSslConfiguration(control->sslConfiguration());
+    }
+    socket->setPeerVerifyName(TlsPeerName());
+    connect(socket, &QSslSocket::sslErrors, this, [this, socket](const QList<QSslError>&) {
+        // The data connection must show the certificate the control connection accepted.
+        if (!m_serverCertificate.isNull() && socket->peerCertificate() == m_serverCertificate) {
+            socket->ignoreSslErrors();
+        }
+    });
+    connect(socket, &QSslSocket::newSessionTicketReceived, this, [this, socket] {
+        if (socket == m_data) {
+            m_dataTicketSeen = true;
+            CloseUploadWhenSent();
+        }
+    });
+    connect(socket, &QSslSocket::encrypted, this, [this, socket] {
+        if (socket != m_data) {
+            return;
+        }
+        m_dataConnected = true;
+        PumpUpload();
+        OnDataReadyRead();
+    });
+    socket->startClientEncryption();
 }
 
 void TFtpClient::OnControlFailed(const QString& text, int number) {
@@ -545,6 +729,25 @@ void TFtpClient::HandleReply(const FtpReplyLine& line) {
                 SetState(ftpConnected);
             }
             break;
+        case Step::Auth:
+            if (ok) {
+                StartControlTls();
+                return;  // the step ends when the handshake does
+            }
+            // Never a quiet fall-back to plain FTP: the user name and password stay unsent.
+            AbandonLogin("The server refused AUTH TLS (" + line.text +
+                         "): it offers no FTP over TLS here, so the login stops before the "
+                         "password is sent");
+            return;
+        case Step::Pbsz:
+        case Step::Prot:
+            if (!ok) {
+                AbandonLogin("The server refused to protect the data connections (" + line.text +
+                             "): files would travel unencrypted");
+                return;
+            }
+            m_protectData = step == Step::Prot;
+            break;
         case Step::User:
             m_userReply = line.code;
             break;
@@ -575,6 +778,10 @@ void TFtpClient::HandleReply(const FtpReplyLine& line) {
 
 void TFtpClient::OnControlClosed() {
     if (!m_control) {
+        return;
+    }
+    if (m_controlHandshake) {
+        ControlTlsFailed();
         return;
     }
     OnControlReadyRead();  // a last reply may precede the close
@@ -680,7 +887,7 @@ void TFtpClient::StartPassive(const QString& reply) {
         }
     }
     CloseData();
-    m_data = new QTcpSocket(this);
+    m_data = m_protectData ? new QSslSocket(this) : new QTcpSocket(this);
     m_dataConnector->Connect(m_data, host, port, Socks());
 }
 
@@ -699,7 +906,7 @@ void TFtpClient::StartActive() {
         if (isIpv4) {
             local = QHostAddress(ipv4);
         }
-        m_listener = new QTcpServer(this);
+        m_listener = new DataListener(m_protectData, this);
         m_listener->setMaxPendingConnections(1);
         bool listening = false;
         if (DataPortRangeStart == 0 && DataPortRangeEnd == 0) {
@@ -751,8 +958,12 @@ void TFtpClient::OnDataAccepted() {
 }
 
 void TFtpClient::AttachDataSocket(QTcpSocket* socket) {
-    m_dataConnected = true;
-    socket->setReadBufferSize(kReadBufferSize);
+    auto* tls = m_protectData ? qobject_cast<QSslSocket*>(socket) : nullptr;
+    // A protected data connection carries data once its handshake is done.
+    m_dataConnected = tls == nullptr;
+    // A TLS socket with a bounded buffer stalls once the buffer has been full (it does not
+    // read on when emptied); every read handler empties the socket at once anyway.
+    socket->setReadBufferSize(tls ? 0 : kReadBufferSize);
     connect(socket, &QTcpSocket::readyRead, this, &TFtpClient::OnDataReadyRead);
     connect(socket, &QTcpSocket::disconnected, this, &TFtpClient::OnDataClosed);
     connect(socket, &QTcpSocket::errorOccurred, this, &TFtpClient::OnDataError);
@@ -760,7 +971,12 @@ void TFtpClient::AttachDataSocket(QTcpSocket* socket) {
         m_byteCount += written;
         emit Progress();
         PumpUpload();
+        CloseUploadWhenSent();
     });
+    if (tls) {
+        connect(tls, &QSslSocket::encryptedBytesWritten, this, &TFtpClient::CloseUploadWhenSent);
+        StartDataTls(tls);
+    }
 }
 
 void TFtpClient::StartTransfer(Step step) {
@@ -769,6 +985,9 @@ void TFtpClient::StartTransfer(Step step) {
     m_finalReplyOk = false;
     m_preliminarySeen = false;
     m_uploadEof = false;
+    m_uploadClosing = false;
+    m_dataTicketSeen = false;
+    m_ticketWaitStarted = false;
     m_transferFailed = false;
     m_truncatePending = false;
     CloseLocalFile();
@@ -857,11 +1076,68 @@ void TFtpClient::OnDataClosed() {
 
 void TFtpClient::OnDataError(QAbstractSocket::SocketError error) {
     if (error == QAbstractSocket::RemoteHostClosedError) {
-        return;  // the normal end of a download; disconnected follows
+        // The normal end of a download. A plain socket reports disconnected next. A TLS socket
+        // that received the server's close_notify stays open, and the server sends its final
+        // reply only once the connection is closed: so it is closed here.
+        if (auto* tls = qobject_cast<QSslSocket*>(m_data.data())) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, tls] {
+                    if (tls == m_data) {
+                        OnDataReadyRead();
+                        tls->disconnectFromHost();
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+        return;
+    }
+    if (error == QAbstractSocket::SslHandshakeFailedError && m_data) {
+        FailTransfer("! Data: TLS handshake failed",
+                     "TLS on the data connection failed: " + m_data->errorString());
+        return;
     }
     const SocketErrorInfo info = DescribeSocketError(error);
     FailTransfer(m_receiving ? "! Data: Receive error" : "! Data: Send error",
                  WinsockSuffix("Data connection failed: " + info.text, info.number));
+}
+
+void TFtpClient::CloseUploadWhenSent() {
+    if (!m_data || m_receiving || !m_uploadEof || m_uploadClosing) {
+        return;
+    }
+    if (auto* tls = qobject_cast<QSslSocket*>(m_data.data())) {
+        // A socket closed while the server still sends (TLS 1.3 session tickets follow the
+        // handshake) answers with a reset, and the server then loses whatever of the file it
+        // had not read yet: on loopback that can be nearly all of it. So the close waits until
+        // everything has gone out and, on TLS 1.3, until the server's ticket has come (or a
+        // second has passed: a server may send none); one more pass of the event loop then
+        // takes in anything that came with it.
+        if (tls->bytesToWrite() > 0 || tls->encryptedBytesToWrite() > 0) {
+            return;  // called again as the rest goes out
+        }
+        if (tls->sessionProtocol() == QSsl::TlsV1_3 && !m_dataTicketSeen) {
+            if (!m_ticketWaitStarted) {
+                m_ticketWaitStarted = true;
+                QTimer::singleShot(kTicketWaitMs, tls, [this, tls] {
+                    if (tls == m_data) {
+                        m_dataTicketSeen = true;
+                        CloseUploadWhenSent();
+                    }
+                });
+            }
+            return;
+        }
+        m_uploadClosing = true;
+        QTimer::singleShot(0, tls, [this, tls] {
+            if (tls == m_data) {
+                tls->disconnectFromHost();
+            }
+        });
+        return;
+    }
+    m_uploadClosing = true;
+    m_data->disconnectFromHost();  // sends what is queued, then closes
 }
 
 void TFtpClient::PumpUpload() {
@@ -877,7 +1153,7 @@ void TFtpClient::PumpUpload() {
         }
         if (got == 0) {
             m_uploadEof = true;
-            m_data->disconnectFromHost();  // sends what is queued, then closes
+            CloseUploadWhenSent();
             return;
         }
         if (m_lineEnds) {

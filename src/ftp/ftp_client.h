@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslSocket>
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -13,6 +15,7 @@
 #include <optional>
 
 #include "ftp/ftp_protocol.h"
+#include "ftp/ftp_tls.h"
 #include "ftp/tcp_connector.h"
 #include "platform/line_ends.h"
 
@@ -127,6 +130,11 @@ public:
     int BandwidthSampling = 1000;
     // Where RestGetAsync and RestPutAsync start; RestGetAsync sets it from the local file.
     qint64 ResumeAt = 0;
+    // TLS on the control and data connections. A certificate that does not verify is accepted
+    // only when its fingerprint is TrustedFingerprint; otherwise the login fails and
+    // CertificateRefused tells why, so that the caller can ask and connect again.
+    FtpSecurity Security = FtpSecurity::Plain;
+    QString TrustedFingerprint;
 
     // Events.
     std::function<void(TFtpClient*, const QString&)> OnDisplay;
@@ -144,6 +152,12 @@ public:
     QString DirResult() const { return m_dirResult; }
     QString ErrorMessage() const { return m_errorMessage; }
     TFtpRequest RequestType() const { return m_request; }
+    // The certificate problem that ended the last login, if one did.
+    const std::optional<CertificateProblem>& CertificateRefused() const {
+        return m_certificateProblem;
+    }
+    // The fingerprint of the certificate the control connection accepted; empty without TLS.
+    QString ServerFingerprint() const { return CertificateFingerprint(m_serverCertificate); }
 
     // High-level operations.
     void ConnectAsync();
@@ -176,9 +190,12 @@ signals:
 private:
     enum class Step {
         Open,
+        Auth,
         User,
         Pass,
         Acct,
+        Pbsz,
+        Prot,
         Cwd,
         Cdup,
         Type,
@@ -224,6 +241,17 @@ private:
     void SendCommand(const QString& command, std::initializer_list<int> accepted);
     void OnControlReadyRead();
     void OnControlConnected();
+    // The control connection is up (and, for implicit TLS, encrypted): the greeting follows.
+    void ControlUp();
+    QSslSocket* ControlTls() const;
+    QString TlsPeerName() const;
+    void StartControlTls();
+    void OnControlEncrypted();
+    void OnControlSslErrors(const QList<QSslError>& errors);
+    void ControlTlsFailed();
+    // Ends a login that TLS cannot protect: closes the control connection, nothing more is sent.
+    void AbandonLogin(const QString& text);
+    void StartDataTls(QSslSocket* socket);
     void OnControlFailed(const QString& text, int number);
     void OnControlClosed();
     void HandleReply(const FtpReplyLine& line);
@@ -241,6 +269,8 @@ private:
     void OnDataClosed();
     void OnDataError(QAbstractSocket::SocketError error);
     void PumpUpload();
+    // Ends an upload's data connection once the whole file has gone out.
+    void CloseUploadWhenSent();
     // Writes to the local file; a failure ends the transfer.
     bool WriteLocal(const QByteArray& bytes);
     void OnTransferReply(const FtpReplyLine& line);
@@ -273,6 +303,11 @@ private:
     int m_passReply = 0;
     bool m_restAccepted = false;
     bool m_timedOut = false;
+    // TLS: the handshake of the control connection is running; PROT P is in force.
+    bool m_controlHandshake = false;
+    bool m_protectData = false;
+    QSslCertificate m_serverCertificate;
+    std::optional<CertificateProblem> m_certificateProblem;
 
     // The current transfer.
     QFile m_localFile;
@@ -287,6 +322,9 @@ private:
     bool m_finalReplyOk = false;
     bool m_preliminarySeen = false;
     bool m_uploadEof = false;
+    bool m_uploadClosing = false;
+    bool m_dataTicketSeen = false;
+    bool m_ticketWaitStarted = false;
     bool m_transferFailed = false;
     qint64 m_byteCount = 0;
     QElapsedTimer m_transferClock;

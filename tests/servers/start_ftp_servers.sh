@@ -106,6 +106,36 @@ CONF
     else
         fail vsftpd
     fi
+    # The same server and folder with TLS: explicit (AUTH TLS) and implicit, each with its own
+    # self-signed certificate, so a test can meet a certificate that changed. The certificates
+    # name localhost only: connected to as 127.0.0.1, they also show a name that does not match.
+    start_vsftpd_tls() {
+        local name="$1" implicit="$2" key="$3" tls_port
+        tls_port="$(free_port)"
+        openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=localhost/O=Vorlen test $name" \
+            -addext "subjectAltName=DNS:localhost" \
+            -keyout "$dir/$name.key" -out "$dir/$name.pem" >"$dir/$name-openssl.out" 2>&1
+        sed -e "s/^listen_port=.*/listen_port=$tls_port/" "$dir/vsftpd.conf" >"$dir/$name.conf"
+        cat >>"$dir/$name.conf" <<CONF
+ssl_enable=YES
+implicit_ssl=$implicit
+rsa_cert_file=$dir/$name.pem
+rsa_private_key_file=$dir/$name.key
+require_ssl_reuse=YES
+force_local_logins_ssl=YES
+force_local_data_ssl=YES
+allow_anon_ssl=NO
+ssl_ciphers=HIGH
+CONF
+        launch "$name" vsftpd "$dir/$name.conf"
+        if wait_port "$tls_port"; then
+            echo "$key=$tls_port" >>"$env_file"
+        else
+            fail "$name"
+        fi
+    }
+    start_vsftpd_tls vsftpd-tls NO VSFTPD_TLS_PORT
+    start_vsftpd_tls vsftpd-implicit YES VSFTPD_IMPLICIT_PORT
 else
     echo "vsftpd needs root and the vsftpd package" >"$dir/vsftpd.out"
     fail vsftpd

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QSslCertificate>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <tuple>
+
+#include "ftp_harness.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The fingerprint of the certificate the fixture made for a TLS server ("vsftpd-tls" or
+// "vsftpd-implicit"); it sits beside the served folder.
+QString FixtureFingerprint(const QString& name) {
+    const QString dir = QFileInfo(ServerEnv::Get().Value("FTP_ROOT")).absolutePath();
+    const QList<QSslCertificate> certs = QSslCertificate::fromPath(dir + "/" + name + ".pem");
+    return certs.isEmpty() ? QString() : CertificateFingerprint(certs.first());
+}
+
+// Sits between the engine and a server and keeps every byte the engine sends on the control
+// connection, to show what crossed the wire before TLS was up.
+class ControlRelay : public QObject {
+public:
+    explicit ControlRelay(quint16 serverPort) : m_serverPort(serverPort) {
+        m_listener.listen(QHostAddress::LocalHost, 0);
+        connect(&m_listener, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* client = m_listener.nextPendingConnection();
+            auto* server = new QTcpSocket(client);
+            server->connectToHost(QHostAddress::LocalHost, m_serverPort);
+            connect(client, &QTcpSocket::readyRead, server, [this, client, server] {
+                const QByteArray bytes = client->readAll();
+                sent += bytes;
+                server->write(bytes);
+            });
+            connect(server, &QTcpSocket::readyRead, client,
+                    [client, server] { client->write(server->readAll()); });
+            connect(server, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+            connect(client, &QTcpSocket::disconnected, server, &QTcpSocket::disconnectFromHost);
+        });
+    }
+    quint16 Port() const { return m_listener.serverPort(); }
+
+    QByteArray sent;
+
+private:
+    QTcpServer m_listener;
+    quint16 m_serverPort;
+};
+
+void UseTlsServer(FtpHarness& h, bool implicit, bool passive) {
+    const ServerEnv& env = ServerEnv::Get();
+    h.client.HostName = "127.0.0.1";
+    h.client.Port = env.Value(implicit ? "VSFTPD_IMPLICIT_PORT" : "VSFTPD_TLS_PORT");
+    h.client.UserName = env.Value("FTP_USER");
+    h.client.PassWord = env.Password();
+    h.client.Passive = passive;
+    h.client.Security = implicit ? FtpSecurity::Implicit : FtpSecurity::Explicit;
+}
+
+void ExpectNoPasswordShown(const FtpHarness& h) {
+    const QString password = ServerEnv::Get().Password();
+    for (const QString& line : h.display + h.errors) {
+        EXPECT_FALSE(line.contains(password)) << "password displayed";
+    }
+}
+
+}  // namespace
+
+// vsftpd with TLS required for logins and data: implicit (true) or explicit, passive (true) or
+// active, with the fixture's certificate trusted for the site.
+class FtpTls : public ::testing::TestWithParam<std::tuple<bool, bool>> {
+protected:
+    void SetUp() override {
+        REQUIRE_SERVER("VSFTPD_TLS_PORT");
+        REQUIRE_SERVER("VSFTPD_IMPLICIT_PORT");
+        const auto [implicit, passive] = GetParam();
+        m_root = ServerEnv::Get().Value("FTP_ROOT");
+        m_remoteDir =
+            QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name())
+                .replace('/', '_');
+        QDir(m_root + "/" + m_remoteDir).removeRecursively();
+        QDir(m_root).mkpath(m_remoteDir);
+        QFile::setPermissions(m_root + "/" + m_remoteDir, QFileDevice::Permissions(0x7777));
+        UseTlsServer(h, implicit, passive);
+        h.client.TrustedFingerprint =
+            FixtureFingerprint(implicit ? "vsftpd-implicit" : "vsftpd-tls");
+        ASSERT_FALSE(h.client.TrustedFingerprint.isEmpty());
+        ASSERT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 0)
+            << h.client.ErrorMessage().toStdString();
+        h.client.HostDirName = m_remoteDir;
+        ASSERT_EQ(h.Run([](TFtpClient& c) { c.CwdAsync(); }), 0);
+        h.client.Binary = true;
+        ASSERT_EQ(h.Run([](TFtpClient& c) { c.TypeSetAsync(); }), 0);
+    }
+    void TearDown() override {
+        if (h.client.Connected()) {
+            EXPECT_EQ(h.Run([](TFtpClient& c) { c.QuitAsync(); }), 0);
+        }
+        ExpectNoPasswordShown(h);
+    }
+    QString Remote(const QString& name) const { return m_root + "/" + m_remoteDir + "/" + name; }
+
+    FtpHarness h;
+    TestFolder local;
+    QString m_root;
+    QString m_remoteDir;
+};
+
+TEST_P(FtpTls, ListsTransfersBothWaysAndResumesOverProtectedConnections) {
+    EXPECT_FALSE(h.display.filter("! TLS established: TLSv1.").isEmpty());
+    EXPECT_EQ(h.client.ServerFingerprint(), h.client.TrustedFingerprint);
+    if (!std::get<0>(GetParam())) {
+        EXPECT_TRUE(h.Displayed("> AUTH TLS"));
+    }
+    EXPECT_TRUE(h.Displayed("> PBSZ 0"));
+    EXPECT_TRUE(h.Displayed("> PROT P"));
+
+    const QByteArray data = RandomBytes(3 * 1024 * 1024 + 17, 7);
+    h.client.LocalFileName = local.Write("up.bin", data);
+    h.client.HostFileName = "data.bin";
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.PutAsync(); }), 0)
+        << h.client.ErrorMessage().toStdString();
+    EXPECT_EQ(h.client.ByteCount(), data.size());
+    EXPECT_EQ(ReadAll(Remote("data.bin")), data);
+
+    h.client.LocalFileName = local.File("down.bin");
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.GetAsync(); }), 0)
+        << h.client.ErrorMessage().toStdString();
+    EXPECT_EQ(local.Read("down.bin"), data);
+
+    h.client.LocalFileName = local.File("dir.txt");
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.DirAsync(); }), 0);
+    EXPECT_TRUE(local.Read("dir.txt").contains("data.bin"));
+
+    // A download cut short continues where the local copy ends.
+    const QString partial = local.Write("partial.bin", data.left(1024 * 1024 + 3));
+    h.client.LocalFileName = partial;
+    h.client.HostFileName = "data.bin";
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.RestGetAsync(); }), 0);
+    EXPECT_EQ(h.client.ByteCount(), data.size() - (1024 * 1024 + 3));
+    EXPECT_EQ(ReadAll(partial), data);
+
+    // And so does an upload.
+    h.client.LocalFileName = local.Write("first.bin", data.left(2 * 1024 * 1024));
+    h.client.HostFileName = "upload.bin";
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.PutAsync(); }), 0);
+    h.client.LocalFileName = local.File("up.bin");
+    h.client.HostFileName = "upload.bin";
+    h.client.ResumeAt = 2 * 1024 * 1024;
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.RestPutAsync(); }), 0);
+    EXPECT_EQ(ReadAll(Remote("upload.bin")), data);
+}
+
+INSTANTIATE_TEST_SUITE_P(ImplicitAndExplicitPassiveAndActive, FtpTls,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+
+TEST(FtpTlsTrust, AnUnverifiedCertificateEndsTheLoginAndSaysWhatToAskAbout) {
+    REQUIRE_SERVER("VSFTPD_TLS_PORT");
+    FtpHarness h;
+    UseTlsServer(h, false, true);
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 534);
+    EXPECT_FALSE(h.client.Connected());
+    EXPECT_EQ(h.sessionClosed, 0);
+    ASSERT_TRUE(h.client.CertificateRefused().has_value());
+    const CertificateProblem& problem = *h.client.CertificateRefused();
+    EXPECT_EQ(problem.fingerprint, FixtureFingerprint("vsftpd-tls"));
+    EXPECT_FALSE(problem.changed);
+    EXPECT_TRUE(problem.subject.contains("CN=localhost"));
+    EXPECT_TRUE(problem.reasons.contains("self-signed", Qt::CaseInsensitive))
+        << problem.reasons.toStdString();
+    EXPECT_TRUE(h.client.ErrorMessage().startsWith("TLS certificate not trusted"));
+    EXPECT_TRUE(h.display.filter("> USER").isEmpty());
+
+    // The certificate of another server where this one was trusted: it changed.
+    h.client.TrustedFingerprint = FixtureFingerprint("vsftpd-implicit");
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 534);
+    ASSERT_TRUE(h.client.CertificateRefused().has_value());
+    EXPECT_TRUE(h.client.CertificateRefused()->changed);
+    EXPECT_TRUE(h.client.ErrorMessage().startsWith("TLS certificate changed"));
+
+    // Trusted: a silent login, and the problem of the last attempt is gone.
+    h.client.TrustedFingerprint = FixtureFingerprint("vsftpd-tls");
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 0);
+    EXPECT_FALSE(h.client.CertificateRefused().has_value());
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.QuitAsync(); }), 0);
+}
+
+TEST(FtpTlsTrust, TheCertificateMustNameTheHost) {
+    REQUIRE_SERVER("VSFTPD_TLS_PORT");
+    FtpHarness h;
+    UseTlsServer(h, false, true);
+    // The certificate names localhost; the engine connects to 127.0.0.1.
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 534);
+    ASSERT_TRUE(h.client.CertificateRefused().has_value());
+    EXPECT_TRUE(h.client.CertificateRefused()->reasons.contains("host name", Qt::CaseInsensitive))
+        << h.client.CertificateRefused()->reasons.toStdString();
+}
+
+TEST(FtpTlsWire, NothingOfTheLoginCrossesTheWireBeforeTheHandshake) {
+    REQUIRE_SERVER("VSFTPD_TLS_PORT");
+    ControlRelay relay(ServerEnv::Get().Value("VSFTPD_TLS_PORT").toUShort());
+    FtpHarness h;
+    UseTlsServer(h, false, true);
+    h.client.Port = QString::number(relay.Port());
+    h.client.TrustedFingerprint = FixtureFingerprint("vsftpd-tls");
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 0)
+        << h.client.ErrorMessage().toStdString();
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.QuitAsync(); }), 0);
+    // The only plain text is AUTH TLS; a TLS handshake record follows at once.
+    ASSERT_TRUE(relay.sent.startsWith("AUTH TLS\r\n\x16\x03"));
+    const QByteArray password = ServerEnv::Get().Password().toUtf8();
+    EXPECT_FALSE(relay.sent.contains(password));
+    EXPECT_FALSE(relay.sent.contains("PASS"));
+    EXPECT_FALSE(relay.sent.contains("USER"));
+    ExpectNoPasswordShown(h);
+}
+
+TEST(FtpTlsWire, AServerWithoutTlsEndsTheLoginBeforeTheUserName) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    ControlRelay relay(ServerEnv::Get().Value("VSFTPD_PORT").toUShort());
+    FtpHarness h;
+    UseTlsServer(h, false, true);
+    h.client.Port = QString::number(relay.Port());
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 534);
+    EXPECT_FALSE(h.client.Connected());
+    EXPECT_TRUE(h.client.ErrorMessage().startsWith("The server refused AUTH TLS"))
+        << h.client.ErrorMessage().toStdString();
+    EXPECT_FALSE(h.client.CertificateRefused().has_value());
+    EXPECT_EQ(relay.sent, "AUTH TLS\r\n");
+
+    // Implicit TLS against a plain server: the handshake fails and nothing else is sent.
+    h.client.Security = FtpSecurity::Implicit;
+    EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 534);
+    EXPECT_TRUE(h.client.ErrorMessage().startsWith("TLS handshake failed"))
+        << h.client.ErrorMessage().toStdString();
+    EXPECT_FALSE(h.client.Connected());
+}
