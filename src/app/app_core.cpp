@@ -101,6 +101,15 @@ bool AppCore::FormCreate(const QStringList& arguments) {
     if (IsWholeNumber(startupSiteNum)) {
         settings.SetCurrentSiteNum(WholeNumberOr(startupSiteNum, 0));
     }
+    if (!demoSite.isEmpty() && startupScript.isEmpty()) {
+        // The demo server's password comes through the environment, never the command line
+        // (which every user of the machine can read), and programs started later do not
+        // inherit it.
+        const QString password = qEnvironmentVariable("VORLEN_DEMO_PASSWORD");
+        qunsetenv("VORLEN_DEMO_PASSWORD");
+        login->UseDemoSite(demoSite, qEnvironmentVariable("VORLEN_DEMO_USER", "demo"), password,
+                           qEnvironmentVariable("VORLEN_DEMO_LOCAL"));
+    }
     return ok;
 }
 
@@ -110,6 +119,8 @@ void AppCore::AnalyseCommandLineParameters(const QStringList& arguments) {
         if (head == "-h") {
             settings.sshMode = true;
             settings.commandLineSsh = true;
+        } else if (argument.startsWith("--demo-site=")) {
+            demoSite = argument.mid(12).trimmed();
         } else if (head == "-s") {
             GetScriptInfoFromParm(argument);
         } else {

@@ -90,6 +90,8 @@ public:
     QString versionText;
     QString startupScript;
     QString startupSiteNum;
+    // "--demo-site=HOST:PORT": the local demo server the first command started.
+    QString demoSite;
     QString winUserName;
     bool loginCancelled = false;
     // A script named on the command line runs without a person to answer questions.

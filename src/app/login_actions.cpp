@@ -1,5 +1,6 @@
 #include "app/login_actions.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "app/app_core.h"
@@ -35,9 +36,15 @@ QStringList LoginActions::SshChoices() {
     return {"Standard FTP Connection", "Secure (SSH) Connection"};
 }
 
+QStringList LoginActions::FtpTlsChoices() {
+    return {"Plain FTP (no encryption)", "FTP over TLS, explicit (AUTH TLS)",
+            "FTP over TLS, implicit (port 990)"};
+}
+
 LoginVisibility LoginActions::VisibilityFor(int connectionKind, int sshIndex) {
     LoginVisibility v;
     v.passiveVisible = sshIndex == 0;
+    v.ftpTlsVisible = sshIndex == 0;
     if (connectionKind == int(ConnectionKind::Direct)) {
         v.rememberCaption = "Save password";
         return v;
@@ -121,6 +128,7 @@ LoginFields LoginActions::ApplySiteSettingsToLoginFields() const {
     f.connectionKind = site.connectionIndex;
     f.timeoutIndex = site.timeoutIndex;
     f.passive = site.passiveMode;
+    f.ftpTls = site.ftpTls;
     f.rememberPassword = site.savePw;
     // A z/OS host over SSH has no entry of its own; it shows as the secure connection.
     f.sshIndex = m_core.settings.sshMode ? 1 : 0;
@@ -141,6 +149,11 @@ void LoginActions::SetMainFormValuesFromCompletedFields(const LoginFields& f) {
     }
     site.savePw = f.rememberPassword;
     site.passiveMode = f.passive;
+    site.ftpTls = std::clamp(f.ftpTls, 0, 2);
+    // A certificate trusted for one server means nothing for another.
+    if (f.domain.trimmed() != site.domain.trimmed()) {
+        site.tlsFingerprint.clear();
+    }
     site.sshBufferSizeTx = 0;
     site.sshBufferSizeRx = 0;
     site.connectionIndex = f.connectionKind;
@@ -258,6 +271,39 @@ void LoginActions::CreateNewSite(const QString& name, LoginFields& fields) {
     if (!cfg.WriteLinesDirect()) {
         m_core.Ui().LogText(cfg.ErrorText());
     }
+}
+
+void LoginActions::UseDemoSite(const QString& domain, const QString& user, const QString& password,
+                               const QString& localFolder) {
+    static const QString kName = QStringLiteral("Local demo");
+    Settings& s = m_core.settings;
+    LoginFields fields;
+    const int slot = LocateSiteIndex(kName);
+    if (slot < 0) {
+        CreateNewSite(kName, fields);
+    } else {
+        s.SetCurrentSiteNum(slot);
+        m_core.GetSiteSettings();
+        fields = ApplySiteSettingsToLoginFields();
+    }
+    fields.userid = user;
+    fields.password = password;
+    fields.domain = domain;
+    fields.rememberPassword = true;
+    fields.connectionKind = 0;
+    fields.sshIndex = 0;
+    fields.ftpTls = 0;  // the demo server speaks plain FTP, on loopback only
+    SetMainFormValuesFromCompletedFields(fields);
+    if (!localFolder.isEmpty()) {
+        s.site.infLocDirs.removeAll(localFolder);
+        s.site.infLocDirs.prepend(localFolder);
+        s.site.localLogdir = localFolder + "/weblogs";
+    }
+    m_core.UpdateSettings();
+    if (!s.Cfg().WriteLinesDirect()) {
+        m_core.Ui().LogText(s.Cfg().ErrorText());
+    }
+    m_core.GetSiteSettings();  // shows the site, its local folder and caption
 }
 
 bool LoginActions::RenameSiteClick() {

@@ -19,6 +19,7 @@ struct LoginFields {
     int timeoutIndex = 5;    // index of the timeout list
     bool passive = true;
     int sshIndex = 0;  // 0 standard FTP, 1 secure (SSH)
+    int ftpTls = 0;    // index of the FTP security list: plain, explicit TLS, implicit TLS
 };
 
 // What the dialog shows for a connection kind and an SSH choice.
@@ -28,6 +29,7 @@ struct LoginVisibility {
     QString proxyServerLabel;
     QString proxyUserLabel;
     bool passiveVisible = true;
+    bool ftpTlsVisible = true;  // FTP only
 };
 
 // The site list as the dialog shows it: active, non-blank names, and the one to select.
@@ -45,6 +47,7 @@ public:
     static QStringList ConnectionTypes();
     static QStringList Timeouts();
     static QStringList SshChoices();
+    static QStringList FtpTlsChoices();
     static LoginVisibility VisibilityFor(int connectionKind, int sshIndex);
 
     // The dialog's creation: marks the login pending, creates "Default" on a first start and
@@ -59,6 +62,11 @@ public:
     void GetSiteSettingsForLogin();
     LoginFields ApplySiteSettingsToLoginFields() const;
     void SetMainFormValuesFromCompletedFields(const LoginFields& fields);
+
+    // The site the first command's local demo server is reached by: added (or brought up to
+    // date) under the name "Local demo" with the password saved, and made the current site.
+    void UseDemoSite(const QString& domain, const QString& user, const QString& password,
+                     const QString& localFolder);
 
     // The site chosen in the list; returns the fields of the newly loaded site.
     LoginFields SelectSite(const QString& shownName);

@@ -193,6 +193,12 @@ bool Settings::GetSiteSettings() {
     s.userid = Get(kSite, "Userid", "?");
     s.domain = Get(kSite, "Domain", "");
     s.fingerprint = Get(kSite, "Fingerprint", "");
+    // Anything but the two TLS choices is plain FTP, as every older file means.
+    s.ftpTls = WholeNumberOr(Get(kSite, "FtpTls", "0"), 0);
+    if (s.ftpTls < 0 || s.ftpTls > 2) {
+        s.ftpTls = 0;
+    }
+    s.tlsFingerprint = Get(kSite, "TlsFingerprint", "").trimmed();
     s.remLogdir = Get(kSite, "RemLogdir", "www_logs");
     s.remLogdirAlt = Get(kSite, "RemLogdirAlt", "").trimmed();
     s.timeoutIndex = WholeNumberOr(Get(kSite, "TimeoutIndex", "5"), 5);
@@ -302,6 +308,8 @@ bool Settings::UpdateSettings() {
         Put(kSite, "Userid", s.userid);
         Put(kSite, "Domain", s.domain);
         Put(kSite, "Fingerprint", s.fingerprint);
+        Put(kSite, "FtpTls", QString::number(s.ftpTls));
+        Put(kSite, "TlsFingerprint", s.tlsFingerprint);
         Put(kSite, "SavePw", Bool(s.savePw));
         Put(kSite, "InfLocDir0", kLocPwPrefix + (s.savePw ? s.sessionPassword : kNoPasswordMark));
         Put(kSite, "InfRemDir0",

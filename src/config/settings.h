@@ -66,6 +66,10 @@ struct SiteProfile {
     QString userid = "?";
     QString domain;
     QString fingerprint;
+    // FTP over TLS: 0 plain FTP, 1 explicit (AUTH TLS), 2 implicit; and the SHA-256 fingerprint
+    // of the server certificate the person chose to trust although it did not verify.
+    int ftpTls = 0;
+    QString tlsFingerprint;
     QString remLogdir = "www_logs";
     QString remLogdirAlt;
     int timeoutIndex = 5;

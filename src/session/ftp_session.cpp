@@ -248,7 +248,9 @@ QString FtpSession::LookupRequest(int requestType) {
 bool FtpSession::Login(const LoginTarget& t) {
     TFtpClient& c = FtpClient1;
     AsyncCall("QUIT");
-    const QString port = t.port == "?" ? QStringLiteral("21") : t.port;
+    c.Security = FtpSecurityFromKey(QString::number(t.ftpTls));
+    c.TrustedFingerprint = t.tlsFingerprint;
+    const QString port = t.port == "?" ? DefaultFtpPort(c.Security) : t.port;
     c.Passive = t.passive;
     c.ProxyServer.clear();
     c.SocksServer.clear();
@@ -291,6 +293,12 @@ bool FtpSession::Login(const LoginTarget& t) {
     c.UserName = t.user;
     c.PassWord = t.password;
     AsyncCall("CONNECT");
+    // A certificate that did not verify: asked about once, and on Yes connected to again.
+    if (const std::optional<CertificateProblem> problem = c.CertificateRefused();
+        problem && !m_session.abortFlag && m_session.TrustCertificate(*problem, t.host)) {
+        c.TrustedFingerprint = problem->fingerprint;
+        AsyncCall("CONNECT");
+    }
     m_ui.LogText("Connect issued for " + t.host);
     m_ui.StatusBarGeneral("Connect issued for " + t.host);
     if (m_session.requestErrorList.isEmpty() && c.Connected()) {

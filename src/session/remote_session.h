@@ -16,6 +16,8 @@ struct LoginTarget {
     QString proxyPassword;
     int connectionIndex = 0;
     bool passive = true;
+    int ftpTls = 0;  // the site's FtpTls choice
+    QString tlsFingerprint;
     int timeoutSeconds = 25;
     QString initialDir;
 };

@@ -5,6 +5,7 @@
 #include "app/app_core.h"
 #include "config/scrambling.h"
 #include "config/words.h"
+#include "ftp/ftp_tls.h"
 #include "listing/listing_parser.h"
 #include "listing/remote_pane.h"
 #include "listing/zos_names.h"
@@ -225,6 +226,8 @@ LoginTarget Session::TargetFor(const QString& initialDir, const QString& passwor
     std::tie(t.host, t.port) = HostAndPortFromDomain(site.domain);
     t.connectionIndex = site.connectionIndex;
     t.passive = site.passiveMode;
+    t.ftpTls = site.ftpTls;
+    t.tlsFingerprint = site.tlsFingerprint;
     t.timeoutSeconds = site.RequestTimeout();
     return t;
 }
@@ -299,6 +302,23 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
 void Session::RequestDisconnect() {
     m_ui.StatusBarGeneral(QString());
     Remote()->Logout();
+}
+
+bool Session::TrustCertificate(const CertificateProblem& problem, const QString& host) {
+    // Nobody may be there to judge a certificate during a script (it may run on a schedule,
+    // or with no window at all): an unverified one is never accepted then.
+    if (m_core.unattended || m_core.scriptRunning) {
+        m_ui.LogText(CertificateRefusedLine(problem));
+        return false;
+    }
+    if (m_ui.ColorMsgDlg(CertificateQuestion(problem, host), MsgDlgType::Warning,
+                         MsgDlgBtn::Yes | MsgDlgBtn::No) != ModalResult::Yes) {
+        m_ui.LogText("TLS certificate not trusted - login abandoned");
+        return false;
+    }
+    m_core.settings.site.tlsFingerprint = problem.fingerprint;
+    m_ui.LogText("TLS certificate trusted for this site: " + problem.fingerprint);
+    return true;
 }
 
 void Session::SessionClosed() {

@@ -10,6 +10,7 @@
 
 class AppCore;
 class FtpSession;
+struct CertificateProblem;
 class RemotePane;
 class SftpSession;
 
@@ -50,6 +51,9 @@ public:
     void SessionClosed();
     // The test every remote operation makes first; re-logs in when allowed.
     bool CheckConnection();
+    // A server certificate that did not verify: asks the person whether to trust it (never
+    // during a script) and stores its fingerprint with the site on Yes.
+    bool TrustCertificate(const CertificateProblem& problem, const QString& host);
     void NotifyUserConnectionLost();
     // File > Connect / the pop-up Connect (same rule), File > Disconnect, pop-up Disconnect.
     void Connect1Click();

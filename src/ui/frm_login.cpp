@@ -80,6 +80,13 @@ TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(*
     grid->addWidget(cboSSH, row, 1);
     chkPassive = new QCheckBox("Passive mode", this);
     grid->addWidget(chkPassive, row++, 2);
+    lblFtpTls = label("Security:");
+    cboFtpTls = new QComboBox(this);
+    cboFtpTls->addItems(LoginActions::FtpTlsChoices());
+    cboFtpTls->setToolTip(
+        "Plain FTP sends the password unencrypted. FTP over TLS encrypts the login and every "
+        "transfer: explicit on the normal port, implicit on its own port (990).");
+    grid->addWidget(cboFtpTls, row++, 1);
     grid->setColumnStretch(1, 1);
 
     btnHelp = new TColorButton("Help", this);
@@ -124,6 +131,7 @@ TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(*
                         cboTimeout,
                         cboSSH,
                         chkPassive,
+                        cboFtpTls,
                         btnOK,
                         btnCancel,
                         btnHelp,
@@ -185,6 +193,7 @@ LoginFields TfrmLogin::ReadFields() const {
     f.timeoutIndex = std::max(0, cboTimeout->currentIndex());
     f.passive = chkPassive->isChecked();
     f.sshIndex = cboSSH->currentIndex();
+    f.ftpTls = std::max(0, cboFtpTls->currentIndex());
     return f;
 }
 
@@ -202,6 +211,7 @@ void TfrmLogin::ShowFields(const LoginFields& f) {
     cboTimeout->setCurrentIndex(f.timeoutIndex);
     chkPassive->setChecked(f.passive);
     cboSSH->setCurrentIndex(f.sshIndex);
+    cboFtpTls->setCurrentIndex(f.ftpTls);
     SetVisibilityAccordingToConnectionType();
 }
 
@@ -229,6 +239,8 @@ void TfrmLogin::SetVisibilityAccordingToConnectionType() {
         lblProxyUser->setText(v.proxyUserLabel);
     }
     chkPassive->setVisible(v.passiveVisible);
+    lblFtpTls->setVisible(v.ftpTlsVisible);
+    cboFtpTls->setVisible(v.ftpTlsVisible);
     // Hidden proxy rows give their height back instead of leaving a blank band.
     if (layout() != nullptr) {
         layout()->activate();

@@ -49,6 +49,8 @@ public:
     QLineEdit* edtSocksPassword = nullptr;
     QCheckBox* chkPassive = nullptr;
     QComboBox* cboSSH = nullptr;
+    QLabel* lblFtpTls = nullptr;
+    QComboBox* cboFtpTls = nullptr;
     TColorButton* btnNewSite = nullptr;
     TColorButton* btnRenameSite = nullptr;
     TColorButton* btnDeleteSite = nullptr;

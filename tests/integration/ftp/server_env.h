@@ -10,6 +10,9 @@ public:
     QString Value(const QString& key) const { return m_values.value(key); }
     bool Has(const QString& key) const { return m_values.contains(key); }
     QString Password() const { return Value("FTP_PASSWORD"); }
+    // The SHA-256 fingerprint of the certificate the fixture made for a TLS server
+    // ("vsftpd-tls" or "vsftpd-implicit"); it sits beside the served folder.
+    QString CertificateFingerprint(const QString& server) const;
 
 private:
     QMap<QString, QString> m_values;

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
-#include <QSslCertificate>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -14,12 +13,8 @@
 
 namespace {
 
-// The fingerprint of the certificate the fixture made for a TLS server ("vsftpd-tls" or
-// "vsftpd-implicit"); it sits beside the served folder.
 QString FixtureFingerprint(const QString& name) {
-    const QString dir = QFileInfo(ServerEnv::Get().Value("FTP_ROOT")).absolutePath();
-    const QList<QSslCertificate> certs = QSslCertificate::fromPath(dir + "/" + name + ".pem");
-    return certs.isEmpty() ? QString() : CertificateFingerprint(certs.first());
+    return ServerEnv::Get().CertificateFingerprint(name);
 }
 
 // Sits between the engine and a server and keeps every byte the engine sends on the control

@@ -159,3 +159,32 @@ protected:
         }
     }
 };
+
+#ifdef VORLEN_EXE
+struct Outcome {
+    int status = -1;
+    QString output;
+};
+
+// Starts the program as cron would: no display, the test's work folder, output merged.
+inline void StartVorlen(QProcess& vorlen, const Program& p, const QStringList& arguments) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        env.remove(name);
+    }
+    env.insert("VORLENFTP_HOME", p.work.Path());
+    vorlen.setProcessEnvironment(env);
+    vorlen.setProcessChannelMode(QProcess::MergedChannels);
+    vorlen.start(VORLEN_EXE, arguments);
+}
+
+inline Outcome RunVorlen(const Program& p, const QStringList& arguments) {
+    QProcess vorlen;
+    StartVorlen(vorlen, p, arguments);
+    if (!vorlen.waitForFinished(60000)) {
+        vorlen.kill();
+        vorlen.waitForFinished();
+    }
+    return {vorlen.exitCode(), QString::fromUtf8(vorlen.readAll())};
+}
+#endif

@@ -148,6 +148,10 @@ TEST(SettingsSite, IndexValidations) {
         {"SSHBufferSizeTx", "32", &SiteProfile::sshBufferSizeTx, 32},
         {"SSHBufferSizeTx", "33", &SiteProfile::sshBufferSizeTx, 0},
         {"SSHBufferSizeRx", "x", &SiteProfile::sshBufferSizeRx, 0},
+        {"FtpTls", "1", &SiteProfile::ftpTls, 1},
+        {"FtpTls", "2", &SiteProfile::ftpTls, 2},
+        {"FtpTls", "3", &SiteProfile::ftpTls, 0},
+        {"FtpTls", "yes", &SiteProfile::ftpTls, 0},
     };
     for (const Case& c : cases) {
         Fixture f;
@@ -243,6 +247,8 @@ TEST(SettingsUpdate, RoundTripAndNoRewriteWhenUnchanged) {
     f.settings.site.domain = "example.org";
     f.settings.site.timeoutIndex = 6;
     f.settings.site.infRemDirs = {"/www", "/mail"};
+    f.settings.site.ftpTls = 1;
+    f.settings.site.tlsFingerprint = "SHA256:AB:CD";
     f.settings.common.logFileURLFilter = {"a", "b"};
     f.cfg.PutCfgFileSetting("Site0", "SiteName", f.settings.site.siteName);
     ASSERT_TRUE(f.settings.UpdateSettings());
@@ -265,6 +271,8 @@ TEST(SettingsUpdate, RoundTripAndNoRewriteWhenUnchanged) {
     EXPECT_EQ(again.site.domain, "example.org");
     EXPECT_EQ(again.site.timeoutIndex, 6);
     EXPECT_EQ(again.site.infRemDirs, QStringList({"/www", "/mail"}));
+    EXPECT_EQ(again.site.ftpTls, 1);
+    EXPECT_EQ(again.site.tlsFingerprint, "SHA256:AB:CD");
     EXPECT_EQ(again.common.logFileURLFilter, QStringList({"a", "b"}));
 }
 
