@@ -171,7 +171,11 @@ void FtpSession::FtpClient1RequestDone(TFtpRequest request, quint16 errorCode) {
         m_session.AppendRequestError(errorCode);
         m_ui.LogText("Done (request=" + name + "  error code=" + QString::number(errorCode) + ")");
         m_session.lastRequestFailed = true;
-        m_ui.ShowColorMsg("Error " + FtpClient1.ErrorMessage());
+        // A certificate that did not verify is asked about next; an error box first would
+        // only say the same thing less usefully.
+        if (!FtpClient1.CertificateRefused()) {
+            m_ui.ShowColorMsg("Error " + FtpClient1.ErrorMessage());
+        }
         return;
     }
     m_session.lastErrorCode = 0;

@@ -54,6 +54,7 @@ TEST_F(FtpsSession, YesTrustsTheCertificateForTheSiteAndLaterLoginsDoNotAsk) {
     EXPECT_TRUE(question->text.contains("CN=localhost"));
     EXPECT_TRUE(question->text.contains(Fingerprint()));
     EXPECT_TRUE(question->text.contains("self-signed"));
+    EXPECT_EQ(p->ui.messages.size(), 1);  // the question alone, no error box before it
 
     p->session.RequestDisconnect();
     ASSERT_TRUE(p->LogIn());

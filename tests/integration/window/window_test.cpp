@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <QUuid>
 
@@ -107,6 +108,47 @@ TEST(Window, LogInFromTheDialogListNavigateSortAndDisconnect) {
     EXPECT_EQ(m.CurrentConnectionLight(), ConnectionLight::Amber);
     EXPECT_TRUE(m.lblAmberLight->isVisible());
     m.close();
+}
+
+// FTP over TLS chosen in the dialog, explicit and implicit: the certificate question once, with
+// its fingerprint, then the files; the next login from the dialog is silent.
+TEST(Window, TlsFromTheDialogAsksAboutTheCertificateOnceThenLists) {
+    REQUIRE_SERVER("VSFTPD_TLS_PORT");
+    REQUIRE_SERVER("VSFTPD_IMPLICIT_PORT");
+    const QString dir = FreshRemoteFolder();
+    for (const int tls : {1, 2}) {
+        MainWindowFixture f;
+        TfrmMain& m = f.Create();
+        m.show();
+        QString question;
+        StartWithLogin(m, dir, [&](TfrmLogin& login) {
+            FillVsftpd(login);
+            login.edtDomainNameOrIP->setText(
+                "127.0.0.1:" +
+                ServerEnv::Get().Value(tls == 1 ? "VSFTPD_TLS_PORT" : "VSFTPD_IMPLICIT_PORT"));
+            ASSERT_TRUE(login.cboFtpTls->isVisibleTo(&login));
+            login.cboFtpTls->setCurrentIndex(tls);
+            WhenModal([&question, tls](QWidget* box) {
+                auto* message = qobject_cast<QMessageBox*>(box);
+                ASSERT_NE(message, nullptr);
+                question = message->text();
+                if (tls == 1) {
+                    EXPECT_TRUE(message->grab().save(ScreenshotFolder() + "/tls_question.png"));
+                }
+                message->button(QMessageBox::Yes)->click();
+            });
+        });
+        const QString fingerprint =
+            ServerEnv::Get().CertificateFingerprint(tls == 1 ? "vsftpd-tls" : "vsftpd-implicit");
+        EXPECT_TRUE(question.contains(fingerprint)) << question.toStdString();
+        ASSERT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green);
+        EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "pages", "a.html", "big.dat"}));
+        EXPECT_EQ(m.Core().settings.site.ftpTls, tls);
+        EXPECT_EQ(m.Core().settings.site.tlsFingerprint, fingerprint);
+        EXPECT_TRUE(m.memMsgs->toPlainText().contains("TLS established"));
+        EXPECT_FALSE(m.memMsgs->toPlainText().contains(ServerEnv::Get().Password()));
+        m.close();
+    }
 }
 
 TEST(Window, ServerTextsShowAsPlainText) {

@@ -65,8 +65,12 @@ TEST(LoginDialog, VisibilityFollowsConnectionTypeAndSsh) {
     EXPECT_FALSE(login->lblProxyUser->isVisibleTo(login));
     login->cboSSH->setCurrentIndex(1);
     EXPECT_FALSE(login->chkPassive->isVisibleTo(login));
+    EXPECT_FALSE(login->cboFtpTls->isVisibleTo(login));  // SFTP is encrypted anyway
     login->cboSSH->setCurrentIndex(0);
     EXPECT_TRUE(login->chkPassive->isVisibleTo(login));
+    EXPECT_TRUE(login->cboFtpTls->isVisibleTo(login));
+    EXPECT_EQ(login->cboFtpTls->currentIndex(), 0);  // plain FTP, as every older site
+    EXPECT_EQ(login->cboFtpTls->count(), 3);
 }
 
 TEST(LoginDialog, OkWithAMissingFieldWarnsAndStays) {
@@ -130,6 +134,7 @@ TEST(LoginDialog, OkRequestsTheConnection) {
     WhenModal([&m](QWidget*) {
         FillLogin(m.LoginDialog(), "me", "pw", "example.org");
         m.LoginDialog()->chkRememberPassword->setChecked(true);
+        m.LoginDialog()->cboFtpTls->setCurrentIndex(2);
         m.LoginDialog()->btnOK->click();
     });
     m.FormActivate();
@@ -140,6 +145,7 @@ TEST(LoginDialog, OkRequestsTheConnection) {
     const QString stored = cfg.GetCfgFileSetting("Site0", "InfLocDir0", "");
     ASSERT_TRUE(stored.startsWith("C:\\"));
     EXPECT_EQ(scrambling::ComplexDecrypt(stored.mid(3).toLatin1()), "pw");
+    EXPECT_EQ(cfg.GetCfgFileSetting("Site0", "FtpTls", ""), "2");
     m.close();
 }
 
