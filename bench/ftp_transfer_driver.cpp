@@ -1,7 +1,8 @@
 // Benchmark driver for scripts/bench_ftp.sh: one download or upload with the engine.
 // Usage: ftp_transfer_driver get|put HOST PORT USER REMOTE LOCAL
-// The password comes from VORLEN_BENCH_PASSWORD. Prints "bytes=N ms=T" on success; time and
-// memory are measured from outside.
+// The password comes from VORLEN_BENCH_PASSWORD. VORLEN_BENCH_TLS=explicit or implicit turns
+// TLS on, trusting the certificate whose fingerprint is VORLEN_BENCH_FINGERPRINT. Prints
+// "bytes=N ms=T" on success; time and memory are measured from outside.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -41,6 +42,11 @@ int main(int argc, char** argv) {
     client.HostFileName = args[5];
     client.LocalFileName = args[6];
     client.Binary = true;
+    const QString tls = qEnvironmentVariable("VORLEN_BENCH_TLS");
+    client.Security = tls == "explicit"   ? FtpSecurity::Explicit
+                      : tls == "implicit" ? FtpSecurity::Implicit
+                                          : FtpSecurity::Plain;
+    client.TrustedFingerprint = qEnvironmentVariable("VORLEN_BENCH_FINGERPRINT");
     if (Run(client, &TFtpClient::ConnectAsync) != 0 ||
         Run(client, &TFtpClient::TypeSetAsync) != 0) {
         std::fprintf(stderr, "login failed: %s\n", qPrintable(client.ErrorMessage()));

@@ -3,7 +3,9 @@
 # downloaded and uploaded by both, best of ROUNDS each, with the ratio engine/curl and the
 # engine's peak memory for a small and the large file (flat memory: both about the same).
 # Needs root (vsftpd test user). Big files live in /tmp and are removed afterwards.
-# Environment: SIZE_MB (1024), ROUNDS (2), BUILD_DIR (build-bench-ftp).
+# TLS=1 measures FTP over TLS instead (explicit AUTH TLS, protected data) against the bench's
+# vsftpd with TLS, beside curl --ssl-reqd.
+# Environment: SIZE_MB (1024), ROUNDS (2), BUILD_DIR (build-bench-ftp), TLS (unset).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench-ftp}"
@@ -26,6 +28,17 @@ CI=true "$root/tests/servers/start_ftp_servers.sh" "$state" >/dev/null
 env_file="$(cat "$state")/servers.env"
 value() { grep "^$1=" "$env_file" | cut -d= -f2-; }
 port="$(value VSFTPD_PORT)"
+curl_tls=()
+if [ -n "${TLS:-}" ]; then
+    port="$(value VSFTPD_TLS_PORT)"
+    # The bench's certificate is self-signed: both clients trust it as it is.
+    curl_tls=(--ssl-reqd --insecure)
+    export VORLEN_BENCH_TLS=explicit
+    VORLEN_BENCH_FINGERPRINT="SHA256:$(openssl x509 -noout -fingerprint -sha256 \
+        -in "$(cat "$state")/vsftpd-tls.pem" | cut -d= -f2)"
+    export VORLEN_BENCH_FINGERPRINT
+    echo "FTP over TLS (explicit), port $port"
+fi
 user="$(value FTP_USER)"
 ftproot="$(value FTP_ROOT)"
 export VORLEN_BENCH_PASSWORD="$(value FTP_PASSWORD)"
@@ -59,11 +72,11 @@ for direction in down up; do
             measure "$driver" get 127.0.0.1 "$port" "$user" big.bin "$work/down.bin" >>"$work/engine-down.txt"
             cmp -s "$work/down.bin" "$ftproot/big.bin" || { echo "engine download differs" >&2; exit 1; }
             rm -f "$work/down.bin"
-            measure curl -s --netrc-file "$netrc" -o "$work/down.bin" "ftp://127.0.0.1:$port/big.bin" >>"$work/curl-down.txt"
+            measure curl -s "${curl_tls[@]}" --netrc-file "$netrc" -o "$work/down.bin" "ftp://127.0.0.1:$port/big.bin" >>"$work/curl-down.txt"
         else
             measure "$driver" put 127.0.0.1 "$port" "$user" up-engine.bin "$work/up.bin" >>"$work/engine-up.txt"
             cmp -s "$work/up.bin" "$ftproot/up-engine.bin" || { echo "engine upload differs" >&2; exit 1; }
-            measure curl -s --netrc-file "$netrc" -T "$work/up.bin" "ftp://127.0.0.1:$port/up-curl.bin" >>"$work/curl-up.txt"
+            measure curl -s "${curl_tls[@]}" --netrc-file "$netrc" -T "$work/up.bin" "ftp://127.0.0.1:$port/up-curl.bin" >>"$work/curl-up.txt"
         fi
     done
     for who in engine curl; do
