@@ -974,7 +974,10 @@ void TFtpClient::AttachDataSocket(QTcpSocket* socket) {
         CloseUploadWhenSent();
     });
     if (tls) {
-        connect(tls, &QSslSocket::encryptedBytesWritten, this, &TFtpClient::CloseUploadWhenSent);
+        connect(tls, &QSslSocket::encryptedBytesWritten, this, [this] {
+            PumpUpload();
+            CloseUploadWhenSent();
+        });
         StartDataTls(tls);
     }
 }
@@ -1145,7 +1148,10 @@ void TFtpClient::PumpUpload() {
         m_transferFailed || !m_localFile.isOpen()) {
         return;
     }
-    while (m_data && m_data->bytesToWrite() < kWriteHighWater) {
+    // A TLS socket encrypts at once into the connection's own buffer: both queues count.
+    const auto* tls = qobject_cast<const QSslSocket*>(m_data.data());
+    while (m_data &&
+           m_data->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0) < kWriteHighWater) {
         const qint64 got = m_localFile.read(m_block.data(), m_block.size());
         if (got < 0) {
             FailTransfer("! Error reading file", "Error reading file");
