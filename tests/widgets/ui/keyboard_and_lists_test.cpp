@@ -158,6 +158,7 @@ TEST(LoginKeyboard, FocusOnTheFirstEmptyFieldAndTabTopToBottom) {
                            login->cboTimeout,
                            login->cboSSH,
                            login->chkPassive,
+                           login->cboFtpTls,
                            login->btnOK};
     login->cboRemoteSite->setFocus();
     for (QWidget* w : expected) {
