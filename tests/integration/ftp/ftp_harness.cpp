@@ -1,6 +1,7 @@
 #include "ftp_harness.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QRandomGenerator>
@@ -68,6 +69,31 @@ void FtpHarness::UseScripted(const QString& server) {
 
 bool FtpHarness::Displayed(const QString& text) const {
     return display.contains(text);
+}
+
+void FtpHarness::EnterBinary(const QString& dir) {
+    client.HostDirName = dir;
+    ASSERT_EQ(Run([](TFtpClient& c) { c.CwdAsync(); }), 0);
+    client.Binary = true;
+    ASSERT_EQ(Run([](TFtpClient& c) { c.TypeSetAsync(); }), 0);
+}
+
+void FtpHarness::ExpectPasswordNeverShown() const {
+    const QString password = ServerEnv::Get().Password();
+    for (const QString& line : display + errors) {
+        EXPECT_FALSE(!password.isEmpty() && line.contains(password)) << "password displayed";
+    }
+}
+
+QString FreshRemoteTestFolder() {
+    const QString root = ServerEnv::Get().Value("FTP_ROOT");
+    const QString name =
+        QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name())
+            .replace('/', '_');
+    QDir(root + "/" + name).removeRecursively();
+    QDir(root).mkpath(name);
+    QFile::setPermissions(root + "/" + name, QFileDevice::Permissions(0x7777));
+    return name;
 }
 
 QByteArray RandomBytes(qsizetype size, quint32 pattern) {

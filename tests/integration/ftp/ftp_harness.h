@@ -22,6 +22,11 @@ public:
     void UseScripted(const QString& server);
 
     bool Displayed(const QString& text) const;
+    // Changes into the remote folder Dir and switches to binary (vsftpd starts in ASCII mode,
+    // where it refuses to resume).
+    void EnterBinary(const QString& dir);
+    // Whatever was displayed, the password never shows.
+    void ExpectPasswordNeverShown() const;
     int DoneCount() const { return m_doneCount; }
 
     TFtpClient client;
@@ -37,6 +42,10 @@ private:
     bool m_done = false;
     quint16 m_code = 0;
 };
+
+// A fresh folder below the vsftpd root, named after the running test and open to the test
+// user; returns its name. Each test works in a remote folder of its own.
+QString FreshRemoteTestFolder();
 
 // A file of Size pseudo-random bytes (the same bytes for the same Pattern).
 QByteArray RandomBytes(qsizetype size, quint32 pattern);

@@ -13,10 +13,6 @@
 
 namespace {
 
-QString FixtureFingerprint(const QString& name) {
-    return ServerEnv::Get().CertificateFingerprint(name);
-}
-
 // Sits between the engine and a server and keeps every byte the engine sends on the control
 // connection, to show what crossed the wire before TLS was up.
 class ControlRelay : public QObject {
@@ -57,13 +53,6 @@ void UseTlsServer(FtpHarness& h, bool implicit, bool passive) {
     h.client.Security = implicit ? FtpSecurity::Implicit : FtpSecurity::Explicit;
 }
 
-void ExpectNoPasswordShown(const FtpHarness& h) {
-    const QString password = ServerEnv::Get().Password();
-    for (const QString& line : h.display + h.errors) {
-        EXPECT_FALSE(line.contains(password)) << "password displayed";
-    }
-}
-
 }  // namespace
 
 // vsftpd with TLS required for logins and data: implicit (true) or explicit, passive (true) or
@@ -75,28 +64,20 @@ protected:
         REQUIRE_SERVER("VSFTPD_IMPLICIT_PORT");
         const auto [implicit, passive] = GetParam();
         m_root = ServerEnv::Get().Value("FTP_ROOT");
-        m_remoteDir =
-            QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name())
-                .replace('/', '_');
-        QDir(m_root + "/" + m_remoteDir).removeRecursively();
-        QDir(m_root).mkpath(m_remoteDir);
-        QFile::setPermissions(m_root + "/" + m_remoteDir, QFileDevice::Permissions(0x7777));
+        m_remoteDir = FreshRemoteTestFolder();
         UseTlsServer(h, implicit, passive);
         h.client.TrustedFingerprint =
-            FixtureFingerprint(implicit ? "vsftpd-implicit" : "vsftpd-tls");
+            ServerEnv::Get().CertificateFingerprint(implicit ? "vsftpd-implicit" : "vsftpd-tls");
         ASSERT_FALSE(h.client.TrustedFingerprint.isEmpty());
         ASSERT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 0)
             << h.client.ErrorMessage().toStdString();
-        h.client.HostDirName = m_remoteDir;
-        ASSERT_EQ(h.Run([](TFtpClient& c) { c.CwdAsync(); }), 0);
-        h.client.Binary = true;
-        ASSERT_EQ(h.Run([](TFtpClient& c) { c.TypeSetAsync(); }), 0);
+        h.EnterBinary(m_remoteDir);
     }
     void TearDown() override {
         if (h.client.Connected()) {
             EXPECT_EQ(h.Run([](TFtpClient& c) { c.QuitAsync(); }), 0);
         }
-        ExpectNoPasswordShown(h);
+        h.ExpectPasswordNeverShown();
     }
     QString Remote(const QString& name) const { return m_root + "/" + m_remoteDir + "/" + name; }
 
@@ -163,7 +144,7 @@ TEST(FtpTlsTrust, AnUnverifiedCertificateEndsTheLoginAndSaysWhatToAskAbout) {
     EXPECT_EQ(h.sessionClosed, 0);
     ASSERT_TRUE(h.client.CertificateRefused().has_value());
     const CertificateProblem& problem = *h.client.CertificateRefused();
-    EXPECT_EQ(problem.fingerprint, FixtureFingerprint("vsftpd-tls"));
+    EXPECT_EQ(problem.fingerprint, ServerEnv::Get().CertificateFingerprint("vsftpd-tls"));
     EXPECT_FALSE(problem.changed);
     EXPECT_TRUE(problem.subject.contains("CN=localhost"));
     EXPECT_TRUE(problem.reasons.contains("self-signed", Qt::CaseInsensitive))
@@ -172,14 +153,14 @@ TEST(FtpTlsTrust, AnUnverifiedCertificateEndsTheLoginAndSaysWhatToAskAbout) {
     EXPECT_TRUE(h.display.filter("> USER").isEmpty());
 
     // The certificate of another server where this one was trusted: it changed.
-    h.client.TrustedFingerprint = FixtureFingerprint("vsftpd-implicit");
+    h.client.TrustedFingerprint = ServerEnv::Get().CertificateFingerprint("vsftpd-implicit");
     EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 534);
     ASSERT_TRUE(h.client.CertificateRefused().has_value());
     EXPECT_TRUE(h.client.CertificateRefused()->changed);
     EXPECT_TRUE(h.client.ErrorMessage().startsWith("TLS certificate changed"));
 
     // Trusted: a silent login, and the problem of the last attempt is gone.
-    h.client.TrustedFingerprint = FixtureFingerprint("vsftpd-tls");
+    h.client.TrustedFingerprint = ServerEnv::Get().CertificateFingerprint("vsftpd-tls");
     EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 0);
     EXPECT_FALSE(h.client.CertificateRefused().has_value());
     EXPECT_EQ(h.Run([](TFtpClient& c) { c.QuitAsync(); }), 0);
@@ -202,7 +183,7 @@ TEST(FtpTlsWire, NothingOfTheLoginCrossesTheWireBeforeTheHandshake) {
     FtpHarness h;
     UseTlsServer(h, false, true);
     h.client.Port = QString::number(relay.Port());
-    h.client.TrustedFingerprint = FixtureFingerprint("vsftpd-tls");
+    h.client.TrustedFingerprint = ServerEnv::Get().CertificateFingerprint("vsftpd-tls");
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 0)
         << h.client.ErrorMessage().toStdString();
     EXPECT_EQ(h.Run([](TFtpClient& c) { c.QuitAsync(); }), 0);
@@ -212,7 +193,7 @@ TEST(FtpTlsWire, NothingOfTheLoginCrossesTheWireBeforeTheHandshake) {
     EXPECT_FALSE(relay.sent.contains(password));
     EXPECT_FALSE(relay.sent.contains("PASS"));
     EXPECT_FALSE(relay.sent.contains("USER"));
-    ExpectNoPasswordShown(h);
+    h.ExpectPasswordNeverShown();
 }
 
 TEST(FtpTlsWire, AServerWithoutTlsEndsTheLoginBeforeTheUserName) {

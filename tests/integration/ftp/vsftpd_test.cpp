@@ -15,19 +15,9 @@ protected:
     void SetUp() override {
         REQUIRE_SERVER("VSFTPD_PORT");
         m_root = ServerEnv::Get().Value("FTP_ROOT");
-        // Each test works in a remote folder of its own.
-        m_remoteDir =
-            QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name())
-                .replace('/', '_');
-        QDir(m_root + "/" + m_remoteDir).removeRecursively();
-        QDir(m_root).mkpath(m_remoteDir);
-        QFile::setPermissions(m_root + "/" + m_remoteDir, QFileDevice::Permissions(0x7777));
+        m_remoteDir = FreshRemoteTestFolder();
         ASSERT_EQ(h.ConnectVsftpd(GetParam()), 0) << h.client.ErrorMessage().toStdString();
-        h.client.HostDirName = m_remoteDir;
-        ASSERT_EQ(h.Run([](TFtpClient& c) { c.CwdAsync(); }), 0);
-        // vsftpd starts in ASCII mode, where it refuses to resume.
-        h.client.Binary = true;
-        ASSERT_EQ(h.Run([](TFtpClient& c) { c.TypeSetAsync(); }), 0);
+        h.EnterBinary(m_remoteDir);
     }
 
     void TearDown() override {
@@ -35,11 +25,7 @@ protected:
             EXPECT_EQ(h.Run([](TFtpClient& c) { c.QuitAsync(); }), 0);
             EXPECT_FALSE(h.client.Connected());
         }
-        // The password never shows, whatever was displayed.
-        const QString password = ServerEnv::Get().Password();
-        for (const QString& line : h.display + h.errors) {
-            EXPECT_FALSE(!password.isEmpty() && line.contains(password)) << "password displayed";
-        }
+        h.ExpectPasswordNeverShown();
     }
 
     QString Remote(const QString& name) const { return m_root + "/" + m_remoteDir + "/" + name; }
