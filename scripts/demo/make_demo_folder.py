@@ -370,8 +370,9 @@ Things to try
     side into public_html (the site's News link works after that).
   - Tools > Run Script with sample_script.txt from your side: it copies the pages into
     site-copy there.
-  - Web logs: in Options > Settings tick "Enable logfile functions" and set the Local
-    Log Folder to %(local)s/weblogs (Remote Log Directory: www_logs). Tools > Log File
+  - Web logs: in Options > Settings tick "Enable logfile functions" (the Local demo
+    site already uses %(local)s/weblogs as its Local Log Folder and www_logs as its
+    Remote Log Directory). Tools > Log File
     Retrieval brings the month into weblogs/yyyymm/ and decompresses it; then select
     one day's log there and choose Tools > Log File Processing (the domain is
     %(domain)s) for %(prefix)syyyymm.csv.
