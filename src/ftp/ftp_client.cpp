@@ -373,6 +373,7 @@ void TFtpClient::RunStep(Step step) {
             return;
         case Step::Port:
             m_byteCount = 0;
+            m_bytesQueued = 0;
             m_dataDone = false;
             m_dataConnected = false;
             emit Progress();
@@ -528,8 +529,10 @@ void TFtpClient::SendCommand(const QString& command, std::initializer_list<int> 
         StepDone(quit);
         return;
     }
-    SetState(ftpWaitingResponse);
+    // Written before the state change: its progress signal may run the event loop, in which
+    // the control connection can close.
     m_control->write(command.toUtf8() + "\r\n");
+    SetState(ftpWaitingResponse);
 }
 
 void TFtpClient::OnControlConnected() {
@@ -967,8 +970,11 @@ void TFtpClient::AttachDataSocket(QTcpSocket* socket) {
     connect(socket, &QTcpSocket::readyRead, this, &TFtpClient::OnDataReadyRead);
     connect(socket, &QTcpSocket::disconnected, this, &TFtpClient::OnDataClosed);
     connect(socket, &QTcpSocket::errorOccurred, this, &TFtpClient::OnDataError);
-    connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 written) {
-        m_byteCount += written;
+    connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64) {
+        // Counted from what was handed over less what the socket still holds, not by adding
+        // up the signal's figures: the socket does not report bytes it writes while a
+        // bytesWritten handler (or an event loop run from one) is still on the stack.
+        NoteUploadSent();
         emit Progress();
         PumpUpload();
         CloseUploadWhenSent();
@@ -1084,7 +1090,7 @@ void TFtpClient::OnDataError(QAbstractSocket::SocketError error) {
         // reply only once the connection is closed: so it is closed here.
         if (auto* tls = qobject_cast<QSslSocket*>(m_data.data())) {
             QMetaObject::invokeMethod(
-                this,
+                tls,
                 [this, tls] {
                     if (tls == m_data) {
                         OnDataReadyRead();
@@ -1143,6 +1149,16 @@ void TFtpClient::CloseUploadWhenSent() {
     m_data->disconnectFromHost();  // sends what is queued, then closes
 }
 
+void TFtpClient::NoteUploadSent() {
+    qint64 held = 0;
+    if (m_data) {
+        // A TLS socket encrypts at once: its encrypted queue is (about) the data not yet sent.
+        const auto* tls = qobject_cast<const QSslSocket*>(m_data.data());
+        held = m_data->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+    }
+    m_byteCount = std::max(m_byteCount, m_bytesQueued - held);
+}
+
 void TFtpClient::PumpUpload() {
     if (m_receiving || !m_data || !m_dataConnected || !m_preliminarySeen || m_uploadEof ||
         m_transferFailed || !m_localFile.isOpen()) {
@@ -1163,9 +1179,10 @@ void TFtpClient::PumpUpload() {
             return;
         }
         if (m_lineEnds) {
-            m_data->write(m_lineEnds->Convert(QByteArray::fromRawData(m_block.constData(), got)));
+            m_bytesQueued += m_data->write(
+                m_lineEnds->Convert(QByteArray::fromRawData(m_block.constData(), got)));
         } else {
-            m_data->write(m_block.constData(), got);
+            m_bytesQueued += m_data->write(m_block.constData(), got);
         }
     }
 }
@@ -1209,6 +1226,15 @@ void TFtpClient::TryFinishTransfer() {
     const bool ok = m_finalReplyOk && !m_transferFailed;
     if (m_finalReplyOk && m_transferFailed) {
         m_statusCode = kLocalFailureCode;
+    }
+    if (!m_receiving) {
+        // The server's final reply confirms the whole stream; without it, what left us.
+        if (ok) {
+            m_byteCount = m_bytesQueued;
+        } else {
+            NoteUploadSent();
+        }
+        emit Progress();
     }
     const bool removeEmpty = m_localCreated && m_receiving && m_byteCount == 0 && !ok;
     CloseLocalFile();

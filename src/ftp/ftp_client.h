@@ -269,6 +269,7 @@ private:
     void OnDataClosed();
     void OnDataError(QAbstractSocket::SocketError error);
     void PumpUpload();
+    void NoteUploadSent();
     // Ends an upload's data connection once the whole file has gone out.
     void CloseUploadWhenSent();
     // Writes to the local file; a failure ends the transfer.
@@ -327,6 +328,7 @@ private:
     bool m_ticketWaitStarted = false;
     bool m_transferFailed = false;
     qint64 m_byteCount = 0;
+    qint64 m_bytesQueued = 0;  // upload bytes handed to the data socket
     QElapsedTimer m_transferClock;
     QByteArray m_block;
 };

@@ -666,7 +666,8 @@ QString DirWithTrailingSeparator(bool zosMode, const QString& dir) {
 QStringList RememberRemoteDir(const QStringList& list, const QString& dir, bool asDefault,
                               bool zosMode, bool inPds) {
     const QString trimmed = dir.trimmed();
-    if (trimmed.isEmpty() || trimmed == u"?" || trimmed == u"unknown") {
+    // ".." is a step, not a place: remembering it would send the next login anywhere.
+    if (trimmed.isEmpty() || trimmed == u"?" || trimmed == u"unknown" || trimmed == u"..") {
         return list;
     }
     QString newDir = NoMVSQuotes(zosMode, trimmed);
@@ -688,7 +689,8 @@ QStringList RememberRemoteDir(const QStringList& list, const QString& dir, bool 
     } else {
         result << newDir;
     }
-    const QString& first = result.first();
+    // A copy: the appends below may reallocate the list.
+    const QString first = result.first();
     for (const QString& old : list) {
         if (result.size() >= 8) {
             break;

@@ -259,7 +259,9 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
     if (folderHasGz && !previousFolder.isEmpty()) {
         noteForUnzip(previousFolder);
     }
-    for (const QString& folder : m_unzipFolders) {
+    // A copy: the decompression waits, and a new retrieval would clear the member.
+    const QStringList folders = m_unzipFolders;
+    for (const QString& folder : folders) {
         UnzipFolderFilesWithGzip(folder);
     }
     m_ui.StatusBarGeneral(" Decompression complete for compressed logs");

@@ -328,7 +328,9 @@ bool ProcmailUpdate::WriteLock(const QString& directory) {
         if (IsLockFileName(entry.name) && entry.name != name && entry.name < name) {
             LockOwner owner;
             QString message;
-            ReadLockOwner(entry.name, directory, owner, message);
+            // A copy: the download behind this waits, and the listing may change meanwhile.
+            const QString lockFile = entry.name;
+            ReadLockOwner(lockFile, directory, owner, message);
             ReleaseLock();
             Error(message);
             return false;

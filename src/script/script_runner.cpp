@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QStringDecoder>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/app_core.h"
 #include "app/user_interface.h"
@@ -188,6 +189,9 @@ bool ScriptRunner::Prepare(const QString& fileName, ScriptCheck& check) {
         m_ui.LogText(line);
     }
 
+    m_holdsExitVorlen = std::any_of(m_lines.begin(), m_lines.end(), [](const QString& line) {
+        return TextWord(line, 1).toUpper() == "EXIT" && TextWord(line, 2).toUpper() == "VORLEN";
+    });
     check = ValidateScript(m_lines);
     for (const ScriptCheck::Notice& notice : check.notices) {
         if (notice.dialog) {
@@ -234,6 +238,7 @@ void ScriptRunner::RunLoop(const ScriptCheck& check) {
             break;
         }
         m_failed = false;
+        m_endedOnFailure = false;
         m_stopAtLine = false;
         bool loginFailed = false;
         if (m_needsLogin) {
@@ -250,7 +255,9 @@ void ScriptRunner::RunLoop(const ScriptCheck& check) {
         const int savedMode = m_ui.TransferModeIndex();
         m_ui.SetTransferModeIndex(0);
         m_skipMarker.clear();
-        if (!m_stop) {
+        if (loginFailed && EndsProgramOnFailure()) {
+            EndRunOnFailure();
+        } else if (!m_stop) {
             InterpretLines();
         }
 
@@ -261,7 +268,13 @@ void ScriptRunner::RunLoop(const ScriptCheck& check) {
         m_ui.SetTransferModeIndex(savedMode);
         const QDateTime end = now();
         m_ui.LogText("Script actions completed at " + TimeText(end) + " on " + DateText(end));
-        m_ui.LogText("In sleep state");
+        if (m_endedOnFailure && EndsProgramOnFailure()) {
+            m_ui.LogText("The run ended on a failure - the script stops and Vorlen FTP closes");
+            m_stop = true;
+            m_exitProgram = true;
+        } else {
+            m_ui.LogText("In sleep state");
+        }
         m_session.ShowAbortButton(kEndScriptCaption);
         // A run cut short by a stop from outside did not do all it was asked to.
         const bool cutShort = m_stopAtLine && !m_exitProgram;
@@ -289,6 +302,8 @@ void ScriptRunner::RunLoop(const ScriptCheck& check) {
     if (LoggedIn()) {
         m_pane.RefreshRemoteDirectoryList();
     }
+    // The script may have changed the local folder (downloads, deletions, programs it ran).
+    m_local.RefreshLocal();
     m_ui.ShowScriptView(false);
     m_core.scriptRunning = false;
     m_session.HideAbortButton();
@@ -360,10 +375,20 @@ void ScriptRunner::LoginForScript() {
 
 void ScriptRunner::InterpretLines() {
     for (const QString& raw : m_lines) {
+        const bool wasLoggedIn = LoggedIn();
         if (m_stopAtLine || ExecuteLine(raw) == Flow::EndRun) {
             return;
         }
+        if (wasLoggedIn && !LoggedIn() && EndsProgramOnFailure()) {
+            m_ui.LogText("Connection lost - ending this run");
+            EndRunOnFailure();
+            return;
+        }
     }
+}
+
+bool ScriptRunner::EndsProgramOnFailure() const {
+    return m_core.unattended && m_holdsExitVorlen;
 }
 
 ScriptRunner::Flow ScriptRunner::ExecuteLine(const QString& raw) {
@@ -414,8 +439,7 @@ ScriptRunner::Flow ScriptRunner::ExecuteLine(const QString& raw) {
             if (!m_pane.ChangeRemoteDirectoryIfNextDirValid() || !LoggedIn()) {
                 // Later lines would act in the wrong directory.
                 m_ui.LogText("Could not change to remote directory " + rest + " - ending this run");
-                Fail();
-                return Flow::EndRun;
+                return EndRunOnFailure();
             }
             m_pane.RefreshRemoteDirectoryList();
         } else {
@@ -424,8 +448,7 @@ ScriptRunner::Flow ScriptRunner::ExecuteLine(const QString& raw) {
                                        : m_local.CurrentDir() + platform::LocalSeparator() + rest;
             if (!QFileInfo(target).isDir()) {
                 m_ui.LogText("Local directory " + target + " does not exist - ending this run");
-                Fail();
-                return Flow::EndRun;
+                return EndRunOnFailure();
             }
             m_local.ChangeLocalDirectory(rest);
         }
@@ -656,6 +679,7 @@ void ScriptRunner::Upload(const QString& command, const QString& p1, const QStri
     if (!QFileInfo(source.dir).isDir()) {
         m_ui.LogText("Directory " + source.dir + " does not exist, ignoring this request:");
         m_ui.LogText(raw);
+        Fail();
         return;
     }
     const bool star = pattern.contains('*');
@@ -697,6 +721,11 @@ void ScriptRunner::Upload(const QString& command, const QString& p1, const QStri
     }
     if (!matched) {
         m_ui.LogText("Could not upload file " + p1 + " - does not exist");
+        // A named file that is not there is a transfer that did not happen; a pattern that
+        // matches nothing just finds nothing to do.
+        if (!star) {
+            Fail();
+        }
     }
 }
 
@@ -756,6 +785,9 @@ void ScriptRunner::Download(const QString& command, const QString& p1, const QSt
     }
     if (!downloaded) {
         m_ui.LogText("No download of " + p1 + " - not found");
+        if (!p1.contains('*') && taken.empty()) {
+            Fail();
+        }
     }
 }
 

@@ -73,6 +73,15 @@ private:
     Flow ExecuteLine(const QString& raw);
     void Unknown(const QString& raw);
     void Fail() { m_failed = true; }
+    // A failure that ends the run (login, a directory change, a lost connection).
+    Flow EndRunOnFailure() {
+        Fail();
+        m_endedOnFailure = true;
+        return Flow::EndRun;
+    }
+    // An unattended run of a script that would close the program anyway ends with a failure
+    // instead of sleeping until its next run.
+    bool EndsProgramOnFailure() const;
 
     void LocalMkdir(const QString& name);
     void RemoteMkdir(const QString& name);
@@ -108,6 +117,8 @@ private:
     QDateTime m_runStart;
     QString m_skipMarker;
     bool m_failed = false;
+    bool m_endedOnFailure = false;
+    bool m_holdsExitVorlen = false;
     bool m_exitProgram = false;
     int m_exitStatus = kCouldNotStart;
     QEventLoop* m_wait = nullptr;

@@ -57,6 +57,7 @@ public:
     void NotifyUserConnectionLost();
     // File > Connect / the pop-up Connect (same rule), File > Disconnect, pop-up Disconnect.
     void Connect1Click();
+    void Connect2Click() { Connect1Click(); }
     void Disconnect1Click();
     void Disconnect2Click();
     // The abort button (btnAbortTransferClick).

@@ -575,7 +575,9 @@ void Transfers::CollectDirs() {
     if (!EnterRemoteDir(path)) {
         return;
     }
-    for (const RemoteEntry& entry : m_pane.listing.dirs) {
+    // A copy: Add may show a message, and a listing may be refreshed while it is open.
+    const std::vector<RemoteEntry> dirs = m_pane.listing.dirs;
+    for (const RemoteEntry& entry : dirs) {
         if (!entry.permissions.startsWith('l')) {  // links are never followed
             add(JoinRemotePath(Zos(), m_session.currentRemoteDir, entry.name));
         }

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -91,6 +92,71 @@ QComboBox* MakeDirCombo(const QString& name, QWidget* parent) {
     return combo;
 }
 
+// Room a list cell needs beside its text (the item view's focus margins and a little air).
+constexpr int kCellPad = 8;
+
+// The name column of a file list takes the width the other columns leave (never less than
+// Minimum): the others keep what they were given or what the person dragged them to.
+// The size column grows to the widest size listed (a 4 GB file needs more room than the
+// default), and never shrinks below what it was given.
+class NameColumnFitter : public QObject {
+public:
+    NameColumnFitter(QTreeView* list, int minimum, int sizeColumn)
+        : QObject(list), m_list(list), m_min(minimum), m_sizeColumn(sizeColumn) {
+        list->header()->setStretchLastSection(false);
+        list->viewport()->installEventFilter(this);
+        connect(list->header(), &QHeaderView::sectionResized, this, [this](int logical, int, int) {
+            if (logical != 0) {
+                Fit();
+            }
+        });
+        connect(list->model(), &QAbstractItemModel::modelReset, this, &NameColumnFitter::FitSizes);
+        connect(list->model(), &QAbstractItemModel::layoutChanged, this,
+                &NameColumnFitter::FitSizes);
+    }
+
+    void FitSizes() {
+        const QAbstractItemModel* model = m_list->model();
+        QString widest;
+        for (int row = 0; model != nullptr && row < model->rowCount(); ++row) {
+            const QString text = model->index(row, m_sizeColumn).data().toString();
+            widest = text.size() > widest.size() ? text : widest;
+        }
+        const int needed = m_list->fontMetrics().horizontalAdvance(widest) + kCellPad;
+        if (needed > m_list->header()->sectionSize(m_sizeColumn)) {
+            m_list->header()->resizeSection(m_sizeColumn, needed);
+        }
+    }
+
+    void Fit() {
+        QHeaderView* header = m_list->header();
+        if (m_fitting || header->count() == 0) {
+            return;
+        }
+        m_fitting = true;
+        int others = 0;
+        for (int c = 1; c < header->count(); ++c) {
+            others += header->isSectionHidden(c) ? 0 : header->sectionSize(c);
+        }
+        header->resizeSection(0, std::max(m_min, m_list->viewport()->width() - others));
+        m_fitting = false;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            Fit();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QTreeView* m_list;
+    int m_min;
+    int m_sizeColumn;
+    bool m_fitting = false;
+};
+
 void AttachContextMenu(QTreeView* list, QMenu* menu) {
     QObject::connect(
         list, &QWidget::customContextMenuRequested, menu,
@@ -118,17 +184,18 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
 
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
-    outer->setContentsMargins(6, 4, 6, 2);
+    outer->setContentsMargins(4, 4, 4, 2);
     outer->setSpacing(4);
     auto* panes = new QWidget(central);
     auto* paneRow = new QHBoxLayout(panes);
     paneRow->setContentsMargins(0, 0, 0, 0);
-    paneRow->setSpacing(6);
+    paneRow->setSpacing(4);
     pnlLocal = BuildLocalPane();
     pnlRemote = BuildRemotePane();
-    paneRow->addWidget(pnlLocal, 1);
+    // The remote list has one column more (permissions): it gets the larger share.
+    paneRow->addWidget(pnlLocal, 5);
     paneRow->addWidget(BuildMiddleColumn(), 0);
-    paneRow->addWidget(pnlRemote, 1);
+    paneRow->addWidget(pnlRemote, 6);
 
     memMsgs = new QPlainTextEdit(central);
     memMsgs->setObjectName("memMsgs");
@@ -178,7 +245,8 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     SetDefaultColumnWidths();
     m_core->FormCreate(arguments);
 
-    // The saved window size and column widths; the window always opens centred.
+    // The saved window size, place, maximised state and column widths. Without a saved place
+    // the window opens centred; a saved frame that no longer fits the screen is fitted to it.
     const CommonSettings& common = m_core->settings.common;
     const int w = WholeNumberOr(common.windowWidth, width());
     const int h = IsWholeNumber(common.windowHeight) ? WholeNumberOr(common.windowHeight, height())
@@ -186,9 +254,18 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
     resize(std::clamp(w, 640, std::max(640, area.width() - 8)),
            std::clamp(h, 480, std::max(480, area.height() - 8)));
-    move(area.left() + area.width() / 2 - width() / 2,
-         area.top() + area.height() / 2 - height() / 2);
+    const QPoint saved(WholeNumberOr(common.windowLeft, 0), WholeNumberOr(common.windowTop, 0));
+    // A file without a saved place reads 0,0: that one opens centred.
+    if (IsWholeNumber(common.windowLeft) && IsWholeNumber(common.windowTop) && !saved.isNull()) {
+        move(saved);
+    } else {
+        move(area.left() + area.width() / 2 - width() / 2,
+             area.top() + area.height() / 2 - height() / 2);
+    }
     FitFrameToScreen();
+    if (common.windowState.trimmed() == "2") {
+        setWindowState(windowState() | Qt::WindowMaximized);  // applied when shown
+    }
     for (int c = 0; c < 3; ++c) {
         if (IsWholeNumber(common.locWidths[c])) {
             lvLocalFiles->setColumnWidth(c, WholeNumberOr(common.locWidths[c], 100));
@@ -199,6 +276,9 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
             lvRemote->setColumnWidth(c, WholeNumberOr(common.remWidths[c], 100));
         }
     }
+    const int nameMinimum = lvRemote->fontMetrics().horizontalAdvance("a_typical_file_name.html");
+    (new NameColumnFitter(lvLocalFiles, nameMinimum, 1))->Fit();
+    (new NameColumnFitter(lvRemote, nameMinimum, 2))->Fit();
 
     m_login = new TfrmLogin(*this);
     m_help = new TfrmHelp(*this);
@@ -210,8 +290,15 @@ TfrmMain::~TfrmMain() {
     // The lists read rows the core owns, and the core goes before the base class hides the
     // children: hide and detach them while the rows are still there.
     hide();
+    // The views filter events of widgets that outlive this destructor's body (the base class
+    // deletes those): the views go now, while the window they reach into is still whole.
     lvLocalFiles->setModel(nullptr);
     lvRemote->setModel(nullptr);
+    delete m_transferView;
+    delete m_remoteView;
+    delete m_localView;
+    delete m_sessionView;
+    delete m_scriptView;
 }
 
 void TfrmMain::BuildMenus() {
@@ -312,7 +399,11 @@ QWidget* TfrmMain::BuildRemotePane() {
     v->addLayout(Row({btnDefRemote}));
     chkbxAutoRefresh = new QCheckBox("Auto refresh dir list after upload", pane);
     chkbxAutoRefresh->setObjectName("chkbxAutoRefresh");
-    v->addLayout(Row({chkbxAutoRefresh}));
+    // Beside the remote options rather than in the middle column, which it would widen at
+    // the expense of the file names.
+    chkbxResumeIntXfer = new QCheckBox("Resume Interrupted Xfer", pane);
+    chkbxResumeIntXfer->setObjectName("chkbxResumeIntXfer");
+    v->addLayout(Row({chkbxAutoRefresh, chkbxResumeIntXfer}));
 
     pmnuRemote = new QMenu(this);
     pmnuRemote->addAction("Download", this, [this] { btnDownload->click(); });
@@ -362,6 +453,14 @@ QWidget* TfrmMain::BuildMiddleColumn() {
     lblAmberLight->setObjectName("lblAmberLight");
     lblRedLight->setObjectName("lblRedLight");
     v->addWidget(lights);
+    pmnuConnect = new QMenu(this);
+    mnuConnect2 = pmnuConnect->addAction("Connect");
+    mnuDisconnect2 = pmnuConnect->addAction("Disconnect");
+    for (QWidget* w : {static_cast<QWidget*>(btnConnect), lights}) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, pmnuConnect,
+                [this, w](const QPoint& p) { pmnuConnect->popup(w->mapToGlobal(p)); });
+    }
 
     v->addSpacing(8);
     btnUpload = new TColorButton("==>", column);
@@ -381,9 +480,6 @@ QWidget* TfrmMain::BuildMiddleColumn() {
         new RadioGroup("Treat remote links as:", {"Directory", "File", "File if dot in name"},
                        Qt::Vertical, column);
     v->addWidget(rgrpLink);
-    chkbxResumeIntXfer = new QCheckBox("Resume Interrupted Xfer", column);
-    chkbxResumeIntXfer->setObjectName("chkbxResumeIntXfer");
-    v->addWidget(chkbxResumeIntXfer);
     btnClose = new TColorButton("Exit", column);
     v->addWidget(btnClose);
     connect(btnClose, &QPushButton::clicked, this, &TfrmMain::btnCloseClick);
@@ -483,8 +579,8 @@ QList<QWidget*> TfrmMain::BusyControls() const {
 }
 
 QList<QAction*> TfrmMain::BusyActions() const {
-    return {mnuNewLogin,     mnuConnect,       mnuDisconnect, mnuSettings,
-            mnuLogRetrieval, mnuLogProcessing, mnuRunScript,  mnuHelpHelp};
+    return {mnuNewLogin, mnuConnect,      mnuDisconnect,    mnuConnect2,  mnuDisconnect2,
+            mnuSettings, mnuLogRetrieval, mnuLogProcessing, mnuRunScript, mnuHelpHelp};
 }
 
 void TfrmMain::DisableGridsEtc() {
@@ -575,7 +671,15 @@ void TfrmMain::LogText(const QString& text) {
         return;
     }
     const QString line = QTime::currentTime().toString(platform::LongTimeFormat()) + " " + text;
+    // The log follows new lines while it is scrolled to its end, and stays where the person
+    // scrolled it otherwise. Decided here from the scroll bar: the edit's own rule follows its
+    // text cursor, which a click into the log leaves anywhere.
+    QScrollBar* bar = memMsgs->verticalScrollBar();
+    const bool follow = bar->value() >= bar->maximum();
     memMsgs->appendPlainText(line);
+    if (follow) {
+        bar->setValue(bar->maximum());
+    }
     m_core->logFile.Append(line);
     if (m_core->unattended) {
         // A run from the command line also shows its log where it was started (cron, a shell).
@@ -723,12 +827,13 @@ void TfrmMain::SetDefaultColumnWidths() {
     // so neither list starts scrolled.
     const QFontMetrics cells(lvLocalFiles->font());
     const QFontMetrics heads(lvLocalFiles->header()->font());
-    const int pad = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 6;
+    const int headPad = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 2;
     auto fit = [&](const QString& sample, const QString& caption) {
-        return std::max(cells.horizontalAdvance(sample), heads.horizontalAdvance(caption)) + pad;
+        return std::max(cells.horizontalAdvance(sample) + kCellPad,
+                        heads.horizontalAdvance(caption) + headPad);
     };
     const int modified = fit("0000-00-00   00:00:00", "Modified");
-    const int size = fit("000,000,000", "Size");
+    const int size = fit("000,000,000", "Size");  // wider sizes widen it when listed
     const int permissions = fit("drwxr-xr-x", "Permissions");
     WindowMetrics& w = m_core->settings.window;
     w.locWidths[0] = std::max(120, kDefaultListWidth - size - modified);
@@ -865,16 +970,56 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == pnlLocal && event->type() == QEvent::Resize) {
         ResizeActions();
     } else if (event->type() == QEvent::KeyPress &&
-               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        TColorButton* target = watched == lvLocalFiles ? btnDeleteLoc
-                               : watched == lvRemote   ? btnDeleteRem
-                                                       : nullptr;
-        if (target != nullptr && target->isEnabled()) {
-            target->click();
+               (watched == lvLocalFiles || watched == lvRemote)) {
+        if (ListKey(static_cast<QTreeView*>(watched), static_cast<QKeyEvent*>(event)->key())) {
             return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TfrmMain::ListKey(QTreeView* list, int key) {
+    const bool local = list == lvLocalFiles;
+    // The buttons' own rules (enabled state, questions) apply to their keys as to a click.
+    auto press = [](TColorButton* button) {
+        if (button->isEnabled()) {
+            button->click();
+        }
+        return true;
+    };
+    switch (key) {
+        case Qt::Key_Delete:
+            return press(local ? btnDeleteLoc : btnDeleteRem);
+        case Qt::Key_F2:
+            return press(local ? btnRenameLoc : btnRenameRem);
+        case Qt::Key_F5:
+            return press(local ? btnRefreshLocal : btnRefreshRemote);
+        case Qt::Key_Return:
+        case Qt::Key_Enter: {
+            // What a double click on the current row does: into a folder, or the file's action.
+            const QModelIndex current = list->currentIndex();
+            if (current.isValid() && list->isEnabled()) {
+                emit list->doubleClicked(current.siblingAtColumn(0));
+            }
+            return true;
+        }
+        case Qt::Key_Backspace: {
+            // Up one level, through the list's ".." row.
+            QAbstractItemModel* model = list->model();
+            for (int row = 0; model != nullptr && row < model->rowCount(); ++row) {
+                const QModelIndex index = model->index(row, 0);
+                if (index.data().toString() == "..") {
+                    if (list->isEnabled()) {
+                        emit list->doubleClicked(index);
+                    }
+                    break;
+                }
+            }
+            return true;
+        }
+        default:
+            return false;  // Ctrl+A and the arrows are the list's own
+    }
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -197,6 +197,10 @@ public:
     // Context menus of the two lists.
     QMenu* pmnuLocal = nullptr;
     QMenu* pmnuRemote = nullptr;
+    // Right-click menu of the Connect button and the connection light.
+    QMenu* pmnuConnect = nullptr;
+    QAction* mnuConnect2 = nullptr;
+    QAction* mnuDisconnect2 = nullptr;
 
     // Every button of the window (the busy state disables all but Cancel).
     QList<TColorButton*> AllButtons() const;
@@ -209,6 +213,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The file-manager keys of the two lists; true when Key was taken.
+    bool ListKey(QTreeView* list, int key);
     void BuildMenus();
     QWidget* BuildLocalPane();
     QWidget* BuildRemotePane();

@@ -134,7 +134,18 @@ TfrmOptions::TfrmOptions(TfrmMain& main)
     outer->addLayout(columns, 1);
     outer->addLayout(buttons);
 
-    connect(chkLogsEnabled, &QCheckBox::toggled, grpLogs, &QWidget::setVisible);
+    // The log fields wide enough for a usual path, and the dialog grown to show them whole.
+    const int pathWidth = fontMetrics().horizontalAdvance(QString(32, QChar('M')));
+    for (QLineEdit* edit : {edtLocalLogdir, edtRemLogdir, edtRemLogdirAlt}) {
+        edit->setMinimumWidth(pathWidth / 2);
+    }
+    connect(chkLogsEnabled, &QCheckBox::toggled, this, [this](bool on) {
+        grpLogs->setVisible(on);
+        if (on) {
+            layout()->activate();
+            resize(size().expandedTo(sizeHint()));
+        }
+    });
     connect(btnAddAscii, &QPushButton::clicked, this, &TfrmOptions::AddAsciiClick);
     connect(btnDeleteAscii, &QPushButton::clicked, this, &TfrmOptions::DeleteAsciiClick);
     connect(btnResetAscii, &QPushButton::clicked, this, &TfrmOptions::ResetAsciiClick);

@@ -58,7 +58,9 @@ void RemotePaneView::Wire() {
 
 bool RemotePaneView::eventFilter(QObject* watched, QEvent* event) {
     QComboBox* box = m_main.cmbxRemDir;
-    if (watched == box->lineEdit() && event->type() == QEvent::KeyPress) {
+    // The keyboard reaches the combo box, which hands keys to its line edit without passing
+    // them through the line edit's filters: watch both.
+    if ((watched == box || watched == box->lineEdit()) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             m_typing = false;

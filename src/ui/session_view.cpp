@@ -9,6 +9,9 @@ SessionView::SessionView(TfrmMain& main, Session& session) : QObject(&main) {
     connect(main.mnuConnect, &QAction::triggered, this, [&session] { session.Connect1Click(); });
     connect(main.mnuDisconnect, &QAction::triggered, this,
             [&session] { session.Disconnect1Click(); });
+    connect(main.mnuConnect2, &QAction::triggered, this, [&session] { session.Connect2Click(); });
+    connect(main.mnuDisconnect2, &QAction::triggered, this,
+            [&session] { session.Disconnect2Click(); });
     connect(main.btnAbortTransfer, &QPushButton::clicked, this,
             [&session] { session.AbortClick(); });
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Scripted FTP servers for the cases a real server cannot show on demand.
 
-Usage: scripted_ftp_server.py WORKDIR PASSWORD
+Usage: SCRIPTED_FTP_PASSWORD=... scripted_ftp_server.py WORKDIR
 
 Every server listens on its own free loopback port; the ports are written to
 WORKDIR/scripted.env as NAME=PORT lines once all are listening. Servers:
@@ -203,7 +203,8 @@ class ZosHandler(FTPHandler):
 
 
 def main():
-    workdir, password = sys.argv[1], sys.argv[2]
+    # From the environment, not the command line, which every user can read.
+    workdir, password = sys.argv[1], os.environ.pop("SCRIPTED_FTP_PASSWORD")
     home = os.path.join(workdir, "scripted-home")
     os.makedirs(home, exist_ok=True)
     with open(os.path.join(home, "big.bin"), "wb") as big:

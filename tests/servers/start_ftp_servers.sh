@@ -3,15 +3,17 @@
 #   vsftpd (dedicated local user, passive and active, write access), the scripted pyftpdlib
 #   servers, dante as SOCKS 4/5 server without and with username/password, a scripted
 #   SOCKS 4A server, ftp-proxy as USER user@host proxy, and tinyproxy as HTTP CONNECT proxy.
-# Writes DIR/servers.env (NAME=VALUE lines, read by the tests) and one DIR/*.pid per server,
-# which stop_ftp_servers.sh uses. A server that cannot start is left out of servers.env (the
-# tests that need it skip) unless CI=true, where it makes this script fail.
+# Writes DIR/servers.env (NAME=VALUE lines, read by the tests) and one DIR/*.pid per server
+# (its process id, see server_pids.sh), which stop_ftp_servers.sh uses; with VORLEN_SERVER_PIDS
+# set, the process ids also go to that file. A server that cannot start is left out of
+# servers.env (the tests that need it skip) unless CI=true, where it makes this script fail.
 # DIR is a fresh folder under /tmp (every parent must be open to the test user); its path is
 # written to the file STATE, which the tests and the stop script read.
 # Usage: start_ftp_servers.sh STATE
 set -uo pipefail
 state="$1"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$here/server_pids.sh"
 py=/usr/bin/python3
 user=vorlenftp
 failures=()
@@ -49,12 +51,24 @@ wait_file() {
     return 1
 }
 
-# Runs a server detached from this script's output, so CTest does not wait for it.
+# Runs a server detached from this script's output, so CTest does not wait for it. A plain
+# command in the background: $! is the process setsid execs the server in (setsid forks only
+# when it leads a process group, and a background job of this script does not).
 launch() {
     local name="$1"
     shift
     setsid "$@" </dev/null >"$dir/$name.out" 2>&1 &
-    echo $! >"$dir/$name.pid"
+    record_server_pid "$dir/$name.pid" "$!" "$*"
+}
+
+# True if the recorded process of server NAME is that server, once it is ready; otherwise says
+# so in its .out file, and stopping by that pid would not stop it.
+launched() {
+    local pid summary
+    IFS=$'\t' read -r pid summary <"$dir/$1.pid"
+    server_pid_matches "$pid" "$summary" && return 0
+    echo "the recorded process $pid is not the server" >>"$dir/$1.out"
+    return 1
 }
 
 fail() {
@@ -100,7 +114,7 @@ max_per_ip=0
 delay_failed_login=0
 CONF
     launch vsftpd vsftpd "$dir/vsftpd.conf"
-    if wait_port "$port"; then
+    if wait_port "$port" && launched vsftpd; then
         echo "VSFTPD_PORT=$port" >>"$env_file"
         echo "FTP_ROOT=$dir/ftproot" >>"$env_file"
     else
@@ -128,7 +142,7 @@ allow_anon_ssl=NO
 ssl_ciphers=HIGH
 CONF
         launch "$name" vsftpd "$dir/$name.conf"
-        if wait_port "$tls_port"; then
+        if wait_port "$tls_port" && launched "$name"; then
             echo "$key=$tls_port" >>"$env_file"
         else
             fail "$name"
@@ -142,8 +156,9 @@ else
 fi
 
 # --- scripted FTP servers --------------------------------------------------------------------
-launch scripted "$py" "$here/scripted_ftp_server.py" "$dir" "$password"
-if wait_file "$dir/scripted.env"; then
+# The password goes in the environment: a command line is open to every user and to logs.
+SCRIPTED_FTP_PASSWORD="$password" launch scripted "$py" "$here/scripted_ftp_server.py" "$dir"
+if wait_file "$dir/scripted.env" && launched scripted; then
     sed 's/^/SCRIPTED_/' "$dir/scripted.env" | tr 'a-z' 'A-Z' >>"$env_file"
 else
     fail scripted
@@ -171,7 +186,7 @@ socks pass {
 }
 CONF
     launch "$name" danted -f "$dir/$name.conf"
-    if wait_port "$port"; then
+    if wait_port "$port" && launched "$name"; then
         echo "$3=$port" >>"$env_file"
     else
         fail "$name"
@@ -187,7 +202,7 @@ fi
 
 # --- SOCKS 4A (dante does not serve the 4A name extension) -----------------------------------
 launch socks4a "$py" "$here/socks4a_server.py" "$dir/socks4a.port"
-if wait_file "$dir/socks4a.port"; then
+if wait_file "$dir/socks4a.port" && launched socks4a; then
     echo "SOCKS4A_PORT=$(cat "$dir/socks4a.port")" >>"$env_file"
 else
     fail socks4a
@@ -211,7 +226,7 @@ CONF
     mkdir -p "$dir/ftp-proxy-log"
     chown nobody "$dir/ftp-proxy-log" 2>/dev/null
     launch ftp-proxy ftp-proxy -n -d -f "$dir/ftp-proxy.conf"
-    if wait_port "$port"; then
+    if wait_port "$port" && launched ftp-proxy; then
         echo "FTPPROXY_PORT=$port" >>"$env_file"
     else
         fail ftp-proxy
@@ -238,7 +253,7 @@ LogFile "$dir/tinyproxy-log/tinyproxy.log"
 DisableViaHeader Yes
 CONF
     launch tinyproxy tinyproxy -d -c "$dir/tinyproxy.conf"
-    if wait_port "$port"; then
+    if wait_port "$port" && launched tinyproxy; then
         echo "HTTPPROXY_PORT=$port" >>"$env_file"
     else
         fail tinyproxy

@@ -3,7 +3,9 @@
 #   SSHD_PORT      password and keyboard-interactive logins (PAM), internal-sftp
 #   SSHD_KBD_PORT  keyboard-interactive only (as many servers offer)
 # for the test user vorlensftp (its own: the FTP bench sets the password of vorlenftp) with a fresh random password, its SFTP home SSH_ROOT.
-# Writes DIR/servers.env (NAME=VALUE lines) and DIR/*.pid; the path of DIR goes to STATE.
+# Writes DIR/servers.env (NAME=VALUE lines) and DIR/*.pid (the process ids of the sshd
+# listeners, see server_pids.sh); the path of DIR goes to STATE. With VORLEN_SERVER_PIDS set, the
+# process ids also go to that file.
 # A server that cannot start is left out (its tests skip) unless CI=true: then this fails.
 # Needs root (PAM logins, user switching). Stop with stop_sshd.sh STATE.
 # For benchmarks: SSHD_LISTEN (default 127.0.0.1) and SSHD_NETNS (a network namespace to run
@@ -13,6 +15,7 @@
 set -uo pipefail
 state="$1"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$here/server_pids.sh"
 user=vorlensftp
 failures=()
 
@@ -34,6 +37,15 @@ in_ns() {
 
 free_port() {
     in_ns python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# sshd writes its pid file just after it starts listening: it may lag the open port a little.
+wait_file() {
+    for _ in $(seq 1 50); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
 }
 
 wait_port() {
@@ -101,22 +113,48 @@ Subsystem sftp internal-sftp
 ForceCommand internal-sftp -d $dir/root
 LogLevel VERBOSE
 CONF
-        # -D keeps it in the foreground so the recorded pid is the listener's; -e logs to the
-        # .out file, which holds no passwords.
-        in_ns setsid "$sshd_bin" -D -e -f "$dir/$name.conf" </dev/null >"$dir/$name.out" 2>&1 &
-        echo $! >"$dir/$name.pid"
-        if wait_port "$port"; then
-            echo "$var=$port" >>"$env_file"
-        else
+        # -D keeps sshd in the foreground and -e logs to the .out file, which holds no
+        # passwords. A plain command in the background, so $! is the process that becomes sshd:
+        # ip netns exec and setsid exec it (setsid forks only when it leads a process group, and
+        # a background job of this script does not). A shell function here would put a subshell
+        # in between, and stopping that left sshd running.
+        local -a ns=()
+        [ -z "${SSHD_NETNS:-}" ] || ns=(ip netns exec "$SSHD_NETNS")
+        local -a cmd=("$sshd_bin" -D -e -f "$dir/$name.conf")
+        local summary="${cmd[*]}" pid own
+        ${ns[@]+"${ns[@]}"} setsid "${cmd[@]}" </dev/null >"$dir/$name.out" 2>&1 &
+        pid=$!
+        # Recorded at once, so that a listener that comes up late is still stopped.
+        record_server_pid "$dir/$name.pid" "$pid" "$summary"
+        if ! wait_port "$port"; then
             fail "$name"
+            return
         fi
+        # sshd's own pid file has the final word on which process listens.
+        if wait_file "$dir/$name.sshd.pid"; then
+            own="$(cat "$dir/$name.sshd.pid")"
+            case "$own" in '' | *[!0-9]*) own="" ;; esac
+            if [ -n "$own" ] && [ "$own" != "$pid" ]; then
+                record_server_pid "$dir/$name.pid" "$own" "$summary"
+                pid="$own"
+            fi
+        fi
+        if ! server_pid_matches "$pid" "$summary"; then
+            echo "the process listening for $name is not the one recorded ($pid)" >>"$dir/$name.out"
+            fail "$name"
+            return
+        fi
+        echo "$var=$port" >>"$env_file"
     }
     mkdir -p /run/sshd
     start_one sshd SSHD_PORT "PasswordAuthentication yes
 KbdInteractiveAuthentication yes"
     start_one sshd-kbd SSHD_KBD_PORT "PasswordAuthentication no
 KbdInteractiveAuthentication yes"
-    echo "SSHD_PID=$(cat "$dir/sshd.pid")" >>"$env_file"
+    if [ -s "$dir/sshd.pid" ]; then
+        # The last record is the listener's.
+        echo "SSHD_PID=$(tail -n 1 "$dir/sshd.pid" | cut -f 1)" >>"$env_file"
+    fi
 fi
 
 if [ ${#failures[@]} -gt 0 ] && [ "${CI:-}" = "true" ]; then

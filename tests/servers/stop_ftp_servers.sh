@@ -1,27 +1,23 @@
 #!/usr/bin/env bash
-# Stops the servers that start_ftp_servers.sh started, by the process ids it recorded, and
-# removes their folder.
+# Stops the servers that start_ftp_servers.sh started, by the process ids it recorded, checks
+# that none of them still runs, and removes their folder. One that survives is named (pid and
+# command line) and makes this fail; the folder is then kept for a look.
 # Usage: stop_ftp_servers.sh STATE
 set -u
 state="$1"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$here/server_pids.sh"
 [ -s "$state" ] || exit 0
 dir="$(cat "$state")"
 case "$dir" in /tmp/vorlen-ftp-servers.*) ;; *) exit 0 ;; esac
-pids=()
+records=()
 for pidfile in "$dir"/*.pid; do
-    [ -f "$pidfile" ] || continue
-    pid="$(cat "$pidfile")"
-    case "$pid" in '' | *[!0-9]*) continue ;; esac
-    kill -TERM "$pid" 2>/dev/null && pids+=("$pid")
-    rm -f "$pidfile"
+    [ -f "$pidfile" ] && records+=("$pidfile")
 done
-for pid in "${pids[@]}"; do
-    for _ in $(seq 1 30); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null
-done
+if ! stop_recorded_servers ${records[@]+"${records[@]}"}; then
+    echo "test servers not stopped; their folder stays: $dir" >&2
+    exit 1
+fi
 rm -rf "$dir"
 rm -f "$state"
 exit 0

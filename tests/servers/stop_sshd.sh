@@ -1,28 +1,26 @@
 #!/usr/bin/env bash
-# Stops the sshd instances that start_sshd.sh started, by the process ids it recorded, and
-# removes their folder.
+# Stops the sshd instances that start_sshd.sh started, by the process ids it recorded, checks
+# that none of them still runs, and removes their folder. One that survives is named (pid and
+# command line) and makes this fail; its folder is then kept for a look.
 # Usage: stop_sshd.sh STATE
 set -u
 state="$1"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$here/server_pids.sh"
 [ -s "$state" ] || exit 0
 dir="$(cat "$state")"
 case "$dir" in /tmp/vorlen-sshd.*) ;; *) exit 0 ;; esac
-pids=()
+records=()
 for pidfile in "$dir"/*.pid; do
     [ -f "$pidfile" ] || continue
+    # sshd's own pid file: its listener is in our records already.
     case "$pidfile" in *.sshd.pid) continue ;; esac
-    pid="$(cat "$pidfile")"
-    case "$pid" in '' | *[!0-9]*) continue ;; esac
-    kill -TERM "$pid" 2>/dev/null && pids+=("$pid")
-    rm -f "$pidfile"
+    records+=("$pidfile")
 done
-for pid in "${pids[@]}"; do
-    for _ in $(seq 1 30); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null
-done
+if ! stop_recorded_servers ${records[@]+"${records[@]}"}; then
+    echo "sshd not stopped; its folder stays: $dir" >&2
+    exit 1
+fi
 rm -rf "$dir"
 rm -f "$state"
 exit 0

@@ -357,8 +357,9 @@ void LocalPane::ChangeLocalDirectory(const QString& name) {
 }
 
 void LocalPane::AddLocDirToCmbx(const QString& dir, bool asDefault) {
-    m_site.infLocDirs = RememberLocalDir(m_site.infLocDirs, dir, asDefault);
+    // Cleaned first: Dir may be one of the remembered directories replaced here.
     m_comboText = CleanDir(dir);
+    m_site.infLocDirs = RememberLocalDir(m_site.infLocDirs, dir, asDefault);
 }
 
 bool LocalPane::SelectDirectory(const QString& dir) {

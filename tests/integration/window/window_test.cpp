@@ -99,6 +99,19 @@ TEST(Window, LogInFromTheDialogListNavigateSortAndDisconnect) {
     QTest::keyClick(m.cmbxRemDir->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(m.Core().session->currentRemoteDir, dir + "/pages");
 
+    // A path never visited, typed as the keyboard delivers it (to the combo box, which hands
+    // the keys to its line edit): Enter goes there, and so does Tab after typing.
+    QDir().mkpath(dir + "/typed");
+    QProcess::execute("chown", {ServerEnv::Get().Value("FTP_USER"), dir + "/typed"});
+    m.cmbxRemDir->lineEdit()->selectAll();
+    QTest::keyClicks(m.cmbxRemDir, dir + "/typed");
+    QTest::keyClick(m.cmbxRemDir, Qt::Key_Return);
+    EXPECT_EQ(m.Core().session->currentRemoteDir, dir + "/typed");
+    m.cmbxRemDir->lineEdit()->selectAll();
+    QTest::keyClicks(m.cmbxRemDir, dir + "/pages");
+    QTest::keyClick(m.cmbxRemDir, Qt::Key_Tab);
+    EXPECT_EQ(m.Core().session->currentRemoteDir, dir + "/pages");
+
     // Home goes back to where the server put us.
     m.btnHome->click();
     EXPECT_EQ(m.Core().session->currentRemoteDir, m.Core().session->homeDir);

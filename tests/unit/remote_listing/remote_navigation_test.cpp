@@ -66,6 +66,10 @@ TEST(RemoteNavigation, RememberedDirectories) {
         {"ignored", eight, " ? ", false, eight},
         {"ignored", eight, "unknown", false, eight},
         {"ignored", eight, "  ", true, eight},
+        {"a step is not a place", eight, "..", false, eight},
+        // Grows the result past its first allocation while the first entry is still compared
+        // with: a reference into the list would dangle (caught by AddressSanitizer).
+        {"grows from two", eight, "/x", false, {"/def", "/x", "/1", "/2", "/3", "/4", "/5", "/6"}},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(RememberRemoteDir(row.old, row.dir, row.asDefault, false, false), row.expected)

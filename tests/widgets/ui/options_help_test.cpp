@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTextBrowser>
 
@@ -47,6 +49,18 @@ TEST(OptionsDialog, LogFieldsShownOnlyWhileEnabled) {
     options.chkLogsEnabled->setChecked(true);
     EXPECT_TRUE(options.grpLogs->isVisibleTo(&options));
     EXPECT_TRUE(options.edtLocalLogdir->isVisibleTo(&options));
+    options.chkLogsEnabled->setChecked(false);
+
+    // Shown, then enabled: the dialog grows so that no label or path field is cut.
+    options.show();
+    QApplication::processEvents();
+    options.chkLogsEnabled->setChecked(true);
+    QApplication::processEvents();
+    for (const QLabel* label : options.grpLogs->findChildren<QLabel*>()) {
+        EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+    }
+    EXPECT_GE(options.edtLocalLogdir->width(),
+              options.edtLocalLogdir->fontMetrics().horizontalAdvance("/home/joe/weblogs"));
     options.chkLogsEnabled->setChecked(false);
     EXPECT_FALSE(options.edtLocalLogdir->isVisibleTo(&options));
 }

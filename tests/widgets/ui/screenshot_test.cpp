@@ -55,6 +55,9 @@ void ExpectWholeDates(QTreeView* list, int column, const QString& sample) {
     EXPECT_LE(header->sectionViewportPosition(column) + text + margin, list->viewport()->width())
         << name;
     EXPECT_GE(header->sectionViewportPosition(0), 0) << name;
+    // The name column takes what the others leave: a name of 24 characters shows whole.
+    const int name24 = list->fontMetrics().horizontalAdvance("opening-hours-winter.txt");
+    EXPECT_GE(header->sectionSize(0), name24 + margin + list->iconSize().width()) << name;
     // The default widths together fit the list: nothing starts scrolled off.
     int total = 0;
     for (int c = 0; c < header->count(); ++c) {
