@@ -137,6 +137,38 @@ TEST_P(ScriptRun, ExecutableRunsTheScriptHeadlessWithItsExitStatus) {
         WriteScript(p, {"LOC-CD " + p.local.Path(), "GET blocked.txt", "EXIT VORLEN"});
     EXPECT_EQ(RunVorlen(p, {"-s" + failing}).status, 1);
 
+    // A named file that is not there is a transfer that did not happen; a pattern that finds
+    // nothing is nothing to do.
+    const Outcome missingFile = RunVorlen(
+        p, {"-s" + WriteScript(p, {"LOC-CD " + p.local.Path(), "GET none.txt", "EXIT VORLEN"})});
+    EXPECT_EQ(missingFile.status, 1);
+    EXPECT_TRUE(missingFile.output.contains("No download of none.txt - not found"));
+    EXPECT_EQ(
+        RunVorlen(p, {"-s" + WriteScript(p, {"LOC-CD " + p.local.Path(), "GET *.none",
+                                             "PUT " + p.local.File("*.none"), "EXIT VORLEN"})})
+            .status,
+        0);
+
+    // A run that ends early on a failure closes the program at once (it would otherwise
+    // sleep until the next run): a failed REM-CD gives 1, a failed login 2.
+    const QString endsEarly =
+        WriteScript(p, {"REM-CD /no/such/folder", "LOC-MKDIR " + p.local.File("after"),
+                        "TIME-BETWEEN-RUNS 1440", "EXIT VORLEN"});
+    const Outcome badFolder = RunVorlen(p, {"-sTest/" + endsEarly});
+    EXPECT_EQ(badFolder.status, 1) << badFolder.output.toStdString();
+    EXPECT_TRUE(badFolder.output.contains("The run ended on a failure"));
+    EXPECT_FALSE(badFolder.output.contains("In sleep state"));
+    EXPECT_FALSE(QFileInfo::exists(p.local.File("after")));
+    const QString domain = p.core.settings.site.domain;
+    p.core.settings.site.domain = "127.0.0.1:1";  // nothing listens there
+    ASSERT_TRUE(p.core.UpdateSettings());
+    const Outcome noLogin = RunVorlen(p, {"-sTest/" + endsEarly});
+    EXPECT_EQ(noLogin.status, 2) << noLogin.output.toStdString();
+    EXPECT_TRUE(noLogin.output.contains("Login for the script failed"));
+    EXPECT_FALSE(noLogin.output.contains("In sleep state"));
+    p.core.settings.site.domain = domain;
+    ASSERT_TRUE(p.core.UpdateSettings());
+
     // Could not start: no such file, or no saved password.
     const Outcome missing = RunVorlen(p, {"-s" + p.work.File("none.txt")});
     EXPECT_EQ(missing.status, 2);

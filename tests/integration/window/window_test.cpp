@@ -107,6 +107,9 @@ TEST(Window, LogInFromTheDialogListNavigateSortAndDisconnect) {
     QTest::keyClicks(m.cmbxRemDir, dir + "/typed");
     QTest::keyClick(m.cmbxRemDir, Qt::Key_Return);
     EXPECT_EQ(m.Core().session->currentRemoteDir, dir + "/typed");
+    m.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m));
+    m.cmbxRemDir->setFocus();
     m.cmbxRemDir->lineEdit()->selectAll();
     QTest::keyClicks(m.cmbxRemDir, dir + "/pages");
     QTest::keyClick(m.cmbxRemDir, Qt::Key_Tab);
