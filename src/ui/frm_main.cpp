@@ -258,6 +258,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     // A file without a saved place reads 0,0: that one opens centred.
     if (IsWholeNumber(common.windowLeft) && IsWholeNumber(common.windowTop) && !saved.isNull()) {
         move(saved);
+        m_savedPlace = saved;
     } else {
         move(area.left() + area.width() / 2 - width() / 2,
              area.top() + area.height() / 2 - height() / 2);
@@ -892,8 +893,12 @@ void TfrmMain::FormActivate() {
         ResizeActions();
         ProcessMessages();
     }
-    // The window manager's frame is known once shown; fit it again then (and a little later,
-    // for window managers that decorate after mapping).
+    // The window manager's frame is known once shown: the saved place (a frame position) is
+    // taken again then, and the frame fitted (again a little later, for window managers that
+    // decorate after mapping).
+    if (m_savedPlace && !isMaximized()) {
+        move(*m_savedPlace);
+    }
     FitFrameToScreen();
     QTimer::singleShot(300, this, &TfrmMain::FitFrameToScreen);
     SyncWindowMetrics();

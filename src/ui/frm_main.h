@@ -11,6 +11,7 @@
 #include <QTreeView>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/app_core.h"
 #include "app/user_interface.h"
@@ -238,6 +239,7 @@ private:
     ConnectionLight m_light = ConnectionLight::Red;
     QColor m_windowColour;
     bool m_created = false;
+    std::optional<QPoint> m_savedPlace;  // where the window was left, when known
     bool m_closing = false;
     // The window was closed while a script ran: it closes once the script has stopped.
     bool m_closeAfterScript = false;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -73,6 +74,30 @@ TEST_P(Vsftpd, PutThenGetIsByteIdentical) {
     EXPECT_EQ(h.client.ByteCount(), data.size());
     EXPECT_EQ(local.Read("down.bin"), data);
     EXPECT_FALSE(h.display.filter(" bytes received in ").isEmpty());
+}
+
+// The window runs its event loop from inside each progress report (to stay alive): the bytes
+// the socket writes meanwhile still count, and the count never goes back.
+TEST_P(Vsftpd, UploadCountStaysExactWhenProgressRunsTheEventLoop) {
+    const QByteArray data = RandomBytes(24 * 1024 * 1024 + 5, 3);
+    const QString up = local.Write("big.bin", data);
+    qint64 last = 0;
+    bool backwards = false;
+    const QMetaObject::Connection watch =
+        QObject::connect(&h.client, &TFtpClient::Progress, &h.client, [&] {
+            backwards = backwards || h.client.ByteCount() < last;
+            last = h.client.ByteCount();
+            QCoreApplication::processEvents();
+        });
+    const quint16 put = Put(up, "big.bin");
+    QObject::disconnect(watch);
+    ASSERT_EQ(put, 0) << h.client.ErrorMessage().toStdString();
+    EXPECT_FALSE(backwards);
+    EXPECT_EQ(h.client.ByteCount(), data.size());
+    EXPECT_EQ(last, data.size());  // the last report is the whole file
+    EXPECT_FALSE(h.display.filter(QString::number(data.size()) + " bytes sent in ").isEmpty())
+        << h.display.filter(" bytes sent in ").join('\n').toStdString();
+    EXPECT_EQ(QFileInfo(Remote("big.bin")).size(), data.size());
 }
 
 TEST_P(Vsftpd, GetReplacesAnExistingLocalFileAndEmptyFilesWork) {

@@ -113,6 +113,22 @@ TEST_F(DemoSite, TheSiteIsReadyAndANewcomerCanBrowseRunTheSampleScriptAndFetchTh
     EXPECT_FALSE(ui.logLines.join('\n').contains(m_password));
 }
 
+// The start as the window makes it, twice: the site's first directory is where the login
+// lands, and nothing says otherwise or remembers "..".
+TEST_F(DemoSite, StartingLogsInWithoutComplainingAboutTheInitialDirectory) {
+    for (int start = 0; start < 2; ++start) {
+        ScriptedUserInterface ui;
+        AppCore core(ui);
+        Start(core);
+        ASSERT_TRUE(core.Start());
+        ASSERT_TRUE(core.session->connected) << ui.logLines.join('\n').toStdString();
+        EXPECT_FALSE(ui.logLines.join('\n').contains("Problem changing"))
+            << ui.logLines.join('\n').toStdString();
+        EXPECT_FALSE(core.settings.site.infRemDirs.contains(".."));
+        core.Stop();
+    }
+}
+
 TEST_F(DemoSite, ASecondStartUpdatesTheDemoSiteAndLeavesThePersonsOwnSitesAlone) {
     {
         ScriptedUserInterface ui;
