@@ -187,8 +187,10 @@ void Session::LoginProcess() {
             const QString initial = site.infRemDirs.value(0, "?");
             ConnectAndSetDirNoDirInfo(initial);
             const bool zosNow = m_core.settings.zosMode;
-            if (initial != "?" && NormalisedRemoteDir(zosNow, initial) !=
-                                      NormalisedRemoteDir(zosNow, currentRemoteDir)) {
+            // Only a login that succeeded can have failed to reach the first directory.
+            if (connected && initial != "?" &&
+                NormalisedRemoteDir(zosNow, initial) !=
+                    NormalisedRemoteDir(zosNow, currentRemoteDir)) {
                 m_ui.LogText("Problem changing to recorded initial remote directory");
                 m_ui.LogText("Initial remote directory will now be " + currentRemoteDir);
                 m_pane->AddRemDirToCmbx(currentRemoteDir, true);

@@ -189,6 +189,24 @@ TEST(SessionVsftpd, WrongPasswordIsAskedTwiceMoreAndNeverShown) {
     }
 }
 
+// A login that fails is not a failed change to the first directory: nothing is said about it
+// and the place the start-up left (("..") is never remembered.
+TEST(SessionVsftpd, FailedLoginLeavesTheRecordedInitialDirectoryAlone) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    Program p;
+    p.Vsftpd();
+    p.core.settings.site.infRemDirs = {"/"};
+    p.session.currentRemoteDir = "..";  // as the start-up sets it
+    p.core.settings.site.sessionPassword =
+        QString::fromLatin1(scrambling::ComplexEncrypt("wrong-secret-1"));
+    p.ui.passwordAnswers.enqueue({false, QString(), false});
+    p.session.RequestConnect();
+    ASSERT_FALSE(p.session.connected);
+    EXPECT_EQ(p.Count("Problem changing to recorded initial remote directory"), 0);
+    EXPECT_EQ(p.core.settings.site.infRemDirs.value(0), "/");
+    EXPECT_FALSE(p.core.settings.site.infRemDirs.contains(".."));
+}
+
 TEST(SessionVsftpd, UserDisconnectTurnsAmberThenRed) {
     REQUIRE_SERVER("VSFTPD_PORT");
     Program p;
