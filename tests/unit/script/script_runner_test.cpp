@@ -145,6 +145,12 @@ TEST(ScriptRunner, ProgramsRunAndAreWaitedForWithoutSpinning) {
     EXPECT_TRUE(r.Logged("Error spawning /no/such/program"));
     EXPECT_TRUE(r.Logged("RUN-AND-WAIT with no parameters ignored"));
     EXPECT_FALSE(QFileInfo::exists(r.local.File("no")));
+    // The local pane shows what the script's program made once the script has stopped.
+    bool listed = false;
+    for (int i = 0; i < r.core.localPane->RowCount(); ++i) {
+        listed = listed || r.core.localPane->Row(i).name == "out.txt";
+    }
+    EXPECT_TRUE(listed);
 }
 
 TEST(ScriptRunner, DailyScriptWaitsForItsMinuteAndExitVorlenCloses) {
