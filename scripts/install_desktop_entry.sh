@@ -12,17 +12,8 @@ else
 fi
 install -D -m 644 "$root/packaging/vorlen-ftp.svg" "$share/icons/hicolor/scalable/apps/vorlen-ftp.svg"
 mkdir -p "$share/applications"
-cat >"$share/applications/vorlen-ftp.desktop" <<ENTRY
-[Desktop Entry]
-Type=Application
-Name=Vorlen FTP
-GenericName=File Transfer
-Comment=Transfer files to and from your web site over FTP and SFTP
-Exec=$exe
-Icon=vorlen-ftp
-Terminal=false
-Categories=Network;FileTransfer;
-ENTRY
+# The package's entry, pointed at this executable.
+sed "s|^Exec=.*|Exec=$exe|" "$root/packaging/vorlen-ftp.desktop" >"$share/applications/vorlen-ftp.desktop"
 if command -v update-desktop-database >/dev/null; then
     update-desktop-database -q "$share/applications" || true
 fi

@@ -7,7 +7,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 exe="${BUILD_DIR:-$root/build}/src/vorlen"
 "$root/scripts/setup.sh"
-BUILD_TARGET=vorlen "$root/scripts/build.sh"
+# A Release build: a person running the program gets an optimised one.
+BUILD_TARGET=vorlen "$root/scripts/build.sh" -DCMAKE_BUILD_TYPE=Release
 "$root/scripts/install_desktop_entry.sh" "$exe"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [[ " $* " != *" -s"* ]]; then
     echo "No display here: the window cannot open; run a transfer script unattended instead, for example $exe -s/path/to/script.txt (see README.md, Command line)."

@@ -1150,12 +1150,12 @@ void TFtpClient::CloseUploadWhenSent() {
 }
 
 void TFtpClient::NoteUploadSent() {
-    qint64 held = 0;
-    if (m_data) {
-        // A TLS socket encrypts at once: its encrypted queue is (about) the data not yet sent.
-        const auto* tls = qobject_cast<const QSslSocket*>(m_data.data());
-        held = m_data->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+    if (m_receiving || !m_data) {
+        return;
     }
+    // A TLS socket encrypts at once: its encrypted queue is (about) the data not yet sent.
+    const auto* tls = qobject_cast<const QSslSocket*>(m_data.data());
+    const qint64 held = m_data->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
     m_byteCount = std::max(m_byteCount, m_bytesQueued - held);
 }
 
@@ -1228,11 +1228,10 @@ void TFtpClient::TryFinishTransfer() {
         m_statusCode = kLocalFailureCode;
     }
     if (!m_receiving) {
-        // The server's final reply confirms the whole stream; without it, what left us.
+        // The server's final reply confirms the whole stream; without it, what had left us
+        // when the data connection closed.
         if (ok) {
             m_byteCount = m_bytesQueued;
-        } else {
-            NoteUploadSent();
         }
         emit Progress();
     }
@@ -1259,6 +1258,7 @@ void TFtpClient::FailTransfer(const QString& display, const QString& message) {
 }
 
 void TFtpClient::CloseData() {
+    NoteUploadSent();  // before what the socket still holds is thrown away
     m_dataConnector->Cancel();
     if (m_data) {
         disconnect(m_data, nullptr, this, nullptr);

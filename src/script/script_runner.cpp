@@ -278,9 +278,12 @@ void ScriptRunner::RunLoop(const ScriptCheck& check) {
         m_session.ShowAbortButton(kEndScriptCaption);
         // A run cut short by a stop from outside did not do all it was asked to.
         const bool cutShort = m_stopAtLine && !m_exitProgram;
-        m_exitStatus = loginFailed && m_runCount == 1        ? kCouldNotStart
-                       : m_failed || loginFailed || cutShort ? kSomethingFailed
-                                                             : kAllSucceeded;
+        // A failed login that ends the program reports as one that kept the script from
+        // starting, whichever run it was.
+        const bool loginEndsIt = loginFailed && m_endedOnFailure && EndsProgramOnFailure();
+        m_exitStatus = loginFailed && (m_runCount == 1 || loginEndsIt) ? kCouldNotStart
+                       : m_failed || loginFailed || cutShort           ? kSomethingFailed
+                                                                       : kAllSucceeded;
         if (m_stop) {
             break;
         }
@@ -785,7 +788,8 @@ void ScriptRunner::Download(const QString& command, const QString& p1, const QSt
     }
     if (!downloaded) {
         m_ui.LogText("No download of " + p1 + " - not found");
-        if (!p1.contains('*') && taken.empty()) {
+        // Unless a pattern was asked for (a star in the name and in the target).
+        if (taken.empty() && !(star && p1.contains('*'))) {
             Fail();
         }
     }

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <utility>
 
 #include "config/words.h"
 #include "listing/remote_pane.h"
@@ -295,11 +296,11 @@ TfrmMain::~TfrmMain() {
     // deletes those): the views go now, while the window they reach into is still whole.
     lvLocalFiles->setModel(nullptr);
     lvRemote->setModel(nullptr);
-    delete m_transferView;
-    delete m_remoteView;
-    delete m_localView;
-    delete m_sessionView;
-    delete m_scriptView;
+    delete std::exchange(m_transferView, nullptr);
+    delete std::exchange(m_remoteView, nullptr);
+    delete std::exchange(m_localView, nullptr);
+    delete std::exchange(m_sessionView, nullptr);
+    delete std::exchange(m_scriptView, nullptr);
 }
 
 void TfrmMain::BuildMenus() {
@@ -317,8 +318,11 @@ void TfrmMain::BuildMenus() {
     mnuRunScript = mnuTools->addAction("Run Script");
     mnuHelp = menuBar()->addMenu("Help");
     mnuHelpHelp = mnuHelp->addAction("Help");
+    mnuAbout = mnuHelp->addAction("About Vorlen FTP");
 
     connect(mnuNewLogin, &QAction::triggered, this, &TfrmMain::NewLoginClick);
+    connect(mnuAbout, &QAction::triggered, this,
+            [this] { QMessageBox::about(this, "About Vorlen FTP", AboutText()); });
     connect(mnuExit, &QAction::triggered, this, &TfrmMain::ExitActions);
     connect(mnuSettings, &QAction::triggered, this, &TfrmMain::OptionsClick);
     connect(mnuHelpHelp, &QAction::triggered, this, &TfrmMain::HelpClick);
@@ -580,8 +584,9 @@ QList<QWidget*> TfrmMain::BusyControls() const {
 }
 
 QList<QAction*> TfrmMain::BusyActions() const {
-    return {mnuNewLogin, mnuConnect,      mnuDisconnect,    mnuConnect2,  mnuDisconnect2,
-            mnuSettings, mnuLogRetrieval, mnuLogProcessing, mnuRunScript, mnuHelpHelp};
+    return {mnuNewLogin,    mnuConnect,  mnuDisconnect,   mnuConnect2,
+            mnuDisconnect2, mnuSettings, mnuLogRetrieval, mnuLogProcessing,
+            mnuRunScript,   mnuHelpHelp, mnuAbout};
 }
 
 void TfrmMain::DisableGridsEtc() {
@@ -673,8 +678,9 @@ void TfrmMain::LogText(const QString& text) {
     }
     const QString line = QTime::currentTime().toString(platform::LongTimeFormat()) + " " + text;
     // The log follows new lines while it is scrolled to its end, and stays where the person
-    // scrolled it otherwise. Decided here from the scroll bar: the edit's own rule follows its
-    // text cursor, which a click into the log leaves anywhere.
+    // scrolled it otherwise. Decided here from the scroll bar: the edit's own rule asks whether
+    // the last line lies wholly in view, which a view scrolled by whole lines may never reach
+    // again once the person has scrolled it.
     QScrollBar* bar = memMsgs->verticalScrollBar();
     const bool follow = bar->value() >= bar->maximum();
     memMsgs->appendPlainText(line);
@@ -716,7 +722,9 @@ void TfrmMain::SetResumeOptionVisible(bool visible) {
 
 void TfrmMain::ShowRemoteListingLook(const QString& column1, const QString& column2,
                                      bool mkDirVisible) {
-    m_remoteView->ShowListingLook(column1, column2, mkDirVisible);
+    if (m_remoteView != nullptr) {  // none while the window is taken down
+        m_remoteView->ShowListingLook(column1, column2, mkDirVisible);
+    }
 }
 
 void TfrmMain::SetTransferModeIndex(int index) {
@@ -746,11 +754,15 @@ std::optional<std::array<bool, 9>> TfrmMain::AskPermissions(const QString& title
 }
 
 void TfrmMain::RefreshRemoteDirBox() {
-    m_remoteView->RefreshDirBox();
+    if (m_remoteView != nullptr) {
+        m_remoteView->RefreshDirBox();
+    }
 }
 
 void TfrmMain::RefreshRemoteList() {
-    m_remoteView->Refresh();
+    if (m_remoteView != nullptr) {
+        m_remoteView->Refresh();
+    }
 }
 
 void TfrmMain::SetConnectionLight(ConnectionLight light) {
@@ -928,6 +940,13 @@ void TfrmMain::NewLoginClick() {
     }
 }
 
+QString TfrmMain::AboutText() {
+    return "Vorlen FTP version " + AppCore::GetVersionNumber() +
+           "\n\nTransfers files to and from your web site over FTP and SFTP, runs transfer "
+           "scripts unattended, keeps your procmail recipe and turns your web logs into CSV."
+           "\n\nCopyright 2026 The Vorlen FTP developers.";
+}
+
 void TfrmMain::OptionsClick() {
     TfrmOptions dialog(*this);
     dialog.exec();
@@ -976,14 +995,19 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         ResizeActions();
     } else if (event->type() == QEvent::KeyPress &&
                (watched == lvLocalFiles || watched == lvRemote)) {
-        if (ListKey(static_cast<QTreeView*>(watched), static_cast<QKeyEvent*>(event)->key())) {
+        if (ListKey(static_cast<QTreeView*>(watched), *static_cast<QKeyEvent*>(event))) {
             return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool TfrmMain::ListKey(QTreeView* list, int key) {
+bool TfrmMain::ListKey(QTreeView* list, const QKeyEvent& event) {
+    // Shift+Delete, Alt+Enter and the like are not these commands.
+    if (event.modifiers() & ~Qt::KeypadModifier) {
+        return false;
+    }
+    const int key = event.key();
     const bool local = list == lvLocalFiles;
     // The buttons' own rules (enabled state, questions) apply to their keys as to a click.
     auto press = [](TColorButton* button) {
@@ -1003,7 +1027,7 @@ bool TfrmMain::ListKey(QTreeView* list, int key) {
         case Qt::Key_Enter: {
             // What a double click on the current row does: into a folder, or the file's action.
             const QModelIndex current = list->currentIndex();
-            if (current.isValid() && list->isEnabled()) {
+            if (current.isValid()) {
                 emit list->doubleClicked(current.siblingAtColumn(0));
             }
             return true;
@@ -1014,9 +1038,7 @@ bool TfrmMain::ListKey(QTreeView* list, int key) {
             for (int row = 0; model != nullptr && row < model->rowCount(); ++row) {
                 const QModelIndex index = model->index(row, 0);
                 if (index.data().toString() == "..") {
-                    if (list->isEnabled()) {
-                        emit list->doubleClicked(index);
-                    }
+                    emit list->doubleClicked(index);
                     break;
                 }
             }
@@ -1068,7 +1090,9 @@ QString TfrmMain::AskScriptFileName(const QString& initial) {
 }
 
 void TfrmMain::ShowScriptView(bool on) {
-    m_scriptView->Show(on);
+    if (m_scriptView != nullptr) {
+        m_scriptView->Show(on);
+    }
     if (!on && m_closeAfterScript) {
         CloseMainWindow();
     }
@@ -1090,9 +1114,11 @@ void TfrmMain::CloseMainWindow() {
 }
 
 void TfrmMain::RefreshLocalList() {
-    m_localView->Refresh();
+    if (m_localView != nullptr) {
+        m_localView->Refresh();
+    }
 }
 
 QStringList TfrmMain::SelectedLocalNames() const {
-    return m_localView->SelectedNames();
+    return m_localView != nullptr ? m_localView->SelectedNames() : QStringList();
 }

@@ -194,6 +194,9 @@ public:
     QAction* mnuLogProcessing = nullptr;
     QAction* mnuRunScript = nullptr;
     QAction* mnuHelpHelp = nullptr;
+    QAction* mnuAbout = nullptr;
+    // Help > About: the name, the version and what the program is for.
+    static QString AboutText();
 
     // Context menus of the two lists.
     QMenu* pmnuLocal = nullptr;
@@ -215,7 +218,7 @@ protected:
 
 private:
     // The file-manager keys of the two lists; true when Key was taken.
-    bool ListKey(QTreeView* list, int key);
+    bool ListKey(QTreeView* list, const QKeyEvent& event);
     void BuildMenus();
     QWidget* BuildLocalPane();
     QWidget* BuildRemotePane();

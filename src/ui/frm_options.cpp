@@ -5,6 +5,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "session/session.h"
@@ -135,15 +136,19 @@ TfrmOptions::TfrmOptions(TfrmMain& main)
     outer->addLayout(buttons);
 
     // The log fields wide enough for a usual path, and the dialog grown to show them whole.
-    const int pathWidth = fontMetrics().horizontalAdvance(QString(32, QChar('M')));
+    const int pathWidth = fontMetrics().horizontalAdvance(QString(12, QChar('M')));
     for (QLineEdit* edit : {edtLocalLogdir, edtRemLogdir, edtRemLogdirAlt}) {
-        edit->setMinimumWidth(pathWidth / 2);
+        edit->setMinimumWidth(pathWidth);
     }
     connect(chkLogsEnabled, &QCheckBox::toggled, this, [this](bool on) {
         grpLogs->setVisible(on);
         if (on) {
             layout()->activate();
-            resize(size().expandedTo(sizeHint()));
+            QSize wanted = size().expandedTo(sizeHint());
+            if (screen() != nullptr) {
+                wanted = wanted.boundedTo(screen()->availableGeometry().size());
+            }
+            resize(wanted);
         }
     });
     connect(btnAddAscii, &QPushButton::clicked, this, &TfrmOptions::AddAsciiClick);

@@ -1,5 +1,6 @@
 #include "ui/remote_pane_view.h"
 
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -49,17 +50,18 @@ void RemotePaneView::Wire() {
     box->setCompleter(nullptr);
     box->lineEdit()->installEventFilter(this);
     box->installEventFilter(this);
+    // Typing (not arrow keys or choosing) is what makes leaving the box a change of directory.
+    connect(box->lineEdit(), &QLineEdit::textEdited, this, [this] { m_typing = true; });
     connect(box, qOverload<int>(&QComboBox::activated), this, [this, box, &pane](int index) {
-        if (!m_typing) {
-            pane.ChgDirToCmbxBoxName(box->itemText(index));
-        }
+        m_typing = false;
+        pane.ChgDirToCmbxBoxName(box->itemText(index));
     });
 }
 
 bool RemotePaneView::eventFilter(QObject* watched, QEvent* event) {
     QComboBox* box = m_main.cmbxRemDir;
     // The keyboard reaches the combo box, which hands keys to its line edit without passing
-    // them through the line edit's filters: watch both.
+    // them through the line edit's filters: Enter is watched on both.
     if ((watched == box || watched == box->lineEdit()) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -68,12 +70,13 @@ bool RemotePaneView::eventFilter(QObject* watched, QEvent* event) {
             m_pane.ChgDirToCmbxBoxName(box->currentText());
             return true;  // swallowed
         }
-        if (key != Qt::Key_Up && key != Qt::Key_Down) {
-            m_typing = true;
-        }
     } else if ((watched == box || watched == box->lineEdit()) &&
                event->type() == QEvent::FocusOut && !box->view()->isVisible()) {
-        if (m_typing && !m_pane.paneBusy) {
+        // Leaving the box for another control goes where was typed; another window or a
+        // pop-up taking the focus for a moment does not.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (m_typing && !m_pane.paneBusy && reason != Qt::ActiveWindowFocusReason &&
+            reason != Qt::PopupFocusReason) {
             m_typing = false;
             m_pane.ChgDirToCmbxBoxName(box->currentText());
         }

@@ -1,6 +1,9 @@
 // An SFTP site logs in, lists, navigates, reconnects as an FTP site does: the session and the
 // remote pane through a scripted UserInterface against the real sshd.
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+
+#include <csignal>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -105,9 +108,23 @@ public:
             }
         }
         m_dir.Write("sshd.conf", lines.join('\n').toUtf8());
-        m_process.start("/usr/sbin/sshd", {"-D", "-e", "-f", m_dir.File("sshd.conf")});
+        // Ends with this test program even when a crash skips Stop(), and is recorded for the
+        // suite's check that no server outlives it.
+        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        const QStringList arguments = {"-D", "-e", "-f", m_dir.File("sshd.conf")};
+        m_process.start("/usr/sbin/sshd", arguments);
         if (!m_process.waitForStarted()) {
             return false;
+        }
+        if (const QString registry = qEnvironmentVariable("VORLEN_SERVER_PIDS");
+            !registry.isEmpty()) {
+            QFile file(registry);
+            if (file.open(QIODevice::Append)) {
+                file.write(QString("%1\t/usr/sbin/sshd %2\n")
+                               .arg(m_process.processId())
+                               .arg(arguments.join(' '))
+                               .toUtf8());
+            }
         }
         for (int i = 0; i < 100; ++i) {  // until it listens
             QTcpSocket socket;

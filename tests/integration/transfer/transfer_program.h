@@ -175,7 +175,8 @@ inline void StartVorlen(QProcess& vorlen, const Program& p, const QStringList& a
     env.insert("VORLENFTP_HOME", p.work.Path());
     vorlen.setProcessEnvironment(env);
     vorlen.setProcessChannelMode(QProcess::MergedChannels);
-    vorlen.start(VORLEN_EXE, arguments);
+    // The package test runs these scripts with the installed program instead.
+    vorlen.start(qEnvironmentVariable("VORLEN_TEST_EXECUTABLE", VORLEN_EXE), arguments);
 }
 
 inline Outcome RunVorlen(const Program& p, const QStringList& arguments) {
