@@ -34,17 +34,16 @@ set(CPACK_PACKAGE_NAME vorlen-ftp)
 set(CPACK_PACKAGE_VENDOR "The Vorlen FTP developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "file-transfer client for a web site on a hosted server")
+# The extended description under the summary (CPack indents it).
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "file-transfer client for a web site on a hosted server\n Vorlen FTP logs in to saved sites over FTP (directly, through an FTP proxy or\n SOCKS, plain or over TLS) or SFTP, shows the local and remote folders side by\n side and moves files and whole trees with retries and resumption. It reads\n Unix, Windows and z/OS listings, runs transfer scripts unattended, keeps the\n procmail recipe on the server and turns web access logs into CSV.")
+    "Vorlen FTP logs in to saved sites over FTP (directly, through an FTP proxy or\nSOCKS, plain or over TLS) or SFTP, shows the local and remote folders side by\nside and moves files and whole trees with retries and resumption. It reads\nUnix, Windows and z/OS listings, runs transfer scripts unattended, keeps the\nprocmail recipe on the server and turns web access logs into CSV.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Vorlen FTP developers <developers@vorlen-ftp.example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # vorlen-ftp_VERSION_ARCH.deb
 # The libraries from the binary itself; the programs it runs by name beside them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "gzip")
-# The debugging information goes into a package of its own (vorlen-ftp-dbgsym).
-set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
-set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "gzip (>= 1.6)")  # essential, so versioned
+set(CPACK_STRIP_FILES ON)  # no debugging information in the package
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

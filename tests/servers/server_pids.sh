@@ -31,6 +31,16 @@ server_pid_matches() {
     [[ "$cmd" == *"$2"* ]]
 }
 
+# True once FILE exists and is not empty; polls up to 10 s (a server writes its pid or port file
+# just after it starts listening).
+wait_file() {
+    for _ in $(seq 1 100); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Appends the record PID SUMMARY to FILE, and to the suite's registry when VORLEN_SERVER_PIDS
 # names one (.ci/run checks after the suite that nothing in it still runs).
 # Usage: record_server_pid FILE PID SUMMARY

@@ -43,14 +43,6 @@ wait_port() {
     return 1
 }
 
-wait_file() {
-    for _ in $(seq 1 100); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # Runs a server detached from this script's output, so CTest does not wait for it. A plain
 # command in the background: $! is the process setsid execs the server in (setsid forks only
 # when it leads a process group, and a background job of this script does not).

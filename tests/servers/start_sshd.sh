@@ -39,15 +39,6 @@ free_port() {
     in_ns python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# sshd writes its pid file just after it starts listening: it may lag the open port a little.
-wait_file() {
-    for _ in $(seq 1 50); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 wait_port() {
     for _ in $(seq 1 100); do
         if in_ns bash -c "exec 3<>/dev/tcp/$listen/$1" 2>/dev/null; then
