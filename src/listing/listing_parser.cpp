@@ -1,5 +1,7 @@
 #include "listing/listing_parser.h"
 
+#include <cmath>
+
 #include <QLocale>
 #include <algorithm>
 #include <string_view>
@@ -231,20 +233,22 @@ QStringView DayDigits(QStringView word) {
     return day >= 1 && day <= 31 ? word.first(size) : QStringView();
 }
 
-// "12:34", "9:05", "12:34:56", "12:34:56.123456789".
+// "12:34", "9:05", "12:34:56", "12:34:56.123456789"; also "00:0" and "9:5", as some embedded
+// servers print a minute below ten.
 bool IsClockTime(QStringView word) {
     const qsizetype size = word.size();
     qsizetype colon = -1;
-    if (size >= 4 && word[1] == u':') {
+    if (size >= 3 && word[1] == u':') {
         colon = 1;
-    } else if (size >= 5 && word[2] == u':') {
+    } else if (size >= 4 && word[2] == u':') {
         colon = 2;
     }
-    if (colon < 0 || size < colon + 3) {
+    if (colon < 0 || size < colon + 2) {
         return false;
     }
+    const bool shortMinute = size == colon + 2;
     const int hour = SmallNumber(word.first(colon), 2);
-    const int minute = SmallNumber(word.sliced(colon + 1, 2), 2);
+    const int minute = SmallNumber(word.sliced(colon + 1, shortMinute ? 1 : 2), 2);
     if (hour < 0 || hour > 24 || minute < 0 || minute > 59) {
         return false;
     }
@@ -263,13 +267,19 @@ QStringView YearDigits(QStringView word) {
     return SmallNumber(digits, 4) >= 1000 && digits.size() == 4 ? digits : QStringView();
 }
 
-// A time cut to "HH:MM".
+// A time cut to "HH:MM" (a one-digit hour or minute padded).
 void AppendHourMinute(QStringView time, QString& out) {
-    if (time[1] == u':') {
+    const qsizetype colon = time.indexOf(u':');
+    if (colon == 1) {
         out += u'0';
-        out += time.first(4);
+    }
+    out += time.first(colon + 1);
+    const QStringView minute = time.sliced(colon + 1);
+    if (minute.size() == 1) {
+        out += u'0';
+        out += minute;
     } else {
-        out += time.first(5);
+        out += minute.first(2);
     }
 }
 
@@ -306,6 +316,43 @@ bool IsSizeWord(QStringView word) {
         }
     }
     return digit;
+}
+
+// The size a Unix line's size word gives, as digits (empty when it gives none): digits with
+// "," or "." between groups; a size with a unit ("33.5k", "1.2M", "4G": binary multiples,
+// rounded); or a size glued to a long group name ("ftpgroup125435904": the digits at its end).
+QString UnixSizeDigits(QStringView word) {
+    if (IsSizeWord(word)) {
+        QString digits;
+        for (const QChar c : word) {
+            if (IsDigit(c)) {
+                digits += c;
+            }
+        }
+        return digits;
+    }
+    static constexpr char16_t kUnits[] = u"kmgt";
+    const qsizetype unitAt = word.size() - 1;
+    const qsizetype unit =
+        unitAt >= 1 ? QStringView(kUnits).indexOf(word[unitAt].toLower()) : qsizetype(-1);
+    if (unit >= 0 && IsDigit(word[0]) && IsSizeWord(word.first(unitAt)) &&
+        word.first(unitAt).count(u'.') <= 1 && !word.first(unitAt).contains(u',')) {
+        bool ok = false;
+        const double value = word.first(unitAt).toDouble(&ok);
+        const double bytes = value * std::pow(1024.0, double(unit + 1));
+        if (ok && bytes < 9.0e18) {
+            return QString::number(qint64(std::llround(bytes)));
+        }
+        return {};
+    }
+    qsizetype digitsFrom = word.size();
+    while (digitsFrom > 0 && IsDigit(word[digitsFrom - 1])) {
+        --digitsFrom;
+    }
+    if (digitsFrom > 0 && digitsFrom < word.size() && word[digitsFrom - 1].isLetter()) {
+        return word.sliced(digitsFrom).toString();
+    }
+    return {};
 }
 
 // A word that stands where a month would and may be one in a language not known here.
@@ -520,7 +567,13 @@ QString UnixRawDate(QStringView line, const Span* spans, const UnixDate& date) {
         }
     } else {
         const QStringView year = YearDigits(date.timeOrYear);
-        raw += year.isEmpty() ? date.timeOrYear : year;
+        if (!year.isEmpty()) {
+            raw += year;
+        } else if (IsClockTime(date.timeOrYear) && date.timeOrYear.size() < 5) {
+            AppendHourMinute(date.timeOrYear, raw);  // "00:0" reads as "00:00"
+        } else {
+            raw += date.timeOrYear;
+        }
     }
     return raw;
 }
@@ -542,7 +595,16 @@ bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& ent
     if (count < 4 || !FindUnixDate(line, spans, count, date)) {
         return false;
     }
-    const qsizetype nameStart = spans[date.last].end + 1;
+    qsizetype nameStart = spans[date.last].end + 1;
+    // "Mar  1 2003  .welcome": a year written left-aligned in the five-character column a time
+    // fills (one blank after the day, where a right-aligned year has two) leaves a padding
+    // blank before the name. A right-aligned one does not: "Mar 18  2007  " names " ".
+    if (date.year.isEmpty() && date.last == date.first + 2 && date.last >= 1 &&
+        !YearDigits(date.timeOrYear).isEmpty() && date.timeOrYear.size() == 4 &&
+        spans[date.last].start - spans[date.last - 1].end == 1 && nameStart < line.size() &&
+        line[nameStart] == u' ') {
+        ++nameStart;
+    }
     if (nameStart >= line.size()) {
         return false;
     }
@@ -565,21 +627,10 @@ bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& ent
         kind == u'd' || line.sliced(spans[1].start, spans[1].end - spans[1].start) == u"folder";
 
     // A device lists "major, minor" where the size stands; it has no size.
-    QStringView sizeWord;
+    QString sizeText(1, u'0');
     if (date.first >= 2 && kind != u'c' && kind != u'b') {
         const Span& s = spans[date.first - 1];
-        sizeWord = line.sliced(s.start, s.end - s.start);
-        if (!IsSizeWord(sizeWord)) {
-            sizeWord = {};
-        }
-    }
-    QString sizeText;
-    sizeText.reserve(sizeWord.size() + 1);
-    sizeText += u'0';
-    for (const QChar c : sizeWord) {
-        if (IsDigit(c)) {
-            sizeText += c;
-        }
+        sizeText += UnixSizeDigits(line.sliced(s.start, s.end - s.start));
     }
     entry.sizeText = std::move(sizeText);
     entry.rawDate = UnixRawDate(line, spans, date);

@@ -132,6 +132,34 @@ TEST(ListingAnchoring, OwnersAndGroupsWithBlanks) {
               });
 }
 
+TEST(ListingAnchoring, SizesWithUnitsOrGluedToTheGroup) {
+    ExpectForms(
+        "U1", {
+                  {"-rw-r--r-- 1 u g 33.5k Jan 1 2003 a", "a", false, "034304", "2003-01-01   "},
+                  {"-rw-r--r-- 1 u g 1.2M Jan 1 2003 b", "b", false, "01258291", "2003-01-01   "},
+                  {"-rw-r--r-- 1 u g 4G Jan 1 2003 c", "c", false, "04294967296", "2003-01-01   "},
+                  {"-rw-r--r-- 1 user ftpgroup125435904 Jan 1 2003 d", "d", false, "0125435904",
+                   "2003-01-01   "},
+                  // Not a size: letters after the digits that are no unit.
+                  {"-rw-r--r-- 1 u g 12x Jan 1 2003 e", "e", false, "0", "2003-01-01   "},
+              });
+}
+
+TEST(ListingAnchoring, PaddingAfterALeftAlignedYearAndShortMinutes) {
+    ExpectForms(
+        "U1",
+        {
+            // The year written left-aligned: the second blank is padding.
+            {"-rw-r--r--   1 u g  531 Mar  1 2003  .welcome", ".welcome", false, "0531",
+             "2003-03-01   "},
+            // Right-aligned: the name begins after one blank and keeps its own.
+            {"-rw-r--r--   1 u g  531 Mar 18  2007  x", " x", false, "0531", "2007-03-18   "},
+            // An embedded server's one-digit minute.
+            {"-rw-r--r--   1 u g  531 Jan  1 00:0 m", "m", false, "0531", "2026-01-01   00:00"},
+            {"-rw-r--r--   1 u g  531 Jan  1 9:5 n", "n", false, "0531", "2026-01-01   09:05"},
+        });
+}
+
 TEST(ListingAnchoring, DeviceFilesHaveNoSize) {
     ExpectForms("U1", {
                           {"crw-rw-rw- 1 root root 1, 3 Jan  1  2020 null", "null", false, "0",
