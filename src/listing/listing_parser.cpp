@@ -406,9 +406,31 @@ QStringView FirstBlankWord(QStringView line) {
                                               : QStringView();
 }
 
+// Mode, with the digits of a link count glued to its ACL mark left out ("drwxr-x---+1464").
+QStringView WithoutGluedLinkCount(QStringView word) {
+    qsizetype end = word.size();
+    while (end > 0 && IsDigit(word[end - 1])) {
+        --end;
+    }
+    return end < word.size() && end >= 8 && word[end - 1] == u'+' ? word.first(end) : word;
+}
+
+// A NetWare line: "d [R----F--] supervisor 512 Jan 16 18:53 name" (type, then the rights in
+// brackets, where other servers write the mode word).
+bool IsNetWareStart(QStringView line) {
+    const QStringView type = FirstBlankWord(line);
+    if (type != u"d" && type != u"-") {
+        return false;
+    }
+    const QStringView rights = FirstBlankWord(line.sliced(line.indexOf(type) + 1));
+    return rights.size() >= 3 && rights.front() == u'[' && rights.back() == u']';
+}
+
 // The mode word of a Unix line: a type letter and permission letters, with an ACL or security
 // context mark after them ("drwxr-xr-x", "-rw-r--r--+", "drwxr-xr-x.", "-rw-r--r--@").
+// A link count may follow an ACL mark without a blank ("drwxr-x---+1464").
 bool IsModeWord(QStringView word) {
+    word = WithoutGluedLinkCount(word);
     if (word.size() < 7 || word.size() > 16) {
         return false;
     }
@@ -619,7 +641,8 @@ bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& ent
         return false;
     }
 
-    const QStringView mode = line.sliced(spans[0].start, spans[0].end - spans[0].start);
+    const QStringView mode =
+        WithoutGluedLinkCount(line.sliced(spans[0].start, spans[0].end - spans[0].start));
     const QChar kind = mode[0].toLower();
     entry.permissions = mode.toString();
     // Older Macintosh servers write "folder" where the link count stands.
@@ -888,7 +911,7 @@ bool Parse_Dir_Entry(ListingState& state, QStringView line, ParsedEntry& entry) 
 // whose first lines misled the detection, still read right.
 bool Parse_Dir_Entry_Non_MVS(const ListingState& state, QStringView line, ParsedEntry& entry) {
     entry.Clear();
-    if (IsModeWord(FirstBlankWord(line))) {
+    if (IsModeWord(FirstBlankWord(line)) || IsNetWareStart(line)) {
         return ParseUnixLine(state, line, entry);
     }
     return ParseWindowsLine(line, entry);

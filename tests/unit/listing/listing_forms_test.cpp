@@ -160,6 +160,21 @@ TEST(ListingAnchoring, PaddingAfterALeftAlignedYearAndShortMinutes) {
         });
 }
 
+TEST(ListingAnchoring, NetWareLinesAndLinkCountsGluedToTheMode) {
+    ExpectForms("U1",
+                {
+                    {"d [R----F--] supervisor 512 Jan 16 18:53 pub", "pub", true, "0512",
+                     "2026-01-16   18:53"},
+                    {"- [R----F--] supervisor 3120 Jan 16 18:53 a.txt", "a.txt", false, "03120",
+                     "2026-01-16   18:53"},
+                    {"drwxr-x---+1464 user group 41472 Feb 25 13:17 many", "many", true, "041472",
+                     "2026-02-25   13:17"},
+                    // Brackets that are no rights, and digits glued without an ACL mark.
+                    {"d R----F-- supervisor 512 Jan 16 18:53 x", nullptr, false, "", ""},
+                    {"drwxr-x---1464 user group 41472 Feb 25 13:17 y", nullptr, false, "", ""},
+                });
+}
+
 TEST(ListingAnchoring, DeviceFilesHaveNoSize) {
     ExpectForms("U1", {
                           {"crw-rw-rw- 1 root root 1, 3 Jan  1  2020 null", "null", false, "0",
