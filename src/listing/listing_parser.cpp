@@ -204,7 +204,8 @@ int MonthOfWord(QStringView word) {
         const int month = SmallNumber(word.first(size - 1), 2);
         return month >= 1 && month <= 12 ? month : 0;
     }
-    if (size > 1 && word[size - 1] == u'.') {
+    // "Okt." and "Juli," ("26. Juli, 20:10").
+    if (size > 1 && (word[size - 1] == u'.' || word[size - 1] == u',')) {
         --size;
     }
     if (size < 3 || size > kLongestMonthName) {
@@ -296,6 +297,49 @@ bool ReadIsoDate(QStringView word, QStringView& year, int& month, QStringView& d
     }
     year = word.first(4);
     day = word.sliced(8, 2);
+    return true;
+}
+
+// A numeric date of three groups, Year Month Day or Day Month Year by where the four digits
+// stand: "2003/03/29", "26.09.2003". False for anything else.
+bool ReadNumericDate(QStringView word, QStringView& year, int& month, QStringView& day) {
+    if (word.size() != 10) {
+        return false;
+    }
+    QStringView dayText;
+    QStringView monthText;
+    if (word[4] == u'/' && word[7] == u'/') {
+        year = word.first(4);
+        monthText = word.sliced(5, 2);
+        dayText = word.sliced(8, 2);
+    } else if (word[2] == u'.' && word[5] == u'.') {
+        dayText = word.first(2);
+        monthText = word.sliced(3, 2);
+        year = word.sliced(6, 4);
+    } else {
+        return false;
+    }
+    month = SmallNumber(monthText, 2);
+    const int dayValue = SmallNumber(dayText, 2);
+    if (SmallNumber(year, 4) < 1000 || month < 1 || month > 12 || dayValue < 1 || dayValue > 31) {
+        return false;
+    }
+    day = dayText;
+    return true;
+}
+
+// A month and a day without a year: "03-29", "3-29". False for anything else.
+bool ReadMonthDay(QStringView word, int& month, QStringView& day) {
+    const qsizetype dash = word.indexOf(u'-');
+    if (dash < 1 || dash > 2 || word.size() - dash - 1 < 1 || word.size() - dash - 1 > 2) {
+        return false;
+    }
+    month = SmallNumber(word.first(dash), 2);
+    const int dayValue = SmallNumber(word.sliced(dash + 1), 2);
+    if (month < 1 || month > 12 || dayValue < 1 || dayValue > 31) {
+        return false;
+    }
+    day = word.sliced(dash + 1);
     return true;
 }
 
@@ -548,6 +592,32 @@ bool FindUnixDate(QStringView line, const Span* spans, int count, UnixDate& date
                 date = {i, i + 2, month, day, word(i + 2), {}, {}};
                 return true;
             }
+        }
+    }
+    // Numeric dates right after the size: "2003/03/29 03:26", "26.09.2003", "03-29 2003",
+    // "03-29 03:26", and month and day as two numbers, "3 29 03:26" (a year-less date).
+    for (int i = 2; i < count; ++i) {
+        if (!IsSizeWord(word(i - 1))) {
+            continue;
+        }
+        const QStringView w = word(i);
+        if (ReadNumericDate(w, date.year, date.month, date.day)) {
+            date.first = i;
+            takeTime(i);
+            return true;
+        }
+        int month = 0;
+        QStringView day;
+        if (i + 1 < count && isTimeOrYear(word(i + 1)) && ReadMonthDay(w, month, day)) {
+            date = {i, i + 1, month, day, word(i + 1), {}, {}};
+            return true;
+        }
+        month = SmallNumber(w, 2);
+        day = i + 2 < count ? DayDigits(word(i + 1)) : QStringView();
+        if (month >= 1 && month <= 12 && !day.isEmpty() && day.size() == word(i + 1).size() &&
+            isTimeOrYear(word(i + 2))) {
+            date = {i, i + 2, month, day, word(i + 2), {}, {}};
+            return true;
         }
     }
     // A month word of a language not known here, between the size and the day.

@@ -175,6 +175,24 @@ TEST(ListingAnchoring, NetWareLinesAndLinkCountsGluedToTheMode) {
                 });
 }
 
+TEST(ListingAnchoring, NumericAndDayFirstDates) {
+    ExpectForms(
+        "U1",
+        {
+            // Month and day as numbers, no year: the year-less rule applies.
+            {"-rw-r--r-- 1 u g 531 3 29 03:26 a", "a", false, "0531", "2026-03-29   03:26"},
+            {"-rw-r--r-- 1 u g 531 03-29 2003 b", "b", false, "0531", "2003-03-29   "},
+            {"-rw-r--r-- 1 u g 531 12-24 23:59 c", "c", false, "0531", "2025-12-24   23:59"},
+            {"-rw-r--r-- 1 u g 531 2003/03/29 03:26 d", "d", false, "0531", "2003-03-29   03:26"},
+            {"-rw-r--r-- 1 u g 531 26.09.2003 e", "e", false, "0531", "2003-09-26   "},
+            {"-rw-r--r-- 1 u g 531 26. Juli, 20:10 f", "f", false, "0531", "2025-07-26   20:10"},
+            // Not dates: a thirteenth month, a day 32, no size before them.
+            {"-rw-r--r-- 1 u g 531 13 29 03:26 x", nullptr, false, "", ""},
+            {"-rw-r--r-- 1 u g 531 03-32 2003 y", nullptr, false, "", ""},
+            {"-rw-r--r-- 1 u 3 29 03:26 z", nullptr, false, "", ""},
+        });
+}
+
 TEST(ListingAnchoring, DeviceFilesHaveNoSize) {
     ExpectForms("U1", {
                           {"crw-rw-rw- 1 root root 1, 3 Jan  1  2020 null", "null", false, "0",
