@@ -707,7 +707,9 @@ bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& ent
             name = name.first(arrow);
         }
     }
-    if (!HasVisibleCharacter(name)) {
+    // A name of one blank is a name ("Mar 18  2007  " names " "); a longer run of blanks after
+    // the date is padding of a line without one.
+    if (!HasVisibleCharacter(name) && name != u" ") {
         return false;
     }
 
@@ -784,6 +786,31 @@ bool IsNumericDateWord(QStringView word, QChar& separator, qsizetype& firstGroup
     return groups == 3;
 }
 
+// A size word written with thousands separators ("9,730", "1.234.567") as plain digits; any
+// other word as listed.
+QString WithoutThousandsSeparators(QStringView word) {
+    qsizetype firstSeparator = 0;
+    while (firstSeparator < word.size() && IsDigit(word[firstSeparator])) {
+        ++firstSeparator;
+    }
+    if (firstSeparator < 1 || firstSeparator > 3 || firstSeparator == word.size()) {
+        return word.toString();
+    }
+    const QChar separator = word[firstSeparator];
+    QString digits;
+    digits.reserve(word.size());
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const bool groupStart = i > 0 && (word.size() - i) % 4 == 0;
+        if (groupStart ? word[i] != separator : !IsDigit(word[i])) {
+            return word.toString();
+        }
+        if (!groupStart) {
+            digits += word[i];
+        }
+    }
+    return digits;
+}
+
 // A Windows-form time word: "01:30PM", "1:15pm", "18:48", "10:00:00".
 bool IsWindowsTimeWord(QStringView word) {
     if (word.size() > 2) {
@@ -815,7 +842,7 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
         return false;
     }
     entry.isDirectory = isDirectory;
-    entry.sizeText = isDirectory ? QStringLiteral("0") : sizeWord.toString();
+    entry.sizeText = isDirectory ? QStringLiteral("0") : WithoutThousandsSeparators(sizeWord);
     entry.permissions = QStringLiteral(" ");
     QString rawDate;
     rawDate.reserve(18);
@@ -907,7 +934,13 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
     Span spans[4];
     if (SplitAtBlanks(line, spans, 4) == 4) {
         const qsizetype sizeEnd = spans[2].end;
-        const qsizetype gap = std::min(spans[3].start - sizeEnd, isDirectory ? qsizetype(10) : 1);
+        qsizetype gap = isDirectory ? 10 : 1;
+        // The twelve-hour layout puts every name in the column after "<DIR>" and its gap: a size
+        // narrower than its column leaves padding, not part of the name, before that column.
+        if (!isDirectory && spans[0].start == 0 && timeWord.size() == 7) {
+            gap = std::max(gap, spans[1].end + 22 - sizeEnd);
+        }
+        gap = std::min(spans[3].start - sizeEnd, gap);
         const QStringView rest = line.sliced(sizeEnd + gap);
         qsizetype last = rest.size();
         while (last > 0 && rest[last - 1].unicode() < 33) {

@@ -140,16 +140,52 @@ bool IsHexDigits(QStringView text) {
     return true;
 }
 
-// "2023/05/10" (also with "-" or "."), or "**NONE**" for a dataset never referred to.
+bool IsDateSeparator(QChar c) {
+    return c == u'/' || c == u'-' || c == u'.';
+}
+
+// A date with a two-digit year, "12/29/95" (month first) or "95/12/29" (year first).
+bool IsShortZosDate(QStringView text) {
+    return text.size() == 8 && IsDateSeparator(text[2]) && text[2] == text[5] &&
+           IsDigits(text.first(2)) && IsDigits(text.sliced(3, 2)) && IsDigits(text.sliced(6, 2));
+}
+
+// "2023/05/10" (also with "-" or "."), a date with a two-digit year, or "**NONE**" for a dataset
+// never referred to.
 bool IsZosDate(QStringView text) {
-    if (text == u"**NONE**") {
+    if (text == u"**NONE**" || IsShortZosDate(text)) {
         return true;
     }
-    if (text.size() != 10 || text[4] != text[7] ||
-        (text[4] != u'/' && text[4] != u'-' && text[4] != u'.')) {
+    if (text.size() != 10 || text[4] != text[7] || !IsDateSeparator(text[4])) {
         return false;
     }
     return IsDigits(text.first(4)) && IsDigits(text.sliced(5, 2)) && IsDigits(text.sliced(8, 2));
+}
+
+// A two-digit-year date as "YYYY/MM/DD", so that it sorts with the others: years 69 to 99 are
+// 1969 to 1999, the rest 2000 to 2068. A date in neither order keeps its text.
+QString FullYearDate(QStringView text) {
+    if (!IsShortZosDate(text)) {
+        return text.toString();
+    }
+    const int a = text.first(2).toInt();
+    const int b = text.sliced(3, 2).toInt();
+    const int c = text.sliced(6, 2).toInt();
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    if (a >= 1 && a <= 12 && b >= 1 && b <= 31) {
+        month = a, day = b, year = c;
+    } else if (b >= 1 && b <= 12 && c >= 1 && c <= 31) {
+        year = a, month = b, day = c;
+    } else {
+        return text.toString();
+    }
+    year += year >= 69 ? 1900 : 2000;
+    return QStringLiteral("%1/%2/%3")
+        .arg(year)
+        .arg(month, 2, 10, QChar(u'0'))
+        .arg(day, 2, 10, QChar(u'0'));
 }
 
 // A name as the listings write it: no blanks or control characters inside.
@@ -173,6 +209,10 @@ QStringView DatasetDate(QStringView line, const ZosColumn& column) {
     if (at.isEmpty() || IsZosDate(at)) {
         return at;
     }
+    // A two-digit-year date leaves the rest of the column blank.
+    if (const QStringView first = TextWordView(at, 1); IsShortZosDate(first)) {
+        return first;
+    }
     const qsizetype from = std::max<qsizetype>(0, column.start - 1 - 8);
     const qsizetype to = std::min<qsizetype>(line.size(), column.start - 1 + 8);
     for (qsizetype p = from; p < to; ++p) {
@@ -188,6 +228,40 @@ QStringView DatasetDate(QStringView line, const ZosColumn& column) {
         }
     }
     return at;
+}
+
+// The Used column when the plain column does not hold a number: the numbers between the date and
+// the Recfm column, where an Ext value too wide for its column is glued to the date
+// ("2010/03/09123") or to Used, and an overflowed value carries a "+" ("123+99999"). The last
+// number is Used; empty when the words there are not numbers.
+QStringView UsedAfterDate(QStringView line, QStringView date, const ZosColumn& recfm) {
+    if (!IsZosDate(date) || recfm.start < 1) {
+        return {};
+    }
+    qsizetype from = date.data() - line.data() + date.size();
+    // An overflowed Used value may run on into the Recfm column.
+    qsizetype to = std::min<qsizetype>(line.size(), recfm.start - 1);
+    while (to < line.size() && line[to] != u' ') {
+        ++to;
+    }
+    QStringView used;
+    while (from < to) {
+        while (from < to && (line[from] == u' ' || line[from] == u'+')) {
+            ++from;
+        }
+        qsizetype end = from;
+        while (end < to && line[end] != u' ' && line[end] != u'+') {
+            ++end;
+        }
+        if (end > from) {
+            used = line.sliced(from, end - from);
+            if (!IsDigits(used)) {
+                return {};
+            }
+        }
+        from = end;
+    }
+    return used;
 }
 
 }  // namespace
@@ -254,16 +328,31 @@ bool ParseDatasetLine(ListingState& state, QStringView line, ParsedEntry& entry)
         entry.isDirectory = true;
         return true;
     }
-    const QStringView name = Field(line, c.name);
+    // Comment lines some sites add to the list.
+    if (lead.startsWith(u'*') || lead.startsWith(u"/*")) {
+        return false;
+    }
+    const bool migrated = lead.startsWith(u"Migrated");
+    QStringView name = Field(line, c.name);
+    if (migrated && !IsListedName(name)) {
+        // Not aligned under the header: the last word is the dataset.
+        name = TextWordView(lead, TextWords(lead));
+        if (name == u"Migrated") {
+            return false;
+        }
+    }
     if (!IsListedName(name)) {
         return false;
     }
-    const QStringView size = Field(line, c.size);
+    // A migrated dataset has no date; its line may not reach the date column at all.
+    const QStringView date = migrated ? QStringView() : DatasetDate(line, c.date);
+    QStringView size = Field(line, c.size);
     if (!IsDigits(size)) {
-        return false;
+        size = migrated ? QStringView() : UsedAfterDate(line, date, c.recfm);
+        if (size.isEmpty()) {
+            return false;
+        }
     }
-    QStringView date = DatasetDate(line, c.date);
-    const bool migrated = c.volume.start > 0 && line.mid(c.volume.start - 1, 8) == u"Migrated";
     if (!migrated) {
         if (!date.isEmpty() && !IsZosDate(date)) {
             return false;
@@ -277,7 +366,7 @@ bool ParseDatasetLine(ListingState& state, QStringView line, ParsedEntry& entry)
     if (!size.isEmpty()) {
         entry.sizeText = size.toString();
     }
-    entry.rawDate = date.toString();
+    entry.rawDate = FullYearDate(date);
     if (entry.rawDate.isEmpty() && migrated) {
         entry.rawDate = QStringLiteral("Migrated");
     }

@@ -127,6 +127,8 @@ TEST(ListingAnchoring, OwnersAndGroupsWithBlanks) {
                    "2025-10-02   10:59"},
                   {"-rw-r--r-- 1 Jo Ann Smith Domain Users 1234 Mar 3  2019 a b.txt", "a b.txt",
                    false, "01234", "2019-03-03   "},
+                  {"-rw-r--r-- 1 owner Domain Users Group Two 123456789012 Jan 1 2003 big", "big",
+                   false, "0123456789012", "2003-01-01   "},
                   // An owner spelt like a month is not the date.
                   {"-rw-r--r-- 1 may staff 12 Jan 5  2019 x", "x", false, "012", "2019-01-05   "},
               });
@@ -154,6 +156,8 @@ TEST(ListingAnchoring, PaddingAfterALeftAlignedYearAndShortMinutes) {
              "2003-03-01   "},
             // Right-aligned: the name begins after one blank and keeps its own.
             {"-rw-r--r--   1 u g  531 Mar 18  2007  x", " x", false, "0531", "2007-03-18   "},
+            {"drwxr-xr-x   1 u g  531 Mar 18  2007  ", " ", true, "0531", "2007-03-18   "},
+            {"drwxr-xr-x   1 u g  531 Mar  1 2007  ", nullptr, false, "", ""},
             // An embedded server's one-digit minute.
             {"-rw-r--r--   1 u g  531 Jan  1 00:0 m", "m", false, "0531", "2026-01-01   00:00"},
             {"-rw-r--r--   1 u g  531 Jan  1 9:5 n", "n", false, "0531", "2026-01-01   09:05"},
@@ -186,6 +190,7 @@ TEST(ListingAnchoring, NumericAndDayFirstDates) {
             {"-rw-r--r-- 1 u g 531 2003/03/29 03:26 d", "d", false, "0531", "2003-03-29   03:26"},
             {"-rw-r--r-- 1 u g 531 26.09.2003 e", "e", false, "0531", "2003-09-26   "},
             {"-rw-r--r-- 1 u g 531 26. Juli, 20:10 f", "f", false, "0531", "2025-07-26   20:10"},
+            {"-rw-r--r-- 1 u g 531 2. Okt. 2003 g", "g", false, "0531", "2003-10-02   "},
             // Not dates: a thirteenth month, a day 32, no size before them.
             {"-rw-r--r-- 1 u g 531 13 29 03:26 x", nullptr, false, "", ""},
             {"-rw-r--r-- 1 u g 531 03-32 2003 y", nullptr, false, "", ""},
@@ -363,4 +368,21 @@ TEST(ListingOlderServers, NetPresenzFolderLinesAreDirectories) {
         });
     ExpectListing({"drwxr-xr-x  folder  0 Jul 17  2006 online"}, "U2",
                   {{"online", true, "00", "2006-07-17   "}});
+}
+
+TEST(ListingAnchoring, WindowsSizesWithSeparatorsOrNarrowerThanTheirColumn) {
+    ExpectListing(
+        {"01-05-04  01:30PM                    12 narrow.txt",
+         "01-05-04  01:30PM                   123  lead.txt",
+         // Left-aligned in the column: the blanks up to the name column are padding.
+         "01-05-04  01:30PM  12                  left.txt", "01-05-04  01:30PM  1,234,567 x",
+         // The 24-hour layout has no fixed name column.
+         "2002-09-02  18:48  12   iso", "01-05-04  01:30PM  12,34 y"},
+        "M1",
+        {{"narrow.txt", false, "12", "2004-01-05   13:30"},
+         {" lead.txt", false, "123", "2004-01-05   13:30"},
+         {"left.txt", false, "12", "2004-01-05   13:30"},
+         {"x", false, "1234567", "2004-01-05   13:30"},
+         {"  iso", false, "12", "2002-09-02   18:48"},
+         {"y", false, "12,34", "2004-01-05   13:30"}});
 }

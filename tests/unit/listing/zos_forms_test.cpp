@@ -95,3 +95,20 @@ TEST(ZosMemberForms, LinesWithoutTheExpectedKindsOfValueAreNoEntries) {
          "ftp: some error text that is long enough"},
         {{"IEFBR14", false, "8", ""}});
 }
+
+// Migrated datasets not aligned under the header, comment lines, an overflowed Used value, a
+// date glued to the Ext column and a date with a two-digit year.
+TEST(ZosDatasetForms, LinesOfTheOlderAndOverflowingForms) {
+    ExpectListing({kHeader, kSource, "Migrated    OLD.DATA",
+                   "Migrated                                                OLD.TWO",
+                   "* This is a comment line 1 2 3 4 5 6 7 8 9 10 11 12 1234 FB",
+                   "USR001 3390   2023/05/10 123+99999  FB      80 27920  PO  PROJ.OVER",
+                   "USR001 3390   2010/03/09123   15  FB      80 27920  PS  PROJ.GLUED",
+                   "USR001 3390   12/29/95    1   15  FB      80 27920  PS  PROJ.OLD"},
+                  {{"PROJ.SRC", false, "15", "2023/05/10"},
+                   {"OLD.DATA", false, "0", "Migrated"},
+                   {"OLD.TWO", false, "0", "Migrated"},
+                   {"PROJ.OVER", false, "99999", "2023/05/10"},
+                   {"PROJ.GLUED", false, "15", "2010/03/09"},
+                   {"PROJ.OLD", false, "15", "1995/12/29"}});
+}
