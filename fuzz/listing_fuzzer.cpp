@@ -1,6 +1,8 @@
 // Any bytes as a whole listing: type detection, column location and every line parsed and dated.
 // Each line is also parsed on its own from a buffer of exactly its length (so the sanitizer sees
-// any read past it) by both non-z/OS forms, and an entry must have a name taken from the line.
+// any read past it) by both non-z/OS text forms and as a machine listing (MLSD) line, and an entry
+// must have a name taken from the line (a text form's name has a visible character or is one
+// blank).
 #include <QString>
 #include <QStringList>
 #include <cstddef>
@@ -12,8 +14,8 @@
 
 namespace {
 
-void CheckEntry(const ParsedEntry& entry, QStringView line) {
-    bool visible = false;
+void CheckEntry(const ParsedEntry& entry, QStringView line, bool machine = false) {
+    bool visible = machine ? !entry.name.isEmpty() : entry.name == u" ";
     for (const QChar c : entry.name) {
         visible = visible || c.unicode() > 32;
     }
@@ -57,10 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::unique_ptr<QChar[]> exact(new QChar[size_t(n > 0 ? n : 1)]);
         std::copy(line.begin(), line.end(), exact.get());
         const QStringView view(exact.get(), n);
-        for (const char* type : {"U1", "M1"}) {
+        for (const char* type : {"U1", "M1", "ML"}) {
             plain.listingType = QString::fromLatin1(type);
             if (Parse_Dir_Entry(plain, view, entry)) {
-                CheckEntry(entry, view);
+                CheckEntry(entry, view, plain.listingType == kMachineListingType);
                 (void)RemoteModifiedText(plain, entry.rawDate);
                 (void)DateRemote(plain, entry.rawDate);
                 (void)TimeRemote(entry.rawDate);

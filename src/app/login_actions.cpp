@@ -128,6 +128,7 @@ LoginFields LoginActions::ApplySiteSettingsToLoginFields() const {
     f.connectionKind = site.connectionIndex;
     f.timeoutIndex = site.timeoutIndex;
     f.passive = site.passiveMode;
+    f.machineListings = site.machineListings;
     f.ftpTls = site.ftpTls;
     f.rememberPassword = site.savePw;
     // A z/OS host over SSH has no entry of its own; it shows as the secure connection.
@@ -149,6 +150,7 @@ void LoginActions::SetMainFormValuesFromCompletedFields(const LoginFields& f) {
     }
     site.savePw = f.rememberPassword;
     site.passiveMode = f.passive;
+    site.machineListings = f.machineListings;
     site.ftpTls = std::clamp(f.ftpTls, 0, 2);
     // A certificate trusted for one server means nothing for another.
     if (f.domain.trimmed() != site.domain.trimmed()) {

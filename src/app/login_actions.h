@@ -20,6 +20,7 @@ struct LoginFields {
     bool passive = true;
     int sshIndex = 0;  // 0 standard FTP, 1 secure (SSH)
     int ftpTls = 0;    // index of the FTP security list: plain, explicit TLS, implicit TLS
+    bool machineListings = true;
 };
 
 // What the dialog shows for a connection kind and an SSH choice.

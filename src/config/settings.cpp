@@ -223,6 +223,7 @@ bool Settings::GetSiteSettings() {
     s.proxySocksUser = Get(kSite, "ProxySocksUser", "");
     s.connectionIndex = IndexIn(Get(kSite, "ConnectionIndex", "."), {"1", "2", "3", "4"}, 0);
     s.passiveMode = Get(kSite, "PassiveMode", "1") != "0";
+    s.machineListings = Get(kSite, "MachineListings", "1") != "0";
     s.favRemDir = Get(kSite, "FavRemDir", "");
     s.favRemDirCaption = Get(kSite, "FavRemDirCaption", "Favourite");
     s.localLogdir = Get(kSite, "LocalLogdir", "");
@@ -341,6 +342,7 @@ bool Settings::UpdateSettings() {
         Put(kSite, "TimeoutIndex", QString::number(s.timeoutIndex));
         Put(kSite, "ProxySocksServer", s.proxySocksServer);
         Put(kSite, "ProxySocksUser", s.proxySocksUser);
+        Put(kSite, "MachineListings", Bool(s.machineListings));
     }
     if (m_cfg.CfgDirty()) {
         return m_cfg.SaveCfgFile();

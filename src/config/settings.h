@@ -100,6 +100,8 @@ struct SiteProfile {
     QString mvs = "?";
     int sshBufferSizeTx = 0;
     int sshBufferSizeRx = 0;
+    // List with MLSD where the server offers machine listings.
+    bool machineListings = true;
 
     // Seconds a request may stand still before it is abandoned.
     int RequestTimeout() const { return 25 + 20 * timeoutIndex; }

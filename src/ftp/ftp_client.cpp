@@ -23,6 +23,7 @@ constexpr qint64 kReadBufferSize = 1024 * 1024;
 constexpr quint16 kStartFailureCode = 501;
 // The code of a data-connection or local-file failure that has no server reply of its own.
 constexpr int kLocalFailureCode = 550;
+constexpr qsizetype kMaxReplyLines = 1000;
 // The code of a login that TLS ended (a refused certificate or AUTH TLS, a failed handshake).
 constexpr int kTlsFailureCode = 534;
 // How long the end of a TLS 1.3 upload waits for the server's session ticket.
@@ -143,6 +144,9 @@ void TFtpClient::DirAsync() {
 }
 void TFtpClient::LsAsync() {
     StartTransferRequest(ftpLsAsync, Bit(Step::Ls));
+}
+void TFtpClient::MlsdAsync() {
+    StartTransferRequest(ftpMlsdAsync, Bit(Step::Mlsd));
 }
 void TFtpClient::GetAsync() {
     StartTransferRequest(ftpGetAsync, Bit(Step::Get));
@@ -314,6 +318,7 @@ void TFtpClient::RunStep(Step step) {
             }
             connect(m_control, &QTcpSocket::readyRead, this, &TFtpClient::OnControlReadyRead);
             m_reader.Clear();
+            m_replyLines.clear();
             QString host = HostName;
             QString port = Port;
             if (ConnectionType == ftpProxy) {
@@ -394,6 +399,7 @@ void TFtpClient::RunStep(Step step) {
         case Step::Put:
         case Step::Dir:
         case Step::Ls:
+        case Step::Mlsd:
             StartTransfer(step);
             return;
         case Step::Mkd:
@@ -701,14 +707,20 @@ void TFtpClient::OnControlReadyRead() {
 
 void TFtpClient::HandleReply(const FtpReplyLine& line) {
     Display("< " + line.text);
+    // Bounded: a server that never ends a reply cannot make it grow.
+    if (m_replyLines.size() < kMaxReplyLines) {
+        m_replyLines << line.text;
+    }
     if (!line.complete) {
         return;
     }
+    m_lastReplyLines.swap(m_replyLines);
+    m_replyLines.clear();
     if (line.code == 257) {
         m_dirResult = DirectoryFrom257(line.text);
     }
     const Step step = m_currentStep;
-    if (step == Step::Get || step == Step::Put || step == Step::Dir || step == Step::Ls) {
+    if (IsTransferStep(step)) {
         OnTransferReply(line);
         return;
     }
@@ -827,6 +839,7 @@ void TFtpClient::CloseControl() {
         m_control = nullptr;
     }
     m_reader.Clear();
+    m_replyLines.clear();
 }
 
 // ---- Data connection -----------------------------------------------------------------------
@@ -1038,6 +1051,9 @@ void TFtpClient::StartTransfer(Step step) {
         case Step::Ls:
             SendCommand("NLST", {226, 250});
             break;
+        case Step::Mlsd:
+            SendCommand("MLSD", {226, 250});
+            break;
         default:
             SendCommand("STOR " + HostFileName, {226, 250});
             break;
@@ -1187,6 +1203,11 @@ void TFtpClient::PumpUpload() {
     }
 }
 
+bool TFtpClient::IsTransferStep(Step step) {
+    return step == Step::Get || step == Step::Put || step == Step::Dir || step == Step::Ls ||
+           step == Step::Mlsd;
+}
+
 void TFtpClient::OnTransferReply(const FtpReplyLine& line) {
     m_statusCode = line.code;
     m_lastResponse = line.text;
@@ -1214,9 +1235,7 @@ void TFtpClient::OnTransferReply(const FtpReplyLine& line) {
 
 void TFtpClient::TryFinishTransfer() {
     const Step step = m_currentStep;
-    const bool transferring =
-        step == Step::Get || step == Step::Put || step == Step::Dir || step == Step::Ls;
-    if (!transferring || !m_dataDone || !m_finalReplySeen) {
+    if (!IsTransferStep(step) || !m_dataDone || !m_finalReplySeen) {
         return;
     }
     if (m_receiving && m_lineEnds && m_finalReplyOk && !m_transferFailed) {

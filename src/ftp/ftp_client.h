@@ -63,7 +63,8 @@ enum TFtpRequest {
     ftpRestGetAsync,
     ftpRestartGetAsync,
     ftpRestPutAsync,
-    ftpRestartPutAsync
+    ftpRestartPutAsync,
+    ftpMlsdAsync
 };
 
 enum TFtpConnectionType { ftpDirect, ftpProxy, ftpSocks4, ftpSocks4A, ftpSocks5 };
@@ -149,6 +150,8 @@ public:
     qint64 ByteCount() const { return m_byteCount; }
     int StatusCode() const { return m_statusCode; }
     QString LastResponse() const { return m_lastResponse; }
+    // Every line of the last complete reply (FEAT and MLST answer in several).
+    QStringList LastReplyLines() const { return m_lastReplyLines; }
     QString DirResult() const { return m_dirResult; }
     QString ErrorMessage() const { return m_errorMessage; }
     TFtpRequest RequestType() const { return m_request; }
@@ -172,6 +175,8 @@ public:
     void QuoteAsync();
     void DirAsync();
     void LsAsync();
+    // The machine listing (MLSD) of the current directory into LocalFileName.
+    void MlsdAsync();
     void GetAsync();
     void PutAsync();
     void RestGetAsync();
@@ -206,6 +211,7 @@ private:
         Append,
         Dir,
         Ls,
+        Mlsd,
         Syst,
         Mkd,
         Rmd,
@@ -264,6 +270,7 @@ private:
     void StartActive();
     void OnDataAccepted();
     void AttachDataSocket(QTcpSocket* socket);
+    static bool IsTransferStep(Step step);
     void StartTransfer(Step step);
     void OnDataReadyRead();
     void OnDataClosed();
@@ -296,6 +303,8 @@ private:
     quint16 m_errorCode = 0;
     int m_statusCode = 0;
     QString m_lastResponse;
+    QStringList m_replyLines;  // the lines of the reply being read
+    QStringList m_lastReplyLines;
     QString m_errorMessage;
     QString m_dirResult;
     std::vector<int> m_accepted;

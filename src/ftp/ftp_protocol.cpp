@@ -209,3 +209,56 @@ QString DirectoryFrom257(const QString& reply) {
     }
     return dir;
 }
+
+bool FtpFeatures::MachineListings() const {
+    return mlst && mlstFacts.contains(u"type") && mlstFacts.contains(u"size") &&
+           mlstFacts.contains(u"modify");
+}
+
+FtpFeatures ParseFeatReply(const QStringList& lines) {
+    FtpFeatures features;
+    for (const QString& line : lines) {
+        // Feature lines start with a blank; the reply's own lines start with the code.
+        if (!line.startsWith(u' ')) {
+            continue;
+        }
+        const QString trimmed = line.trimmed();
+        const qsizetype blank = trimmed.indexOf(u' ');
+        const QString name = trimmed.left(blank < 0 ? trimmed.size() : blank).toUpper();
+        if (name == u"MDTM") {
+            features.mdtm = true;
+        } else if (name == u"MLST") {
+            features.mlst = true;
+            const QString facts = blank < 0 ? QString() : trimmed.mid(blank + 1);
+            for (QString fact : facts.split(u';', Qt::SkipEmptyParts)) {
+                fact = fact.trimmed().toLower();
+                const bool inUse = fact.endsWith(u'*');
+                if (inUse) {
+                    fact.chop(1);
+                }
+                if (fact.isEmpty()) {
+                    continue;
+                }
+                features.mlstFacts << fact;
+                if (inUse) {
+                    features.factsInUse << fact;
+                }
+            }
+        }
+    }
+    return features;
+}
+
+QString MlstOptionsCommand(const FtpFeatures& features) {
+    static const char16_t* const wanted[] = {u"type", u"size", u"modify", u"unix.mode", u"perm"};
+    QString facts;
+    bool change = false;
+    for (const char16_t* fact : wanted) {
+        const QString name = QString::fromUtf16(fact);
+        if (features.mlstFacts.contains(name)) {
+            facts += (name == u"unix.mode" ? QStringLiteral("UNIX.mode") : name) + u';';
+            change = change || !features.factsInUse.contains(name);
+        }
+    }
+    return change ? QStringLiteral("OPTS MLST ") + facts : QString();
+}

@@ -87,3 +87,19 @@ QString TransferSummary(qint64 bytes, bool received, qint64 elapsedMs);
 
 // The first directory named in double quotes in a 257 reply ("" inside stands for one quote).
 QString DirectoryFrom257(const QString& reply);
+
+// What a FEAT reply announces that the program uses.
+struct FtpFeatures {
+    bool mdtm = false;
+    bool mlst = false;       // MLST (and so MLSD) is offered
+    QStringList mlstFacts;   // the facts MLST offers, lower-cased, without their "*"
+    QStringList factsInUse;  // those marked "*": the server sends them now
+    // MLST offers what a listing needs: type, size and modify.
+    bool MachineListings() const;
+};
+// The features of the lines of a 211 reply to FEAT (the code lines themselves are skipped);
+// nothing for a server that refused FEAT.
+FtpFeatures ParseFeatReply(const QStringList& lines);
+// "OPTS MLST type;size;modify;..." for the wanted facts (type, size, modify, UNIX.mode, perm) that
+// the server offers, when one of them is not in use yet; empty text when nothing is to change.
+QString MlstOptionsCommand(const FtpFeatures& features);

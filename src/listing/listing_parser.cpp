@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "listing/machine_listing.h"
 #include "listing/text_words.h"
 #include "listing/zos_listing.h"
 
@@ -731,17 +732,7 @@ bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& ent
     entry.rawDate = UnixRawDate(line, spans, date);
     entry.name = name.toString();
     if (kind == u'l') {
-        switch (state.linkTreatment) {
-            case 0:
-                entry.isDirectory = true;
-                break;
-            case 1:
-                entry.isDirectory = false;
-                break;
-            default:
-                entry.isDirectory = !name.contains(u'.');
-                break;
-        }
+        entry.isDirectory = LinkShownAsDirectory(state.linkTreatment, name);
     }
     if (wordsBeforeDate != nullptr) {
         *wordsBeforeDate = date.first - 1;
@@ -1002,9 +993,30 @@ void ExamineFirstDirEntRec(ListingState& state, const QStringList& lines) {
     }
 }
 
+void UseMachineListing(ListingState& state) {
+    state.listingType = kMachineListingType;
+    state.zosMode = false;
+    state.zosDirs.clear();
+    state.minLineLength = 3;  // "type=dir; a" is short, and no total line comes
+}
+
+bool LinkShownAsDirectory(int linkTreatment, QStringView name) {
+    switch (linkTreatment) {
+        case 0:
+            return true;
+        case 1:
+            return false;
+        default:
+            return !name.contains(u'.');
+    }
+}
+
 bool Parse_Dir_Entry(ListingState& state, QStringView line, ParsedEntry& entry) {
     if (state.zosMode) {
         return Parse_Dir_Entry_MVS(state, line, entry);
+    }
+    if (state.listingType == kMachineListingType) {
+        return ParseMachineListingLine(state, line, entry);
     }
     return Parse_Dir_Entry_Non_MVS(state, line, entry);
 }

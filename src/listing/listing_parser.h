@@ -16,12 +16,19 @@
 // empty listing.
 void ExamineFirstDirEntRec(ListingState& state, const QStringList& lines);
 
+// Sets the state for a machine listing (MLSD): its lines are facts, so nothing is detected.
+void UseMachineListing(ListingState& state);
+
 // Parses one listing line with the parser of the current listing type. False when the line is no
 // entry (no name): the caller skips it.
 bool Parse_Dir_Entry(ListingState& state, QStringView line, ParsedEntry& entry);
 // The form the line fits, whatever the listing type: the Unix form for a line that starts with a
 // mode word, the Windows form for one that starts with a date and a time; no entry otherwise.
 bool Parse_Dir_Entry_Non_MVS(const ListingState& state, QStringView line, ParsedEntry& entry);
+
+// How a link is shown with the site's link treatment (0 directory, 1 file, 2 file when its name
+// holds a ".").
+bool LinkShownAsDirectory(int linkTreatment, QStringView name);
 
 // "YYYY-MM-DD" from a raw date such as "Mar 3 14:07" or "Jan 05 2004"; the raw date unchanged when
 // it has fewer than three words or the date order is not known.

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 
 // The state the listing parsers read and write, owned by the caller (the main window keeps one for
 // the current listing). Nothing here is global, so every routine can be run on its own and
@@ -32,8 +33,12 @@ struct ZosColumns {
     ZosColumn volume;
 };
 
+// The listing type of a machine listing (MLSD), set by the caller that asked for one: its lines
+// carry facts, not a form to detect.
+inline const QString kMachineListingType = QStringLiteral("ML");
+
 struct ListingState {
-    // "U1", "U2", "M1" (also the fall-back), "ZF", "ZL" or "ZP".
+    // "U1", "U2", "M1" (also the fall-back), "ZF", "ZL", "ZP", or kMachineListingType.
     QString listingType = QStringLiteral("M1");
     bool zosMode = false;
     // Lines shorter than this are not entries (drops the Unix total line and blank lines).
@@ -44,6 +49,9 @@ struct ListingState {
     QString todayYear;
     QString todayMonth;
     QString todayDay;
+
+    // Where machine listings' UTC times are shown; invalid: the system's time zone.
+    QTimeZone timeZone;
 
     // How a Unix link is shown: 0 directory, 1 file, 2 file when its name holds a ".".
     int linkTreatment = 0;

@@ -102,7 +102,11 @@ void RemotePane::PopulateRemoteArraysByFTPCall() {
         m_session.currentRemoteDir = lastGoodDir;
         return;
     }
-    ExamineFirstDirEntRec(state, lines);
+    if (remote->MachineListing()) {
+        UseMachineListing(state);
+    } else {
+        ExamineFirstDirEntRec(state, lines);
+    }
     ApplyListingLook();
     PopulateRemArraysFromRemDirStringlist();
 }

@@ -9,6 +9,7 @@
 
 #include "app/user_interface.h"
 #include "config/words.h"
+#include "listing/machine_listing.h"
 #include "listing/text_words.h"
 #include "listing/zos_names.h"
 #include "session/session.h"
@@ -63,6 +64,7 @@ bool FtpSession::StartRequest(const QString& request) {
         {"REN", &TFtpClient::RenAsync},         {"DELE", &TFtpClient::DeleAsync},
         {"TYPESET", &TFtpClient::TypeSetAsync}, {"QUIT", &TFtpClient::QuitAsync},
         {"RESTGET", &TFtpClient::RestGetAsync}, {"RESTPUT", &TFtpClient::RestPutAsync},
+        {"MLSD", &TFtpClient::MlsdAsync},
     };
     for (const auto& [name, start] : table) {
         if (request == QLatin1String(name)) {
@@ -138,7 +140,7 @@ void FtpSession::AsyncCall(const QString& requestAsGiven) {
         m_ui.ShowColorMsg("If you want to continue, please close and restart the FTP program.");
     }
     m_ui.SetStatusPanel(StatusPanel::CallState, QString::number(int(c.State())));
-    if (request == "DIR" && QFile::exists(c.LocalFileName)) {
+    if ((request == "DIR" || request == "MLSD") && QFile::exists(c.LocalFileName)) {
         m_session.remoteListingLines.clear();
         QFile file(c.LocalFileName);
         if (file.open(QIODevice::ReadOnly)) {
@@ -173,7 +175,7 @@ void FtpSession::FtpClient1RequestDone(TFtpRequest request, quint16 errorCode) {
         m_session.lastRequestFailed = true;
         // A certificate that did not verify is asked about next; an error box first would
         // only say the same thing less usefully.
-        if (!FtpClient1.CertificateRefused()) {
+        if (!FtpClient1.CertificateRefused() && !m_quiet) {
             m_ui.ShowColorMsg("Error " + FtpClient1.ErrorMessage());
         }
         return;
@@ -226,21 +228,50 @@ void FtpSession::FtpClient1SessionClosed() {
 }
 
 QString FtpSession::LookupRequest(int requestType) {
-    static const char* const names[] = {"none",           "OpenAsync",       "UserAsync",
-                                        "PassAsync",      "CwdAsync",        "ConnectAsync",
-                                        "ReceiveAsync",   "DirAsync",        "LsAsync",
-                                        "PortAsync",      "GetAsync",        "DirectoryAsync",
-                                        "ListAsync",      "SystemAsync",     "SystAsync",
-                                        "QuitAsync",      "unknown",         "SizeAsync",
-                                        "PutAsync",       "AppendAsync",     "FileSizeAsync",
-                                        "RqAbort",        "MkdAsync",        "RmdAsync",
-                                        "RenameAsync",    "DeleAsync",       "RenAsync",
-                                        "RenToAsync",     "RenFromAsync",    "DeleteAsync",
-                                        "MkdirAsync",     "RmdirAsync",      "PwdAsync",
-                                        "QuoteAsync",     "CDupAsync",       "DoQuoteAsync",
-                                        "TransmitAsync",  "TypeSetAsync",    "RestAsync",
-                                        "RestGetAsync",   "RestartGetAsync", "RestPutAsync",
-                                        "RestartPutAsync"};
+    static const char* const names[] = {"none",
+                                        "OpenAsync",
+                                        "UserAsync",
+                                        "PassAsync",
+                                        "CwdAsync",
+                                        "ConnectAsync",
+                                        "ReceiveAsync",
+                                        "DirAsync",
+                                        "LsAsync",
+                                        "PortAsync",
+                                        "GetAsync",
+                                        "DirectoryAsync",
+                                        "ListAsync",
+                                        "SystemAsync",
+                                        "SystAsync",
+                                        "QuitAsync",
+                                        "unknown",
+                                        "SizeAsync",
+                                        "PutAsync",
+                                        "AppendAsync",
+                                        "FileSizeAsync",
+                                        "RqAbort",
+                                        "MkdAsync",
+                                        "RmdAsync",
+                                        "RenameAsync",
+                                        "DeleAsync",
+                                        "RenAsync",
+                                        "RenToAsync",
+                                        "RenFromAsync",
+                                        "DeleteAsync",
+                                        "MkdirAsync",
+                                        "RmdirAsync",
+                                        "PwdAsync",
+                                        "QuoteAsync",
+                                        "CDupAsync",
+                                        "DoQuoteAsync",
+                                        "TransmitAsync",
+                                        "TypeSetAsync",
+                                        "RestAsync",
+                                        "RestGetAsync",
+                                        "RestartGetAsync",
+                                        "RestPutAsync",
+                                        "RestartPutAsync",
+                                        "MlsdAsync"};
     if (requestType < 0 || requestType >= int(std::size(names))) {
         return QStringLiteral("unknown");
     }
@@ -314,6 +345,11 @@ bool FtpSession::Login(const LoginTarget& t) {
             m_session.lastQuotedDir = m_session.currentRemoteDir;
         }
         m_session.homeDir = m_session.currentRemoteDir;
+        m_features = {};
+        m_useMachineListings = false;
+        if (t.machineListings) {
+            ReadFeatures();
+        }
     } else {
         m_session.ConnectLight(ConnectionLight::Red);
     }
@@ -353,6 +389,18 @@ bool FtpSession::ChangeDirectory(const QString& target) {
 
 bool FtpSession::FetchListing(QStringList& lines) {
     TFtpClient& c = FtpClient1;
+    m_lastListingMachine = false;
+    // Listing options ask for the text form (the recipe cycle's "-a"); z/OS has its own forms.
+    if (m_useMachineListings && c.ListOptions.isEmpty() && !m_session.Zos()) {
+        if (FetchMachineListing()) {
+            m_lastListingMachine = true;
+            lines = m_session.remoteListingLines;
+            return true;
+        }
+        if (!c.Connected() || m_session.abortFlag) {
+            return false;
+        }
+    }
     QFile::remove(m_session.listingTempFile);
     c.LocalFileName = m_session.listingTempFile;
     c.Binary = false;
@@ -366,6 +414,72 @@ bool FtpSession::FetchListing(QStringList& lines) {
     }
     lines = m_session.remoteListingLines;
     return true;
+}
+
+bool FtpSession::FetchMachineListing() {
+    TFtpClient& c = FtpClient1;
+    QFile::remove(m_session.listingTempFile);
+    c.LocalFileName = m_session.listingTempFile;
+    c.Binary = false;
+    m_session.listingLoaded = false;
+    AsyncCall("TYPESET");
+    if (QuietCall("MLSD") && m_session.listingLoaded) {
+        return true;
+    }
+    // A refusal (not a passing trouble such as a data connection that did not open) means the
+    // server's MLSD cannot be relied on: the text listing serves from now on.
+    if (c.Connected() && c.StatusCode() >= 500) {
+        m_useMachineListings = false;
+        m_ui.LogText("The server refused MLSD (" + c.LastResponse().trimmed() +
+                     "): folders are listed with LIST for the rest of this session");
+    }
+    return false;
+}
+
+bool FtpSession::QuietCall(const QString& request) {
+    const QString errorsBefore = m_session.requestErrorList;
+    m_session.lastRequestFailed = false;
+    m_quiet = true;
+    AsyncCall(request);
+    m_quiet = false;
+    m_session.requestErrorList = errorsBefore;
+    return !m_session.lastRequestFailed && FtpClient1.Connected() && !m_session.abortFlag;
+}
+
+void FtpSession::ReadFeatures() {
+    TFtpClient& c = FtpClient1;
+    c.LocalFileName = QStringLiteral("FEAT");
+    if (!QuietCall("QUOTE") || c.StatusCode() != 211) {
+        return;
+    }
+    m_features = ParseFeatReply(c.LastReplyLines());
+    if (!m_features.MachineListings()) {
+        return;
+    }
+    // Facts a server offers but does not send unasked are turned on; a refusal leaves its own
+    // choice, which still holds the type, size and time when it marks them in use.
+    if (const QString options = MlstOptionsCommand(m_features); !options.isEmpty()) {
+        c.LocalFileName = options;
+        if (!QuietCall("QUOTE") &&
+            !(m_features.factsInUse.contains(u"type") && m_features.factsInUse.contains(u"size") &&
+              m_features.factsInUse.contains(u"modify"))) {
+            return;
+        }
+    }
+    m_useMachineListings = true;
+    m_ui.LogText("The server offers machine listings: folders are listed with MLSD");
+}
+
+QDateTime FtpSession::ModificationTime(const QString& name) {
+    TFtpClient& c = FtpClient1;
+    if (!m_features.mdtm || !c.Connected() || HasLineBreak(name)) {
+        return {};
+    }
+    c.LocalFileName = "MDTM " + name;
+    if (!QuietCall("QUOTE") || c.StatusCode() != 213) {
+        return {};
+    }
+    return ParseMachineTime(TextWordView(c.LastResponse(), 2));
 }
 
 void FtpSession::AbortClick() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -40,20 +41,39 @@ public:
     void Logout() override;
     bool ChangeDirectory(const QString& target) override;
     bool FetchListing(QStringList& lines) override;
+    bool MachineListing() const override { return m_lastListingMachine; }
     void AbortClick() override;
 
     // Milliseconds a request may stand still before it is given up: Timeout x 1000 - 5000.
     qint64 TimeoutBudgetMs() const;
     // True while AsyncCall waits for a request.
     bool Waiting() const { return !m_wait.isNull(); }
+    // What the server announced at login (nothing when machine listings are switched off for
+    // the site or the server refused FEAT).
+    const FtpFeatures& Features() const { return m_features; }
+    // The exact modification time (UTC) of a file of the current directory, from MDTM where the
+    // server announced it; invalid otherwise.
+    QDateTime ModificationTime(const QString& name);
 
 private:
     // Starts the engine operation of Request; false for a name that is not one.
     bool StartRequest(const QString& request);
     void Wake();
+    // Runs a request whose failure is expected on some servers: logged, never shown in a box,
+    // and kept out of the session's error list. True when it succeeded.
+    bool QuietCall(const QString& request);
+    // Asks FEAT and turns on the facts machine listings need.
+    void ReadFeatures();
+    // Lists with MLSD into the session's listing lines; on a refusal machine listings are
+    // given up for the rest of the session.
+    bool FetchMachineListing();
 
     Session& m_session;
     UserInterface& m_ui;
     bool m_done = false;
+    bool m_quiet = false;
     QPointer<QEventLoop> m_wait;
+    FtpFeatures m_features;
+    bool m_useMachineListings = false;
+    bool m_lastListingMachine = false;
 };

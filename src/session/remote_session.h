@@ -20,6 +20,8 @@ struct LoginTarget {
     QString tlsFingerprint;
     int timeoutSeconds = 25;
     QString initialDir;
+    // FTP: list with MLSD when the server offers machine listings.
+    bool machineListings = true;
 };
 
 // The difference between an FTP and an SFTP session, behind one interface: login and logout,
@@ -48,6 +50,8 @@ public:
     virtual bool ChangeDirectory(const QString& target) = 0;
     // Lists the current directory into Lines. False when the listing failed.
     virtual bool FetchListing(QStringList& lines) = 0;
+    // True when the last listing fetched is a machine listing (facts, not a text form).
+    virtual bool MachineListing() const { return false; }
 
     // The abort button during a wait.
     virtual void AbortClick() = 0;

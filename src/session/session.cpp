@@ -231,6 +231,7 @@ LoginTarget Session::TargetFor(const QString& initialDir, const QString& passwor
     t.ftpTls = site.ftpTls;
     t.tlsFingerprint = site.tlsFingerprint;
     t.timeoutSeconds = site.RequestTimeout();
+    t.machineListings = site.machineListings;
     return t;
 }
 

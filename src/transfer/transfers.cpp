@@ -254,6 +254,17 @@ void Transfers::DownloadFileSSH(const QString& remotePath, const QString& localP
     m_ui.HideProgress();
 }
 
+bool Transfers::RemoteChangedSince(const QString& remoteName, const QFileInfo& partial) {
+    if (!partial.exists() || partial.size() == 0) {
+        return false;
+    }
+    TFtpClient& c = m_session.Ftp().FtpClient1;
+    const QString localName = c.LocalFileName;
+    const QDateTime remote = m_session.Ftp().ModificationTime(remoteName);
+    c.LocalFileName = localName;
+    return remote.isValid() && remote > partial.lastModified().toUTC();
+}
+
 void Transfers::XferAsyncPlus(const QString& kind, qint64 size) {
     TFtpClient& c = m_session.Ftp().FtpClient1;
     const int aborts = m_session.abortClicks;
@@ -296,12 +307,19 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
             m_ui.SetResumeTicked(false);
         }
         if (m_ui.ResumeTicked()) {
-            const QFileInfo local(c.LocalFileName);
-            if (local.exists() && local.size() < size) {
-                total = size - local.size();
-            }
-            request = "RESTGET";
             m_ui.SetResumeTicked(false);
+            const QFileInfo local(c.LocalFileName);
+            if (RemoteChangedSince(file, local)) {
+                // Its start and its end would come from two different versions of the file.
+                m_ui.LogText("The remote file " + file +
+                             " has changed since the partial copy was made: downloading it whole "
+                             "instead of resuming");
+            } else {
+                if (local.exists() && local.size() < size) {
+                    total = size - local.size();
+                }
+                request = "RESTGET";
+            }
         }
     } else if (!get && m_ui.ResumeTicked()) {
         if (!c.Binary) {

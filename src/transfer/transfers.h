@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -49,6 +50,9 @@ public:
     // Kind "Put" or "Get" (anything but "get" uploads).
     void XferAsyncPlus(const QString& kind, qint64 size);
     void XferAsyncPlusAction(const QString& kind, qint64 size);
+    // True when the server gives the remote file's exact time and it is later than the partial
+    // local copy: that copy belongs to an older version of the file.
+    bool RemoteChangedSince(const QString& remoteName, const QFileInfo& partial);
     void DisplayTransferProgress(const QString& direction, const QString& file, qint64 total,
                                  qint64 done);
     void SetResumeXfrMaybeVisible();

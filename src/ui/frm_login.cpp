@@ -86,7 +86,12 @@ TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(*
     cboFtpTls->setToolTip(
         "Plain FTP sends the password unencrypted. FTP over TLS encrypts the login and every "
         "transfer: explicit on the normal port, implicit on its own port (990).");
-    grid->addWidget(cboFtpTls, row++, 1);
+    grid->addWidget(cboFtpTls, row, 1);
+    chkMachineListings = new QCheckBox("Use machine listings when the server offers them", this);
+    chkMachineListings->setToolTip(
+        "Lists folders with MLSD, which gives exact sizes, types and times, where the server "
+        "announces it; otherwise the server's text listing is read.");
+    grid->addWidget(chkMachineListings, row++, 2);
     grid->setColumnStretch(1, 1);
 
     btnHelp = new TColorButton("Help", this);
@@ -132,6 +137,7 @@ TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(*
                         cboSSH,
                         chkPassive,
                         cboFtpTls,
+                        chkMachineListings,
                         btnOK,
                         btnCancel,
                         btnHelp,
@@ -192,6 +198,7 @@ LoginFields TfrmLogin::ReadFields() const {
     f.connectionKind = std::max(0, cboConnectionType->currentIndex());
     f.timeoutIndex = std::max(0, cboTimeout->currentIndex());
     f.passive = chkPassive->isChecked();
+    f.machineListings = chkMachineListings->isChecked();
     f.sshIndex = cboSSH->currentIndex();
     f.ftpTls = std::max(0, cboFtpTls->currentIndex());
     return f;
@@ -210,6 +217,7 @@ void TfrmLogin::ShowFields(const LoginFields& f) {
     cboConnectionType->setCurrentIndex(f.connectionKind);
     cboTimeout->setCurrentIndex(f.timeoutIndex);
     chkPassive->setChecked(f.passive);
+    chkMachineListings->setChecked(f.machineListings);
     cboSSH->setCurrentIndex(f.sshIndex);
     cboFtpTls->setCurrentIndex(f.ftpTls);
     SetVisibilityAccordingToConnectionType();
@@ -241,6 +249,7 @@ void TfrmLogin::SetVisibilityAccordingToConnectionType() {
     chkPassive->setVisible(v.passiveVisible);
     lblFtpTls->setVisible(v.ftpTlsVisible);
     cboFtpTls->setVisible(v.ftpTlsVisible);
+    chkMachineListings->setVisible(v.ftpTlsVisible);
     // Hidden proxy rows give their height back instead of leaving a blank band.
     if (layout() != nullptr) {
         layout()->activate();

@@ -48,6 +48,7 @@ public:
     QLineEdit* edtSocksUser = nullptr;
     QLineEdit* edtSocksPassword = nullptr;
     QCheckBox* chkPassive = nullptr;
+    QCheckBox* chkMachineListings = nullptr;
     QComboBox* cboSSH = nullptr;
     QLabel* lblFtpTls = nullptr;
     QComboBox* cboFtpTls = nullptr;

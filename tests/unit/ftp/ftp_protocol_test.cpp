@@ -198,3 +198,27 @@ TEST(SocketErrors, MapsToWinsockNumbers) {
     EXPECT_EQ(DescribeSocketError(QAbstractSocket::SocketTimeoutError).number, 10060);
     EXPECT_FALSE(DescribeSocketError(QAbstractSocket::UnknownSocketError).text.isEmpty());
 }
+
+TEST(FtpFeatures, MachineListingsNeedTypeSizeAndModify) {
+    const FtpFeatures full =
+        ParseFeatReply({"211-Features:", " MDTM", " SIZE",
+                        " MLST type*;size*;modify*;UNIX.mode;perm*;", " UTF8", "211 End"});
+    EXPECT_TRUE(full.mdtm);
+    EXPECT_TRUE(full.MachineListings());
+    EXPECT_EQ(full.mlstFacts, QStringList({"type", "size", "modify", "unix.mode", "perm"}));
+    // UNIX.mode is offered but not sent unasked: it is asked for with the rest.
+    EXPECT_EQ(MlstOptionsCommand(full), "OPTS MLST type;size;modify;UNIX.mode;perm;");
+
+    const FtpFeatures inUse =
+        ParseFeatReply({"211-Extensions supported:", " mlst Type*;Size*;Modify*;", "211 END"});
+    EXPECT_FALSE(inUse.mdtm);
+    EXPECT_TRUE(inUse.MachineListings());
+    EXPECT_EQ(MlstOptionsCommand(inUse), "");
+
+    EXPECT_FALSE(
+        ParseFeatReply({"211-Features:", " MLST type*;modify*;", "211 End"}).MachineListings());
+    EXPECT_FALSE(ParseFeatReply({"211-Features:", " MLSD", " MDTM", "211 End"}).mlst);
+    EXPECT_FALSE(ParseFeatReply({"500 FEAT not understood"}).MachineListings());
+    // Lines without the leading blank are the reply's own, not features.
+    EXPECT_FALSE(ParseFeatReply({"211-MLST type*;size*;modify*;", "211 End"}).mlst);
+}

@@ -104,15 +104,18 @@ TEST(RemoteParse, UnixListing) {
 TEST(RemoteParse, SizeTextThatIsNoNumberCountsAsZero) {
     ListingState state = UnixState();
     state.listingType = "M1";
+    // Thousands separators are read; a word that is no number at all counts as zero.
     const QStringList lines = {"01-05-24  01:30PM       1,234 commas.txt",
+                               "01-05-24  01:30PM         1,2x4 odd.txt",
                                "01-05-24  01:30PM          77 plain.txt",
                                "01-05-24  01:30PM       <DIR>          My Docs"};
     RemoteListing listing;
     PopulateRemArraysFromRemDirStringlist(state, lines, {}, listing);
-    ASSERT_EQ(listing.files.size(), 2u);
-    EXPECT_EQ(listing.files[0].size, 0);
-    EXPECT_EQ(listing.files[1].size, 77);
-    EXPECT_EQ(listing.totalBytes, 77);
+    ASSERT_EQ(listing.files.size(), 3u);
+    EXPECT_EQ(listing.files[0].size, 1234);
+    EXPECT_EQ(listing.files[1].size, 0);
+    EXPECT_EQ(listing.files[2].size, 77);
+    EXPECT_EQ(listing.totalBytes, 1311);
     EXPECT_EQ(Names(listing.dirs), QStringList({"My Docs"}));
     EXPECT_EQ(listing.dirs[0].permissions, " ");
 }
