@@ -17,3 +17,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update
   apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+# ProFTPD and Pure-FTPd for the FTP test bench: unpacked, not installed (they conflict with vsftpd).
+"$here/fetch_test_ftpds.sh"

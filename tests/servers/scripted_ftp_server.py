@@ -32,9 +32,15 @@ def site_command(help_text, arg=True):
     return dict(perm=None, auth=True, arg=arg, help=help_text)
 
 
+def without_machine_listings(commands):
+    """The commands of a server that predates machine listings (FEAT then offers no MLST)."""
+    return {name: value for name, value in commands.items() if name not in ("MLSD", "MLST")}
+
+
 class ScriptedHandler(FTPHandler):
     pasv_reply = None
-    proto_cmds = dict(FTPHandler.proto_cmds)
+    # Its listings are scripted text listings.
+    proto_cmds = without_machine_listings(FTPHandler.proto_cmds)
     proto_cmds.update({
         "SITE MULTI": site_command("Syntax: SITE MULTI (multi-line 250 reply)", arg=False),
         "SITE RAW": site_command("Syntax: SITE RAW text (sent with escapes decoded)"),
@@ -139,7 +145,15 @@ class DropperHandler(FTPHandler):
         self.ioloop.call_later(0.5, self.close)
 
 
+class MlsdRefuserHandler(FTPHandler):
+    """Announces machine listings in FEAT but refuses MLSD."""
+
+    def ftp_MLSD(self, path):
+        self.respond("500 MLSD not understood today.")
+
+
 class WindowsHandler(FTPHandler):
+    proto_cmds = without_machine_listings(FTPHandler.proto_cmds)
     listing = ("01-05-04  10:33AM       <DIR>          Folder One\r\n"
                "12-31-03  09:05PM                 1234 readme.txt\r\n"
                "02-14-04  11:59AM               567890 photo of us.jpg\r\n")
@@ -221,7 +235,8 @@ def main():
     servers = (("scripted", ScriptedHandler, "127.0.0.1"), ("user230", User230Handler, "127.0.0.1"),
                ("silent", SilentHandler, "127.0.0.1"), ("dropper", DropperHandler, "127.0.0.1"),
                ("slow", SlowHandler, "127.0.0.1"), ("ipv6", ScriptedHandler, "::1"),
-               ("windows", WindowsHandler, "127.0.0.1"), ("zos", ZosHandler, "127.0.0.1"))
+               ("windows", WindowsHandler, "127.0.0.1"), ("zos", ZosHandler, "127.0.0.1"),
+               ("mlsdrefuser", MlsdRefuserHandler, "127.0.0.1"))
     for name, handler, address in servers:
         handler.authorizer = authorizer
         handler.auth_failed_timeout = 0.1

@@ -1,8 +1,9 @@
 # Process-id bookkeeping shared by the test-server scripts and .ci/run; sourced, not run.
 # A record is one line "PID<TAB>SUMMARY": SUMMARY is a stable part of the server's command
 # line (its program and arguments; sshd rewrites the rest of its title as it runs). A pid counts
-# as that server only while its command line still contains SUMMARY, so a pid the system has
-# since given to another process is never signalled.
+# as that server only while its command line still contains SUMMARY (or it still runs the program
+# SUMMARY names by its full path), so a pid the system has since given to another process is
+# never signalled.
 # Safe under set -euo pipefail.
 
 # True while PID runs. A zombie has ended already (pid 1 may take seconds to reap an orphan),
@@ -22,13 +23,17 @@ server_cmdline() {
     printf '%s' "${cmd% }"
 }
 
-# True while PID runs and is still the server SUMMARY describes.
+# True while PID runs and is still the server SUMMARY describes: its command line holds SUMMARY,
+# or (for servers that rewrite their whole title, as ProFTPD and Pure-FTPd do) SUMMARY begins with
+# the full path of the program PID runs.
 server_pid_matches() {
-    local cmd
+    local cmd exe
     [ -n "$2" ] || return 1
     server_pid_alive "$1" || return 1
     cmd="$(server_cmdline "$1")"
-    [[ "$cmd" == *"$2"* ]]
+    [[ "$cmd" == *"$2"* ]] && return 0
+    exe="$(readlink "/proc/$1/exe" 2>/dev/null)" || return 1
+    [[ "$exe" == /* && "$2" == "$exe "* ]]
 }
 
 # True once FILE exists and is not empty; polls up to 10 s (a server writes its pid or port file

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the FTP test servers on free loopback ports, all their files in one folder DIR:
-#   vsftpd (dedicated local user, passive and active, write access), the scripted pyftpdlib
+#   vsftpd (dedicated local user, passive and active, write access), ProFTPD (plain and explicit
+#   TLS) and Pure-FTPd serving the same folder to the same user, the scripted pyftpdlib
 #   servers, dante as SOCKS 4/5 server without and with username/password, a scripted
 #   SOCKS 4A server, ftp-proxy as USER user@host proxy, and tinyproxy as HTTP CONNECT proxy.
 # Writes DIR/servers.env (NAME=VALUE lines, read by the tests) and one DIR/*.pid per server
@@ -145,6 +146,88 @@ CONF
 else
     echo "vsftpd needs root and the vsftpd package" >"$dir/vsftpd.out"
     fail vsftpd
+fi
+
+# --- ProFTPD and Pure-FTPd, unpacked by scripts/fetch_test_ftpds.sh ---------------------------
+# The same user and folder as vsftpd, so that every test can run against each; both offer machine
+# listings (MLSD), which vsftpd does not.
+ftpds="${VORLEN_TEST_FTPDS:-/opt/vorlen-test-ftpds}"
+if [ "$(id -u)" -eq 0 ] && [ -x "$ftpds/usr/sbin/proftpd" ] && [ -d "$dir/ftproot" ]; then
+    start_proftpd() {
+        local name="$1" key="$2" tls="$3" port
+        port="$(free_port)"
+        cat >"$dir/$name.conf" <<CONF
+ServerName "Vorlen test $name"
+ServerType standalone
+Port $port
+DefaultAddress 127.0.0.1
+SocketBindTight on
+UseIPv6 off
+PidFile $dir/$name.daemon
+ScoreboardFile $dir/$name.scoreboard
+DelayTable none
+WtmpLog off
+ControlsEngine off
+User nobody
+Group nogroup
+AuthPAM off
+AuthOrder mod_auth_unix.c
+DefaultChdir $dir/ftproot
+RequireValidShell off
+UseReverseDNS off
+SystemLog $dir/$name.log
+TransferLog none
+Umask 022
+AllowOverwrite on
+AllowStoreRestart on
+AllowRetrieveRestart on
+MaxInstances 50
+ModulePath $ftpds/usr/lib/proftpd
+CONF
+        if [ "$tls" = yes ]; then
+            openssl req -x509 -newkey rsa:2048 -nodes -days 30 \
+                -subj "/CN=localhost/O=Vorlen test $name" -addext "subjectAltName=DNS:localhost" \
+                -keyout "$dir/$name.key" -out "$dir/$name.pem" >"$dir/$name-openssl.out" 2>&1
+            cat >>"$dir/$name.conf" <<CONF
+LoadModule mod_tls.c
+TLSEngine on
+TLSProtocol TLSv1.2 TLSv1.3
+TLSRSACertificateFile $dir/$name.pem
+TLSRSACertificateKeyFile $dir/$name.key
+TLSRequired on
+TLSOptions NoSessionReuseRequired
+TLSLog $dir/$name-tls.log
+CONF
+        fi
+        launch "$name" "$ftpds/usr/sbin/proftpd" -n -q -c "$dir/$name.conf"
+        if wait_port "$port" && launched "$name"; then
+            echo "$key=$port" >>"$env_file"
+        else
+            fail "$name"
+        fi
+    }
+    start_proftpd proftpd PROFTPD_PORT no
+    start_proftpd proftpd-tls PROFTPD_TLS_PORT yes
+
+    # Pure-FTPd with a virtual user of its own database: the test user's ids and the shared
+    # folder as its home, not shut in there (so paths read as on vsftpd). The password hash is
+    # SHA-512 crypt, made from standard input: pure-pw's own (argon2) costs seconds per login here.
+    hash="$(printf '%s' "$password" | openssl passwd -6 -stdin)"
+    printf '%s:%s:%s:%s::%s::::::::::::\n' "$user" "$hash" "$(id -u "$user")" "$(id -g "$user")" \
+        "$dir/ftproot" >"$dir/pureftpd.passwd"
+    chmod 600 "$dir/pureftpd.passwd"
+    "$ftpds/usr/bin/pure-pw" mkdb "$dir/pureftpd.pdb" -f "$dir/pureftpd.passwd" >"$dir/pure-pw.out" 2>&1
+    port="$(free_port)"
+    launch pure-ftpd "$ftpds/usr/sbin/pure-ftpd" -l "puredb:$dir/pureftpd.pdb" -S "127.0.0.1,$port" \
+        -E -H --displaydotfiles
+    if wait_port "$port" && launched pure-ftpd; then
+        echo "PUREFTPD_PORT=$port" >>"$env_file"
+    else
+        fail pure-ftpd
+    fi
+else
+    echo "ProFTPD and Pure-FTPd need root, vsftpd's folder and scripts/fetch_test_ftpds.sh" >"$dir/proftpd.out"
+    fail proftpd
 fi
 
 # --- scripted FTP servers --------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -47,9 +48,12 @@ struct Program {
         site.timeoutIndex = timeoutIndex;
         site.infRemDirs.clear();
     }
-    void Vsftpd() {
-        Site(ServerEnv::Get().Value("VSFTPD_PORT"), ServerEnv::Get().Value("FTP_USER"),
+    void Vsftpd() { Server("VSFTPD_PORT"); }
+    // One of the servers sharing vsftpd's user and folder.
+    void Server(const QString& portKey, bool machineListings = true) {
+        Site(ServerEnv::Get().Value(portKey), ServerEnv::Get().Value("FTP_USER"),
              ServerEnv::Get().Password());
+        core.settings.site.machineListings = machineListings;
     }
     void Scripted(const QString& name, int timeoutIndex = 0) {
         Site(ServerEnv::Get().Value("SCRIPTED_" + name), "tester", ServerEnv::Get().Password(),
@@ -134,6 +138,82 @@ TEST(SessionVsftpd, LoginListsHomeAndNavigates) {
     EXPECT_EQ(p.Names(), QStringList({"..", "sub", "file.txt"}));
     EXPECT_EQ(p.core.settings.site.remoteSortAscInd, 1);
     p.ExpectNoPassword(ServerEnv::Get().Password());
+}
+
+// The same session against each real server, listing with MLSD where it is offered and allowed.
+struct RealServer {
+    const char* name;
+    const char* portKey;
+    bool machineListings;  // the site's setting
+    bool listsWithMlsd;    // what the session should do
+};
+
+void PrintTo(const RealServer& server, std::ostream* out) {
+    *out << server.name;
+}
+
+class SessionServers : public ::testing::TestWithParam<RealServer> {};
+
+TEST_P(SessionServers, ListsNavigatesAndReadsSizesTimesAndNames) {
+    const RealServer& server = GetParam();
+    REQUIRE_SERVER(server.portKey);
+    const QString dir = FreshRemoteFolder();
+    const QString odd = dir + "/Grüße; a=b ü.txt";
+    WriteAll(odd, QByteArray(12345, 'x'));
+    const QDateTime stamp(QDate(2021, 3, 4), QTime(5, 6));
+    QFile file(odd);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.setFileTime(stamp, QFileDevice::FileModificationTime);
+    file.close();
+    QProcess::execute("chown", {"-R", ServerEnv::Get().Value("FTP_USER"), dir});
+
+    Program p;
+    p.Server(server.portKey, server.machineListings);
+    p.core.settings.site.infRemDirs = {dir};
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.connected);
+    EXPECT_EQ(p.session.currentRemoteDir, dir);
+    EXPECT_EQ(p.Names(), QStringList({"..", "sub", "file.txt", "Grüße; a=b ü.txt"}));
+    EXPECT_EQ(p.pane.state.listingType, server.listsWithMlsd ? "ML" : "U1");
+    EXPECT_EQ(p.Count("> MLSD") > 0, server.listsWithMlsd);
+    const RemoteEntry* entry = p.pane.Row(p.Row("Grüße; a=b ü.txt")).entry;
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->size, 12345);
+    if (server.listsWithMlsd) {
+        // Exact, and in this machine's time zone.
+        EXPECT_EQ(entry->modified, "2021-03-04   05:06");
+        EXPECT_EQ(entry->permissions, "-rw-r--r--");
+    }
+    p.pane.lvRemoteDblClick(p.Row("sub"));
+    EXPECT_EQ(p.session.currentRemoteDir, dir + "/sub");
+    EXPECT_EQ(p.Names(), QStringList({"..", "inner.txt"}));
+    p.pane.lvRemoteDblClick(0);
+    EXPECT_EQ(p.Names(), QStringList({"..", "sub", "file.txt", "Grüße; a=b ü.txt"}));
+    p.ExpectNoPassword(ServerEnv::Get().Password());
+}
+
+INSTANTIATE_TEST_SUITE_P(Real, SessionServers,
+                         ::testing::Values(RealServer{"Vsftpd", "VSFTPD_PORT", true, false},
+                                           RealServer{"ProFtpd", "PROFTPD_PORT", true, true},
+                                           RealServer{"ProFtpdText", "PROFTPD_PORT", false, false},
+                                           RealServer{"PureFtpd", "PUREFTPD_PORT", true, true},
+                                           RealServer{"PureFtpdText", "PUREFTPD_PORT", false,
+                                                      false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A server that announces machine listings but refuses MLSD is listed with LIST from then on.
+TEST(SessionScripted, RefusedMlsdFallsBackToListForTheRestOfTheSession) {
+    REQUIRE_SERVER("SCRIPTED_MLSDREFUSER");
+    Program p;
+    ASSERT_TRUE(p.LogIn("MLSDREFUSER"));
+    EXPECT_TRUE(p.Names().contains("small.txt"));
+    EXPECT_EQ(p.pane.state.listingType, "U1");
+    EXPECT_EQ(p.ui.logLines.filter("The server refused MLSD").size(), 1);
+    EXPECT_TRUE(p.ui.messages.isEmpty());
+    p.pane.cacheUse = false;
+    p.pane.RefreshRemoteDirectoryList();
+    EXPECT_EQ(p.Count("> MLSD"), 1);
+    EXPECT_TRUE(p.Names().contains("small.txt"));
 }
 
 TEST(SessionVsftpd, CacheServesARevisitedDirectoryWithoutListing) {

@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <tuple>
 
 #include "ftp_harness.h"
@@ -43,10 +44,24 @@ private:
     quint16 m_serverPort;
 };
 
-void UseTlsServer(FtpHarness& h, bool implicit, bool passive) {
+// A TLS server of the bench: its certificate's name, its port's key, implicit TLS or explicit.
+struct TlsServer {
+    const char* name;
+    const char* portKey;
+    bool implicit;
+};
+
+void PrintTo(const TlsServer& server, std::ostream* out) {
+    *out << server.name;
+}
+
+const TlsServer kVsftpdExplicit{"vsftpd-tls", "VSFTPD_TLS_PORT", false};
+
+void UseTlsServer(FtpHarness& h, const TlsServer& server, bool passive) {
     const ServerEnv& env = ServerEnv::Get();
+    const bool implicit = server.implicit;
     h.client.HostName = "127.0.0.1";
-    h.client.Port = env.Value(implicit ? "VSFTPD_IMPLICIT_PORT" : "VSFTPD_TLS_PORT");
+    h.client.Port = env.Value(server.portKey);
     h.client.UserName = env.Value("FTP_USER");
     h.client.PassWord = env.Password();
     h.client.Passive = passive;
@@ -55,19 +70,17 @@ void UseTlsServer(FtpHarness& h, bool implicit, bool passive) {
 
 }  // namespace
 
-// vsftpd with TLS required for logins and data: implicit (true) or explicit, passive (true) or
-// active, with the fixture's certificate trusted for the site.
-class FtpTls : public ::testing::TestWithParam<std::tuple<bool, bool>> {
+// A server with TLS required for logins and data (vsftpd implicit and explicit, ProFTPD's mod_tls
+// explicit), passive (true) or active, with the fixture's certificate trusted for the site.
+class FtpTls : public ::testing::TestWithParam<std::tuple<TlsServer, bool>> {
 protected:
     void SetUp() override {
-        REQUIRE_SERVER("VSFTPD_TLS_PORT");
-        REQUIRE_SERVER("VSFTPD_IMPLICIT_PORT");
-        const auto [implicit, passive] = GetParam();
+        const auto [server, passive] = GetParam();
+        REQUIRE_SERVER(server.portKey);
         m_root = ServerEnv::Get().Value("FTP_ROOT");
         m_remoteDir = FreshRemoteTestFolder();
-        UseTlsServer(h, implicit, passive);
-        h.client.TrustedFingerprint =
-            ServerEnv::Get().CertificateFingerprint(implicit ? "vsftpd-implicit" : "vsftpd-tls");
+        UseTlsServer(h, server, passive);
+        h.client.TrustedFingerprint = ServerEnv::Get().CertificateFingerprint(server.name);
         ASSERT_FALSE(h.client.TrustedFingerprint.isEmpty());
         ASSERT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 0)
             << h.client.ErrorMessage().toStdString();
@@ -90,7 +103,7 @@ protected:
 TEST_P(FtpTls, ListsTransfersBothWaysAndResumesOverProtectedConnections) {
     EXPECT_FALSE(h.display.filter("! TLS established: TLSv1.").isEmpty());
     EXPECT_EQ(h.client.ServerFingerprint(), h.client.TrustedFingerprint);
-    if (!std::get<0>(GetParam())) {
+    if (!std::get<0>(GetParam()).implicit) {
         EXPECT_TRUE(h.Displayed("> AUTH TLS"));
     }
     EXPECT_TRUE(h.Displayed("> PBSZ 0"));
@@ -132,13 +145,22 @@ TEST_P(FtpTls, ListsTransfersBothWaysAndResumesOverProtectedConnections) {
     EXPECT_EQ(ReadAll(Remote("upload.bin")), data);
 }
 
-INSTANTIATE_TEST_SUITE_P(ImplicitAndExplicitPassiveAndActive, FtpTls,
-                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(
+    ServersPassiveAndActive, FtpTls,
+    ::testing::Combine(::testing::Values(TlsServer{"vsftpd-implicit", "VSFTPD_IMPLICIT_PORT", true},
+                                         kVsftpdExplicit,
+                                         TlsServer{"proftpd-tls", "PROFTPD_TLS_PORT", false}),
+                       ::testing::Bool()),
+    [](const auto& info) {
+        std::string name = std::get<0>(info.param).name;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name + (std::get<1>(info.param) ? "_Passive" : "_Active");
+    });
 
 TEST(FtpTlsTrust, AnUnverifiedCertificateEndsTheLoginAndSaysWhatToAskAbout) {
     REQUIRE_SERVER("VSFTPD_TLS_PORT");
     FtpHarness h;
-    UseTlsServer(h, false, true);
+    UseTlsServer(h, kVsftpdExplicit, true);
     EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 534);
     EXPECT_FALSE(h.client.Connected());
     EXPECT_EQ(h.sessionClosed, 0);
@@ -169,7 +191,7 @@ TEST(FtpTlsTrust, AnUnverifiedCertificateEndsTheLoginAndSaysWhatToAskAbout) {
 TEST(FtpTlsTrust, TheCertificateMustNameTheHost) {
     REQUIRE_SERVER("VSFTPD_TLS_PORT");
     FtpHarness h;
-    UseTlsServer(h, false, true);
+    UseTlsServer(h, kVsftpdExplicit, true);
     // The certificate names localhost; the engine connects to 127.0.0.1.
     EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 534);
     ASSERT_TRUE(h.client.CertificateRefused().has_value());
@@ -181,7 +203,7 @@ TEST(FtpTlsWire, NothingOfTheLoginCrossesTheWireBeforeTheHandshake) {
     REQUIRE_SERVER("VSFTPD_TLS_PORT");
     ControlRelay relay(ServerEnv::Get().Value("VSFTPD_TLS_PORT").toUShort());
     FtpHarness h;
-    UseTlsServer(h, false, true);
+    UseTlsServer(h, kVsftpdExplicit, true);
     h.client.Port = QString::number(relay.Port());
     h.client.TrustedFingerprint = ServerEnv::Get().CertificateFingerprint("vsftpd-tls");
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 0)
@@ -200,7 +222,7 @@ TEST(FtpTlsWire, AServerWithoutTlsEndsTheLoginBeforeTheUserName) {
     REQUIRE_SERVER("VSFTPD_PORT");
     ControlRelay relay(ServerEnv::Get().Value("VSFTPD_PORT").toUShort());
     FtpHarness h;
-    UseTlsServer(h, false, true);
+    UseTlsServer(h, kVsftpdExplicit, true);
     h.client.Port = QString::number(relay.Port());
     EXPECT_EQ(h.Run([](TFtpClient& c) { c.ConnectAsync(); }), 534);
     EXPECT_FALSE(h.client.Connected());

@@ -64,6 +64,16 @@ inline QMap<QString, QByteArray> Tree(const QString& root) {
     return files;
 }
 
+struct Kind {
+    const char* name;
+    bool sftp;
+    // FTP: the server (all share vsftpd's user and folder) and the site's machine-listing choice.
+    const char* portKey = "VSFTPD_PORT";
+    bool machineListings = true;
+    // FTP text mode sends CR LF; vsftpd stores what it receives, others store this system's LF.
+    bool storesCrLf = true;
+};
+
 // One program without a window, logged in to vsftpd or sshd in a fresh remote folder.
 struct Program {
     bool sftp;
@@ -98,6 +108,12 @@ struct Program {
         site.lcUpload = false;
         site.infRemDirs = {remote};
         localPane.SelectDirectory(local.Path());
+    }
+    explicit Program(const Kind& kind) : Program(kind.sftp) {
+        if (!sftp) {
+            core.settings.site.domain = "127.0.0.1:" + ServerEnv::Get().Value(kind.portKey);
+            core.settings.site.machineListings = kind.machineListings;
+        }
     }
     QString User() const {
         return sftp ? SshdEnv::Get().Value("SSH_USER") : ServerEnv::Get().Value("FTP_USER");
@@ -144,10 +160,6 @@ struct Program {
     }
 };
 
-struct Kind {
-    const char* name;
-    bool sftp;
-};
 
 class Transfer : public ::testing::TestWithParam<Kind> {
 protected:
@@ -155,7 +167,7 @@ protected:
         if (GetParam().sftp) {
             REQUIRE_SSHD_SERVER();
         } else {
-            REQUIRE_SERVER("VSFTPD_PORT");
+            REQUIRE_SERVER(GetParam().portKey);
         }
     }
 };

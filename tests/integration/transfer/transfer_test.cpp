@@ -4,7 +4,7 @@
 #include "transfer_program.h"
 
 TEST_P(Transfer, SelectionAndTreeGoUpAndComeBackByteIdentical) {
-    Program p(GetParam().sftp);
+    Program p(GetParam());
     ASSERT_TRUE(p.LogIn());
     const QString tree = p.local.File("site");
     WriteFile(tree + "/index.html", "<p>one</p>\r\n<p>two</p>\n");
@@ -37,16 +37,18 @@ TEST_P(Transfer, SelectionAndTreeGoUpAndComeBackByteIdentical) {
 }
 
 TEST_P(Transfer, TextFilesTravelWithTheWiresLineEndsAndComeBackIdentical) {
-    Program p(GetParam().sftp);
+    Program p(GetParam());
     ASSERT_TRUE(p.LogIn());
     const QByteArray text = "line one\nline two\n\nlast";
     WriteFile(p.local.File("Page.HTML"), text);
     p.core.settings.site.lcUpload = true;  // stored as page.html; the local name keeps its case
     p.transfers.btnUploadClickActions({"Page.HTML"});
     ASSERT_TRUE(QFileInfo::exists(p.remote + "/page.html"));
-    // FTP text mode sends CR LF (vsftpd stores what it receives); SFTP servers here use LF.
+    // FTP text mode sends CR LF; SFTP servers here use LF.
     EXPECT_EQ(ReadFile(p.remote + "/page.html"),
-              GetParam().sftp ? text : QByteArray("line one\r\nline two\r\n\r\nlast"));
+              GetParam().sftp || !GetParam().storesCrLf
+                  ? text
+                  : QByteArray("line one\r\nline two\r\n\r\nlast"));
     QFile::remove(p.local.File("Page.HTML"));
     p.Refresh();
     p.transfers.btnDownloadClickActions(p.RemoteRows({"page.html"}));
@@ -55,7 +57,7 @@ TEST_P(Transfer, TextFilesTravelWithTheWiresLineEndsAndComeBackIdentical) {
 }
 
 TEST_P(Transfer, InterruptedDownloadAndUploadResumeToIdenticalFiles) {
-    Program p(GetParam().sftp);
+    Program p(GetParam());
     const QByteArray content = Random(2000000);
     WriteFile(p.remote + "/big.bin", content);
     p.Chown();
@@ -80,7 +82,7 @@ TEST_P(Transfer, InterruptedDownloadAndUploadResumeToIdenticalFiles) {
 }
 
 TEST_P(Transfer, RemoteFilesAreCreatedRenamedChangedAndDeleted) {
-    Program p(GetParam().sftp);
+    Program p(GetParam());
     WriteFile(p.remote + "/a.txt", "a");
     WriteFile(p.remote + "/b.txt", "b");
     WriteFile(p.remote + "/c.txt", "c");
@@ -136,7 +138,7 @@ TEST_P(Transfer, RemoteFilesAreCreatedRenamedChangedAndDeleted) {
 }
 
 TEST_P(Transfer, MissingFilesOnEitherSideAreReportedNeverShownAsDone) {
-    Program p(GetParam().sftp);
+    Program p(GetParam());
     WriteFile(p.remote + "/locked.bin", "secret");
     p.Chown();
     QFile::setPermissions(p.remote + "/locked.bin", QFileDevice::WriteOwner);
@@ -303,7 +305,12 @@ TEST(TransferFaults, ATreeDeeperThanTheBoundStopsGrowingAndSaysSo) {
     EXPECT_FALSE(QFileInfo::exists(p.remote + "/deep/level0/level1/level2/level3"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Over, Transfer, ::testing::Values(Kind{"Ftp", false}, Kind{"Sftp", true}),
+INSTANTIATE_TEST_SUITE_P(Over, Transfer,
+                         ::testing::Values(Kind{"Ftp", false},
+                                           Kind{"ProFtpd", false, "PROFTPD_PORT", true, false},
+                                           Kind{"ProFtpdText", false, "PROFTPD_PORT", false, false},
+                                           Kind{"PureFtpd", false, "PUREFTPD_PORT", true, false},
+                                           Kind{"Sftp", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 int main(int argc, char** argv) {
