@@ -345,11 +345,7 @@ bool FtpSession::Login(const LoginTarget& t) {
             m_session.lastQuotedDir = m_session.currentRemoteDir;
         }
         m_session.homeDir = m_session.currentRemoteDir;
-        m_features = {};
-        m_useMachineListings = false;
-        if (t.machineListings) {
-            ReadFeatures();
-        }
+        ReadFeatures(t.machineListings);
     } else {
         m_session.ConnectLight(ConnectionLight::Red);
     }
@@ -446,14 +442,16 @@ bool FtpSession::QuietCall(const QString& request) {
     return !m_session.lastRequestFailed && FtpClient1.Connected() && !m_session.abortFlag;
 }
 
-void FtpSession::ReadFeatures() {
+void FtpSession::ReadFeatures(bool machineListingsAllowed) {
     TFtpClient& c = FtpClient1;
+    m_features = {};
+    m_useMachineListings = false;
     c.LocalFileName = QStringLiteral("FEAT");
     if (!QuietCall("QUOTE") || c.StatusCode() != 211) {
         return;
     }
     m_features = ParseFeatReply(c.LastReplyLines());
-    if (!m_features.MachineListings()) {
+    if (!machineListingsAllowed || !m_features.MachineListings()) {
         return;
     }
     // Facts a server offers but does not send unasked are turned on; a refusal leaves its own

@@ -48,8 +48,7 @@ public:
     qint64 TimeoutBudgetMs() const;
     // True while AsyncCall waits for a request.
     bool Waiting() const { return !m_wait.isNull(); }
-    // What the server announced at login (nothing when machine listings are switched off for
-    // the site or the server refused FEAT).
+    // What the server announced at login (nothing when it refused FEAT).
     const FtpFeatures& Features() const { return m_features; }
     // The exact modification time (UTC) of a file of the current directory, from MDTM where the
     // server announced it; invalid otherwise.
@@ -62,8 +61,9 @@ private:
     // Runs a request whose failure is expected on some servers: logged, never shown in a box,
     // and kept out of the session's error list. True when it succeeded.
     bool QuietCall(const QString& request);
-    // Asks FEAT and turns on the facts machine listings need.
-    void ReadFeatures();
+    // Asks FEAT; where machine listings are allowed and offered, turns on the facts they need
+    // and lists with MLSD from then on.
+    void ReadFeatures(bool machineListingsAllowed);
     // Lists with MLSD into the session's listing lines; on a refusal machine listings are
     // given up for the rest of the session.
     bool FetchMachineListing();

@@ -74,6 +74,10 @@ struct Kind {
     bool storesCrLf = true;
 };
 
+inline void PrintTo(const Kind& kind, std::ostream* out) {
+    *out << kind.name;
+}
+
 // One program without a window, logged in to vsftpd or sshd in a fresh remote folder.
 struct Program {
     bool sftp;

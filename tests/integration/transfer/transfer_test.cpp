@@ -81,6 +81,30 @@ TEST_P(Transfer, InterruptedDownloadAndUploadResumeToIdenticalFiles) {
     EXPECT_FALSE(p.ui.resumeTicked);
 }
 
+// The server's exact time shows that a partial copy belongs to an older version of the file:
+// resuming would join two versions, so the file comes whole.
+TEST_P(Transfer, APartialCopyOfAnOlderVersionIsDownloadedWhole) {
+    if (GetParam().sftp) {
+        GTEST_SKIP() << "FTP servers announce MDTM";
+    }
+    Program p(GetParam());
+    const QByteArray content = Random(300000);
+    WriteFile(p.remote + "/changed.bin", content);
+    p.Chown();
+    WriteFile(p.local.File("changed.bin"), Random(1000));
+    QFile partial(p.local.File("changed.bin"));
+    ASSERT_TRUE(partial.open(QIODevice::ReadWrite));
+    partial.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                        QFileDevice::FileModificationTime);
+    partial.close();
+    ASSERT_TRUE(p.LogIn());
+    p.ui.resumeTicked = true;
+    p.ui.dialogAnswers.enqueue(ModalResult::Yes);
+    p.transfers.btnDownloadClickActions(p.RemoteRows({"changed.bin"}));
+    EXPECT_EQ(ReadFile(p.local.File("changed.bin")), content);
+    EXPECT_FALSE(p.ui.logLines.filter("has changed since the partial copy was made").isEmpty());
+}
+
 TEST_P(Transfer, RemoteFilesAreCreatedRenamedChangedAndDeleted) {
     Program p(GetParam());
     WriteFile(p.remote + "/a.txt", "a");
