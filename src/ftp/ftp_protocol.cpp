@@ -252,13 +252,20 @@ FtpFeatures ParseFeatReply(const QStringList& lines) {
 QString MlstOptionsCommand(const FtpFeatures& features) {
     static const char16_t* const wanted[] = {u"type", u"size", u"modify", u"unix.mode", u"perm"};
     QString facts;
-    bool change = false;
+    int inUse = 0;
+    bool missing = false;
     for (const char16_t* fact : wanted) {
         const QString name = QString::fromUtf16(fact);
         if (features.mlstFacts.contains(name)) {
             facts += (name == u"unix.mode" ? QStringLiteral("UNIX.mode") : name) + u';';
-            change = change || !features.factsInUse.contains(name);
+            if (features.factsInUse.contains(name)) {
+                ++inUse;
+            } else {
+                missing = true;
+            }
         }
     }
-    return change ? QStringLiteral("OPTS MLST ") + facts : QString();
+    // Asked for when a wanted fact is off, or when facts nobody reads would fill every line.
+    const bool extra = features.factsInUse.size() > inUse;
+    return missing || extra ? QStringLiteral("OPTS MLST ") + facts : QString();
 }

@@ -101,5 +101,6 @@ struct FtpFeatures {
 // nothing for a server that refused FEAT.
 FtpFeatures ParseFeatReply(const QStringList& lines);
 // "OPTS MLST type;size;modify;..." for the wanted facts (type, size, modify, UNIX.mode, perm) that
-// the server offers, when one of them is not in use yet; empty text when nothing is to change.
+// the server offers, when one of them is not in use yet or facts not wanted are (they only
+// lengthen every line); empty text when nothing is to change.
 QString MlstOptionsCommand(const FtpFeatures& features);

@@ -363,18 +363,21 @@ bool IsSizeWord(QStringView word) {
     return digit;
 }
 
-// The size a Unix line's size word gives, as digits (empty when it gives none): digits with
-// "," or "." between groups; a size with a unit ("33.5k", "1.2M", "4G": binary multiples,
+// Appends the size a Unix line's size word gives, as digits (nothing when it gives none): digits
+// with "," or "." between groups; a size with a unit ("33.5k", "1.2M", "4G": binary multiples,
 // rounded); or a size glued to a long group name ("ftpgroup125435904": the digits at its end).
-QString UnixSizeDigits(QStringView word) {
+void AppendUnixSizeDigits(QStringView word, QString& out) {
+    if (std::all_of(word.begin(), word.end(), IsDigit) && !word.isEmpty()) {
+        out += word;  // the usual case, in one piece
+        return;
+    }
     if (IsSizeWord(word)) {
-        QString digits;
         for (const QChar c : word) {
             if (IsDigit(c)) {
-                digits += c;
+                out += c;
             }
         }
-        return digits;
+        return;
     }
     static constexpr char16_t kUnits[] = u"kmgt";
     const qsizetype unitAt = word.size() - 1;
@@ -386,18 +389,17 @@ QString UnixSizeDigits(QStringView word) {
         const double value = word.first(unitAt).toDouble(&ok);
         const double bytes = value * std::pow(1024.0, double(unit + 1));
         if (ok && bytes < 9.0e18) {
-            return QString::number(qint64(std::llround(bytes)));
+            out += QString::number(qint64(std::llround(bytes)));
         }
-        return {};
+        return;
     }
     qsizetype digitsFrom = word.size();
     while (digitsFrom > 0 && IsDigit(word[digitsFrom - 1])) {
         --digitsFrom;
     }
     if (digitsFrom > 0 && digitsFrom < word.size() && word[digitsFrom - 1].isLetter()) {
-        return word.sliced(digitsFrom).toString();
+        out += word.sliced(digitsFrom);
     }
-    return {};
 }
 
 // A word that stands where a month would and may be one in a language not known here.
@@ -723,10 +725,12 @@ bool ParseUnixLine(const ListingState& state, QStringView line, ParsedEntry& ent
         kind == u'd' || line.sliced(spans[1].start, spans[1].end - spans[1].start) == u"folder";
 
     // A device lists "major, minor" where the size stands; it has no size.
-    QString sizeText(1, u'0');
+    QString sizeText;
+    sizeText.reserve(16);
+    sizeText += u'0';
     if (date.first >= 2 && kind != u'c' && kind != u'b') {
         const Span& s = spans[date.first - 1];
-        sizeText += UnixSizeDigits(line.sliced(s.start, s.end - s.start));
+        AppendUnixSizeDigits(line.sliced(s.start, s.end - s.start), sizeText);
     }
     entry.sizeText = std::move(sizeText);
     entry.rawDate = UnixRawDate(line, spans, date);
@@ -998,6 +1002,7 @@ void UseMachineListing(ListingState& state) {
     state.zosMode = false;
     state.zosDirs.clear();
     state.minLineLength = 3;  // "type=dir; a" is short, and no total line comes
+    state.utcDayOffsets.clear();
 }
 
 bool LinkShownAsDirectory(int linkTreatment, QStringView name) {

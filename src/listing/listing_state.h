@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTimeZone>
@@ -52,6 +53,9 @@ struct ListingState {
 
     // Where machine listings' UTC times are shown; invalid: the system's time zone.
     QTimeZone timeZone;
+    // That zone's offset from UTC (seconds) for each UTC day seen in a machine listing whose
+    // offset does not change during the day; converting every time alone is slow.
+    QHash<qint64, int> utcDayOffsets;
 
     // How a Unix link is shown: 0 directory, 1 file, 2 file when its name holds a ".".
     int linkTreatment = 0;

@@ -214,6 +214,10 @@ TEST(FtpFeatures, MachineListingsNeedTypeSizeAndModify) {
     EXPECT_FALSE(inUse.mdtm);
     EXPECT_TRUE(inUse.MachineListings());
     EXPECT_EQ(MlstOptionsCommand(inUse), "");
+    // Facts nobody reads are turned off: they only lengthen every line.
+    EXPECT_EQ(MlstOptionsCommand(ParseFeatReply(
+                  {"211-Features:", " MLST type*;size*;modify*;unique*;UNIX.owner*;", "211 End"})),
+              "OPTS MLST type;size;modify;");
 
     EXPECT_FALSE(
         ParseFeatReply({"211-Features:", " MLST type*;modify*;", "211 End"}).MachineListings());

@@ -94,3 +94,28 @@ TEST(MachineListing, BadFactValuesAreLeftOut) {
     EXPECT_EQ(ParseMachineTime(u"20240630235960"),
               QDateTime(QDate(2024, 6, 30), QTime(23, 59, 59), Qt::UTC));
 }
+
+// Times on the day a zone moves its clocks are converted one by one, the others by their day.
+TEST(MachineListing, TimesAcrossADaylightSavingChange) {
+    const QTimeZone berlin("Europe/Berlin");
+    if (!berlin.isValid()) {
+        GTEST_SKIP() << "no time zone data";
+    }
+    ListingState state;
+    SetDateOrderAndToday(state, QStringLiteral("dd/MM/yyyy"), QDate(2026, 6, 1));
+    UseMachineListing(state);
+    state.timeZone = berlin;
+    const std::pair<const char*, const char*> rows[] = {
+        {"type=file;modify=20240331003000; a", "2024-03-31   01:30"},
+        {"type=file;modify=20240331013000; b", "2024-03-31   03:30"},
+        {"type=file;modify=20240701120000; c", "2024-07-01   14:00"},
+        {"type=file;modify=20240701235900; d", "2024-07-02   01:59"},
+        {"type=file;modify=20241231230000; e", "2025-01-01   00:00"},
+    };
+    for (const auto& [line, shown] : rows) {
+        SCOPED_TRACE(line);
+        ParsedEntry entry;
+        ASSERT_TRUE(Parse_Dir_Entry(state, QString::fromLatin1(line), entry));
+        EXPECT_EQ(RemoteModifiedText(state, entry.rawDate), shown);
+    }
+}

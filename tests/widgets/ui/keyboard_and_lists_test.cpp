@@ -159,6 +159,7 @@ TEST(LoginKeyboard, FocusOnTheFirstEmptyFieldAndTabTopToBottom) {
                            login->cboSSH,
                            login->chkPassive,
                            login->cboFtpTls,
+                           login->chkMachineListings,
                            login->btnOK};
     login->cboRemoteSite->setFocus();
     for (QWidget* w : expected) {
