@@ -19,18 +19,6 @@ inline bool IsDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
 
-bool AllDigits(QStringView text) {
-    if (text.isEmpty()) {
-        return false;
-    }
-    for (const QChar c : text) {
-        if (!IsDigit(c)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // 1-12 for "jan" ... "dec" in any case, 0 otherwise. Runs for every listed line, so the three
 // letters are folded and matched at once rather than compared twelve times.
 int MonthNumber(QStringView word) {
@@ -909,7 +897,7 @@ bool ParseWindowsLine(QStringView line, ParsedEntry& entry) {
         if (am) {
             rawDate += hour == u"12" ? QStringView(u"00") : hour;
         } else {
-            const int h = AllDigits(hour) ? hour.toInt() : 0;
+            const int h = AllAsciiDigits(hour) ? hour.toInt() : 0;
             if (h >= 1 && h <= 11) {
                 rawDate += TwoDigits(h + 12);
             } else {
@@ -1290,7 +1278,7 @@ QString TimeLocal(const QString& localTime) {
     const QString second = part(2);
     if (count >= 4) {
         if (words[3].compare(u"PM", Qt::CaseInsensitive) == 0) {
-            const int h = AllDigits(hour) ? hour.toInt() : 0;
+            const int h = AllAsciiDigits(hour) ? hour.toInt() : 0;
             if (h >= 1 && h <= 11) {
                 hour = TwoDigits(h + 12);
             }

@@ -4,20 +4,9 @@
 #include <climits>
 
 #include "listing/listing_parser.h"
+#include "listing/text_words.h"
 
 namespace {
-
-bool AllDigits(QStringView text) {
-    if (text.isEmpty()) {
-        return false;
-    }
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9') {
-            return false;
-        }
-    }
-    return true;
-}
 
 // How far Text matches Lower (lower-case ASCII) from its start in any case: the length of Lower
 // when all of it matched, -1 otherwise.
@@ -56,10 +45,10 @@ struct UtcTime {
 };
 
 UtcTime ReadMachineTime(QStringView text) {
-    if (text.size() > 14 && text[14] == u'.' && AllDigits(text.sliced(15))) {
+    if (text.size() > 14 && text[14] == u'.' && AllAsciiDigits(text.sliced(15))) {
         text = text.first(14);
     }
-    if (text.size() != 14 || !AllDigits(text)) {
+    if (text.size() != 14 || !AllAsciiDigits(text)) {
         return {};
     }
     const auto number = [&](qsizetype at, qsizetype length) {
@@ -191,10 +180,10 @@ std::optional<MachineFacts> ParseMachineFacts(QStringView line) {
         }
     }
     // A size that is no number is as good as none.
-    if (!AllDigits(result.size)) {
+    if (!AllAsciiDigits(result.size)) {
         result.size = {};
     }
-    if (result.size.isEmpty() && AllDigits(sizd)) {
+    if (result.size.isEmpty() && AllAsciiDigits(sizd)) {
         result.size = sizd;
     }
     return result;

@@ -69,6 +69,18 @@ QString SizeDeformat(const QString& sizeText) {
     return result;
 }
 
+bool AllAsciiDigits(QStringView text) {
+    if (text.isEmpty()) {
+        return false;
+    }
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9') {
+            return false;
+        }
+    }
+    return true;
+}
+
 QStringView TrimControls(QStringView text) {
     qsizetype first = 0;
     qsizetype last = text.size();

@@ -18,5 +18,8 @@ int SplitWords(QStringView text, QStringView* words, int max);
 // SizeText with every ",", "." and blank removed (a size read back from displayed text).
 QString SizeDeformat(const QString& sizeText);
 
+// True when Text is one or more ASCII digits (digits of other scripts are not).
+bool AllAsciiDigits(QStringView text);
+
 // Text without characters below code 33 (blanks and control characters) at either end.
 QStringView TrimControls(QStringView text);

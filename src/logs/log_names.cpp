@@ -1,21 +1,6 @@
 #include "logs/log_names.h"
 
-namespace {
-
-// Only ASCII digits: a date suffix of other scripts' digits is no date here.
-bool AllDigits(QStringView text) {
-    if (text.isEmpty()) {
-        return false;
-    }
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9') {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
+#include "listing/text_words.h"
 
 QString LogfilePrefix(const QString& name) {
     const qsizetype dot = name.lastIndexOf(u'.');
@@ -29,7 +14,7 @@ QString LogfileSuffix(const QString& name) {
 
 bool IsDatedLogName(const QString& name) {
     const qsizetype dot = name.lastIndexOf(u'.');
-    return dot >= 0 && name.size() - dot - 1 == 8 && AllDigits(QStringView(name).mid(dot + 1));
+    return dot >= 0 && name.size() - dot - 1 == 8 && AllAsciiDigits(QStringView(name).mid(dot + 1));
 }
 
 QString LogMonth(const QString& fileName) {
@@ -52,7 +37,7 @@ QString LogMonth(const QString& fileName) {
         return QStringLiteral("0");
     }
     const QString month = date.left(6);
-    return AllDigits(month) ? month : QStringLiteral("0");
+    return AllAsciiDigits(month) ? month : QStringLiteral("0");
 }
 
 QString LogBaseName(const QString& name) {

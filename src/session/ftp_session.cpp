@@ -454,8 +454,9 @@ void FtpSession::ReadFeatures(bool machineListingsAllowed) {
     if (!machineListingsAllowed || !m_features.MachineListings()) {
         return;
     }
-    // Facts a server offers but does not send unasked are turned on; a refusal leaves its own
-    // choice, which still holds the type, size and time when it marks them in use.
+    // Only the facts the listing reads: those offered but not sent unasked are turned on, the
+    // rest off (they would lengthen every line). A refusal leaves the server's own choice, which
+    // serves when it holds the type, size and time.
     if (const QString options = MlstOptionsCommand(m_features); !options.isEmpty()) {
         c.LocalFileName = options;
         if (!QuietCall("QUOTE") &&

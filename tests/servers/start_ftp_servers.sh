@@ -64,6 +64,17 @@ launched() {
     return 1
 }
 
+# Writes KEY=PORT to servers.env once server NAME listens on PORT as the recorded process;
+# otherwise counts NAME as failed.
+# Usage: serving NAME PORT KEY
+serving() {
+    if wait_port "$2" && launched "$1"; then
+        echo "$3=$2" >>"$env_file"
+    else
+        fail "$1"
+    fi
+}
+
 fail() {
     echo "cannot start $1: see $dir/$1.out" >&2
     failures+=("$1")
@@ -135,11 +146,7 @@ allow_anon_ssl=NO
 ssl_ciphers=HIGH
 CONF
         launch "$name" vsftpd "$dir/$name.conf"
-        if wait_port "$tls_port" && launched "$name"; then
-            echo "$key=$tls_port" >>"$env_file"
-        else
-            fail "$name"
-        fi
+        serving "$name" "$tls_port" "$key"
     }
     start_vsftpd_tls vsftpd-tls NO VSFTPD_TLS_PORT
     start_vsftpd_tls vsftpd-implicit YES VSFTPD_IMPLICIT_PORT
@@ -200,11 +207,7 @@ TLSLog $dir/$name-tls.log
 CONF
         fi
         launch "$name" "$ftpds/usr/sbin/proftpd" -n -q -c "$dir/$name.conf"
-        if wait_port "$port" && launched "$name"; then
-            echo "$key=$port" >>"$env_file"
-        else
-            fail "$name"
-        fi
+        serving "$name" "$port" "$key"
     }
     start_proftpd proftpd PROFTPD_PORT no
     start_proftpd proftpd-tls PROFTPD_TLS_PORT yes
@@ -220,11 +223,7 @@ CONF
     port="$(free_port)"
     launch pure-ftpd "$ftpds/usr/sbin/pure-ftpd" -l "puredb:$dir/pureftpd.pdb" -S "127.0.0.1,$port" \
         -E -H --displaydotfiles
-    if wait_port "$port" && launched pure-ftpd; then
-        echo "PUREFTPD_PORT=$port" >>"$env_file"
-    else
-        fail pure-ftpd
-    fi
+    serving pure-ftpd "$port" PUREFTPD_PORT
 else
     echo "ProFTPD and Pure-FTPd need root, vsftpd's folder and scripts/fetch_test_ftpds.sh" >"$dir/proftpd.out"
     fail proftpd
@@ -261,11 +260,7 @@ socks pass {
 }
 CONF
     launch "$name" danted -f "$dir/$name.conf"
-    if wait_port "$port" && launched "$name"; then
-        echo "$3=$port" >>"$env_file"
-    else
-        fail "$name"
-    fi
+    serving "$name" "$port" "$3"
 }
 if [ "$(id -u)" -eq 0 ] && command -v danted >/dev/null; then
     start_dante dante none SOCKS_PORT
@@ -301,11 +296,7 @@ CONF
     mkdir -p "$dir/ftp-proxy-log"
     chown nobody "$dir/ftp-proxy-log" 2>/dev/null
     launch ftp-proxy ftp-proxy -n -d -f "$dir/ftp-proxy.conf"
-    if wait_port "$port" && launched ftp-proxy; then
-        echo "FTPPROXY_PORT=$port" >>"$env_file"
-    else
-        fail ftp-proxy
-    fi
+    serving ftp-proxy "$port" FTPPROXY_PORT
 else
     echo "ftp-proxy is not installed" >"$dir/ftp-proxy.out"
     fail ftp-proxy
@@ -328,11 +319,7 @@ LogFile "$dir/tinyproxy-log/tinyproxy.log"
 DisableViaHeader Yes
 CONF
     launch tinyproxy tinyproxy -d -c "$dir/tinyproxy.conf"
-    if wait_port "$port" && launched tinyproxy; then
-        echo "HTTPPROXY_PORT=$port" >>"$env_file"
-    else
-        fail tinyproxy
-    fi
+    serving tinyproxy "$port" HTTPPROXY_PORT
 else
     echo "tinyproxy is not installed" >"$dir/tinyproxy.out"
     fail tinyproxy
