@@ -154,7 +154,6 @@ public:
     QStringList LastReplyLines() const { return m_lastReplyLines; }
     QString DirResult() const { return m_dirResult; }
     QString ErrorMessage() const { return m_errorMessage; }
-    TFtpRequest RequestType() const { return m_request; }
     // The certificate problem that ended the last login, if one did.
     const std::optional<CertificateProblem>& CertificateRefused() const {
         return m_certificateProblem;

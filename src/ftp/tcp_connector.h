@@ -29,7 +29,6 @@ public:
                  const std::optional<SocksSettings>& socks);
     // Stops listening to the socket; the socket itself is left to its owner.
     void Cancel();
-    bool IsBusy() const { return !m_socket.isNull(); }
 
 signals:
     void Connected();

@@ -125,7 +125,12 @@ void RemotePane::ApplyListingLook() {
         site.transferModeIndex = look.transferModeIndex;
         m_ui.SetTransferModeIndex(look.transferModeIndex);
     }
+    SetResumeXfrMaybeVisible();
+}
+
+void RemotePane::SetResumeXfrMaybeVisible() {
     // The resume option is for servers that take REST; z/OS datasets are rewritten whole.
+    const bool zos = m_core.settings.zosMode;
     m_ui.SetResumeOptionVisible(!zos);
     if (zos) {
         m_ui.SetResumeTicked(false);

@@ -80,6 +80,8 @@ public:
 
     // The z/OS set-up the listing type asks of the window (captions, transfer mode).
     void ApplyListingLook();
+    // The resume option is shown outside z/OS mode only; in z/OS mode it is also unticked.
+    void SetResumeXfrMaybeVisible();
 
 private:
     // The common pattern of a navigation to Target.

@@ -48,7 +48,6 @@ public:
     // The abort button, window close, New Login, Exit and signals: the script stops at the next
     // line or wait.
     void RequestStop();
-    bool StopRequested() const { return m_stop; }
 
     // 0 when every transfer and deletion of the last run succeeded, 1 when one failed (or the
     // run was cut short), 2 when the script could not start.

@@ -39,7 +39,6 @@ public:
     void ConnectLight(const QString& colour);
     void ConnectLight(ConnectionLight light);
     bool RedLightDisconnectedState() const;
-    QString ConnectCaption() const { return m_connectCaption; }
 
     // ---- Commands ----
     void ConnectButtonClickActions();

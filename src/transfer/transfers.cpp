@@ -38,10 +38,6 @@ bool Transfers::Zos() const {
     return m_core.settings.zosMode;
 }
 
-bool Transfers::SessionUp() const {
-    return m_session.connected && m_session.Remote() && m_session.Remote()->Connected();
-}
-
 QString Transfers::LocalPathFor(const QString& name) const {
     if (platform::IsRootedLocalPath(name)) {
         return name;
@@ -92,13 +88,6 @@ void Transfers::SetXferModeBinary() {
     if (!c.Binary) {
         c.Binary = true;
         m_session.Ftp().AsyncCall("TYPESET");
-    }
-}
-
-void Transfers::SetResumeXfrMaybeVisible() {
-    m_ui.SetResumeOptionVisible(!Zos());
-    if (Zos()) {
-        m_ui.SetResumeTicked(false);
     }
 }
 

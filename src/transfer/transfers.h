@@ -55,7 +55,6 @@ public:
     bool RemoteChangedSince(const QString& remoteName, const QFileInfo& partial);
     void DisplayTransferProgress(const QString& direction, const QString& file, qint64 total,
                                  qint64 done);
-    void SetResumeXfrMaybeVisible();
 
     // ---- Batches ----
     // The names of the selected local rows; the window passes them in.
@@ -92,7 +91,6 @@ public:
 
 private:
     bool Zos() const;
-    bool SessionUp() const;
     QString LocalPathFor(const QString& name) const;
     // Enters a remote directory and lists it; false when that failed.
     bool EnterRemoteDir(const QString& dir);

@@ -87,13 +87,10 @@ public:
     void ClearLog() override;
     // Queued, so that the script or request that asks for it unwinds first.
     void CloseMainWindow() override;
-    ScriptView& ScriptViewOfWindow() { return *m_scriptView; }
 
     // True once the window has finished starting (settings mirrored into controls are then
     // written back when the person changes them).
     bool Created() const { return m_created; }
-    LocalPaneView& LocalView() { return *m_localView; }
-    RemotePaneView& RemoteView() { return *m_remoteView; }
 
     // The colour theme from the desktop's title-bar colour and the colours in force.
     void SetFormColour();

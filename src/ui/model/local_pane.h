@@ -97,7 +97,6 @@ public:
     const QString& CurrentDir() const { return m_currentDir; }
     // The directory to list next (the site's default local directory at login).
     void SetCurrentDir(const QString& dir);
-    const QString& DefaultLocalDir() const { return m_defaultDir; }
     void SetDefaultLocalDir(const QString& dir) { m_defaultDir = dir; }
     const QVector<LocalDrive>& Drives() const { return m_drives; }
     const QVector<LocalEntry>& Entries() const { return m_entries; }
@@ -106,8 +105,6 @@ public:
     int RowCount() const { return int(m_rows.size()); }
     LocalRow Row(int row) const;
     QString SummaryText() const;
-    int FileCount() const { return m_fileCount; }
-    qint64 ByteTotal() const { return m_byteTotal; }
 
     // The remembered directories (the site's InfLocDir list), the default first.
     const QStringList& RememberedDirs() const;
