@@ -1,7 +1,13 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <sys/resource.h>
 
 namespace {
 QString TempRoot() {
@@ -15,6 +21,39 @@ QString TempRoot() {
 }  // namespace
 
 TestFolder::TestFolder() : m_dir(TempRoot()) {}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                         file.write(bytes) == bytes.size() && file.flush();
+    if (!written) {
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+    }
+    return written;
+}
+
+QByteArray RandomBytes(qsizetype size, quint32 seed) {
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
+    for (qsizetype i = size / 4 * 4; i < size; ++i) {
+        bytes[i] = static_cast<char>(generator.generate());
+    }
+    return bytes;
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 QString TestFolder::Write(const QString& name, const QByteArray& bytes) const {
     const QString path = File(name);

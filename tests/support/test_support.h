@@ -20,6 +20,16 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The whole content of a file; empty when it cannot be read.
+QByteArray ReadFile(const QString& path);
+// Writes Bytes as the whole file, making its folder first; a failure is a test failure (and
+// false).
+bool WriteFile(const QString& path, const QByteArray& bytes);
+// Size pseudo-random bytes, the same for the same Seed.
+QByteArray RandomBytes(qsizetype size, quint32 seed = 42);
+// Processor time (user and system) this process has used so far, in seconds.
+double CpuSeconds();
+
 // The NAME=VALUE lines a server fixture wrote: the environment variable StateVariable names a
 // file holding the fixture's folder, whose servers.env has the lines. Empty when absent.
 QMap<QString, QString> LoadServerEnv(const char* stateVariable);

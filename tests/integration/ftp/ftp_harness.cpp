@@ -96,26 +96,6 @@ QString FreshRemoteTestFolder() {
     return name;
 }
 
-QByteArray RandomBytes(qsizetype size, quint32 pattern) {
-    QRandomGenerator generator(pattern);
-    QByteArray bytes(size, Qt::Uninitialized);
-    generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
-    for (qsizetype i = size / 4 * 4; i < size; ++i) {
-        bytes[i] = static_cast<char>(generator.generate());
-    }
-    return bytes;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

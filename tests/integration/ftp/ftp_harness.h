@@ -48,6 +48,3 @@ private:
 QString FreshRemoteTestFolder();
 
 // A file of Size pseudo-random bytes (the same bytes for the same Pattern).
-QByteArray RandomBytes(qsizetype size, quint32 pattern);
-QByteArray ReadAll(const QString& path);
-bool WriteAll(const QString& path, const QByteArray& bytes);

@@ -71,7 +71,7 @@ TEST_P(ThroughProxy, TransfersWork) {
     h.client.HostFileName = "up.bin";
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.PutAsync(); }), 0)
         << h.client.ErrorMessage().toStdString();
-    EXPECT_EQ(ReadAll(root + "/" + remoteDir + "/up.bin"), data);
+    EXPECT_EQ(ReadFile(root + "/" + remoteDir + "/up.bin"), data);
 
     h.client.LocalFileName = local.File("dir.txt");
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.DirAsync(); }), 0);

@@ -115,7 +115,7 @@ TEST_P(FtpTls, ListsTransfersBothWaysAndResumesOverProtectedConnections) {
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.PutAsync(); }), 0)
         << h.client.ErrorMessage().toStdString();
     EXPECT_EQ(h.client.ByteCount(), data.size());
-    EXPECT_EQ(ReadAll(Remote("data.bin")), data);
+    EXPECT_EQ(ReadFile(Remote("data.bin")), data);
 
     h.client.LocalFileName = local.File("down.bin");
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.GetAsync(); }), 0)
@@ -132,7 +132,7 @@ TEST_P(FtpTls, ListsTransfersBothWaysAndResumesOverProtectedConnections) {
     h.client.HostFileName = "data.bin";
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.RestGetAsync(); }), 0);
     EXPECT_EQ(h.client.ByteCount(), data.size() - (1024 * 1024 + 3));
-    EXPECT_EQ(ReadAll(partial), data);
+    EXPECT_EQ(ReadFile(partial), data);
 
     // And so does an upload.
     h.client.LocalFileName = local.Write("first.bin", data.left(2 * 1024 * 1024));
@@ -142,7 +142,7 @@ TEST_P(FtpTls, ListsTransfersBothWaysAndResumesOverProtectedConnections) {
     h.client.HostFileName = "upload.bin";
     h.client.ResumeAt = 2 * 1024 * 1024;
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.RestPutAsync(); }), 0);
-    EXPECT_EQ(ReadAll(Remote("upload.bin")), data);
+    EXPECT_EQ(ReadFile(Remote("upload.bin")), data);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -67,7 +67,7 @@ TEST_P(Vsftpd, PutThenGetIsByteIdentical) {
     ASSERT_EQ(Put(up, "data.bin"), 0) << h.client.ErrorMessage().toStdString();
     EXPECT_EQ(h.lastRequest, ftpPutAsync);
     EXPECT_EQ(h.client.ByteCount(), data.size());
-    EXPECT_EQ(ReadAll(Remote("data.bin")), data);
+    EXPECT_EQ(ReadFile(Remote("data.bin")), data);
     EXPECT_FALSE(h.display.filter(QString::number(data.size()) + " bytes sent in ").isEmpty());
 
     ASSERT_EQ(Get("data.bin", local.File("down.bin")), 0) << h.client.ErrorMessage().toStdString();
@@ -101,18 +101,18 @@ TEST_P(Vsftpd, UploadCountStaysExactWhenProgressRunsTheEventLoop) {
 }
 
 TEST_P(Vsftpd, GetReplacesAnExistingLocalFileAndEmptyFilesWork) {
-    WriteAll(Remote("empty.txt"), "");
-    WriteAll(Remote("short.txt"), "new");
+    WriteFile(Remote("empty.txt"), "");
+    WriteFile(Remote("short.txt"), "new");
     const QString target = local.Write("target.txt", "old content that is longer");
     ASSERT_EQ(Get("short.txt", target), 0);
-    EXPECT_EQ(ReadAll(target), "new");
+    EXPECT_EQ(ReadFile(target), "new");
     ASSERT_EQ(Get("empty.txt", target), 0);
-    EXPECT_EQ(ReadAll(target), "");
+    EXPECT_EQ(ReadFile(target), "");
 }
 
 TEST_P(Vsftpd, ListingAndNamesGoIntoTheLocalFile) {
-    WriteAll(Remote("one.txt"), "1");
-    WriteAll(Remote("two.txt"), "22");
+    WriteFile(Remote("one.txt"), "1");
+    WriteFile(Remote("two.txt"), "22");
     h.client.LocalFileName = local.File("dir.txt");
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.DirAsync(); }), 0);
     EXPECT_EQ(h.lastRequest, ftpDirAsync);
@@ -131,7 +131,7 @@ TEST_P(Vsftpd, ListingAndNamesGoIntoTheLocalFile) {
 
 TEST_P(Vsftpd, RestGetContinuesFromTheLocalSize) {
     const QByteArray data = RandomBytes(2 * 1024 * 1024 + 5, 2);
-    WriteAll(Remote("resume.bin"), data);
+    WriteFile(Remote("resume.bin"), data);
     const qsizetype half = 1024 * 1024 + 3;
     const QString target = local.Write("resume.bin", data.left(half));
     h.client.LocalFileName = target;
@@ -140,11 +140,11 @@ TEST_P(Vsftpd, RestGetContinuesFromTheLocalSize) {
     EXPECT_EQ(h.client.ResumeAt, half);
     EXPECT_TRUE(h.Displayed("> REST " + QString::number(half)));
     EXPECT_EQ(h.client.ByteCount(), data.size() - half);
-    EXPECT_EQ(ReadAll(target), data);
+    EXPECT_EQ(ReadFile(target), data);
 }
 
 TEST_P(Vsftpd, RestGetWithoutLocalFileSendsNoRest) {
-    WriteAll(Remote("whole.txt"), "whole");
+    WriteFile(Remote("whole.txt"), "whole");
     h.client.LocalFileName = local.File("whole.txt");
     h.client.HostFileName = "whole.txt";
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.RestGetAsync(); }), 0);
@@ -155,7 +155,7 @@ TEST_P(Vsftpd, RestGetWithoutLocalFileSendsNoRest) {
 TEST_P(Vsftpd, RestPutContinuesFromTheResumePosition) {
     const QByteArray data = RandomBytes(1536 * 1024 + 1, 3);
     const qsizetype part = 700 * 1024;
-    WriteAll(Remote("resume-up.bin"), data.left(part));
+    WriteFile(Remote("resume-up.bin"), data.left(part));
     QFile::setPermissions(Remote("resume-up.bin"), QFileDevice::Permissions(0x6666));
     h.client.LocalFileName = local.Write("resume-up.bin", data);
     h.client.HostFileName = "resume-up.bin";
@@ -163,7 +163,7 @@ TEST_P(Vsftpd, RestPutContinuesFromTheResumePosition) {
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.RestPutAsync(); }), 0)
         << h.client.ErrorMessage().toStdString();
     EXPECT_TRUE(h.Displayed("> REST " + QString::number(part)));
-    EXPECT_EQ(ReadAll(Remote("resume-up.bin")), data);
+    EXPECT_EQ(ReadFile(Remote("resume-up.bin")), data);
 }
 
 TEST_P(Vsftpd, DirectoryAndFileOperations) {
@@ -185,7 +185,7 @@ TEST_P(Vsftpd, DirectoryAndFileOperations) {
     EXPECT_TRUE(h.Displayed("> RNFR old.txt"));
     EXPECT_TRUE(h.Displayed("> RNTO new.txt"));
     EXPECT_FALSE(QFile::exists(Remote("old.txt")));
-    EXPECT_EQ(ReadAll(Remote("new.txt")), "file");
+    EXPECT_EQ(ReadFile(Remote("new.txt")), "file");
 
     h.client.HostFileName = "new.txt";
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.DeleAsync(); }), 0);
@@ -212,7 +212,7 @@ TEST_P(Vsftpd, MissingRemoteThingsGive550AndKeepTheSession) {
     // A refused download leaves an existing local file as it was.
     const QString keep = local.Write("keep.txt", "precious partial download");
     EXPECT_EQ(Get("no-such-file", keep), 550);
-    EXPECT_EQ(ReadAll(keep), "precious partial download");
+    EXPECT_EQ(ReadFile(keep), "precious partial download");
     EXPECT_TRUE(h.Displayed("! RETR/LIST/NLST Failed"));
     // ... and creates none where there was none.
     EXPECT_EQ(Get("no-such-file", local.File("fresh.txt")), 550);
@@ -256,7 +256,7 @@ TEST_P(Vsftpd, LocalFileProblemsEndTheRequestAndKeepTheSession) {
     EXPECT_EQ(h.client.ErrorMessage(), "Unable to open local file");
     EXPECT_TRUE(h.client.Connected());
 
-    WriteAll(Remote("x.txt"), "x");
+    WriteFile(Remote("x.txt"), "x");
     EXPECT_EQ(Get("x.txt", local.Path()), 550);  // a folder cannot be written as a file
     EXPECT_EQ(h.client.ErrorMessage(), "Unable to open local file");
 
@@ -296,7 +296,7 @@ TEST_P(Vsftpd, RequestStartFailures) {
 }
 
 TEST_P(Vsftpd, AbortDuringATransferEndsTheSession) {
-    WriteAll(Remote("big.bin"), RandomBytes(64 * 1024 * 1024, 4));
+    WriteFile(Remote("big.bin"), RandomBytes(64 * 1024 * 1024, 4));
     h.client.LocalFileName = local.File("big.bin");
     h.client.HostFileName = "big.bin";
     bool aborted = false;

@@ -138,33 +138,6 @@ QString RemoteDir(const QString& name) {
     return path;
 }
 
-QByteArray RandomBytes(qsizetype size) {
-    QByteArray data(size, Qt::Uninitialized);
-    QRandomGenerator generator(42);
-    for (qsizetype i = 0; i + 4 <= size; i += 4) {
-        const quint32 v = generator.generate();
-        memcpy(data.data() + i, &v, 4);
-    }
-    for (qsizetype i = size - size % 4; i < size; ++i) {
-        data[i] = char(i);
-    }
-    return data;
-}
-
-void WriteFile(const QString& path, const QByteArray& data) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(data), data.size());
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QByteArray("<missing>");
-    }
-    return file.readAll();
-}
-
 // Forwards one TCP connection to sshd and cuts it after a number of bytes in one direction.
 class CuttingProxy : public QObject {
 public:

@@ -74,7 +74,7 @@ TEST_F(FtpsSession, YesTrustsTheCertificateForTheSiteAndLaterLoginsDoNotAsk) {
 TEST_F(FtpsSession, ImplicitTlsTransfersOnceTrusted) {
     UseTls(2);
     p->core.settings.site.tlsFingerprint = Fingerprint(true);
-    const QByteArray data = Random(700000);
+    const QByteArray data = RandomBytes(700000);
     WriteFile(p->local.File("up.bin"), data);
     ASSERT_TRUE(p->LogIn());
     EXPECT_EQ(Asked(kQuestion), 0);

@@ -45,7 +45,7 @@ protected:
 
     std::unique_ptr<Program> p;
     TestFolder m_logs;
-    QByteArray m_november = Random(70000).toBase64();
+    QByteArray m_november = RandomBytes(70000).toBase64();
     QByteArray m_december = QByteArray(
                                 "1.2.3.4 - - [01/Dec/2026:10:00:00 +0000] \"GET / HTTP/1.1\" "
                                 "200 5 \"-\" \"x\"\n")

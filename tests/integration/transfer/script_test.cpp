@@ -20,7 +20,7 @@ void PrepareSite(Program& p) {
     WriteFile(p.local.File("site/about.html"), "<p>about</p>\n");
     WriteFile(p.local.File("site/style.css"), "p {}\n");
     WriteFile(p.remote + "/access.log", "GET /\n");
-    WriteFile(p.remote + "/error.log", Random(200000));
+    WriteFile(p.remote + "/error.log", RandomBytes(200000));
     WriteFile(p.remote + "/access.log.gz", "kept");
     WriteFile(p.remote + "/old-1.tmp", "x");
     WriteFile(p.remote + "/old-2.tmp", "x");

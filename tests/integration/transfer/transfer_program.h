@@ -33,26 +33,6 @@
 #include "transfer/transfers.h"
 #include "ui/model/local_pane.h"
 
-inline QByteArray Random(int size) {
-    QByteArray bytes(size, '\0');
-    for (char& c : bytes) {
-        c = char(QRandomGenerator::global()->bounded(256));
-    }
-    return bytes;
-}
-
-inline QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline void WriteFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 // Every file below Root, by relative path, with its content.
 inline QMap<QString, QByteArray> Tree(const QString& root) {
     QMap<QString, QByteArray> files;
@@ -163,7 +143,6 @@ struct Program {
         site.infRemDirs.clear();
     }
 };
-
 
 class Transfer : public ::testing::TestWithParam<Kind> {
 protected:

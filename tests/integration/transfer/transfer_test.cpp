@@ -8,11 +8,11 @@ TEST_P(Transfer, SelectionAndTreeGoUpAndComeBackByteIdentical) {
     ASSERT_TRUE(p.LogIn());
     const QString tree = p.local.File("site");
     WriteFile(tree + "/index.html", "<p>one</p>\r\n<p>two</p>\n");
-    WriteFile(tree + "/img/a b.png", Random(300000));
-    WriteFile(tree + "/img/deep/über 'q'.dat", Random(70000));
+    WriteFile(tree + "/img/a b.png", RandomBytes(300000));
+    WriteFile(tree + "/img/deep/über 'q'.dat", RandomBytes(70000));
     WriteFile(tree + "/empty.txt", "");
     QDir().mkpath(tree + "/no files");
-    WriteFile(p.local.File("top.bin"), Random(1234567));
+    WriteFile(p.local.File("top.bin"), RandomBytes(1234567));
     p.localPane.RefreshLocal();
     p.ui.transferModeIndex = 2;                   // binary: nothing may change a byte
     p.ui.dialogAnswers.enqueue(ModalResult::OK);  // "Transfer type is binary ..."
@@ -58,7 +58,7 @@ TEST_P(Transfer, TextFilesTravelWithTheWiresLineEndsAndComeBackIdentical) {
 
 TEST_P(Transfer, InterruptedDownloadAndUploadResumeToIdenticalFiles) {
     Program p(GetParam());
-    const QByteArray content = Random(2000000);
+    const QByteArray content = RandomBytes(2000000);
     WriteFile(p.remote + "/big.bin", content);
     p.Chown();
     ASSERT_TRUE(p.LogIn());
@@ -88,10 +88,10 @@ class FtpTransfer : public Transfer {};
 
 TEST_P(FtpTransfer, APartialCopyOfAnOlderVersionIsDownloadedWhole) {
     Program p(GetParam());
-    const QByteArray content = Random(300000);
+    const QByteArray content = RandomBytes(300000);
     WriteFile(p.remote + "/changed.bin", content);
     p.Chown();
-    WriteFile(p.local.File("changed.bin"), Random(1000));
+    WriteFile(p.local.File("changed.bin"), RandomBytes(1000));
     QFile partial(p.local.File("changed.bin"));
     ASSERT_TRUE(partial.open(QIODevice::ReadWrite));
     partial.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
@@ -288,7 +288,7 @@ TEST(TransferFaults, CancelDuringABatchEndsTheBatch) {
 TEST(TransferFaults, LocalWriteFailuresEndTheTransferAndLoseNothing) {
     REQUIRE_SERVER("VSFTPD_PORT");
     Program p(false);
-    WriteFile(p.remote + "/big.bin", Random(600000));
+    WriteFile(p.remote + "/big.bin", RandomBytes(600000));
     WriteFile(p.remote + "/taken.txt", "remote");
     p.Chown();
     ASSERT_TRUE(p.LogIn());
