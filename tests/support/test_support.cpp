@@ -38,8 +38,8 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
     return written;
 }
 
-QByteArray RandomBytes(qsizetype size, quint32 seed) {
-    QRandomGenerator generator(seed);
+QByteArray RandomBytes(qsizetype size, quint32 variant) {
+    QRandomGenerator generator(variant);
     QByteArray bytes(size, Qt::Uninitialized);
     generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
     for (qsizetype i = size / 4 * 4; i < size; ++i) {

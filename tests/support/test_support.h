@@ -25,8 +25,8 @@ QByteArray ReadFile(const QString& path);
 // Writes Bytes as the whole file, making its folder first; a failure is a test failure (and
 // false).
 bool WriteFile(const QString& path, const QByteArray& bytes);
-// Size pseudo-random bytes, the same for the same Seed.
-QByteArray RandomBytes(qsizetype size, quint32 seed = 42);
+// Size bytes that look random; the same Variant always gives the same bytes.
+QByteArray RandomBytes(qsizetype size, quint32 variant = 42);
 // Processor time (user and system) this process has used so far, in seconds.
 double CpuSeconds();
 
