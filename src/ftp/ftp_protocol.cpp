@@ -210,9 +210,20 @@ QString DirectoryFrom257(const QString& reply) {
     return dir;
 }
 
+namespace {
+
+bool HasListingFacts(const QStringList& facts) {
+    return facts.contains(u"type") && facts.contains(u"size") && facts.contains(u"modify");
+}
+
+}  // namespace
+
 bool FtpFeatures::MachineListings() const {
-    return mlst && mlstFacts.contains(u"type") && mlstFacts.contains(u"size") &&
-           mlstFacts.contains(u"modify");
+    return mlst && HasListingFacts(mlstFacts);
+}
+
+bool FtpFeatures::ListingFactsInUse() const {
+    return mlst && HasListingFacts(factsInUse);
 }
 
 FtpFeatures ParseFeatReply(const QStringList& lines) {

@@ -96,6 +96,8 @@ struct FtpFeatures {
     QStringList factsInUse;  // those marked "*": the server sends them now
     // MLST offers what a listing needs: type, size and modify.
     bool MachineListings() const;
+    // And the server sends them unasked.
+    bool ListingFactsInUse() const;
 };
 // The features of the lines of a 211 reply to FEAT (the code lines themselves are skipped);
 // nothing for a server that refused FEAT.

@@ -985,6 +985,10 @@ void ExamineFirstDirEntRec(ListingState& state, const QStringList& lines) {
     }
 }
 
+QStringView EnglishMonth(int month) {
+    return kEnglishMonths[month - 1];
+}
+
 void UseMachineListing(ListingState& state) {
     state.listingType = kMachineListingType;
     state.zosMode = false;

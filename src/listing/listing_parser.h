@@ -26,6 +26,9 @@ bool Parse_Dir_Entry(ListingState& state, QStringView line, ParsedEntry& entry);
 // mode word, the Windows form for one that starts with a date and a time; no entry otherwise.
 bool Parse_Dir_Entry_Non_MVS(const ListingState& state, QStringView line, ParsedEntry& entry);
 
+// "Jan" ... "Dec" for 1 ... 12, the month words raw dates are written with.
+QStringView EnglishMonth(int month);
+
 // How a link is shown with the site's link treatment (0 directory, 1 file, 2 file when its name
 // holds a ".").
 bool LinkShownAsDirectory(int linkTreatment, QStringView name);

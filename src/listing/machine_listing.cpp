@@ -35,9 +35,6 @@ bool StartsWithNoCase(QStringView text, const char* lower) {
     return MatchNoCase(text, lower) >= 0;
 }
 
-constexpr const char16_t* kMonths[12] = {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
-                                         u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
-
 // A machine time as its UTC day and the seconds into it; an invalid day when unreadable.
 struct UtcTime {
     QDate day;
@@ -254,7 +251,7 @@ bool ParseMachineListingLine(ListingState& state, QStringView line, ParsedEntry&
         shown.day.getDate(&year, &month, &day);
         if (year >= 1000 && year <= 9999) {
             char16_t raw[17];
-            char16_t* out = std::copy_n(kMonths[month - 1], 3, raw);
+            char16_t* out = std::copy_n(EnglishMonth(month).utf16(), 3, raw);
             *out++ = u' ';
             out = PutTwoDigits(day, out);
             *out++ = u' ';

@@ -397,12 +397,8 @@ bool FtpSession::FetchListing(QStringList& lines) {
             return false;
         }
     }
-    QFile::remove(m_session.listingTempFile);
-    c.LocalFileName = m_session.listingTempFile;
-    c.Binary = false;
     m_session.requestErrorList.clear();
-    m_session.listingLoaded = false;
-    AsyncCall("TYPESET");
+    PrepareListingFetch();
     AsyncCall("DIR");
     if (!m_session.requestErrorList.isEmpty() || !m_session.listingLoaded) {
         m_ui.LogText("DIR attempt returned error code " + m_session.requestErrorList);
@@ -412,13 +408,18 @@ bool FtpSession::FetchListing(QStringList& lines) {
     return true;
 }
 
-bool FtpSession::FetchMachineListing() {
+void FtpSession::PrepareListingFetch() {
     TFtpClient& c = FtpClient1;
     QFile::remove(m_session.listingTempFile);
     c.LocalFileName = m_session.listingTempFile;
     c.Binary = false;
     m_session.listingLoaded = false;
     AsyncCall("TYPESET");
+}
+
+bool FtpSession::FetchMachineListing() {
+    TFtpClient& c = FtpClient1;
+    PrepareListingFetch();
     if (QuietCall("MLSD") && m_session.listingLoaded) {
         return true;
     }
@@ -459,9 +460,7 @@ void FtpSession::ReadFeatures(bool machineListingsAllowed) {
     // serves when it holds the type, size and time.
     if (const QString options = MlstOptionsCommand(m_features); !options.isEmpty()) {
         c.LocalFileName = options;
-        if (!QuietCall("QUOTE") &&
-            !(m_features.factsInUse.contains(u"type") && m_features.factsInUse.contains(u"size") &&
-              m_features.factsInUse.contains(u"modify"))) {
+        if (!QuietCall("QUOTE") && !m_features.ListingFactsInUse()) {
             return;
         }
     }

@@ -67,6 +67,8 @@ private:
     // Lists with MLSD into the session's listing lines; on a refusal machine listings are
     // given up for the rest of the session.
     bool FetchMachineListing();
+    // The listing goes to the temporary listing file, in text mode.
+    void PrepareListingFetch();
 
     Session& m_session;
     UserInterface& m_ui;
