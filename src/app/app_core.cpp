@@ -8,7 +8,6 @@
 #include <cstdio>
 
 #include "app/login_actions.h"
-#include "app/user_interface.h"
 #include "config/scrambling.h"
 #include "config/words.h"
 #include "listing/remote_pane.h"
@@ -16,45 +15,39 @@
 #include "logs/log_retrieval.h"
 #include "platform/platform.h"
 #include "procmail/procmail_update.h"
+#include "runtime/program_version.h"
+#include "runtime/user_interface.h"
 #include "script/script_runner.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
 #include "ui/model/local_pane.h"
-#include "version.h"
 
-AppPaths AppPaths::ForWorkFolder(const QString& workFolder, const QString& stamp) {
-    AppPaths p;
-    const QString sep = platform::LocalSeparator();
-    p.workFolder = QDir::toNativeSeparators(workFolder);
-    p.cfgFileName = p.workFolder + sep + "VorlenFTP.cfg";
-    p.procmailFolder = p.workFolder + sep + "Procmail";
-    p.tempFolder = QDir::toNativeSeparators(platform::TempFolder());
-    p.programFolder = platform::ProgramFolder();
-    p.executablePath = platform::ExecutablePath();
-    p.listingTempFile = p.workFolder + sep + "FtpDirList" + stamp + ".txt";
-    p.listingKeepFile = p.workFolder + sep + "FtpDirList.txt";
-    return p;
-}
-
-AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
-    login = std::make_unique<LoginActions>(*this);
-    cfg.onNotice = [this](const QString& text) { m_ui.LogText(text); };
+AppCore::AppCore(UserInterface& ui) : store(ui), m_ui(ui) {
+    login = std::make_unique<LoginActions>(store, run, ui);
     localPane = std::make_unique<LocalPane>(ui, settings);
-    localPane->updateSettings = [this] { UpdateSettings(); };
-    session = std::make_unique<Session>(*this);
-    remotePane =
-        std::make_unique<RemotePane>(*this, *session, [] { return double(platform::TickCount()); });
+    localPane->updateSettings = [this] { store.UpdateSettings(); };
+    store.siteLocalDirChanged = [this](const QString& dir) { localPane->SetCurrentDir(dir); };
+    session = std::make_unique<Session>(store, run, ui);
+    remotePane = std::make_unique<RemotePane>(settings, *session, ui,
+                                              [] { return double(platform::TickCount()); });
     session->SetRemotePane(remotePane.get());
-    transfers = std::make_unique<Transfers>(*this);
-    remoteOperations = std::make_unique<RemoteOperations>(*this);
-    scripts = std::make_unique<ScriptRunner>(*this);
-    procmail = std::make_unique<ProcmailUpdate>(*this);
-    logRetrieval = std::make_unique<LogRetrieval>(*this);
-    logProcessing = std::make_unique<LogProcessing>(*this);
+    remoteOperations = std::make_unique<RemoteOperations>(store, run, ui, *session, *remotePane);
+    transfers = std::make_unique<Transfers>(store, run, ui, *session, *remotePane, *localPane,
+                                            *remoteOperations);
+    scripts = std::make_unique<ScriptRunner>(store, run, ui, *session, *remotePane, *localPane,
+                                             *transfers, *remoteOperations);
+    procmail =
+        std::make_unique<ProcmailUpdate>(store, run, paths, ui, *session, *remotePane, *localPane,
+                                         *transfers, *remoteOperations, *scripts);
+    logRetrieval = std::make_unique<LogRetrieval>(store, run, ui, *session, *remotePane, *localPane,
+                                                  *transfers, *remoteOperations);
+    logProcessing = std::make_unique<LogProcessing>(store, run, ui, *session, *localPane);
     remotePane->procmailWorkflow = [this] { procmail->ProcmailClickActions(); };
-    runStartupScript = [this] { scripts->RunscriptActions(); };
+    session->refreshLocal = [this] { localPane->RefreshLocal(); };
+    session->runStartupScript = [this] { scripts->RunscriptActions(); };
+    session->stopScript = [this] { scripts->RequestStop(); };
     requestConnect = [this] { session->RequestConnect(); };
     printError = [](const QString& line) {
         std::fputs((line + '\n').toLocal8Bit().constData(), stderr);
@@ -67,7 +60,7 @@ AppCore::AppCore(UserInterface& ui) : m_ui(ui) {
 AppCore::~AppCore() = default;
 
 QString AppCore::GetVersionNumber() {
-    return QStringLiteral(VORLEN_VERSION_TEXT);
+    return ProgramVersion();
 }
 
 bool AppCore::FormCreate(const QStringList& arguments) {
@@ -87,8 +80,8 @@ bool AppCore::FormCreate(const QStringList& arguments) {
     if (!cfg.Load()) {
         m_ui.LogText(cfg.ErrorText());
     }
-    versionText = GetVersionNumber();
-    startupScript.clear();
+    store.versionText = GetVersionNumber();
+    run.startupScript.clear();
     startupSiteNum.clear();
     settings.sshMode = false;
     settings.commandLineSsh = false;
@@ -101,7 +94,7 @@ bool AppCore::FormCreate(const QStringList& arguments) {
     if (IsWholeNumber(startupSiteNum)) {
         settings.SetCurrentSiteNum(WholeNumberOr(startupSiteNum, 0));
     }
-    if (!demoSite.isEmpty() && startupScript.isEmpty()) {
+    if (!demoSite.isEmpty() && run.startupScript.isEmpty()) {
         // The demo server's password comes through the environment, never the command line
         // (which every user of the machine can read), and programs started later do not
         // inherit it.
@@ -128,8 +121,8 @@ void AppCore::AnalyseCommandLineParameters(const QStringList& arguments) {
             printError("vorlen: unknown option '" + argument + "' ignored (see vorlen --help)");
         }
     }
-    settings.startupScriptSet = !startupScript.isEmpty();
-    unattended = settings.startupScriptSet;
+    settings.startupScriptSet = !run.startupScript.isEmpty();
+    run.unattended = settings.startupScriptSet;
 }
 
 void AppCore::GetScriptInfoFromParm(const QString& param) {
@@ -141,20 +134,20 @@ void AppCore::GetScriptInfoFromParm(const QString& param) {
     // site-less form "-s/x.txt" (which stays "x.txt" unless /x.txt exists).
     if (s.startsWith('/') && platform::IsRootedLocalPath(s) &&
         (s.indexOf('/', 1) > 1 || QFileInfo(s).isFile())) {
-        startupScript = s;
+        run.startupScript = s;
         return;
     }
     const qsizetype slash = s.indexOf('/');
     if (slash < 0) {
-        startupScript = s;
+        run.startupScript = s;
         return;
     }
     if (slash == 0) {
-        startupScript = s.mid(1).trimmed();
+        run.startupScript = s.mid(1).trimmed();
         return;
     }
     if (slash == s.size() - 1) {
-        startupScript.clear();
+        run.startupScript.clear();
         return;
     }
     QString siteName = s.left(slash).trimmed();
@@ -179,60 +172,14 @@ void AppCore::GetScriptInfoFromParm(const QString& param) {
         m_ui.LogText("Supplied parameter: " + param);
         m_ui.LogText("Site name: " + siteName);
         m_ui.LogText("No script processing will be attempted.");
-        startupScript.clear();
+        run.startupScript.clear();
         startupSiteNum.clear();
         return;
     }
     startupSiteNum = QString::number(found);
-    startupScript = s.mid(slash + 1).trimmed();
-    m_ui.LogText("Startup script: " + startupScript);
+    run.startupScript = s.mid(slash + 1).trimmed();
+    m_ui.LogText("Startup script: " + run.startupScript);
     m_ui.LogText("Remote site associated with startup script: " + siteName);
-}
-
-void AppCore::SetGlobalProfileName(const QString& siteName) {
-    settings.site.siteName = siteName;
-    QString caption = "Vorlen FTP";
-    if (!versionText.trimmed().isEmpty()) {
-        caption += " version " + versionText.trimmed();
-    }
-    if (!siteName.trimmed().isEmpty()) {
-        caption += " remote site - " + siteName;
-    }
-    m_ui.SetCaption(caption);
-    m_ui.ProcessMessages();
-}
-
-void AppCore::GetSiteSettings() {
-    if (!settings.GetSiteSettings()) {
-        m_ui.LogText(cfg.ErrorText());
-    }
-    SetGlobalProfileName(settings.site.siteName);
-    localPane->SetCurrentDir(settings.site.infLocDirs.value(0));
-    m_ui.SiteSettingsChanged();
-}
-
-bool AppCore::AskForPassword(const QString& line1, const QString& line2) {
-    const PasswordAnswer answer = m_ui.AskPassword(line1, line2);
-    SiteProfile& site = settings.site;
-    if (answer.ok && !answer.password.isEmpty()) {
-        site.sessionPassword =
-            QString::fromLatin1(scrambling::ComplexEncrypt(answer.password.toUtf8()));
-        site.savePw = answer.save;
-        return true;
-    }
-    site.sessionPassword = kNoPasswordMark;
-    if (answer.ok) {
-        site.savePw = false;
-    }
-    return false;
-}
-
-bool AppCore::UpdateSettings() {
-    if (settings.UpdateSettings()) {
-        return true;
-    }
-    m_ui.LogText(cfg.ErrorText());
-    return false;
 }
 
 void AppCore::KeepListing() {
@@ -268,14 +215,14 @@ bool AppCore::LaunchLogin() {
 bool AppCore::NewLoginActions() {
     RequestStopScript();
     m_ui.ProcessMessages();
-    UpdateSettings();
+    store.UpdateSettings();
     const bool keep = m_ui.ConfirmYesNo("Keep this session after logging in to new site?");
     LaunchLogin();
     return keep;
 }
 
 void AppCore::RequestStopScript() {
-    if (!scriptRunning) {
+    if (!run.scriptRunning) {
         return;
     }
     scripts->RequestStop();
@@ -287,20 +234,20 @@ void AppCore::RequestStopScript() {
 }
 
 bool AppCore::Start() {
-    winUserName = platform::UserName();
-    if (startupScript.isEmpty()) {
+    run.winUserName = platform::UserName();
+    if (run.startupScript.isEmpty()) {
         m_ui.ShowLoginDialog();
-        if (loginPending) {
+        if (run.loginPending) {
             return false;
         }
     }
-    UpdateSettings();
+    store.UpdateSettings();
     // Red, but the button keeps "Connect" until the first login.
     m_ui.SetConnectionLight(ConnectionLight::Red);
     session->connected = false;
     session->currentRemoteDir = "..";
     m_ui.DisableGridsEtc();
-    if (!loginCancelled && requestConnect) {
+    if (!run.loginCancelled && requestConnect) {
         requestConnect();
     }
     localPane->RefreshLocal();
@@ -317,5 +264,5 @@ void AppCore::Stop() {
     m_ui.ProcessMessages();
     m_ui.DisableGridsEtc();
     m_ui.ProcessMessages();
-    UpdateSettings();
+    store.UpdateSettings();
 }

@@ -6,8 +6,9 @@
 #include <memory>
 
 #include "app/log_file.h"
-#include "config/cfg_file.h"
-#include "config/settings.h"
+#include "runtime/app_paths.h"
+#include "runtime/run_state.h"
+#include "runtime/settings_store.h"
 
 class UserInterface;
 class LocalPane;
@@ -20,21 +21,6 @@ class LogRetrieval;
 class ProcmailUpdate;
 class ScriptRunner;
 class Transfers;
-
-// Program-wide paths, fixed once at start-up.
-struct AppPaths {
-    QString workFolder;
-    QString cfgFileName;
-    QString procmailFolder;
-    QString tempFolder;
-    QString programFolder;
-    QString executablePath;
-    QString listingTempFile;  // this run's DIR output
-    QString listingKeepFile;  // the last listing, kept at exit
-
-    // All paths derived from a work folder; the listing temp file carries Stamp.
-    static AppPaths ForWorkFolder(const QString& workFolder, const QString& stamp);
-};
 
 // The root object of the program's state and start-up/shutdown commands. The main window owns
 // one; it speaks to the person only through UserInterface, so it runs headless in tests.
@@ -51,18 +37,6 @@ public:
     bool FormCreate(const QStringList& arguments);
     void AnalyseCommandLineParameters(const QStringList& arguments);
     void GetScriptInfoFromParm(const QString& param);
-    void SetGlobalProfileName(const QString& siteName);
-
-    // Reads the current site's settings (reloading the file), shows its name in the caption and
-    // lets the window mirror them.
-    void GetSiteSettings();
-
-    // Asks for the session password (the password dialog) and records the answer: a typed
-    // password scrambled, else the no-password marker. True when a password is now known.
-    bool AskForPassword(const QString& line1, const QString& line2);
-
-    // Writes every setting and saves when something changed; a failed save is logged.
-    bool UpdateSettings();
 
     // Close button: keeps the last remote listing when one was received this run.
     void KeepListing();
@@ -85,25 +59,15 @@ public:
 
     AppPaths paths;
     LogFile logFile;  // a copy of the displayed log, in the work folder
-    CfgFile cfg;
-    Settings settings{cfg};
-    QString versionText;
-    QString startupScript;
+    SettingsStore store;
+    CfgFile& cfg = store.cfg;
+    Settings& settings = store.settings;
+    RunState run;
     QString startupSiteNum;
     // "--demo-site=HOST:PORT": the local demo server the first command started.
     QString demoSite;
-    QString winUserName;
-    bool loginCancelled = false;
-    // A script named on the command line runs without a person to answer questions.
-    bool unattended = false;
-    bool loginPending = false;
     bool firstActivation = true;
-    bool scriptRunning = false;
     QString zosSettingText = "?";
-    // Set while a batch transfer runs; a lost connection clears it.
-    bool batchTransferRunning = false;
-    // Set by the abort button while logs are being retrieved.
-    bool logRetrievalCancel = false;
 
     // One object per subject.
     std::unique_ptr<LoginActions> login;     // site management and the login dialog's rules
@@ -119,15 +83,11 @@ public:
 
     // The first connection after OK in the login dialog (tests replace it).
     std::function<void()> requestConnect;
-    // Runs the start-up script instead of the first directory.
-    std::function<void()> runStartupScript;
 
     // Starts a detached program; replaced in tests.
     std::function<bool(const QString& program)> startDetached;
     // Writes one line to standard error (replaced by tests).
     std::function<void(const QString& line)> printError;
-
-    UserInterface& Ui() { return m_ui; }
 
 private:
     UserInterface& m_ui;

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/app_core.h"
-#include "app/user_interface.h"
 #include "config/scrambling.h"
 #include "platform/platform.h"
+#include "runtime/run_state.h"
+#include "runtime/settings_store.h"
+#include "runtime/user_interface.h"
 
 namespace {
 
@@ -62,9 +63,9 @@ LoginVisibility LoginActions::VisibilityFor(int connectionKind, int sshIndex) {
 }
 
 LoginFields LoginActions::FormCreate() {
-    m_core.loginPending = true;
+    m_run.loginPending = true;
     LoginFields fields;
-    if (m_core.settings.NumSites() == 0) {
+    if (m_store.settings.NumSites() == 0) {
         CreateNewSite("Default", fields);
     }
     GetSiteSettingsForLogin();
@@ -72,7 +73,7 @@ LoginFields LoginActions::FormCreate() {
 }
 
 int LoginActions::LocateSiteIndex(const QString& name) const {
-    const Settings& s = m_core.settings;
+    const Settings& s = m_store.settings;
     const std::function<QString(const QString&)> passes[] = {
         [](const QString& t) { return t; },
         [](const QString& t) { return t.trimmed(); },
@@ -91,7 +92,7 @@ int LoginActions::LocateSiteIndex(const QString& name) const {
 }
 
 SiteCombo LoginActions::ApplyConfigFileSettingsToSiteCombo() const {
-    const Settings& s = m_core.settings;
+    const Settings& s = m_store.settings;
     SiteCombo combo;
     const QString currentName = s.siteNames.value(s.CurrentSiteNum()).trimmed();
     for (int i = 0; i < s.NumSites(); ++i) {
@@ -111,11 +112,11 @@ SiteCombo LoginActions::ApplyConfigFileSettingsToSiteCombo() const {
 }
 
 void LoginActions::GetSiteSettingsForLogin() {
-    m_core.GetSiteSettings();
+    m_store.GetSiteSettings();
 }
 
 LoginFields LoginActions::ApplySiteSettingsToLoginFields() const {
-    const SiteProfile& site = m_core.settings.site;
+    const SiteProfile& site = m_store.settings.site;
     LoginFields f;
     f.userid = site.userid;
     f.domain = site.domain;
@@ -132,12 +133,12 @@ LoginFields LoginActions::ApplySiteSettingsToLoginFields() const {
     f.ftpTls = site.ftpTls;
     f.rememberPassword = site.savePw;
     // A z/OS host over SSH has no entry of its own; it shows as the secure connection.
-    f.sshIndex = m_core.settings.sshMode ? 1 : 0;
+    f.sshIndex = m_store.settings.sshMode ? 1 : 0;
     return f;
 }
 
 void LoginActions::SetMainFormValuesFromCompletedFields(const LoginFields& f) {
-    Settings& s = m_core.settings;
+    Settings& s = m_store.settings;
     SiteProfile& site = s.site;
     s.sshMode = f.sshIndex != 0;
     // SSH chosen by -h is for this run; the site keeps its own stored choice.
@@ -171,7 +172,7 @@ void LoginActions::SetMainFormValuesFromCompletedFields(const LoginFields& f) {
 }
 
 LoginFields LoginActions::SelectSite(const QString& shownName) {
-    Settings& s = m_core.settings;
+    Settings& s = m_store.settings;
     int found = -1;
     for (int i = 0; i < s.NumSites(); ++i) {
         if (s.siteActive.value(i) && s.siteNames[i] == shownName) {
@@ -189,7 +190,7 @@ LoginFields LoginActions::SelectSite(const QString& shownName) {
 }
 
 bool LoginActions::OkClick(const LoginFields& f) {
-    UserInterface& ui = m_core.Ui();
+    UserInterface& ui = m_ui;
     if (f.userid.trimmed().isEmpty()) {
         ui.Warning("Userid field is empty");
         return false;
@@ -202,9 +203,9 @@ bool LoginActions::OkClick(const LoginFields& f) {
         ui.Warning("Domain field is empty");
         return false;
     }
-    m_core.loginCancelled = false;
+    m_run.loginCancelled = false;
     SetMainFormValuesFromCompletedFields(f);
-    m_core.loginPending = false;
+    m_run.loginPending = false;
     return true;
 }
 
@@ -212,18 +213,17 @@ void LoginActions::CancelClick(const LoginFields& f) {
     if (f.userid.trimmed().isEmpty() || f.domain.trimmed().isEmpty()) {
         return;
     }
-    m_core.loginCancelled = true;
+    m_run.loginCancelled = true;
     SetMainFormValuesFromCompletedFields(f);
-    m_core.loginPending = false;
+    m_run.loginPending = false;
     if (f.password.trimmed().isEmpty()) {
-        m_core.settings.site.sessionPassword = kNoPasswordMark;
+        m_store.settings.site.sessionPassword = kNoPasswordMark;
     }
 }
 
 bool LoginActions::NewSiteClick(LoginFields& fields) {
     QString name;
-    if (!m_core.Ui().InputQuery("New Remote Site",
-                                "Please supply  name for new remote site :", name)) {
+    if (!m_ui.InputQuery("New Remote Site", "Please supply  name for new remote site :", name)) {
         return false;
     }
     // A blank name would make an active site that the list cannot show.
@@ -231,8 +231,8 @@ bool LoginActions::NewSiteClick(LoginFields& fields) {
         return false;
     }
     if (LocateSiteIndex(name) >= 0) {
-        m_core.Ui().Warning("Cannot define new site named " + name +
-                            " because that name is already in use.");
+        m_ui.Warning("Cannot define new site named " + name +
+                     " because that name is already in use.");
         return false;
     }
     CreateNewSite(name.trimmed(), fields);
@@ -240,7 +240,7 @@ bool LoginActions::NewSiteClick(LoginFields& fields) {
 }
 
 void LoginActions::CreateNewSite(const QString& name, LoginFields& fields) {
-    Settings& s = m_core.settings;
+    Settings& s = m_store.settings;
     CfgFile& cfg = s.Cfg();
     int slot = int(s.siteActive.indexOf(false));
     if (slot < 0) {
@@ -268,24 +268,24 @@ void LoginActions::CreateNewSite(const QString& name, LoginFields& fields) {
     s.sshMode = false;
     fields.timeoutIndex = 6;
     SetMainFormValuesFromCompletedFields(fields);
-    m_core.SetGlobalProfileName(name);
-    m_core.UpdateSettings();
+    m_store.SetGlobalProfileName(name);
+    m_store.UpdateSettings();
     if (!cfg.WriteLinesDirect()) {
-        m_core.Ui().LogText(cfg.ErrorText());
+        m_ui.LogText(cfg.ErrorText());
     }
 }
 
 void LoginActions::UseDemoSite(const QString& domain, const QString& user, const QString& password,
                                const QString& localFolder) {
     static const QString kName = QStringLiteral("Local demo");
-    Settings& s = m_core.settings;
+    Settings& s = m_store.settings;
     LoginFields fields;
     const int slot = LocateSiteIndex(kName);
     if (slot < 0) {
         CreateNewSite(kName, fields);
     } else {
         s.SetCurrentSiteNum(slot);
-        m_core.GetSiteSettings();
+        m_store.GetSiteSettings();
         fields = ApplySiteSettingsToLoginFields();
     }
     fields.userid = user;
@@ -301,19 +301,19 @@ void LoginActions::UseDemoSite(const QString& domain, const QString& user, const
         s.site.infLocDirs.prepend(localFolder);
         s.site.localLogdir = localFolder + "/weblogs";
     }
-    m_core.UpdateSettings();
+    m_store.UpdateSettings();
     if (!s.Cfg().WriteLinesDirect()) {
-        m_core.Ui().LogText(s.Cfg().ErrorText());
+        m_ui.LogText(s.Cfg().ErrorText());
     }
-    m_core.GetSiteSettings();  // shows the site, its local folder and caption
+    m_store.GetSiteSettings();  // shows the site, its local folder and caption
 }
 
 bool LoginActions::RenameSiteClick() {
-    Settings& s = m_core.settings;
+    Settings& s = m_store.settings;
     const QString current = s.site.siteName;
     QString answer;
-    if (!m_core.Ui().InputQuery("Remote Site rename",
-                                "Please supply new name for " + current + " :", answer)) {
+    if (!m_ui.InputQuery("Remote Site rename", "Please supply new name for " + current + " :",
+                         answer)) {
         return false;
     }
     if (answer.trimmed().isEmpty() || answer == current) {
@@ -324,27 +324,27 @@ bool LoginActions::RenameSiteClick() {
         return false;
     }
     if (LocateSiteIndex(answer) >= 0) {
-        m_core.Ui().Warning("Cannot rename site as requested because name already in use.");
+        m_ui.Warning("Cannot rename site as requested because name already in use.");
         return false;
     }
     const QString newName = answer.trimmed();
     s.siteNames[slot] = newName;
     s.Cfg().PutCfgFileSetting(CfgFile::SiteSection(slot), "SiteName", newName);
     if (!s.Cfg().SaveCfgFile()) {
-        m_core.Ui().LogText(s.Cfg().ErrorText());
+        m_ui.LogText(s.Cfg().ErrorText());
     }
     GetSiteSettingsForLogin();
     return true;
 }
 
 bool LoginActions::DeleteSiteClick(LoginFields& fields) {
-    Settings& s = m_core.settings;
+    Settings& s = m_store.settings;
     if (ActiveSiteCount() < 2) {
-        m_core.Ui().Warning("Remote Site Delete not allowed - there must be at least one site");
+        m_ui.Warning("Remote Site Delete not allowed - there must be at least one site");
         return false;
     }
     const QString name = s.site.siteName;
-    if (!m_core.Ui().ConfirmYesNo("Delete Remote Site named " + name + "?")) {
+    if (!m_ui.ConfirmYesNo("Delete Remote Site named " + name + "?")) {
         return false;
     }
     const int slot = LocateSiteIndex(name);
@@ -355,7 +355,7 @@ bool LoginActions::DeleteSiteClick(LoginFields& fields) {
     s.SetCurrentSiteNum(int(s.siteActive.indexOf(true)));
     s.Cfg().PutCfgFileSetting(CfgFile::SiteSection(slot), "SiteActive", "0");
     if (!s.Cfg().WriteLinesDirect()) {
-        m_core.Ui().LogText(s.Cfg().ErrorText());
+        m_ui.LogText(s.Cfg().ErrorText());
     }
     GetSiteSettingsForLogin();
     fields = ApplySiteSettingsToLoginFields();
@@ -363,5 +363,5 @@ bool LoginActions::DeleteSiteClick(LoginFields& fields) {
 }
 
 int LoginActions::ActiveSiteCount() const {
-    return int(m_core.settings.siteActive.count(true));
+    return int(m_store.settings.siteActive.count(true));
 }

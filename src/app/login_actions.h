@@ -3,7 +3,9 @@
 #include <QString>
 #include <QStringList>
 
-class AppCore;
+class SettingsStore;
+class UserInterface;
+struct RunState;
 
 // The login dialog's fields as the person sees and edits them. The dialog copies its widgets
 // into this and back; every rule lives in LoginActions so it runs without a window.
@@ -43,7 +45,8 @@ struct SiteCombo {
 // and turning completed fields into the current site profile.
 class LoginActions {
 public:
-    explicit LoginActions(AppCore& core) : m_core(core) {}
+    LoginActions(SettingsStore& store, RunState& run, UserInterface& ui)
+        : m_store(store), m_run(run), m_ui(ui) {}
 
     static QStringList ConnectionTypes();
     static QStringList Timeouts();
@@ -90,5 +93,7 @@ public:
     int ActiveSiteCount() const;
 
 private:
-    AppCore& m_core;
+    SettingsStore& m_store;
+    RunState& m_run;
+    UserInterface& m_ui;
 };

@@ -81,5 +81,5 @@ int main(int argc, char* argv[]) {
     platform::WatchStopSignals(&window, [&window] { window.close(); });
     window.show();
     const int status = QApplication::exec();
-    return window.Core().unattended ? window.Core().scripts->ExitStatus() : status;
+    return window.Core().run.unattended ? window.Core().scripts->ExitStatus() : status;
 }

@@ -7,8 +7,8 @@
 #include <functional>
 #include <optional>
 
-#include "app/user_interface.h"
 #include "listing/zos_names.h"
+#include "runtime/user_interface.h"
 
 // A UserInterface without windows: dialogs and input boxes are answered from queues of prepared
 // answers, and every message, log line and status text is recorded. Used by tests and by

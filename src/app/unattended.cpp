@@ -92,7 +92,7 @@ int RunUnattended(const QStringList& arguments) {
     if (!core.FormCreate(arguments)) {
         return ScriptRunner::kCouldNotStart;
     }
-    if (core.startupScript.isEmpty()) {
+    if (core.run.startupScript.isEmpty()) {
         ui.LogText(
             "No script to run: without a display Vorlen FTP runs only a script named with "
             "-s (see vorlen --help)");
@@ -109,7 +109,7 @@ int RunUnattended(const QStringList& arguments) {
         ui.LogText("Stop signal received - the script stops after the current step");
         core.RequestStopScript();
     });
-    core.GetSiteSettings();
+    core.store.GetSiteSettings();
     core.Start();
     core.Stop();
     return core.scripts->ExitStatus();

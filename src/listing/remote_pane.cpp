@@ -1,25 +1,26 @@
 #include "listing/remote_pane.h"
 
-#include "app/app_core.h"
-#include "app/user_interface.h"
+#include "config/settings.h"
 #include "listing/listing_parser.h"
 #include "listing/zos_listing.h"
 #include "listing/zos_names.h"
+#include "runtime/user_interface.h"
 #include "session/session.h"
 
-RemotePane::RemotePane(AppCore& core, Session& session, std::function<double()> ticks)
-    : cache(std::move(ticks)), m_core(core), m_session(session), m_ui(core.Ui()) {}
+RemotePane::RemotePane(Settings& settings, Session& session, UserInterface& ui,
+                       std::function<double()> ticks)
+    : cache(std::move(ticks)), m_settings(settings), m_session(session), m_ui(ui) {}
 
 bool RemotePane::Zos() const {
-    return m_core.settings.zosMode;
+    return m_settings.zosMode;
 }
 
 bool RemotePane::Descending() const {
-    return m_core.settings.site.remoteSortAscInd == 1;
+    return m_settings.site.remoteSortAscInd == 1;
 }
 
 QString RemotePane::ContainingRemoteDirectory(const QString& dir) const {
-    return ::ContainingRemoteDirectory(Zos(), m_core.settings.site.userid, dir);
+    return ::ContainingRemoteDirectory(Zos(), m_settings.site.userid, dir);
 }
 
 // ---- Listing --------------------------------------------------------------------------------
@@ -112,9 +113,9 @@ void RemotePane::PopulateRemoteArraysByFTPCall() {
 }
 
 void RemotePane::ApplyListingLook() {
-    SiteProfile& site = m_core.settings.site;
+    SiteProfile& site = m_settings.site;
     const bool zos = state.listingType.startsWith('Z');
-    m_core.settings.zosMode = zos;
+    m_settings.zosMode = zos;
     site.mvs = zos ? "1" : "0";
     if (zos) {
         m_session.currentRemoteDir = NormaliseZosCurrentDir(state, m_session.currentRemoteDir);
@@ -130,7 +131,7 @@ void RemotePane::ApplyListingLook() {
 
 void RemotePane::SetResumeXfrMaybeVisible() {
     // The resume option is for servers that take REST; z/OS datasets are rewritten whole.
-    const bool zos = m_core.settings.zosMode;
+    const bool zos = m_settings.zosMode;
     m_ui.SetResumeOptionVisible(!zos);
     if (zos) {
         m_ui.SetResumeTicked(false);
@@ -165,19 +166,19 @@ void RemotePane::PopulateRemListViewEtcFromArrays() {
 }
 
 void RemotePane::SortRemoteArraysAndPopulateListview() {
-    SortRemoteArrays(listing, RemoteSortKey(m_core.settings.site.remoteSortIndex));
+    SortRemoteArrays(listing, RemoteSortKey(m_settings.site.remoteSortIndex));
     m_ui.RefreshRemoteList();
 }
 
 void RemotePane::SetSort(int sortIndex, int seqIndex) {
-    SiteProfile& site = m_core.settings.site;
+    SiteProfile& site = m_settings.site;
     site.remoteSortIndex = std::clamp(sortIndex, 0, 4);
     site.remoteSortAscInd = seqIndex == 1 ? 1 : 0;
     SortRemoteArraysAndPopulateListview();
 }
 
 void RemotePane::ColumnClick(int column) {
-    const SiteProfile& site = m_core.settings.site;
+    const SiteProfile& site = m_settings.site;
     const auto [key, descending] =
         RemoteColumnClick(RemoteSortKey(site.remoteSortIndex), Descending(), column);
     SetSort(int(key), descending ? 1 : 0);
@@ -335,7 +336,7 @@ void RemotePane::btnFavoriteClick() {
         m_ui.ShowColorMsg("Please try again after a connection is established.");
         return;
     }
-    const QString favourite = m_core.settings.site.favRemDir.trimmed();
+    const QString favourite = m_settings.site.favRemDir.trimmed();
     if (favourite.isEmpty()) {
         m_ui.LogText("No Favourite Directory has been defined in settings ");
         return;
@@ -350,7 +351,7 @@ void RemotePane::btnFavoriteClick() {
 }
 
 void RemotePane::AddRemDirToCmbx(const QString& dir, bool asDefault) {
-    SiteProfile& site = m_core.settings.site;
+    SiteProfile& site = m_settings.site;
     site.infRemDirs = RememberRemoteDir(site.infRemDirs, dir, asDefault, Zos(), InPDS(state));
     m_ui.RefreshRemoteDirBox();
     m_ui.ProcessMessages();
@@ -358,10 +359,31 @@ void RemotePane::AddRemDirToCmbx(const QString& dir, bool asDefault) {
 
 QStringList RemotePane::RememberedDirs() const {
     QStringList shown;
-    for (const QString& dir : m_core.settings.site.infRemDirs) {
+    for (const QString& dir : m_settings.site.infRemDirs) {
         if (!shown.contains(dir)) {
             shown.append(dir);
         }
     }
     return shown;
+}
+
+std::vector<RemoteItem> RemotePane::SaveSelectedRemoteItems(const std::vector<int>& rows) const {
+    std::vector<RemoteItem> items;
+    for (const int r : rows) {
+        const RemoteRow row = Row(r);
+        if (row.kind == RemoteRow::Kind::Parent || !row.entry) {
+            items.push_back(RemoteItem{"..", 'D', 0, QString()});
+            continue;
+        }
+        const RemoteEntry& e = *row.entry;
+        const QChar type = e.permissions.startsWith('l')            ? QChar('L')
+                           : row.kind == RemoteRow::Kind::Directory ? QChar('D')
+                                                                    : QChar('F');
+        qint64 size = e.size;
+        if (Zos()) {
+            size = ZosSizeEstimate(e.size, e.modified == "Migrated");
+        }
+        items.push_back(RemoteItem{e.name, type, size, e.permissions.toUpper()});
+    }
+    return items;
 }

@@ -4,20 +4,31 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 #include "listing/listing_state.h"
 #include "listing/remote_listing.h"
 
-class AppCore;
+class Settings;
 class Session;
 class UserInterface;
 
 // The remote half of the main window without its widgets: the listing state, the current
 // listing, the cache, sorting, and every way of moving between remote directories. It asks the
 // session for directory changes and listings and speaks to the person through UserInterface.
+// A selected row of the remote list: its name, type ("F" file, "L" link, "D" directory), size
+// and permission text (upper-cased).
+struct RemoteItem {
+    QString name;
+    QChar type;
+    qint64 size = 0;
+    QString permissions;
+};
+
 class RemotePane {
 public:
-    RemotePane(AppCore& core, Session& session, std::function<double()> ticks);
+    RemotePane(Settings& settings, Session& session, UserInterface& ui,
+               std::function<double()> ticks);
 
     ListingState state;
     RemoteListing listing;
@@ -52,6 +63,8 @@ public:
     // The rows as the list view shows them.
     int RowCount() const { return RemoteRowCount(listing); }
     RemoteRow Row(int row) const { return RemoteRowAt(listing, Descending(), row); }
+    // The given rows as items to work on (the parent row as "..").
+    std::vector<RemoteItem> SaveSelectedRemoteItems(const std::vector<int>& rows) const;
     QString SummaryText() const { return RemoteSummaryText(listing); }
 
     // ---- Navigation ----
@@ -88,7 +101,7 @@ private:
     void NavigateTo(const QString& target);
     bool Zos() const;
 
-    AppCore& m_core;
+    Settings& m_settings;
     Session& m_session;
     UserInterface& m_ui;
 };

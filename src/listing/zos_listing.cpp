@@ -472,3 +472,10 @@ QString NormaliseZosCurrentDir(const ListingState& state, const QString& dir) {
     }
     return result;
 }
+
+qint64 ZosSizeEstimate(qint64 tracks, bool migrated) {
+    if (migrated || tracks == 0) {
+        return 2147483647;
+    }
+    return tracks * 56664;
+}

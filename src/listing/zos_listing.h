@@ -42,3 +42,7 @@ QString ZosComboText(const QString& text);
 // The current directory of a z/OS listing: unquoted, ending in "." (except inside a partitioned
 // dataset, whose name is the directory itself).
 QString NormaliseZosCurrentDir(const ListingState& state, const QString& dir);
+
+// The size a z/OS dataset is expected to have: tracks x 56664; an unknown one (migrated, or 0)
+// the largest 32-bit value.
+qint64 ZosSizeEstimate(qint64 tracks, bool migrated);

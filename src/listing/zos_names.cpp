@@ -1,6 +1,6 @@
 #include "listing/zos_names.h"
 
-#include "app/user_interface.h"
+#include "runtime/user_interface.h"
 
 namespace {
 

@@ -3,21 +3,23 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/app_core.h"
-#include "app/user_interface.h"
 #include "logs/log_names.h"
 #include "logs/log_options.h"
 #include "logs/log_processing.h"
 #include "platform/platform.h"
+#include "runtime/run_state.h"
+#include "runtime/settings_store.h"
+#include "runtime/user_interface.h"
 #include "session/session.h"
 #include "ui/model/local_pane.h"
 
-LogProcessing::LogProcessing(AppCore& core)
-    : m_core(core), m_ui(core.Ui()), m_session(*core.session), m_local(*core.localPane) {}
+LogProcessing::LogProcessing(SettingsStore& store, RunState& run, UserInterface& ui,
+                             Session& session, LocalPane& local)
+    : m_store(store), m_run(run), m_ui(ui), m_session(session), m_local(local) {}
 
 QStringList LogProcessing::InitThisRunLogFilterArray() const {
     QStringList filters;
-    for (const QString& filter : m_core.settings.common.logFileURLFilter) {
+    for (const QString& filter : m_store.settings.common.logFileURLFilter) {
         if (!filter.isEmpty()) {
             filters << filter;
         }
@@ -29,12 +31,12 @@ void LogProcessing::End() {
     m_session.HideAbortButton();
     m_local.RefreshLocal();
     m_ui.RefreshLocalList();
-    m_core.batchTransferRunning = false;
+    m_run.batchTransferRunning = false;
     m_ui.EnableGridsEtc();
 }
 
 void LogProcessing::ProcLogs() {
-    const QString logRoot = m_core.settings.site.localLogdir;
+    const QString logRoot = m_store.settings.site.localLogdir;
     if (logRoot.size() < 3 || !platform::IsRootedLocalPath(logRoot)) {
         m_ui.Warning(
             "No valid local log directory has been defined for this site, please correct using "
@@ -42,8 +44,8 @@ void LogProcessing::ProcLogs() {
         return;
     }
     m_ui.DisableGridsEtc();
-    m_core.batchTransferRunning = true;
-    m_core.UpdateSettings();
+    m_run.batchTransferRunning = true;
+    m_store.UpdateSettings();
     m_ui.StatusBarGeneral(" Processing logs");
 
     const QStringList selected = m_ui.SelectedLocalNames();
@@ -75,7 +77,7 @@ void LogProcessing::ProcLogs() {
     }
     const QString month = LogfileSuffix(name).left(6);
 
-    Settings& settings = m_core.settings;
+    Settings& settings = m_store.settings;
     const QString userid = settings.site.userid;
     const QString key = DomainKeyForPrefix(prefix, userid);
     QString domain = settings.Cfg().GetCfgFileSetting("Common", key, "");
@@ -93,7 +95,7 @@ void LogProcessing::ProcLogs() {
         }
         domain = answer.trimmed();
         settings.Cfg().PutCfgFileSetting("Common", key, domain);
-        m_core.UpdateSettings();
+        m_store.UpdateSettings();
     }
 
     const QString folder = m_local.CurrentDir();

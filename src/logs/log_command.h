@@ -3,7 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-class AppCore;
+class SettingsStore;
+struct RunState;
 class LocalPane;
 class Session;
 class UserInterface;
@@ -12,7 +13,8 @@ class UserInterface;
 // folder and its Alt subfolder, into one CSV file beside them.
 class LogProcessing {
 public:
-    explicit LogProcessing(AppCore& core);
+    LogProcessing(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
+                  LocalPane& local);
 
     void ProcLogs();
     // The configured URL filters, as this run starts from them.
@@ -21,7 +23,8 @@ public:
 private:
     void End();
 
-    AppCore& m_core;
+    SettingsStore& m_store;
+    RunState& m_run;
     UserInterface& m_ui;
     Session& m_session;
     LocalPane& m_local;

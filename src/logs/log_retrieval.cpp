@@ -5,14 +5,15 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include "app/app_core.h"
-#include "app/user_interface.h"
 #include "config/words.h"
 #include "listing/listing_parser.h"
 #include "listing/remote_pane.h"
 #include "listing/zos_names.h"
 #include "logs/log_names.h"
 #include "platform/platform.h"
+#include "runtime/run_state.h"
+#include "runtime/settings_store.h"
+#include "runtime/user_interface.h"
 #include "session/session.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
@@ -29,20 +30,24 @@ QString CounterLine(int n, const QString& text) {
 
 }  // namespace
 
-LogRetrieval::LogRetrieval(AppCore& core)
-    : m_core(core),
-      m_ui(core.Ui()),
-      m_session(*core.session),
-      m_pane(*core.remotePane),
-      m_local(*core.localPane),
-      m_transfers(*core.transfers) {}
+LogRetrieval::LogRetrieval(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
+                           RemotePane& pane, LocalPane& local, Transfers& transfers,
+                           RemoteOperations& operations)
+    : m_store(store),
+      m_run(run),
+      m_ui(ui),
+      m_session(session),
+      m_pane(pane),
+      m_local(local),
+      m_transfers(transfers),
+      m_operations(operations) {}
 
 bool LogRetrieval::Aborted() const {
-    return m_core.logRetrievalCancel || m_session.abortFlag;
+    return m_run.logRetrievalCancel || m_session.abortFlag;
 }
 
 void LogRetrieval::GetLogs() {
-    const QString folder = m_core.settings.site.localLogdir;
+    const QString folder = m_store.settings.site.localLogdir;
     if (folder.size() <= 1 || !platform::IsRootedLocalPath(folder)) {
         m_ui.Warning("Log directory " + folder +
                      " does not exist, please correct using Options -> Settings.");
@@ -58,7 +63,7 @@ void LogRetrieval::GetLogs() {
             return;
         }
     }
-    if (m_core.settings.zosMode) {
+    if (m_store.settings.zosMode) {
         m_ui.Warning("Log file download not supported with this type of server");
         return;
     }
@@ -71,11 +76,11 @@ void LogRetrieval::GetLogs() {
         return;
     }
     const bool remove = leave == ModalResult::No;
-    m_core.logRetrievalCancel = false;
+    m_run.logRetrievalCancel = false;
     m_ui.LogText("Commencing download from standard log directory");
     const bool standardDone =
-        GetLogsFromRemDir(m_core.settings.site.remLogdir, remove, false) || !Aborted();
-    const QString alternate = m_core.settings.site.remLogdirAlt.trimmed();
+        GetLogsFromRemDir(m_store.settings.site.remLogdir, remove, false) || !Aborted();
+    const QString alternate = m_store.settings.site.remLogdirAlt.trimmed();
     if (alternate.isEmpty()) {
         m_ui.StatusBarGeneral(" Log download processing has finished.");
         m_ui.LogText(" Log download processing has finished.");
@@ -114,11 +119,11 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
         return false;
     }
     m_ui.DisableGridsEtc();
-    m_core.UpdateSettings();
+    m_store.UpdateSettings();
     const int savedMode = m_ui.TransferModeIndex();
-    m_core.batchTransferRunning = true;
+    m_run.batchTransferRunning = true;
 
-    const QString gzip = m_core.settings.common.gzipPath;
+    const QString gzip = m_store.settings.common.gzipPath;
     if (!QFileInfo(gzip).isFile() &&
         !m_ui.ConfirmYesNo("No valid path to gzip.exe specified in options - decompression not "
                            "available - continue anyway?")) {
@@ -138,7 +143,7 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
         Finish(savedMode);
         return false;
     }
-    const QString localRoot = m_core.settings.site.localLogdir;
+    const QString localRoot = m_store.settings.site.localLogdir;
     if (!platform::IsRootedLocalPath(localRoot) || !m_local.SelectDirectory(localRoot)) {
         m_ui.ShowColorMsg("Error - problem accessing local log directory " + localRoot);
         Finish(savedMode);
@@ -294,7 +299,7 @@ bool LogRetrieval::DeleteIfSafe(const QString& name, qint64 remoteSize, const QS
             return false;
         }
     }
-    if (!m_core.remoteOperations->RemoteDelete(m_session.currentRemoteDir, name, "F")) {
+    if (!m_operations.RemoteDelete(m_session.currentRemoteDir, name, "F")) {
         return false;
     }
     ++counters.deleted;
@@ -317,14 +322,14 @@ void LogRetrieval::EndAborted(int savedMode) {
 
 void LogRetrieval::Finish(int savedMode) {
     m_ui.SetTransferModeIndex(savedMode);
-    m_core.batchTransferRunning = false;
+    m_run.batchTransferRunning = false;
     m_local.RefreshLocal();
     m_ui.RefreshLocalList();
     m_ui.EnableGridsEtc();
 }
 
 void LogRetrieval::UnzipFolderFilesWithGzip(const QString& folder) {
-    const QString gzip = m_core.settings.common.gzipPath;
+    const QString gzip = m_store.settings.common.gzipPath;
     if (!QFileInfo(gzip).isFile()) {
         m_ui.Warning(
             "No valid path to gzip.exe specified in options - decompression will not be "

@@ -3,7 +3,9 @@
 #include <QString>
 #include <QStringList>
 
-class AppCore;
+class RemoteOperations;
+class SettingsStore;
+struct RunState;
 class LocalPane;
 class RemotePane;
 class Session;
@@ -16,7 +18,9 @@ class UserInterface;
 // gzip. Over the current FTP or SFTP session; reaches the person through UserInterface.
 class LogRetrieval {
 public:
-    explicit LogRetrieval(AppCore& core);
+    LogRetrieval(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
+                 RemotePane& pane, LocalPane& local, Transfers& transfers,
+                 RemoteOperations& operations);
 
     // The menu command.
     void GetLogs();
@@ -41,12 +45,14 @@ private:
     bool DeleteIfSafe(const QString& name, qint64 remoteSize, const QString& localPath,
                       bool bypassed);
 
-    AppCore& m_core;
+    SettingsStore& m_store;
+    RunState& m_run;
     UserInterface& m_ui;
     Session& m_session;
     RemotePane& m_pane;
     LocalPane& m_local;
     Transfers& m_transfers;
+    RemoteOperations& m_operations;
     QStringList m_unzipFolders;
     bool m_filesDeleted = false;
 };

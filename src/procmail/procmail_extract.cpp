@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/user_interface.h"
 #include "procmail/procmail_lock.h"
+#include "runtime/user_interface.h"
 #include "textio/text_files.h"
 
 int CreateProcmailExtract(UserInterface& ui, const QString& path, const QDateTime& now,

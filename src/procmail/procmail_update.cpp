@@ -4,13 +4,16 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/app_core.h"
-#include "app/user_interface.h"
 #include "listing/remote_pane.h"
 #include "platform/platform.h"
 #include "procmail/procmail_extract.h"
 #include "procmail/procmail_lock.h"
 #include "procmail/recipe_file.h"
+#include "runtime/app_paths.h"
+#include "runtime/program_version.h"
+#include "runtime/run_state.h"
+#include "runtime/settings_store.h"
+#include "runtime/user_interface.h"
 #include "script/script_runner.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
@@ -35,13 +38,20 @@ void DeleteWorkingCopies(const QString& copyBase, int upTo) {
 
 }  // namespace
 
-ProcmailUpdate::ProcmailUpdate(AppCore& core)
-    : m_core(core),
-      m_ui(core.Ui()),
-      m_session(*core.session),
-      m_pane(*core.remotePane),
-      m_local(*core.localPane),
-      m_transfers(*core.transfers) {
+ProcmailUpdate::ProcmailUpdate(SettingsStore& store, RunState& run, const AppPaths& paths,
+                               UserInterface& ui, Session& session, RemotePane& pane,
+                               LocalPane& local, Transfers& transfers, RemoteOperations& operations,
+                               ScriptRunner& scripts)
+    : m_store(store),
+      m_run(run),
+      m_paths(paths),
+      m_ui(ui),
+      m_session(session),
+      m_pane(pane),
+      m_local(local),
+      m_transfers(transfers),
+      m_operations(operations),
+      m_scripts(scripts) {
     generate = [this](const QString& mdlPath, bool* completed) {
         return GenerateRecipeAsFile(mdlPath, MessagesTo(m_ui), completed);
     };
@@ -52,17 +62,17 @@ void ProcmailUpdate::Error(const QString& text) {
 }
 
 LockOwner ProcmailUpdate::Me() const {
-    return {m_core.winUserName.isEmpty() ? platform::UserName() : m_core.winUserName,
+    return {m_run.winUserName.isEmpty() ? platform::UserName() : m_run.winUserName,
             platform::MachineIdentity()};
 }
 
 QString ProcmailUpdate::LocalProcmailDirectory() {
-    const QString configured = m_core.settings.site.localProcmailDir;
+    const QString configured = m_store.settings.site.localProcmailDir;
     if (!configured.isEmpty() && QFileInfo(configured).isDir()) {
         return configured;
     }
-    if (platform::EnsureFolder(m_core.paths.procmailFolder)) {
-        return m_core.paths.procmailFolder;
+    if (platform::EnsureFolder(m_paths.procmailFolder)) {
+        return m_paths.procmailFolder;
     }
     return platform::DefaultLocalDirectory();
 }
@@ -103,7 +113,7 @@ void ProcmailUpdate::ProcmailClickActions() {
     QString directory = LocalProcmailDirectory();
     m_local.SelectDirectory(directory);
     m_ui.RefreshLocalList();
-    m_core.UpdateSettings();
+    m_store.UpdateSettings();
 
     ProcmailQuery query = SetProcmailQueryText(directory);
     for (;;) {
@@ -130,8 +140,8 @@ void ProcmailUpdate::ProcmailClickActions() {
         }
         if (QFileInfo(answer.directory).isDir()) {
             directory = answer.directory;
-            m_core.settings.site.localProcmailDir = directory;
-            m_core.UpdateSettings();
+            m_store.settings.site.localProcmailDir = directory;
+            m_store.UpdateSettings();
             m_proceed = true;
             break;
         }
@@ -180,7 +190,7 @@ void ProcmailUpdate::Cycle(const QString& directory) {
     }
 
     m_ui.StatusBarGeneral(" Extracting from Recipe");
-    const int revision = CreateProcmailExtract(m_ui, source, now(), AppCore::GetVersionNumber());
+    const int revision = CreateProcmailExtract(m_ui, source, now(), ProgramVersion());
     if (revision < 0) {
         Error(
             "Could not extract from existing recipe, suggest looking at it, abandoning procmail "
@@ -214,7 +224,7 @@ void ProcmailUpdate::Cycle(const QString& directory) {
 }
 
 bool ProcmailUpdate::EnterHome() {
-    const bool zos = m_core.settings.zosMode;
+    const bool zos = m_store.settings.zosMode;
     if (NormalisedRemoteDir(zos, m_session.currentRemoteDir) !=
         NormalisedRemoteDir(zos, m_session.homeDir)) {
         m_session.nextDir = m_session.homeDir;
@@ -383,8 +393,8 @@ bool ProcmailUpdate::EditUntilClean(const QString& mdlFile, const QString& copyB
             QFile::remove(copy);
             continue;
         }
-        if (!m_core.scripts->EditFileAndWait(mdlFile)) {
-            m_ui.Warning("Unable to start the editor " + m_core.settings.common.favoredEditor);
+        if (!m_scripts.EditFileAndWait(mdlFile)) {
+            m_ui.Warning("Unable to start the editor " + m_store.settings.common.favoredEditor);
             DeleteWorkingCopies(copyBase, attempt);
             return false;
         }
@@ -418,11 +428,11 @@ bool ProcmailUpdate::GenerateProcmailRecipe(const QString& mdlPath) {
 }
 
 bool ProcmailUpdate::RemoteDeleteFile(const QString& name) {
-    return m_core.remoteOperations->RemoteDelete(m_session.homeDir, name, "F");
+    return m_operations.RemoteDelete(m_session.homeDir, name, "F");
 }
 
 bool ProcmailUpdate::RemoteRename(const QString& from, const QString& to) {
-    return m_core.remoteOperations->RenameRemoteFileOrDir(from, to, m_session.homeDir);
+    return m_operations.RenameRemoteFileOrDir(from, to, m_session.homeDir);
 }
 
 void ProcmailUpdate::SwapInNewRecipe(const QString& directory) {

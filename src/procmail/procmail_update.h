@@ -4,7 +4,10 @@
 #include <QString>
 #include <functional>
 
-class AppCore;
+class ScriptRunner;
+class SettingsStore;
+struct AppPaths;
+struct RunState;
 class LocalPane;
 class RemoteOperations;
 class RemotePane;
@@ -21,7 +24,9 @@ struct RemoteEntry;
 // lock released. Over the current FTP or SFTP session; reaches the person through UserInterface.
 class ProcmailUpdate {
 public:
-    explicit ProcmailUpdate(AppCore& core);
+    ProcmailUpdate(SettingsStore& store, RunState& run, const AppPaths& paths, UserInterface& ui,
+                   Session& session, RemotePane& pane, LocalPane& local, Transfers& transfers,
+                   RemoteOperations& operations, ScriptRunner& scripts);
 
     // "procmail" in the remote directory box: the whole cycle.
     void ProcmailClickActions();
@@ -67,12 +72,16 @@ private:
     LockOwner Me() const;
     bool UploadText(const QString& remoteName, const QString& localPath, bool exactBytes);
 
-    AppCore& m_core;
+    SettingsStore& m_store;
+    RunState& m_run;
+    const AppPaths& m_paths;
     UserInterface& m_ui;
     Session& m_session;
     RemotePane& m_pane;
     LocalPane& m_local;
     Transfers& m_transfers;
+    RemoteOperations& m_operations;
+    ScriptRunner& m_scripts;
     bool m_proceed = false;
     bool m_regenerate = false;
     bool m_panesDisabled = false;

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "app/user_interface.h"
+#include "runtime/user_interface.h"
 
 // Turns a mail definition text into a procmail recipe: pass 1 checks the text, collects its
 // definitions and copies every line into the recipe as a "#.." comment; pass 2 writes the

@@ -12,13 +12,14 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/app_core.h"
-#include "app/user_interface.h"
 #include "config/words.h"
 #include "listing/remote_pane.h"
 #include "listing/text_words.h"
 #include "platform/platform.h"
 #include "procmail/procmail_lock.h"
+#include "runtime/run_state.h"
+#include "runtime/settings_store.h"
+#include "runtime/user_interface.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
 #include "transfer/remote_operations.h"
@@ -60,18 +61,22 @@ QString Hm(const QDateTime& t) {
 
 }  // namespace
 
-ScriptRunner::ScriptRunner(AppCore& core)
-    : m_core(core),
-      m_ui(core.Ui()),
-      m_session(*core.session),
-      m_pane(*core.remotePane),
-      m_local(*core.localPane),
-      m_transfers(*core.transfers) {}
+ScriptRunner::ScriptRunner(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
+                           RemotePane& pane, LocalPane& local, Transfers& transfers,
+                           RemoteOperations& operations)
+    : m_store(store),
+      m_run(run),
+      m_ui(ui),
+      m_session(session),
+      m_pane(pane),
+      m_local(local),
+      m_transfers(transfers),
+      m_operations(operations) {}
 
 ScriptRunner::~ScriptRunner() = default;
 
 bool ScriptRunner::Zos() const {
-    return m_core.settings.zosMode;
+    return m_store.settings.zosMode;
 }
 
 bool ScriptRunner::LoggedIn() const {
@@ -132,7 +137,7 @@ void ScriptRunner::Runscript2Click() {
 }
 
 void ScriptRunner::RunscriptActions() {
-    if (m_core.scriptRunning) {
+    if (m_run.scriptRunning) {
         return;
     }
     m_stop = false;
@@ -144,20 +149,20 @@ void ScriptRunner::RunscriptActions() {
     m_failed = false;
     m_exitStatus = kCouldNotStart;
 
-    QString name = m_core.startupScript;
+    QString name = m_run.startupScript;
     if (name.isEmpty()) {
-        name = m_ui.AskScriptFileName(m_core.settings.site.script).trimmed();
+        name = m_ui.AskScriptFileName(m_store.settings.site.script).trimmed();
         if (name.isEmpty()) {
             m_exitStatus = kAllSucceeded;
             return;
         }
     }
-    m_core.settings.site.script = name;
+    m_store.settings.site.script = name;
     ScriptCheck check;
     if (!Prepare(name, check)) {
         return;
     }
-    m_core.settings.site.script = name;  // the site was reloaded for the check
+    m_store.settings.site.script = name;  // the site was reloaded for the check
     m_needsLogin = check.needsLogin;
     RunLoop(check);
 }
@@ -205,10 +210,10 @@ bool ScriptRunner::Prepare(const QString& fileName, ScriptCheck& check) {
     }
     if (check.needsLogin) {
         if (!LoggedIn()) {
-            m_core.GetSiteSettings();
+            m_store.GetSiteSettings();
         }
-        const SiteProfile& site = m_core.settings.site;
-        if (m_core.settings.NumSites() == 0 || site.domain.trimmed().isEmpty()) {
+        const SiteProfile& site = m_store.settings.site;
+        if (m_store.settings.NumSites() == 0 || site.domain.trimmed().isEmpty()) {
             m_ui.ColorMsgDlg("No remote site selected - please login and retry the script",
                              MsgDlgType::Error, MsgDlgBtn::OK);
             return false;
@@ -225,9 +230,9 @@ bool ScriptRunner::Prepare(const QString& fileName, ScriptCheck& check) {
 
 void ScriptRunner::RunLoop(const ScriptCheck& check) {
     const ScriptSchedule& schedule = check.schedule;
-    m_ui.LogText("Using script file " + m_core.settings.site.script);
-    m_core.UpdateSettings();
-    m_core.scriptRunning = true;
+    m_ui.LogText("Using script file " + m_store.settings.site.script);
+    m_store.UpdateSettings();
+    m_run.scriptRunning = true;
     m_ui.ShowScriptView(true);
     m_ui.DisableGridsEtc();
     m_ui.LogText(" ");
@@ -243,10 +248,10 @@ void ScriptRunner::RunLoop(const ScriptCheck& check) {
         bool loginFailed = false;
         if (m_needsLogin) {
             if (!LoggedIn()) {
-                m_core.GetSiteSettings();
+                m_store.GetSiteSettings();
             }
             LoginForScript();
-            m_core.UpdateSettings();
+            m_store.UpdateSettings();
             loginFailed = !LoggedIn();
         }
         ++m_runCount;
@@ -308,7 +313,7 @@ void ScriptRunner::RunLoop(const ScriptCheck& check) {
     // The script may have changed the local folder (downloads, deletions, programs it ran).
     m_local.RefreshLocal();
     m_ui.ShowScriptView(false);
-    m_core.scriptRunning = false;
+    m_run.scriptRunning = false;
     m_session.HideAbortButton();
     m_ui.EnableGridsEtc();
     if (m_exitProgram) {
@@ -360,7 +365,7 @@ void ScriptRunner::LoginForScript() {
         m_session.RequestDisconnect();
     }
     m_ui.ProcessMessages();
-    m_session.ConnectAndSetDirNoDirInfo(m_core.settings.site.infRemDirs.value(0, "?"));
+    m_session.ConnectAndSetDirNoDirInfo(m_store.settings.site.infRemDirs.value(0, "?"));
     if (!LoggedIn()) {
         m_ui.LogText("Login for the script failed");
         return;
@@ -391,7 +396,7 @@ void ScriptRunner::InterpretLines() {
 }
 
 bool ScriptRunner::EndsProgramOnFailure() const {
-    return m_core.unattended && m_holdsExitVorlen;
+    return m_run.unattended && m_holdsExitVorlen;
 }
 
 ScriptRunner::Flow ScriptRunner::ExecuteLine(const QString& raw) {
@@ -520,7 +525,7 @@ void ScriptRunner::RemoteMkdir(const QString& name) {
         }
     }
     m_ui.StatusBarGeneral(" Creating remote directory");
-    if (!m_core.remoteOperations->MakeRemoteDirectory(name)) {
+    if (!m_operations.MakeRemoteDirectory(name)) {
         Fail();
     }
     m_pane.RefreshRemoteDirectoryList();
@@ -586,7 +591,7 @@ bool ScriptRunner::StartAndWait(const QString& program, const QStringList& argum
 }
 
 bool ScriptRunner::EditFileAndWait(const QString& fileName) {
-    const QString editor = m_core.settings.common.favoredEditor.trimmed();
+    const QString editor = m_store.settings.common.favoredEditor.trimmed();
     // The setting may carry switches of its own ("emacsclient -c"), unless it names a file.
     QStringList parts = QFileInfo::exists(editor) ? QStringList{editor} : ProgramArguments(editor);
     if (parts.isEmpty()) {
@@ -769,7 +774,7 @@ void ScriptRunner::Download(const QString& command, const QString& p1, const QSt
             continue;
         }
         if (grab) {
-            if (!m_core.remoteOperations->RemoteDelete(m_session.currentRemoteDir, e.name, "F")) {
+            if (!m_operations.RemoteDelete(m_session.currentRemoteDir, e.name, "F")) {
                 Fail();
                 continue;
             }
@@ -814,7 +819,7 @@ void ScriptRunner::RemoteDeletion(const QString& command, const QString& p1) {
     }
     bool deleted = false;
     for (const QString& name : names) {
-        if (!m_core.remoteOperations->RemoteDelete(m_session.currentRemoteDir, name, "F")) {
+        if (!m_operations.RemoteDelete(m_session.currentRemoteDir, name, "F")) {
             Fail();
             continue;
         }

@@ -8,7 +8,9 @@
 
 #include "script/script_text.h"
 
-class AppCore;
+class RemoteOperations;
+class SettingsStore;
+struct RunState;
 class LocalPane;
 class QEventLoop;
 class RemotePane;
@@ -27,7 +29,9 @@ public:
     static constexpr int kSomethingFailed = 1;
     static constexpr int kCouldNotStart = 2;
 
-    explicit ScriptRunner(AppCore& core);
+    ScriptRunner(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
+                 RemotePane& pane, LocalPane& local, Transfers& transfers,
+                 RemoteOperations& operations);
     ~ScriptRunner();
 
     // The whole runner: select, validate, run repeatedly, stop. Returns when the script has
@@ -100,12 +104,14 @@ private:
     QString DateText(const QDateTime& t) const;
     QString TimeText(const QDateTime& t) const;
 
-    AppCore& m_core;
+    SettingsStore& m_store;
+    RunState& m_run;
     UserInterface& m_ui;
     Session& m_session;
     RemotePane& m_pane;
     LocalPane& m_local;
     Transfers& m_transfers;
+    RemoteOperations& m_operations;
 
     QStringList m_lines;
     bool m_stop = false;

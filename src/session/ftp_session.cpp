@@ -7,11 +7,11 @@
 
 #include <algorithm>
 
-#include "app/user_interface.h"
 #include "config/words.h"
 #include "listing/machine_listing.h"
 #include "listing/text_words.h"
 #include "listing/zos_names.h"
+#include "runtime/user_interface.h"
 #include "session/session.h"
 
 namespace {

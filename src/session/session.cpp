@@ -2,7 +2,6 @@
 
 #include <QDate>
 
-#include "app/app_core.h"
 #include "config/scrambling.h"
 #include "config/words.h"
 #include "ftp/ftp_tls.h"
@@ -10,10 +9,10 @@
 #include "listing/remote_pane.h"
 #include "listing/zos_names.h"
 #include "platform/platform.h"
-#include "script/script_runner.h"
+#include "runtime/run_state.h"
+#include "runtime/settings_store.h"
 #include "session/ftp_session.h"
 #include "session/sftp_session.h"
-#include "ui/model/local_pane.h"
 
 namespace {
 
@@ -46,11 +45,12 @@ QString NormalisedRemoteDir(bool zosMode, const QString& dir) {
     return d;
 }
 
-Session::Session(AppCore& core)
-    : m_core(core),
-      m_ui(core.Ui()),
-      m_ftp(std::make_unique<FtpSession>(*this, core.Ui())),
-      m_sftp(std::make_unique<SftpSession>(*this, core)) {}
+Session::Session(SettingsStore& store, RunState& run, UserInterface& ui)
+    : m_store(store),
+      m_run(run),
+      m_ui(ui),
+      m_ftp(std::make_unique<FtpSession>(*this, ui)),
+      m_sftp(std::make_unique<SftpSession>(*this, store.settings, run, ui)) {}
 
 Session::~Session() = default;
 
@@ -78,11 +78,11 @@ void Session::ConnectLight(ConnectionLight light) {
 }
 
 bool Session::Autoreconnect() const {
-    return m_core.settings.site.autoReconnect;
+    return m_store.settings.site.autoReconnect;
 }
 
 bool Session::Zos() const {
-    return m_core.settings.zosMode;
+    return m_store.settings.zosMode;
 }
 
 bool Session::RedLightDisconnectedState() const {
@@ -130,15 +130,15 @@ void Session::ConnectButtonClickActions() {
             ConnectLight(ConnectionLight::Red);
             m_ui.LogText("Automatic reconnect now inactive");
         } else if (light == ConnectionLight::Green) {
-            ShowDisconnected(m_core.settings.site.autoReconnect, "Automatic reconnect now active");
+            ShowDisconnected(m_store.settings.site.autoReconnect, "Automatic reconnect now active");
         }
     }
     m_ui.EnableGridsEtc();
 }
 
 void Session::AskPasswordAgain() {
-    const SiteProfile& site = m_core.settings.site;
-    m_core.AskForPassword(
+    const SiteProfile& site = m_store.settings.site;
+    m_store.AskForPassword(
         "Please supply password for user " + site.userid + " at remote site " + site.siteName,
         site.domain);
 }
@@ -147,20 +147,20 @@ void Session::RequestConnect() {
     m_ui.SiteSettingsChanged();
     // A start-up script logs in run by run and reports its own failures: no password question
     // follows it (an unanswered one would forget the saved password).
-    const bool script = !m_core.startupScript.isEmpty();
+    const bool script = !m_run.startupScript.isEmpty();
     LoginProcess();
     if (script) {
         return;
     }
     if (loginRefused) {
         AskPasswordAgain();
-        if (m_core.settings.site.sessionPassword != kNoPasswordMark) {
+        if (m_store.settings.site.sessionPassword != kNoPasswordMark) {
             LoginProcess();
         }
     }
     if (!connected && (requestErrorList.contains("530") || sftpSession)) {
         AskPasswordAgain();
-        if (m_core.settings.site.sessionPassword != kNoPasswordMark) {
+        if (m_store.settings.site.sessionPassword != kNoPasswordMark) {
             LoginProcess();
         }
     }
@@ -169,7 +169,9 @@ void Session::RequestConnect() {
 void Session::LoginProcess() {
     m_ui.SetResumeTicked(false);
     SetDateOrderAndToday(m_pane->state, platform::ShortDateFormat(), QDate::currentDate());
-    m_core.localPane->RefreshLocal();
+    if (refreshLocal) {
+        refreshLocal();
+    }
     if (loginInProgress || skipLogin) {
         skipLogin = false;
         return;
@@ -178,15 +180,15 @@ void Session::LoginProcess() {
     m_pane->listing.fileCount = 0;
     m_pane->listing.totalBytes = 0;
     loginInProgress = true;
-    SiteProfile& site = m_core.settings.site;
+    SiteProfile& site = m_store.settings.site;
     if (!connected) {
-        if (!m_core.startupScript.isEmpty() && m_core.runStartupScript) {
+        if (!m_run.startupScript.isEmpty() && runStartupScript) {
             m_ui.EnableGridsEtc();
-            m_core.runStartupScript();
+            runStartupScript();
         } else {
             const QString initial = site.infRemDirs.value(0, "?");
             ConnectAndSetDirNoDirInfo(initial);
-            const bool zosNow = m_core.settings.zosMode;
+            const bool zosNow = m_store.settings.zosMode;
             // Only a login that succeeded can have failed to reach the first directory.
             if (connected && initial != "?" &&
                 NormalisedRemoteDir(zosNow, initial) !=
@@ -206,7 +208,7 @@ void Session::LoginProcess() {
                 m_pane->RefreshRemoteDirectoryList();
             }
         }
-        m_core.startupScript.clear();
+        m_run.startupScript.clear();
     }
     loginInProgress = false;
     timedOut = false;
@@ -214,7 +216,7 @@ void Session::LoginProcess() {
 }
 
 LoginTarget Session::TargetFor(const QString& initialDir, const QString& password) const {
-    const SiteProfile& site = m_core.settings.site;
+    const SiteProfile& site = m_store.settings.site;
     LoginTarget t;
     t.password = password;
     t.user = site.userid;
@@ -239,7 +241,7 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
     m_ui.SetStatusPanel(StatusPanel::CallType, QString());
     m_ui.SetStatusPanel(StatusPanel::CallState, QString());
     loginRefused = false;
-    SiteProfile& site = m_core.settings.site;
+    SiteProfile& site = m_store.settings.site;
     QString password;
     if (site.sessionPassword == kNoPasswordMark) {
         AskPasswordAgain();
@@ -254,13 +256,13 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
     }
     LoginTarget target = TargetFor(initialDir, password);
     m_ui.StatusBarGeneral("About to log in");
-    sftpSession = site.ssh || m_core.settings.sshMode;
+    sftpSession = site.ssh || m_store.settings.sshMode;
     RemoteSession* remote = Remote();
     remote->Login(target);
     target.password.fill(QChar(' '));
     password.fill(QChar(' '));
 
-    bool& zos = m_core.settings.zosMode;
+    bool& zos = m_store.settings.zosMode;
     if (connected) {
         lastWorkingPassword = site.sessionPassword;
         if (homeDir == "?") {
@@ -310,7 +312,7 @@ void Session::RequestDisconnect() {
 bool Session::TrustCertificate(const CertificateProblem& problem, const QString& host) {
     // Nobody may be there to judge a certificate during a script (it may run on a schedule,
     // or with no window at all): an unverified one is never accepted then.
-    if (m_core.unattended || m_core.scriptRunning) {
+    if (m_run.unattended || m_run.scriptRunning) {
         m_ui.LogText(CertificateRefusedLine(problem));
         return false;
     }
@@ -319,14 +321,14 @@ bool Session::TrustCertificate(const CertificateProblem& problem, const QString&
         m_ui.LogText("TLS certificate not trusted - login abandoned");
         return false;
     }
-    m_core.settings.site.tlsFingerprint = problem.fingerprint;
+    m_store.settings.site.tlsFingerprint = problem.fingerprint;
     m_ui.LogText("TLS certificate trusted for this site: " + problem.fingerprint);
     return true;
 }
 
 void Session::SessionClosed() {
     // A session the person aborted, or the program gave up on, stays red.
-    ShowDisconnected(m_core.settings.site.autoReconnect && !abortFlag && !timedOut,
+    ShowDisconnected(m_store.settings.site.autoReconnect && !abortFlag && !timedOut,
                      "Reconnection is automatic when file transfer operations are carried out.");
     HideAbortButton();
 }
@@ -348,7 +350,7 @@ bool Session::CheckConnection() {
     const bool engineUp = remote->Connected();
     if (!connected || !engineUp) {
         reconnecting = true;
-        if (RedLightDisconnectedState() || !m_core.settings.site.autoReconnect) {
+        if (RedLightDisconnectedState() || !m_store.settings.site.autoReconnect) {
             m_ui.LogText("Connection has been lost and auto-reconnect not available.");
         } else {
             currentRemoteDir = remembered;
@@ -356,7 +358,7 @@ bool Session::CheckConnection() {
                 m_ui.LogText("Attempting re-login since we appear to be disconnected");
             }
             ConnectAndSetDirNoDirInfo(remembered);
-            const bool zos = m_core.settings.zosMode;
+            const bool zos = m_store.settings.zosMode;
             if (NormalisedRemoteDir(zos, remembered) !=
                 NormalisedRemoteDir(zos, currentRemoteDir)) {
                 m_ui.LogText("Unexpected behaviour reconnecting:");
@@ -371,7 +373,7 @@ bool Session::CheckConnection() {
 
 void Session::NotifyUserConnectionLost() {
     m_ui.ShowColorMsg("Connection lost - abandoning file transfers");
-    m_core.batchTransferRunning = false;
+    m_run.batchTransferRunning = false;
     m_ui.EnableGridsEtc();
 }
 
@@ -399,15 +401,17 @@ void Session::AbortClick() {
     }
     abortInProgress = true;
     const QString logInfo = m_ui.StatusPanelText(StatusPanel::LogInfo);
-    if (logInfo.contains(" logs") && logInfo.contains(" of ") && !m_core.logRetrievalCancel) {
-        m_core.logRetrievalCancel = true;
+    if (logInfo.contains(" logs") && logInfo.contains(" of ") && !m_run.logRetrievalCancel) {
+        m_run.logRetrievalCancel = true;
         m_ui.StatusBarGeneral(" Log retrieval cancellation request acknowledged.");
         m_ui.ProcessMessages();
         abortInProgress = false;
         return;
     }
-    if (m_core.scriptRunning) {
-        m_core.scripts->RequestStop();
+    if (m_run.scriptRunning) {
+        if (stopScript) {
+            stopScript();
+        }
         if (m_abortCaption == kEndScriptCaption) {
             // A waiting script: nothing is in flight, so the session stays as it is.
             m_ui.LogText("End of script requested");

@@ -3,16 +3,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
-#include "app/user_interface.h"
+#include "runtime/user_interface.h"
 #include "session/remote_session.h"
 
-class AppCore;
 class FtpSession;
 struct CertificateProblem;
 class RemotePane;
 class SftpSession;
+class SettingsStore;
+struct RunState;
 
 // The remote session as the program sees it: which kind the site uses, the connection light and
 // the connect button, login and logout, automatic reconnection, and the state every remote
@@ -23,11 +25,19 @@ inline const QString kEndScriptCaption = QStringLiteral("End script");
 
 class Session {
 public:
-    explicit Session(AppCore& core);
+    Session(SettingsStore& store, RunState& run, UserInterface& ui);
     ~Session();
 
     // Wiring done once by AppCore: the remote pane that logins fill.
     void SetRemotePane(RemotePane* pane) { m_pane = pane; }
+    RemotePane& Pane() { return *m_pane; }
+
+    // Wired by AppCore: what a login does beside the session. The local listing is refreshed
+    // before each login, a start-up script runs in place of the first directory, and the abort
+    // button stops a running script.
+    std::function<void()> refreshLocal;
+    std::function<void()> runStartupScript;
+    std::function<void()> stopScript;
 
     FtpSession& Ftp() { return *m_ftp; }
     SftpSession& Sftp() { return *m_sftp; }
@@ -114,7 +124,8 @@ private:
     void AskPasswordAgain();
     LoginTarget TargetFor(const QString& initialDir, const QString& password) const;
 
-    AppCore& m_core;
+    SettingsStore& m_store;
+    RunState& m_run;
     UserInterface& m_ui;
     std::unique_ptr<FtpSession> m_ftp;
     std::unique_ptr<SftpSession> m_sftp;

@@ -1,14 +1,15 @@
 #include "session/sftp_session.h"
 
-#include "app/app_core.h"
-#include "app/user_interface.h"
+#include "config/settings.h"
 #include "listing/remote_pane.h"
 #include "listing/zos_names.h"
 #include "platform/platform.h"
+#include "runtime/run_state.h"
+#include "runtime/user_interface.h"
 #include "session/session.h"
 
-SftpSession::SftpSession(Session& session, AppCore& core)
-    : m_session(session), m_core(core), m_ui(core.Ui()) {
+SftpSession::SftpSession(Session& session, Settings& settings, RunState& run, UserInterface& ui)
+    : m_session(session), m_settings(settings), m_run(run), m_ui(ui) {
     SFTP1.OnConnected = [this](int code, const QString& text) {
         m_session.sftpConnected = code == 0;
         if (code != 0) {
@@ -52,7 +53,7 @@ SftpSession::SftpSession(Session& session, AppCore& core)
         if (m_session.reconnecting) {
             m_ui.EnableGridsEtc();
         }
-        m_session.ShowDisconnected(m_core.settings.site.autoReconnect && !m_session.abortFlag,
+        m_session.ShowDisconnected(m_settings.site.autoReconnect && !m_session.abortFlag,
                                    "Automatic reconnect now active");
     };
 }
@@ -123,7 +124,7 @@ bool SftpSession::Login(const LoginTarget& t) {
 }
 
 void SftpSession::CheckFingerprint() {
-    SiteProfile& site = m_core.settings.site;
+    SiteProfile& site = m_settings.site;
     const QString saved = site.fingerprint;
     if (saved.isEmpty()) {
         site.fingerprint = m_fingerprint;
@@ -137,7 +138,7 @@ void SftpSession::CheckFingerprint() {
     m_ui.LogText("Current   fingerprint: " + m_fingerprint);
     m_ui.LogText("Fingerprints do not match");
     bool disconnect = true;
-    if (m_core.unattended) {
+    if (m_run.unattended) {
         // Nobody is there to judge a changed host key: never accept it without a person.
         m_ui.LogText("A changed host key is never accepted in an unattended run - disconnecting");
     } else {
@@ -253,7 +254,7 @@ void SftpSession::AfterFirstScan() {
 }
 
 void SftpSession::RealPathForPublicHTML() {
-    const RemotePane& pane = *m_core.remotePane;
+    const RemotePane& pane = m_session.Pane();
     bool found = false;
     for (const auto* list : {&pane.listing.dirs, &pane.listing.files}) {
         for (const RemoteEntry& entry : *list) {
@@ -267,7 +268,7 @@ void SftpSession::RealPathForPublicHTML() {
     replyHolder = "?";
     NoteActivity();
     if (SFTP1.RealPath(path) == 0 && replyHolder != "?" && !replyHolder.isEmpty()) {
-        m_core.remotePane->aliases.Add(path, replyHolder);
+        m_session.Pane().aliases.Add(path, replyHolder);
     }
     replyHolder.clear();
 }

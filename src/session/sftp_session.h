@@ -6,15 +6,16 @@
 #include "session/remote_session.h"
 #include "session/sftp_component.h"
 
-class AppCore;
 class Session;
+class Settings;
 class UserInterface;
+struct RunState;
 
 // An SFTP session: the component SFTP1 and the SFTP paths of login, directory change, listing,
 // keep-alive and abort.
 class SftpSession : public RemoteSession {
 public:
-    SftpSession(Session& session, AppCore& core);
+    SftpSession(Session& session, Settings& settings, RunState& run, UserInterface& ui);
 
     SftpComponent SFTP1;
 
@@ -43,7 +44,8 @@ private:
     void CheckFingerprint();
 
     Session& m_session;
-    AppCore& m_core;
+    Settings& m_settings;
+    RunState& m_run;
     UserInterface& m_ui;
     QString m_fingerprint;
     QString m_partialLine;

@@ -2,9 +2,9 @@
 
 #include <QFileInfo>
 
-#include "app/user_interface.h"
 #include "platform/line_ends.h"
 #include "platform/platform.h"
+#include "runtime/user_interface.h"
 
 namespace {
 

@@ -1,20 +1,22 @@
 #include "transfer/remote_operations.h"
 
-#include "app/app_core.h"
-#include "app/user_interface.h"
 #include "listing/remote_pane.h"
 #include "listing/zos_names.h"
+#include "runtime/run_state.h"
+#include "runtime/settings_store.h"
+#include "runtime/user_interface.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
 #include "session/sftp_session.h"
 #include "transfer/transfer_rules.h"
 #include "transfer/transfers.h"
 
-RemoteOperations::RemoteOperations(AppCore& core)
-    : m_core(core), m_session(*core.session), m_pane(*core.remotePane), m_ui(core.Ui()) {}
+RemoteOperations::RemoteOperations(SettingsStore& store, RunState& run, UserInterface& ui,
+                                   Session& session, RemotePane& pane)
+    : m_store(store), m_run(run), m_session(session), m_pane(pane), m_ui(ui) {}
 
 bool RemoteOperations::Zos() const {
-    return m_core.settings.zosMode;
+    return m_store.settings.zosMode;
 }
 
 bool RemoteOperations::MayStart() {
@@ -22,16 +24,16 @@ bool RemoteOperations::MayStart() {
         m_ui.ShowColorMsg("Please try again after a connection is established.");
         return false;
     }
-    return !m_core.batchTransferRunning;
+    return !m_run.batchTransferRunning;
 }
 
 void RemoteOperations::Begin() {
     m_ui.DisableGridsEtc();
-    m_core.batchTransferRunning = true;
+    m_run.batchTransferRunning = true;
 }
 
 void RemoteOperations::End() {
-    m_core.batchTransferRunning = false;
+    m_run.batchTransferRunning = false;
     m_ui.EnableGridsEtc();
 }
 
@@ -74,7 +76,7 @@ void RemoteOperations::DeleteRemoteActions(const std::vector<int>& selectedRows)
     if (!MayStart()) {
         return;
     }
-    const std::vector<RemoteItem> items = m_core.transfers->SaveSelectedRemoteItems(selectedRows);
+    const std::vector<RemoteItem> items = m_pane.SaveSelectedRemoteItems(selectedRows);
     if (items.empty()) {
         m_ui.ShowColorMsg("No remote files have been selected for deletion");
         return;
@@ -178,7 +180,7 @@ void RemoteOperations::RemoteRenameActions(const std::vector<int>& selectedRows)
         return;
     }
     m_pane.AddRemDirToCmbx(m_session.currentRemoteDir, false);
-    const std::vector<RemoteItem> items = m_core.transfers->SaveSelectedRemoteItems(selectedRows);
+    const std::vector<RemoteItem> items = m_pane.SaveSelectedRemoteItems(selectedRows);
     if (items.empty()) {
         m_ui.ShowColorMsg("No remote file selected for rename.");
         m_ui.StatusBarGeneral("Finished, no remote files renamed.");
@@ -307,7 +309,7 @@ void RemoteOperations::btnMkdirClick() {
     if (!MayStart()) {
         return;
     }
-    m_core.UpdateSettings();
+    m_store.UpdateSettings();
     QString name;
     if (m_ui.InputQuery("Create Directory", "Enter Directory Name", name) &&
         !name.trimmed().isEmpty()) {
@@ -347,8 +349,8 @@ void RemoteOperations::ChmodActions(const std::vector<int>& selectedRows) {
     if (!MayStart()) {
         return;
     }
-    const std::vector<RemoteItem> items = m_core.transfers->SaveSelectedRemoteItems(selectedRows);
-    m_core.UpdateSettings();
+    const std::vector<RemoteItem> items = m_pane.SaveSelectedRemoteItems(selectedRows);
+    m_store.UpdateSettings();
     if (items.empty()) {
         m_ui.ShowColorMsg("No remote file selected for CHMOD.");
         m_ui.StatusBarGeneral(" Finished, no remote file permissions changed");

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-class AppCore;
+class SettingsStore;
+struct RunState;
 class RemotePane;
 class Session;
 class Transfers;
@@ -15,7 +16,8 @@ class UserInterface;
 // goes through the selection, asks the questions and keeps the remote list in step.
 class RemoteOperations {
 public:
-    explicit RemoteOperations(AppCore& core);
+    RemoteOperations(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
+                     RemotePane& pane);
 
     // Type "F" or empty: a file; anything else a directory. True when it was deleted.
     bool RemoteDelete(const QString& dir, const QString& name, const QString& type);
@@ -35,7 +37,8 @@ private:
     void Begin();
     void End();
 
-    AppCore& m_core;
+    SettingsStore& m_store;
+    RunState& m_run;
     Session& m_session;
     RemotePane& m_pane;
     UserInterface& m_ui;

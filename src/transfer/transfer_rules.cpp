@@ -82,13 +82,6 @@ QString CompletedSizes(qint64 total, bool possibly) {
            " bytes (100%)";
 }
 
-qint64 ZosSizeEstimate(qint64 tracks, bool migrated) {
-    if (migrated || tracks == 0) {
-        return 2147483647;
-    }
-    return tracks * 56664;
-}
-
 PermissionBoxes InitialPermissionBoxes(const QString& permissionText) {
     if (permissionText.size() <= 9) {
         return {true, true, true, false, false, false, true, false, true};  // 705

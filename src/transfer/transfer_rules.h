@@ -34,10 +34,6 @@ TransferProgressText DescribeTransferProgress(const QString& direction, const QS
 // "N of M bytes (100%)" for the completion line.
 QString CompletedSizes(qint64 total, bool possibly);
 
-// The size a z/OS dataset is expected to have: tracks x 56664; an unknown one (migrated, or 0)
-// the largest 32-bit value.
-qint64 ZosSizeEstimate(qint64 tracks, bool migrated);
-
 // The nine check boxes of the permissions dialog: owner, group, others; read, write, execute.
 using PermissionBoxes = std::array<bool, 9>;
 // The boxes the dialog starts with: from characters 2-10 of a full permission text, else 705.

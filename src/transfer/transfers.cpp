@@ -3,12 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/app_core.h"
-#include "app/user_interface.h"
 #include "config/words.h"
 #include "listing/remote_pane.h"
 #include "listing/zos_listing.h"
 #include "platform/platform.h"
+#include "runtime/run_state.h"
+#include "runtime/settings_store.h"
+#include "runtime/user_interface.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
 #include "session/sftp_session.h"
@@ -27,15 +28,18 @@ QString ModeWord(int modeIndex) {
 
 }  // namespace
 
-Transfers::Transfers(AppCore& core)
-    : m_core(core),
-      m_session(*core.session),
-      m_pane(*core.remotePane),
-      m_local(*core.localPane),
-      m_ui(core.Ui()) {}
+Transfers::Transfers(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
+                     RemotePane& pane, LocalPane& local, RemoteOperations& operations)
+    : m_store(store),
+      m_run(run),
+      m_session(session),
+      m_pane(pane),
+      m_local(local),
+      m_operations(operations),
+      m_ui(ui) {}
 
 bool Transfers::Zos() const {
-    return m_core.settings.zosMode;
+    return m_store.settings.zosMode;
 }
 
 QString Transfers::LocalPathFor(const QString& name) const {
@@ -55,7 +59,7 @@ bool Transfers::EnterRemoteDir(const QString& dir) {
 // ---- Mode ------------------------------------------------------------------------------------
 
 bool Transfers::SeeIfAscii(const QString& fileName) const {
-    return ::SeeIfAscii(fileName, m_core.settings.common.asciiFiletypes);
+    return ::SeeIfAscii(fileName, m_store.settings.common.asciiFiletypes);
 }
 
 void Transfers::SetXferModeFromRgrp(const QString& fileName) {
@@ -94,7 +98,7 @@ void Transfers::SetXferModeBinary() {
 // ---- One file ------------------------------------------------------------------------------
 
 void Transfers::UploadFile(const QString& remoteName, const QString& localPath, bool silent) {
-    const QString name = m_core.settings.site.lcUpload ? remoteName.toLower() : remoteName;
+    const QString name = m_store.settings.site.lcUpload ? remoteName.toLower() : remoteName;
     m_session.requestErrorList.clear();
     lastTransferOk = false;
     m_ui.SetProgress(0);
@@ -165,7 +169,7 @@ void Transfers::UploadFileSSHNoCaseCheck(const QString& remoteName, const QStrin
     if (!silent) {
         m_ui.LogText("put " + localPath + " " + remoteName);
     }
-    const int buffer = m_core.settings.site.sshBufferSizeTx;
+    const int buffer = m_store.settings.site.sshBufferSizeTx;
     c.BufferSize = (buffer >= 0 && buffer <= 32 ? buffer : 0) * 1024;
     m_session.ShowAbortButton("Cancel");
     sftp.NoteActivity();
@@ -229,7 +233,7 @@ void Transfers::DownloadFileSSH(const QString& remotePath, const QString& localP
     downloading = true;
     m_ui.SetProgress(0);
     m_lastPercent = 0;
-    const int buffer = m_core.settings.site.sshBufferSizeRx;
+    const int buffer = m_store.settings.site.sshBufferSizeRx;
     c.BufferSize = (buffer >= 0 && buffer <= 32 ? buffer : 0) * 1024;
     sftp.NoteActivity();
     c.Resume = m_ui.ResumeTicked();
@@ -419,7 +423,7 @@ bool Transfers::ConfirmModeForDirectories() {
 }
 
 void Transfers::EndBatch() {
-    m_core.batchTransferRunning = false;
+    m_run.batchTransferRunning = false;
     m_ui.EnableGridsEtc();
 }
 
@@ -437,12 +441,12 @@ void Transfers::btnUploadClickActions(const QStringList& selectedLocal) {
 }
 
 void Transfers::UploadFiles(const QStringList& selectedLocal) {
-    if (m_core.batchTransferRunning) {
+    if (m_run.batchTransferRunning) {
         return;
     }
-    m_core.batchTransferRunning = true;
+    m_run.batchTransferRunning = true;
     m_ui.DisableGridsEtc();
-    m_core.UpdateSettings();
+    m_store.UpdateSettings();
     uploadDone = false;
     zosDownload = false;
     const bool zos = Zos();
@@ -513,7 +517,7 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
                     std::any_of(m_pane.listing.dirs.begin(), m_pane.listing.dirs.end(),
                                 [&](const RemoteEntry& e) { return e.name == name; });
                 if (!listed) {
-                    m_core.remoteOperations->MakeRemoteDirectory(name);
+                    m_operations.MakeRemoteDirectory(name);
                 }
                 if (!EnterRemoteDir(target)) {
                     m_ui.LogText("Could not enter remote directory " + target +
@@ -534,13 +538,13 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
     if (NormalisedRemoteDir(zos, m_session.currentRemoteDir) !=
         NormalisedRemoteDir(zos, startRemote)) {
         EnterRemoteDir(startRemote);
-    } else if (uploadDone && m_core.settings.site.autoRefresh) {
+    } else if (uploadDone && m_store.settings.site.autoRefresh) {
         m_pane.RefreshRemoteDirectoryList();
     }
     if (m_local.CurrentDir() != startLocal) {
         m_local.SelectDirectory(startLocal);
     }
-    m_core.batchTransferRunning = false;
+    m_run.batchTransferRunning = false;
     m_ui.StatusBarGeneral("Uploading complete");
     m_ui.EnableGridsEtc();
 }
@@ -591,44 +595,23 @@ void Transfers::CollectDirs() {
     }
 }
 
-std::vector<RemoteItem> Transfers::SaveSelectedRemoteItems(const std::vector<int>& rows) const {
-    std::vector<RemoteItem> items;
-    for (const int r : rows) {
-        const RemoteRow row = m_pane.Row(r);
-        if (row.kind == RemoteRow::Kind::Parent || !row.entry) {
-            items.push_back(RemoteItem{"..", 'D', 0, QString()});
-            continue;
-        }
-        const RemoteEntry& e = *row.entry;
-        const QChar type = e.permissions.startsWith('l')            ? QChar('L')
-                           : row.kind == RemoteRow::Kind::Directory ? QChar('D')
-                                                                    : QChar('F');
-        qint64 size = e.size;
-        if (Zos()) {
-            size = ZosSizeEstimate(e.size, e.modified == "Migrated");
-        }
-        items.push_back(RemoteItem{e.name, type, size, e.permissions.toUpper()});
-    }
-    return items;
-}
-
 void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRows) {
     const bool zos = Zos();
     m_pane.AddRemDirToCmbx(m_session.currentRemoteDir, false);
     const QString startLocal = m_local.CurrentDir();
     const QString startRemote = NoMVSQuotes(zos, m_session.currentRemoteDir);
-    const std::vector<RemoteItem> items = SaveSelectedRemoteItems(selectedRemoteRows);
+    const std::vector<RemoteItem> items = m_pane.SaveSelectedRemoteItems(selectedRemoteRows);
     if (items.empty()) {
         m_ui.ShowColorMsg("No files have been selected for download");
         return;
     }
-    if (m_core.batchTransferRunning) {
+    if (m_run.batchTransferRunning) {
         return;
     }
     m_local.AddLocDirToCmbx(startLocal, false);
     m_ui.DisableGridsEtc();
-    m_core.batchTransferRunning = true;
-    m_core.UpdateSettings();
+    m_run.batchTransferRunning = true;
+    m_store.UpdateSettings();
     zosDownload = zos;
     const bool anyDir = std::any_of(items.begin(), items.end(), [](const RemoteItem& i) {
         return i.type == 'D' && i.name != "..";

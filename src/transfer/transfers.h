@@ -8,21 +8,14 @@
 
 #include "listing/zos_names.h"
 
-class AppCore;
+class RemoteOperations;
+class SettingsStore;
+struct RunState;
 class FtpSession;
 class LocalPane;
 class RemotePane;
 class Session;
 class UserInterface;
-
-// A selected row of the remote list: its name, type ("F" file, "L" link, "D" directory), size
-// and permission text (upper-cased).
-struct RemoteItem {
-    QString name;
-    QChar type;
-    qint64 size = 0;
-    QString permissions;
-};
 
 // Moving files: one file up or down over FTP or SFTP (mode, retries, resume, progress), and the
 // batches of the Upload and Download buttons and of drag and drop, which expand directories
@@ -33,7 +26,8 @@ public:
     // The bound of the directory work list (tests lower it).
     int maxDirs = kMaxDirs;
 
-    explicit Transfers(AppCore& core);
+    Transfers(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
+              RemotePane& pane, LocalPane& local, RemoteOperations& operations);
 
     // ---- One file ----
     void UploadFile(const QString& remoteName, const QString& localPath, bool silent);
@@ -62,7 +56,6 @@ public:
     void UploadFiles(const QStringList& selectedLocal);
     // The selected rows of the remote list (indexes of RemotePane::Row).
     void btnDownloadClickActions(const std::vector<int>& selectedRemoteRows);
-    std::vector<RemoteItem> SaveSelectedRemoteItems(const std::vector<int>& rows) const;
     // Expands the first directory of the work list not yet done.
     void CollectDirs();
     // Drops: a drop on the local list downloads, on the remote list uploads; refused while a
@@ -98,10 +91,12 @@ private:
     bool ConfirmModeForDirectories();
     void EndBatch();
 
-    AppCore& m_core;
+    SettingsStore& m_store;
+    RunState& m_run;
     Session& m_session;
     RemotePane& m_pane;
     LocalPane& m_local;
+    RemoteOperations& m_operations;
     UserInterface& m_ui;
     int m_lastPercent = 0;
 };

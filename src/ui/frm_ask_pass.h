@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/user_interface.h"
+#include "runtime/user_interface.h"
 #include "ui/color_button.h"
 
 class TfrmMain;

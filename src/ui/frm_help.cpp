@@ -17,7 +17,7 @@ static void InitHelpResources() {
 TfrmHelp::TfrmHelp(TfrmMain& main) : QWidget(&main, Qt::Window), m_main(main) {
     InitHelpResources();
     setObjectName("frmHelp");
-    setWindowTitle(TitleFor(main.Core().versionText));
+    setWindowTitle(TitleFor(main.Core().store.versionText));
     auto* v = new QVBoxLayout(this);
     v->addWidget(new QLabel("Choose a help topic:", this));
     for (const QString& topic : Topics()) {
@@ -60,7 +60,7 @@ QWidget* TfrmHelp::ShowTopic(const QString& topic) {
         window = new QWidget(owner != nullptr ? owner : &m_main, Qt::Window);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->setObjectName("frmHelpText");
-        window->setWindowTitle(TitleFor(m_main.Core().versionText) + " - " + topic);
+        window->setWindowTitle(TitleFor(m_main.Core().store.versionText) + " - " + topic);
         auto* v = new QVBoxLayout(window);
         auto* text = new QTextBrowser(window);
         text->setObjectName("memHelp");

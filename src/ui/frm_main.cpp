@@ -688,7 +688,7 @@ void TfrmMain::LogText(const QString& text) {
         bar->setValue(bar->maximum());
     }
     m_core->logFile.Append(line);
-    if (m_core->unattended) {
+    if (m_core->run.unattended) {
         // A run from the command line also shows its log where it was started (cron, a shell).
         std::fputs((line + '\n').toLocal8Bit().constData(), stdout);
         std::fflush(stdout);
@@ -901,7 +901,7 @@ void TfrmMain::FormActivate() {
     }
     core.firstActivation = false;
     SetFormColour();
-    if (core.startupScript.isEmpty()) {
+    if (core.run.startupScript.isEmpty()) {
         ResizeActions();
         ProcessMessages();
     }
@@ -1051,17 +1051,17 @@ bool TfrmMain::ListKey(QTreeView* list, const QKeyEvent& event) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
     SyncWindowMetrics();
-    if (m_core->scriptRunning) {
+    if (m_core->run.scriptRunning) {
         // The script is somewhere down the call stack: it stops first, then the window closes
         // (closing now would end the event loops it waits in).
         m_core->RequestStopScript();
-        m_core->UpdateSettings();
+        m_core->store.UpdateSettings();
         m_closeAfterScript = true;
         hide();
         event->ignore();
         return;
     }
-    m_core->UpdateSettings();
+    m_core->store.UpdateSettings();
     event->accept();
 }
 

@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "app/app_core.h"
-#include "app/user_interface.h"
+#include "runtime/user_interface.h"
 #include "ui/color_button.h"
 #include "ui/model/colour_theme.h"
 #include "ui/radio_group.h"

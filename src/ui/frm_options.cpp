@@ -282,7 +282,7 @@ void TfrmOptions::ResetDirsClick() {
     m_main.cmbxLocalDir->addItems(core.settings.site.infLocDirs);
     m_main.cmbxRemDir->clear();
     m_main.cmbxRemDir->addItems(core.settings.site.infRemDirs);
-    core.UpdateSettings();
+    core.store.UpdateSettings();
 }
 
 void TfrmOptions::SetFormColourClick() {
@@ -326,7 +326,7 @@ void TfrmOptions::SaveClick() {
     CollectFields();
     AppCore& core = m_main.Core();
     m_values.StoreTo(core.settings, m_main.CurrentTheme());
-    core.UpdateSettings();
+    core.store.UpdateSettings();
     m_main.ApplySettingsToControls();
     m_main.ApplyLogsEnabled();
     m_main.SetFormColour();

@@ -5,7 +5,7 @@
 #include <QString>
 #include <functional>
 
-#include "app/user_interface.h"
+#include "runtime/user_interface.h"
 
 class QWidget;
 

@@ -64,7 +64,7 @@ bool TransferView::Accepts(QAbstractItemView* target, const QMimeData* data, int
 }
 
 bool TransferView::Drop(QAbstractItemView* target, const QMimeData* data, int x) {
-    if (!Accepts(target, data, x) || m_main.Core().batchTransferRunning) {
+    if (!Accepts(target, data, x) || m_main.Core().run.batchTransferRunning) {
         return false;
     }
     if (target == m_main.lvLocalFiles) {

@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 #include <climits>
 
-#include "app/user_interface.h"
 #include "config/words.h"
+#include "runtime/user_interface.h"
 
 namespace {
 

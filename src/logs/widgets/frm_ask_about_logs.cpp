@@ -4,7 +4,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "app/user_interface.h"
+#include "runtime/user_interface.h"
 
 TfrmAskAboutLogs::TfrmAskAboutLogs(UserInterface& ui, QWidget* parent) : QDialog(parent), m_ui(ui) {
     setObjectName("frmAskAboutLogs");

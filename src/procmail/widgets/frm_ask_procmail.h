@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <functional>
 
-#include "app/user_interface.h"
+#include "runtime/user_interface.h"
 #include "ui/color_button.h"
 
 // "Procmail confirmation": whether to run the recipe's edit cycle, in which local folder, or to

@@ -5,7 +5,7 @@
 #include <QRect>
 #include <QSize>
 
-#include "app/user_interface.h"
+#include "runtime/user_interface.h"
 
 class QLabel;
 

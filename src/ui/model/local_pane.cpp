@@ -11,11 +11,11 @@
 #include <algorithm>
 #include <numeric>
 
-#include "app/user_interface.h"
 #include "config/settings.h"
 #include "config/words.h"
 #include "listing/listing_parser.h"
 #include "platform/platform.h"
+#include "runtime/user_interface.h"
 
 namespace {
 

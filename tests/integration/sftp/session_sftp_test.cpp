@@ -192,7 +192,7 @@ TEST(SessionSftp, ChangedHostKeyIsAskedAboutAndNeverAcceptedUnattended) {
         Program p;
         p.Site(SshdEnv::Get().Password());
         p.core.settings.site.fingerprint = "SHA256:AAAAnotthekeyAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA";
-        p.core.unattended = unattended;
+        p.core.run.unattended = unattended;
         p.ui.dialogAnswers.enqueue(ModalResult::No);  // keep the session
         p.session.RequestConnect();
         EXPECT_TRUE(p.ui.logLines.contains("Fingerprints do not match"));

@@ -137,7 +137,7 @@ TEST_F(DemoSite, ASecondStartUpdatesTheDemoSiteAndLeavesThePersonsOwnSitesAlone)
         LoginFields fields;
         core.login->CreateNewSite("Mine", fields);
         core.settings.site.domain = "ftp.example.org";
-        ASSERT_TRUE(core.UpdateSettings());
+        ASSERT_TRUE(core.store.UpdateSettings());
     }
     {
         ScriptedUserInterface ui;
@@ -161,6 +161,6 @@ TEST_F(DemoSite, ASecondStartUpdatesTheDemoSiteAndLeavesThePersonsOwnSitesAlone)
     active.sort();
     EXPECT_EQ(active, QStringList({"Local demo", "Mine"}));
     core.settings.SetCurrentSiteNum(core.login->LocateSiteIndex("Mine"));
-    core.GetSiteSettings();
+    core.store.GetSiteSettings();
     EXPECT_EQ(core.settings.site.domain, "ftp.example.org");
 }

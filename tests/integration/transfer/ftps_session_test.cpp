@@ -92,7 +92,7 @@ TEST_F(FtpsSession, ImplicitTlsTransfersOnceTrusted) {
 }
 
 TEST_F(FtpsSession, AScriptNeverAcceptsAnUnverifiedCertificate) {
-    p->core.scriptRunning = true;
+    p->core.run.scriptRunning = true;
     p->ui.answersByText[kQuestion] = ModalResult::Yes;  // nobody must be asked
     EXPECT_FALSE(p->LogIn());
     EXPECT_EQ(Asked(kQuestion), 0);
@@ -121,7 +121,7 @@ TEST_F(FtpsSession, TheExecutableRunsAScriptOverTlsOnlyWithATrustedCertificate) 
     EXPECT_FALSE(QFileInfo::exists(p->local.File("report.txt")));
 
     p->core.settings.site.tlsFingerprint = Fingerprint();
-    ASSERT_TRUE(p->core.UpdateSettings());
+    ASSERT_TRUE(p->core.store.UpdateSettings());
     const Outcome ok = RunVorlen(*p, {"-sTest/" + script});
     EXPECT_EQ(ok.status, ScriptRunner::kAllSucceeded) << ok.output.toStdString();
     EXPECT_EQ(ReadFile(p->local.File("report.txt")), "numbers\n");

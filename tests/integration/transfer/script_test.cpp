@@ -161,20 +161,20 @@ TEST_P(ScriptRun, ExecutableRunsTheScriptHeadlessWithItsExitStatus) {
     EXPECT_FALSE(QFileInfo::exists(p.local.File("after")));
     const QString domain = p.core.settings.site.domain;
     p.core.settings.site.domain = "127.0.0.1:1";  // nothing listens there
-    ASSERT_TRUE(p.core.UpdateSettings());
+    ASSERT_TRUE(p.core.store.UpdateSettings());
     const Outcome noLogin = RunVorlen(p, {"-sTest/" + endsEarly});
     EXPECT_EQ(noLogin.status, 2) << noLogin.output.toStdString();
     EXPECT_TRUE(noLogin.output.contains("Login for the script failed"));
     EXPECT_FALSE(noLogin.output.contains("In sleep state"));
     p.core.settings.site.domain = domain;
-    ASSERT_TRUE(p.core.UpdateSettings());
+    ASSERT_TRUE(p.core.store.UpdateSettings());
 
     // Could not start: no such file, or no saved password.
     const Outcome missing = RunVorlen(p, {"-s" + p.work.File("none.txt")});
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(missing.output.contains("not found, please retry"));
     p.core.settings.site.savePw = false;
-    ASSERT_TRUE(p.core.UpdateSettings());
+    ASSERT_TRUE(p.core.store.UpdateSettings());
     const Outcome noPassword = RunVorlen(p, {"-sTest/" + file});
     EXPECT_EQ(noPassword.status, 2);
     EXPECT_TRUE(noPassword.output.contains("password not saved"));

@@ -113,7 +113,7 @@ struct Program {
         s.Cfg().PutCfgFileSetting(CfgFile::SiteSection(0), "SiteName", "Test");
         s.Cfg().PutCfgFileSetting(CfgFile::SiteSection(0), "SiteActive", "1");
         s.site.savePw = true;
-        ASSERT_TRUE(core.UpdateSettings());
+        ASSERT_TRUE(core.store.UpdateSettings());
     }
     void Chown() const { QProcess::execute("chown", {"-R", User(), remote}); }
     bool LogIn() {

@@ -33,7 +33,7 @@ TEST_P(Transfer, SelectionAndTreeGoUpAndComeBackByteIdentical) {
     EXPECT_EQ(Tree(back.File("site")), Tree(tree));
     EXPECT_EQ(ReadFile(back.File("top.bin")), ReadFile(p.local.File("top.bin")));
     EXPECT_EQ(p.localPane.CurrentDir(), back.Path());
-    EXPECT_FALSE(p.core.batchTransferRunning);
+    EXPECT_FALSE(p.core.run.batchTransferRunning);
 }
 
 TEST_P(Transfer, TextFilesTravelWithTheWiresLineEndsAndComeBackIdentical) {
@@ -239,7 +239,7 @@ TEST(TransferFaults, DroppedConnectionEndsTheBatchAndKeepsThePart) {
     ASSERT_TRUE(p.LogIn());
     p.transfers.btnDownloadClickActions(p.RemoteRows({"big.bin", "small.txt"}));
     EXPECT_TRUE(p.ui.MessageTexts().contains("Connection lost - abandoning file transfers"));
-    EXPECT_FALSE(p.core.batchTransferRunning);
+    EXPECT_FALSE(p.core.run.batchTransferRunning);
     const QFileInfo part(p.local.File("big.bin"));
     EXPECT_TRUE(part.exists());
     EXPECT_GT(part.size(), 0);
@@ -281,7 +281,7 @@ TEST(TransferFaults, CancelDuringABatchEndsTheBatch) {
     EXPECT_TRUE(p.ui.statusHistory.contains(" Download of slow.bin cancelled."));
     EXPECT_TRUE(p.ui.MessageTexts().contains("Connection lost - abandoning file transfers"));
     EXPECT_FALSE(QFileInfo::exists(p.local.File("small.txt")));
-    EXPECT_FALSE(p.core.batchTransferRunning);
+    EXPECT_FALSE(p.core.run.batchTransferRunning);
 }
 
 // What the local side refuses: a full disk, and a folder where the file would go.

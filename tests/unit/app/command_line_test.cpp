@@ -41,7 +41,7 @@ TEST(CommandLine, ScriptSpecifications) {
     for (const Case& c : cases) {
         Core t;
         t.core.AnalyseCommandLineParameters({c.argument});
-        EXPECT_EQ(t.core.startupScript, c.script) << c.argument.toStdString();
+        EXPECT_EQ(t.core.run.startupScript, c.script) << c.argument.toStdString();
         EXPECT_EQ(t.core.startupSiteNum, c.siteNum) << c.argument.toStdString();
     }
 }
@@ -52,7 +52,7 @@ TEST(CommandLine, UnknownSiteGivesFourLogLinesAndNoScript) {
     EXPECT_EQ(t.ui.logLines, QStringList({"Invalid site name on command line script parameter:",
                                           "Supplied parameter: -sC:/x.txt", "Site name: C:",
                                           "No script processing will be attempted."}));
-    EXPECT_TRUE(t.core.startupScript.isEmpty());
+    EXPECT_TRUE(t.core.run.startupScript.isEmpty());
     EXPECT_TRUE(t.core.startupSiteNum.isEmpty());
 }
 
@@ -70,13 +70,13 @@ TEST(CommandLine, LastMatchWinsAndInactiveSitesCount) {
     EXPECT_EQ(t.core.startupSiteNum, "1");
     t.core.AnalyseCommandLineParameters({"-sGone/b.txt"});
     EXPECT_EQ(t.core.startupSiteNum, "2");
-    EXPECT_EQ(t.core.startupScript, "b.txt");
+    EXPECT_EQ(t.core.run.startupScript, "b.txt");
 }
 
 TEST(CommandLine, InvalidLaterArgumentClearsEarlierScript) {
     Core t;
     t.core.AnalyseCommandLineParameters({"-sMySite/a.txt", "-sNoSuch/b.txt"});
-    EXPECT_TRUE(t.core.startupScript.isEmpty());
+    EXPECT_TRUE(t.core.run.startupScript.isEmpty());
     EXPECT_TRUE(t.core.startupSiteNum.isEmpty());
 }
 
@@ -99,7 +99,7 @@ TEST(CommandLine, UnknownOptionsAreNamedOnStandardError) {
     EXPECT_EQ(printed, QStringList({"vorlen: unknown option '--foo' ignored (see vorlen --help)",
                                     "vorlen: unknown option '-x' ignored (see vorlen --help)"}));
     EXPECT_TRUE(t.core.settings.sshMode);  // the two-character rule: -hx is -h
-    EXPECT_EQ(t.core.startupScript, "a.txt");
+    EXPECT_EQ(t.core.run.startupScript, "a.txt");
     EXPECT_TRUE(t.ui.logLines.size() == 2);  // nothing about them in the displayed log
 }
 
@@ -115,18 +115,18 @@ TEST(CommandLine, SshSwitchHoldsForEverySiteLoadedAndIsNotStored) {
     }
     Core t{QStringList()};
     ASSERT_TRUE(t.core.FormCreate({"-h"}));
-    t.core.GetSiteSettings();  // no start-up script: -h still holds
+    t.core.store.GetSiteSettings();  // no start-up script: -h still holds
     EXPECT_TRUE(t.core.settings.sshMode);
     EXPECT_FALSE(t.core.settings.site.ssh);
 }
 
 TEST(Caption, SetGlobalProfileName) {
     Core t;
-    t.core.versionText = "1.0.0";
-    t.core.SetGlobalProfileName("Default");
+    t.core.store.versionText = "1.0.0";
+    t.core.store.SetGlobalProfileName("Default");
     EXPECT_EQ(t.ui.caption, "Vorlen FTP version 1.0.0 remote site - Default");
-    t.core.versionText = " ";
-    t.core.SetGlobalProfileName("  ");
+    t.core.store.versionText = " ";
+    t.core.store.SetGlobalProfileName("  ");
     EXPECT_EQ(t.ui.caption, "Vorlen FTP");
     EXPECT_EQ(AppCore::GetVersionNumber(), "0.1.0");
 }
@@ -172,7 +172,7 @@ TEST(StartUp, BadConfigurationStartsWithDefaultsAndKeepsLines) {
     ASSERT_TRUE(t.core.FormCreate({}));
     EXPECT_EQ(t.core.settings.CurrentSiteNum(), 0);
     t.core.settings.GetSiteSettings();
-    ASSERT_TRUE(t.core.UpdateSettings());
+    ASSERT_TRUE(t.core.store.UpdateSettings());
     const QByteArray saved = dir.Read("VorlenFTP.cfg");
     EXPECT_TRUE(saved.contains("not a setting\r\n"));
     EXPECT_TRUE(saved.contains("\x01\x02\xff\r\n"));

@@ -24,7 +24,7 @@ struct Login {
     ScopedEnv home{"VORLENFTP_HOME", dir.Path()};
     ScriptedUserInterface ui;
     AppCore core{ui};
-    LoginActions login{core};
+    LoginActions login{core.store, core.run, ui};
 
     // Sites: name and active flag, one slot each.
     explicit Login(const QList<std::pair<QString, bool>>& sites = {}, int current = 0) {
@@ -68,7 +68,7 @@ TEST(LoginFirstStart, CreatesDefaultAndWritesTheFile) {
     Login t;
     ASSERT_FALSE(QFileInfo::exists(t.dir.File("VorlenFTP.cfg")));
     const LoginFields fields = t.login.FormCreate();
-    EXPECT_TRUE(t.core.loginPending);
+    EXPECT_TRUE(t.core.run.loginPending);
     EXPECT_TRUE(QFileInfo::exists(t.dir.File("VorlenFTP.cfg")));
     EXPECT_EQ(t.core.settings.siteNames, QStringList{"Default"});
     EXPECT_EQ(t.core.settings.site.siteName, "Default");
@@ -130,7 +130,7 @@ TEST(LoginOk, EachMissingFieldWarnsAndKeepsTheDialog) {
         EXPECT_EQ(t.ui.messages[0].text, c.warning);
         EXPECT_EQ(t.ui.messages[0].type, MsgDlgType::Warning);
         EXPECT_EQ(t.ui.messages[0].buttons, MsgDlgButtons(MsgDlgBtn::OK));
-        EXPECT_TRUE(t.core.loginPending);
+        EXPECT_TRUE(t.core.run.loginPending);
     }
 }
 
@@ -149,8 +149,8 @@ TEST(LoginOk, CompletedFieldsBecomeTheSiteProfile) {
     t.core.settings.site.mvs = "1";
     t.core.settings.zosMode = true;
     ASSERT_TRUE(t.login.OkClick(f));
-    EXPECT_FALSE(t.core.loginPending);
-    EXPECT_FALSE(t.core.loginCancelled);
+    EXPECT_FALSE(t.core.run.loginPending);
+    EXPECT_FALSE(t.core.run.loginCancelled);
     const SiteProfile& s = t.core.settings.site;
     EXPECT_EQ(s.userid, "me");
     EXPECT_EQ(s.domain, "example.org");
@@ -173,8 +173,8 @@ TEST(LoginCancel, WithUseridAndDomainOpensUnconnected) {
     LoginFields f = t.Filled();
     f.password = " ";
     t.login.CancelClick(f);
-    EXPECT_FALSE(t.core.loginPending);
-    EXPECT_TRUE(t.core.loginCancelled);
+    EXPECT_FALSE(t.core.run.loginPending);
+    EXPECT_TRUE(t.core.run.loginCancelled);
     EXPECT_EQ(t.core.settings.site.sessionPassword, kNoPasswordMark);
     EXPECT_EQ(t.core.settings.site.userid, "me");
 }
@@ -187,8 +187,8 @@ TEST(LoginCancel, WithoutUseridOrDomainLeavesTheLoginPending) {
         f.userid = userid;
         f.domain = domain;
         t.login.CancelClick(f);
-        EXPECT_TRUE(t.core.loginPending);
-        EXPECT_FALSE(t.core.loginCancelled);
+        EXPECT_TRUE(t.core.run.loginPending);
+        EXPECT_FALSE(t.core.run.loginCancelled);
         EXPECT_NE(t.core.settings.site.userid, "me");  // nothing taken over
     }
 }
@@ -344,18 +344,18 @@ TEST(AskPassword, AnswersBecomeTheSessionPassword) {
     t.login.FormCreate();
     SiteProfile& s = t.core.settings.site;
     Answers<PasswordAnswer>(t.ui.passwordAnswers, {PasswordAnswer{true, "pw", true}});
-    EXPECT_TRUE(t.core.AskForPassword("Password for me", "at example.org"));
+    EXPECT_TRUE(t.core.store.AskForPassword("Password for me", "at example.org"));
     EXPECT_EQ(scrambling::ComplexDecrypt(s.sessionPassword.toLatin1()), "pw");
     EXPECT_TRUE(s.savePw);
     EXPECT_EQ(t.ui.passwordPrompts, QStringList{"Password for me|at example.org"});
 
     Answers<PasswordAnswer>(t.ui.passwordAnswers, {PasswordAnswer{true, "", true}});
-    EXPECT_FALSE(t.core.AskForPassword("", ""));
+    EXPECT_FALSE(t.core.store.AskForPassword("", ""));
     EXPECT_EQ(s.sessionPassword, kNoPasswordMark);
     EXPECT_FALSE(s.savePw);
 
     s.savePw = true;
-    EXPECT_FALSE(t.core.AskForPassword("", ""));  // Cancel
+    EXPECT_FALSE(t.core.store.AskForPassword("", ""));  // Cancel
     EXPECT_EQ(s.sessionPassword, kNoPasswordMark);
     EXPECT_TRUE(s.savePw);
 }

@@ -84,7 +84,7 @@ TEST(ScriptRunner, LocalCommandsSectionsAndExitIteration) {
     EXPECT_EQ(r.ui.scriptLabels[3], "Number of times script has run: 1");
     EXPECT_EQ(r.ui.scriptLabels[4], "Time in minutes between runs: 10");
     EXPECT_FALSE(r.ui.scriptView);
-    EXPECT_FALSE(r.core.scriptRunning);
+    EXPECT_FALSE(r.core.run.scriptRunning);
     EXPECT_EQ(r.ui.closeRequests, 0);
     EXPECT_EQ(r.runner.ExitStatus(), ScriptRunner::kAllSucceeded);
 }

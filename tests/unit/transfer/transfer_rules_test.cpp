@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "config/settings.h"
+#include "listing/zos_listing.h"
 #include "transfer/transfer_rules.h"
 
 TEST(SeeIfAscii, ByTheWholeNameOrWhatFollowsEachFullStop) {

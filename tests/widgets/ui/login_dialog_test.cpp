@@ -45,7 +45,7 @@ TEST(LoginDialog, FirstStartShowsDefaultWithItsControls) {
     EXPECT_EQ(login->edtPassword->echoMode(), QLineEdit::Password);
     EXPECT_EQ(login->edtSocksPassword->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(QFileInfo::exists(f.dir.File("VorlenFTP.cfg")));
-    EXPECT_TRUE(m.Core().loginPending);
+    EXPECT_TRUE(m.Core().run.loginPending);
     EXPECT_EQ(m.windowTitle(),
               "Vorlen FTP version " + AppCore::GetVersionNumber() + " remote site - Default");
 }
@@ -82,7 +82,7 @@ TEST(LoginDialog, OkWithAMissingFieldWarnsAndStays) {
     login->btnOKClick();
     EXPECT_EQ(warning, "Password field is empty");
     EXPECT_EQ(login->result(), 0);
-    EXPECT_TRUE(f.main->Core().loginPending);
+    EXPECT_TRUE(f.main->Core().run.loginPending);
 }
 
 TEST(LoginDialog, ClosingWithoutOkClosesTheMainWindow) {
@@ -91,7 +91,7 @@ TEST(LoginDialog, ClosingWithoutOkClosesTheMainWindow) {
     m.show();
     WhenModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });  // title-bar close
     m.FormActivate();
-    EXPECT_TRUE(m.Core().loginPending);
+    EXPECT_TRUE(m.Core().run.loginPending);
     EXPECT_FALSE(m.isVisible());
     // The close still saved the window's settings.
     CfgFile cfg(f.dir.File("VorlenFTP.cfg"));
@@ -110,8 +110,8 @@ TEST(LoginDialog, CancelWithUseridAndDomainOpensUnconnected) {
         m.LoginDialog()->btnCancel->click();
     });
     m.FormActivate();
-    EXPECT_FALSE(m.Core().loginPending);
-    EXPECT_TRUE(m.Core().loginCancelled);
+    EXPECT_FALSE(m.Core().run.loginPending);
+    EXPECT_TRUE(m.Core().run.loginCancelled);
     EXPECT_TRUE(m.isVisible());
     EXPECT_FALSE(connectRequested);
     EXPECT_EQ(m.btnConnect->text(), "Connect");
@@ -139,7 +139,7 @@ TEST(LoginDialog, OkRequestsTheConnection) {
     });
     m.FormActivate();
     EXPECT_EQ(connectRequests, 1);
-    EXPECT_FALSE(m.Core().loginCancelled);
+    EXPECT_FALSE(m.Core().run.loginCancelled);
     CfgFile cfg(f.dir.File("VorlenFTP.cfg"));
     ASSERT_TRUE(cfg.Load());
     const QString stored = cfg.GetCfgFileSetting("Site0", "InfLocDir0", "");
@@ -188,9 +188,9 @@ TEST(AskPassDialog, AnswersAndCaption) {
         dialog->chkSavePassword->setChecked(true);
         dialog->btnOk->click();
     });
-    EXPECT_TRUE(m.Core().AskForPassword("line one", "line two"));
+    EXPECT_TRUE(m.Core().store.AskForPassword("line one", "line two"));
     EXPECT_TRUE(m.Core().settings.site.savePw);
     WhenModal([](QWidget* w) { qobject_cast<TfrmAskPass*>(w)->btnCancel->click(); });
-    EXPECT_FALSE(m.Core().AskForPassword("line one", "line two"));
+    EXPECT_FALSE(m.Core().store.AskForPassword("line one", "line two"));
     EXPECT_EQ(m.Core().settings.site.sessionPassword, kNoPasswordMark);
 }

@@ -81,9 +81,9 @@ TEST(DragAndDrop, OnlyFromTheOtherListAwayFromTheEdgeAndNotDuringABatch) {
     EXPECT_EQ(drop(m.lvLocalFiles, "lvRemote", 16), std::make_pair(QString(), false));
     EXPECT_EQ(drop(m.lvLocalFiles, "lvLocalFiles", 40), std::make_pair(QString(), false));
     EXPECT_EQ(drop(m.lvRemote, "", 40), std::make_pair(QString(), false));
-    m.Core().batchTransferRunning = true;
+    m.Core().run.batchTransferRunning = true;
     EXPECT_EQ(drop(m.lvLocalFiles, "lvRemote", 40).first, QString());
-    m.Core().batchTransferRunning = false;
+    m.Core().run.batchTransferRunning = false;
 
     // What a drag out of a list carries.
     m.lvRemote->selectAll();

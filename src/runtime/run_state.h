@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// What the subjects share about the run in progress. AppCore owns one and hands it to each
+// subject that reads or sets these; nothing else holds them.
+struct RunState {
+    // A script named on the command line runs without a person to answer questions.
+    bool unattended = false;
+    // The login dialog is open, or was closed without a choice (the window then closes).
+    bool loginPending = false;
+    bool loginCancelled = false;
+    bool scriptRunning = false;
+    // Set while a batch transfer runs; a lost connection clears it.
+    bool batchTransferRunning = false;
+    // Set by the abort button while logs are being retrieved.
+    bool logRetrievalCancel = false;
+    // The script named on the command line; cleared once its first run has started.
+    QString startupScript;
+    QString winUserName;
+};
+
+// Marks a batch as running for as long as it lives, so every way out of the batch clears it.
+class BatchRunning {
+public:
+    explicit BatchRunning(RunState& run) : m_run(run) { m_run.batchTransferRunning = true; }
+    ~BatchRunning() { m_run.batchTransferRunning = false; }
+    BatchRunning(const BatchRunning&) = delete;
+    BatchRunning& operator=(const BatchRunning&) = delete;
+
+private:
+    RunState& m_run;
+};
