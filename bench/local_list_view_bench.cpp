@@ -12,9 +12,9 @@
 
 #include "app/scripted_user_interface.h"
 #include "config/settings.h"
+#include "panes/local_pane.h"
 #include "platform/platform.h"
 #include "ui/local_files_model.h"
-#include "ui/model/local_pane.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include "app/app_core.h"
 #include "app/scripted_user_interface.h"
 #include "config/scrambling.h"
-#include "listing/remote_pane.h"
+#include "panes/local_pane.h"
+#include "panes/remote_pane.h"
 #include "session/session.h"
 #include "transfer/transfers.h"
-#include "ui/model/local_pane.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

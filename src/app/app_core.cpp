@@ -10,9 +10,10 @@
 #include "app/login_actions.h"
 #include "config/scrambling.h"
 #include "config/words.h"
-#include "listing/remote_pane.h"
-#include "logs/log_command.h"
+#include "logs/log_processing.h"
 #include "logs/log_retrieval.h"
+#include "panes/local_pane.h"
+#include "panes/remote_pane.h"
 #include "platform/platform.h"
 #include "procmail/procmail_update.h"
 #include "runtime/program_version.h"
@@ -22,7 +23,6 @@
 #include "session/session.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
-#include "ui/model/local_pane.h"
 
 AppCore::AppCore(UserInterface& ui) : store(ui), m_ui(ui) {
     login = std::make_unique<LoginActions>(store, run, ui);

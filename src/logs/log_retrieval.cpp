@@ -7,9 +7,10 @@
 
 #include "config/words.h"
 #include "listing/listing_parser.h"
-#include "listing/remote_pane.h"
 #include "listing/zos_names.h"
 #include "logs/log_names.h"
+#include "panes/local_pane.h"
+#include "panes/remote_pane.h"
 #include "platform/platform.h"
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
@@ -17,7 +18,6 @@
 #include "session/session.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
-#include "ui/model/local_pane.h"
 
 namespace {
 

@@ -109,26 +109,3 @@ bool UploadSizeMatches(qint64 localSize, qint64 remoteSize, qint64 lineFeeds,
     return remoteSize == localSize || remoteSize == localSize + lineFeeds ||
            remoteSize == localSize - carriageReturns;
 }
-
-QStringList EditorArguments(const QString& editorProgram, const QString& file) {
-    // Editors that hand the file to a running instance and return at once, with the switch
-    // that makes them wait (or start on their own) instead.
-    static const QList<std::pair<QString, QStringList>> kWaitSwitches = {
-        {"gedit", {"--wait"}},
-        {"code", {"--wait"}},
-        {"codium", {"--wait"}},
-        {"subl", {"--wait"}},
-        {"atom", {"--wait"}},
-        {"kate", {"--block"}},
-        {"gvim", {"--nofork"}},
-        {"geany", {"--new-instance"}},
-        {"gnome-text-editor", {"--standalone"}},
-    };
-    const QString base = QFileInfo(editorProgram.trimmed()).baseName().toLower();
-    for (const auto& [name, switches] : kWaitSwitches) {
-        if (base == name) {
-            return switches + QStringList{file};
-        }
-    }
-    return {file};
-}

@@ -56,7 +56,3 @@ bool IsRegenerationSelection(const QString& name);
 // line ends a text-mode transfer may add or remove.
 bool UploadSizeMatches(qint64 localSize, qint64 remoteSize, qint64 lineFeeds,
                        qint64 carriageReturns);
-
-// The arguments that make a known editor (by its program's base name) wait until the file is
-// closed, followed by the file.
-QStringList EditorArguments(const QString& editorProgram, const QString& file);

@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "listing/remote_pane.h"
+#include "panes/local_pane.h"
+#include "panes/remote_pane.h"
 #include "platform/platform.h"
 #include "procmail/procmail_extract.h"
 #include "procmail/procmail_lock.h"
@@ -20,7 +21,6 @@
 #include "textio/text_files.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
-#include "ui/model/local_pane.h"
 
 namespace {
 

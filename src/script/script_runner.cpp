@@ -13,10 +13,10 @@
 #include <algorithm>
 
 #include "config/words.h"
-#include "listing/remote_pane.h"
 #include "listing/text_words.h"
+#include "panes/local_pane.h"
+#include "panes/remote_pane.h"
 #include "platform/platform.h"
-#include "procmail/procmail_lock.h"
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
@@ -24,7 +24,6 @@
 #include "session/session.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
-#include "ui/model/local_pane.h"
 
 namespace {
 

@@ -40,6 +40,7 @@ QString ApplyTimeSymbols(const QString& line, const QDateTime& start) {
 }
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 #include "listing/text_words.h"
@@ -276,4 +277,27 @@ LocalPattern SplitLocalPattern(const QString& parameter, const QString& currentD
     }
     result.dir = dir;
     return result;
+}
+
+QStringList EditorArguments(const QString& editorProgram, const QString& file) {
+    // Editors that hand the file to a running instance and return at once, with the switch
+    // that makes them wait (or start on their own) instead.
+    static const QList<std::pair<QString, QStringList>> kWaitSwitches = {
+        {"gedit", {"--wait"}},
+        {"code", {"--wait"}},
+        {"codium", {"--wait"}},
+        {"subl", {"--wait"}},
+        {"atom", {"--wait"}},
+        {"kate", {"--block"}},
+        {"gvim", {"--nofork"}},
+        {"geany", {"--new-instance"}},
+        {"gnome-text-editor", {"--standalone"}},
+    };
+    const QString base = QFileInfo(editorProgram.trimmed()).baseName().toLower();
+    for (const auto& [name, switches] : kWaitSwitches) {
+        if (base == name) {
+            return switches + QStringList{file};
+        }
+    }
+    return {file};
 }

@@ -86,3 +86,7 @@ struct LocalPattern {
     bool ownDir = false;  // the parameter named a directory
 };
 LocalPattern SplitLocalPattern(const QString& parameter, const QString& currentDir);
+
+// The arguments that make a known editor (by its program's base name) wait until the file is
+// closed, followed by the file.
+QStringList EditorArguments(const QString& editorProgram, const QString& file);

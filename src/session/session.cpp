@@ -6,12 +6,12 @@
 #include "config/words.h"
 #include "ftp/ftp_tls.h"
 #include "listing/listing_parser.h"
-#include "listing/remote_pane.h"
 #include "listing/zos_names.h"
 #include "platform/platform.h"
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
 #include "session/ftp_session.h"
+#include "session/remote_listing_view.h"
 #include "session/sftp_session.h"
 
 namespace {
@@ -168,7 +168,7 @@ void Session::RequestConnect() {
 
 void Session::LoginProcess() {
     m_ui.SetResumeTicked(false);
-    SetDateOrderAndToday(m_pane->state, platform::ShortDateFormat(), QDate::currentDate());
+    m_pane->SetDateOrderAndToday(platform::ShortDateFormat(), QDate::currentDate());
     if (refreshLocal) {
         refreshLocal();
     }
@@ -177,8 +177,7 @@ void Session::LoginProcess() {
         return;
     }
     abortFlag = false;
-    m_pane->listing.fileCount = 0;
-    m_pane->listing.totalBytes = 0;
+    m_pane->ClearCounts();
     loginInProgress = true;
     SiteProfile& site = m_store.settings.site;
     if (!connected) {
@@ -204,8 +203,7 @@ void Session::LoginProcess() {
             if (connected) {
                 // The first scan has just listed this directory: take it from the cache
                 // rather than listing it a second time.
-                m_pane->cacheUse = true;
-                m_pane->RefreshRemoteDirectoryList();
+                m_pane->RefreshFromCache();
             }
         }
         m_run.startupScript.clear();
@@ -274,7 +272,7 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
             currentRemoteDir.endsWith('\'') &&
             LegalMVSFormat(NoMVSQuotes(true, currentRemoteDir))) {
             zos = true;
-            m_pane->state.zosMode = true;
+            m_pane->SetZosMode();
         }
         if (!reconnecting && !firstScanDone && !homeDir.isEmpty() && homeDir != "?" &&
             homeDir != "unknown") {
@@ -286,8 +284,7 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
         if (initial != "?" && !initial.isEmpty() &&
             NormalisedRemoteDir(zos, initial) != NormalisedRemoteDir(zos, currentRemoteDir)) {
             nextDir = QuotedNameIfMVS(zos, initial);
-            m_pane->cacheUse = true;
-            m_pane->ChangeRemoteDirectoryIfNextDirValid();
+            m_pane->ChangeToNextDirFromCache();
         }
         if (zos) {
             currentRemoteDir = NoMVSQuotes(true, currentRemoteDir);
@@ -296,8 +293,8 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
     remote->AfterLogin();
     if (connected) {
         m_ui.StatusBarGeneral(" Logged in to " + site.siteName + ", " +
-                              GroupThousands(m_pane->listing.fileCount) + " remote files, " +
-                              GroupThousands(m_pane->listing.totalBytes) +
+                              GroupThousands(m_pane->FileCount()) + " remote files, " +
+                              GroupThousands(m_pane->TotalBytes()) +
                               " bytes in current directory.");
     } else {
         m_ui.StatusBarGeneral(" Problem logging in to " + site.siteName);

@@ -11,7 +11,7 @@
 
 class FtpSession;
 struct CertificateProblem;
-class RemotePane;
+class RemoteListingView;
 class SftpSession;
 class SettingsStore;
 struct RunState;
@@ -28,9 +28,9 @@ public:
     Session(SettingsStore& store, RunState& run, UserInterface& ui);
     ~Session();
 
-    // Wiring done once by AppCore: the remote pane that logins fill.
-    void SetRemotePane(RemotePane* pane) { m_pane = pane; }
-    RemotePane& Pane() { return *m_pane; }
+    // Wiring done once by AppCore: the remote listing that logins fill.
+    void SetRemotePane(RemoteListingView* pane) { m_pane = pane; }
+    RemoteListingView& Pane() { return *m_pane; }
 
     // Wired by AppCore: what a login does beside the session. The local listing is refreshed
     // before each login, a start-up script runs in place of the first directory, and the abort
@@ -129,7 +129,7 @@ private:
     UserInterface& m_ui;
     std::unique_ptr<FtpSession> m_ftp;
     std::unique_ptr<SftpSession> m_sftp;
-    RemotePane* m_pane = nullptr;
+    RemoteListingView* m_pane = nullptr;
     QString m_connectCaption = "Connect";
     QString m_abortCaption;  // the abort button's caption while it shows
 };

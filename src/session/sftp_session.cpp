@@ -1,11 +1,11 @@
 #include "session/sftp_session.h"
 
 #include "config/settings.h"
-#include "listing/remote_pane.h"
 #include "listing/zos_names.h"
 #include "platform/platform.h"
 #include "runtime/run_state.h"
 #include "runtime/user_interface.h"
+#include "session/remote_listing_view.h"
 #include "session/session.h"
 
 SftpSession::SftpSession(Session& session, Settings& settings, RunState& run, UserInterface& ui)
@@ -254,21 +254,14 @@ void SftpSession::AfterFirstScan() {
 }
 
 void SftpSession::RealPathForPublicHTML() {
-    const RemotePane& pane = m_session.Pane();
-    bool found = false;
-    for (const auto* list : {&pane.listing.dirs, &pane.listing.files}) {
-        for (const RemoteEntry& entry : *list) {
-            found = found || entry.name == "public_html";
-        }
-    }
-    if (!found) {
+    if (!m_session.Pane().HasEntry("public_html")) {
         return;
     }
     const QString path = JoinRemotePath(false, m_session.currentRemoteDir, "public_html");
     replyHolder = "?";
     NoteActivity();
     if (SFTP1.RealPath(path) == 0 && replyHolder != "?" && !replyHolder.isEmpty()) {
-        m_session.Pane().aliases.Add(path, replyHolder);
+        m_session.Pane().AddAlias(path, replyHolder);
     }
     replyHolder.clear();
 }

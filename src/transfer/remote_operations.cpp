@@ -1,7 +1,7 @@
 #include "transfer/remote_operations.h"
 
-#include "listing/remote_pane.h"
 #include "listing/zos_names.h"
+#include "panes/remote_pane.h"
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
 #include "runtime/user_interface.h"

@@ -4,8 +4,9 @@
 #include <QFileInfo>
 
 #include "config/words.h"
-#include "listing/remote_pane.h"
 #include "listing/zos_listing.h"
+#include "panes/local_pane.h"
+#include "panes/remote_pane.h"
 #include "platform/platform.h"
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
@@ -15,7 +16,6 @@
 #include "session/sftp_session.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfer_rules.h"
-#include "ui/model/local_pane.h"
 
 namespace {
 

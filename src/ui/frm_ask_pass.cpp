@@ -3,8 +3,8 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "ui/base/message_box.h"
 #include "ui/frm_main.h"
-#include "ui/message_box.h"
 
 TfrmAskPass::TfrmAskPass(TfrmMain& main, const QString& line1, const QString& line2)
     : QDialog(&main), m_main(main) {

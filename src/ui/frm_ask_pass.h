@@ -6,7 +6,7 @@
 #include <QLineEdit>
 
 #include "runtime/user_interface.h"
-#include "ui/color_button.h"
+#include "ui/base/color_button.h"
 
 class TfrmMain;
 

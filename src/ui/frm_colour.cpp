@@ -1,5 +1,5 @@
 #include "ui/frm_colour.h"
-#include "ui/message_box.h"
+#include "ui/base/message_box.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

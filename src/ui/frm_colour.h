@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QSlider>
 
-#include "ui/color_button.h"
+#include "ui/base/color_button.h"
 #include "ui/model/colour_theme.h"
 
 // The colour dialog: three sliders with a live preview. "Save colours and close" hands the

@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "ui/color_button.h"
+#include "ui/base/color_button.h"
+#include "ui/base/message_box.h"
 #include "ui/frm_main.h"
-#include "ui/message_box.h"
 
 // The help texts live in a static library; their resources must be registered explicitly.
 static void InitHelpResources() {

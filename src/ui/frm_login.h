@@ -7,7 +7,7 @@
 #include <QLineEdit>
 
 #include "app/login_actions.h"
-#include "ui/color_button.h"
+#include "ui/base/color_button.h"
 
 class TfrmMain;
 

@@ -15,7 +15,7 @@
 
 #include "app/app_core.h"
 #include "runtime/user_interface.h"
-#include "ui/color_button.h"
+#include "ui/base/color_button.h"
 #include "ui/model/colour_theme.h"
 #include "ui/radio_group.h"
 

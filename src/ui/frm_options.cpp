@@ -9,9 +9,9 @@
 #include <QVBoxLayout>
 
 #include "session/session.h"
+#include "ui/base/message_box.h"
 #include "ui/frm_colour.h"
 #include "ui/frm_main.h"
-#include "ui/message_box.h"
 
 namespace {
 

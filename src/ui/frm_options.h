@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-#include "ui/color_button.h"
+#include "ui/base/color_button.h"
 #include "ui/model/options_model.h"
 
 class TfrmMain;

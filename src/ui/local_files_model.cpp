@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QStyle>
 
-#include "ui/model/local_pane.h"
+#include "panes/local_pane.h"
 
 LocalFilesModel::LocalFilesModel(LocalPane& pane, QObject* parent)
     : QAbstractTableModel(parent),

@@ -6,9 +6,9 @@
 #include <QLineEdit>
 #include <QUrl>
 
+#include "panes/local_pane.h"
 #include "ui/frm_main.h"
 #include "ui/local_files_model.h"
-#include "ui/model/local_pane.h"
 
 LocalPaneView::LocalPaneView(TfrmMain& main, LocalPane& pane)
     : QObject(&main), m_main(main), m_pane(pane), m_model(new LocalFilesModel(pane, this)) {

@@ -2,7 +2,7 @@
 
 #include <QAction>
 
-#include "logs/log_command.h"
+#include "logs/log_processing.h"
 #include "logs/log_retrieval.h"
 
 LogsView::LogsView(QObject* parent, QAction* retrieval, QAction* processing, LogRetrieval& logs,

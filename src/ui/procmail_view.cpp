@@ -1,6 +1,6 @@
 #include "ui/procmail_view.h"
 
-#include "listing/remote_pane.h"
+#include "panes/remote_pane.h"
 #include "procmail/procmail_update.h"
 #include "procmail/widgets/frm_help_procmail.h"
 #include "procmail/widgets/frm_procmail_recipe.h"

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 
 #include "app/app_core.h"
-#include "listing/remote_pane.h"
+#include "panes/remote_pane.h"
 #include "session/session.h"
 #include "ui/frm_main.h"
 #include "ui/remote_files_model.h"

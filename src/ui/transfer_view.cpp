@@ -7,7 +7,7 @@
 #include <QTreeView>
 
 #include "app/app_core.h"
-#include "listing/remote_pane.h"
+#include "panes/remote_pane.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
 #include "ui/frm_main.h"

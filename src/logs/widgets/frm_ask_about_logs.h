@@ -5,7 +5,7 @@
 #include <QListWidget>
 
 #include "logs/log_options.h"
-#include "ui/color_button.h"
+#include "ui/base/color_button.h"
 
 class UserInterface;
 

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "runtime/user_interface.h"
-#include "ui/color_button.h"
+#include "ui/base/color_button.h"
 
 // "Procmail confirmation": whether to run the recipe's edit cycle, in which local folder, or to
 // regenerate from a local file instead.

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "procmail/recipe_file.h"
-#include "ui/message_box.h"
+#include "ui/base/message_box.h"
 
 TfrmProcmailRecipe::TfrmProcmailRecipe(QWidget* parent) : QDialog(parent) {
     setObjectName("frmProcmailRecipe");

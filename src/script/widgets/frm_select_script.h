@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <functional>
 
-#include "ui/color_button.h"
+#include "ui/base/color_button.h"
 
 // "Select Script": the name of the file holding a transfer script, typed or browsed for.
 class TfrmSelectScript : public QDialog {

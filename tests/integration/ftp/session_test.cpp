@@ -17,7 +17,7 @@
 #include "app/scripted_user_interface.h"
 #include "config/scrambling.h"
 #include "ftp_harness.h"
-#include "listing/remote_pane.h"
+#include "panes/remote_pane.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
 #include "support/test_support.h"

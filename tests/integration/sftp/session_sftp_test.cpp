@@ -17,7 +17,7 @@
 #include "app/app_core.h"
 #include "app/scripted_user_interface.h"
 #include "config/scrambling.h"
-#include "listing/remote_pane.h"
+#include "panes/remote_pane.h"
 #include "session/session.h"
 #include "session/sftp_session.h"
 #include "sshd_env.h"

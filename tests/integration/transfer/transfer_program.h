@@ -23,7 +23,8 @@
 #include "app/app_core.h"
 #include "app/scripted_user_interface.h"
 #include "config/scrambling.h"
-#include "listing/remote_pane.h"
+#include "panes/local_pane.h"
+#include "panes/remote_pane.h"
 #include "server_env.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
@@ -31,7 +32,6 @@
 #include "support/test_support.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
-#include "ui/model/local_pane.h"
 
 // Every file below Root, by relative path, with its content.
 inline QMap<QString, QByteArray> Tree(const QString& root) {

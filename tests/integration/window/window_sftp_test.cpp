@@ -9,7 +9,7 @@
 #include <QUuid>
 
 #include "app/app_core.h"
-#include "listing/remote_pane.h"
+#include "panes/remote_pane.h"
 #include "server_env.h"
 #include "session/session.h"
 #include "sshd_env.h"

@@ -11,10 +11,10 @@
 #include <QUuid>
 
 #include "app/app_core.h"
+#include "panes/local_pane.h"
 #include "server_env.h"
 #include "session/session.h"
 #include "ui/frm_login.h"
-#include "ui/model/local_pane.h"
 #include "widget_test_support.h"
 #include "window_login.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "config/words.h"
-#include "logs/log_processing.h"
+#include "logs/log_run.h"
 #include "support/test_support.h"
 
 namespace {

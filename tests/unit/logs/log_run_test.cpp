@@ -7,7 +7,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 
-#include "logs/log_processing.h"
+#include "logs/log_run.h"
 #include "support/test_support.h"
 
 namespace {

@@ -9,10 +9,10 @@
 
 #include "app/app_core.h"
 #include "app/scripted_user_interface.h"
-#include "logs/log_command.h"
 #include "logs/log_options.h"
+#include "logs/log_processing.h"
+#include "panes/local_pane.h"
 #include "support/test_support.h"
-#include "ui/model/local_pane.h"
 
 namespace {
 

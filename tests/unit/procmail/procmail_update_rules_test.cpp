@@ -77,7 +77,7 @@ TEST(ProcmailRevision, ParsedAndWritten) {
               "Previously generated before");
 }
 
-TEST(ProcmailRules, RegenerationFilesUploadSizesAndEditors) {
+TEST(ProcmailRules, RegenerationFilesAndUploadSizes) {
     for (const char* yes : {".procmailrc", "procmail5.txt", "procmail123.txt"}) {
         EXPECT_TRUE(IsRegenerationFile(yes)) << yes;
     }
@@ -94,11 +94,6 @@ TEST(ProcmailRules, RegenerationFilesUploadSizesAndEditors) {
     EXPECT_TRUE(UploadSizeMatches(105, 100, 5, 5));  // CR LF stored as LF
     EXPECT_FALSE(UploadSizeMatches(100, 60, 5, 0));  // cut short
     EXPECT_FALSE(UploadSizeMatches(100, 0, 5, 0));
-
-    EXPECT_EQ(EditorArguments("/usr/bin/gedit", "/f.txt"), QStringList({"--wait", "/f.txt"}));
-    EXPECT_EQ(EditorArguments("kate", "/f.txt"), QStringList({"--block", "/f.txt"}));
-    EXPECT_EQ(EditorArguments("code", "/a b.txt"), QStringList({"--wait", "/a b.txt"}));
-    EXPECT_EQ(EditorArguments("/usr/bin/vim", "/f.txt"), QStringList({"/f.txt"}));
 }
 
 TEST(ProcmailExtract, FromRecipesAndFromLocalDescriptions) {

@@ -8,9 +8,9 @@
 
 #include "app/app_core.h"
 #include "app/scripted_user_interface.h"
+#include "panes/local_pane.h"
 #include "script/script_runner.h"
 #include "support/test_support.h"
-#include "ui/model/local_pane.h"
 
 namespace {
 

@@ -149,3 +149,10 @@ TEST(ProgramLines, ProgramParametersAndLocalPatterns) {
     EXPECT_EQ(SplitLocalPattern("sub/a.txt", "/home/me").dir, "/home/me/sub/");
     EXPECT_EQ(SplitLocalPattern("/x.txt", "/home/me").dir, "/");
 }
+
+TEST(EditorArguments, WaitSwitchesOfKnownEditors) {
+    EXPECT_EQ(EditorArguments("/usr/bin/gedit", "/f.txt"), QStringList({"--wait", "/f.txt"}));
+    EXPECT_EQ(EditorArguments("kate", "/f.txt"), QStringList({"--block", "/f.txt"}));
+    EXPECT_EQ(EditorArguments("code", "/a b.txt"), QStringList({"--wait", "/a b.txt"}));
+    EXPECT_EQ(EditorArguments("/usr/bin/vim", "/f.txt"), QStringList({"/f.txt"}));
+}

@@ -6,12 +6,12 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
+#include "panes/local_pane.h"
+#include "ui/base/message_box.h"
 #include "ui/frm_colour.h"
 #include "ui/frm_help.h"
 #include "ui/frm_login.h"
 #include "ui/frm_options.h"
-#include "ui/message_box.h"
-#include "ui/model/local_pane.h"
 #include "widget_test_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
-#include "ui/model/local_pane.h"
+#include "panes/local_pane.h"
 #include "widget_test_support.h"
 
 namespace {

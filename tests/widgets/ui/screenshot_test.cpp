@@ -9,8 +9,8 @@
 #include <QStyle>
 #include <QTreeView>
 
+#include "panes/local_pane.h"
 #include "ui/frm_login.h"
-#include "ui/model/local_pane.h"
 #include "widget_test_support.h"
 
 namespace {

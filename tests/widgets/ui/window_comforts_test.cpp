@@ -2,13 +2,13 @@
 // the connection controls and the window placed where it was left.
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QDir>
 #include <QScreen>
-#include <QDialog>
 #include <QScrollBar>
 
 #include "config/cfg_file.h"
-#include "ui/model/local_pane.h"
+#include "panes/local_pane.h"
 #include "widget_test_support.h"
 
 TEST(LogFollowing, FollowsNewLinesOnlyWhileScrolledToTheEnd) {

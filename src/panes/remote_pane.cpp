@@ -1,4 +1,4 @@
-#include "listing/remote_pane.h"
+#include "panes/remote_pane.h"
 
 #include "config/settings.h"
 #include "listing/listing_parser.h"
@@ -386,4 +386,29 @@ std::vector<RemoteItem> RemotePane::SaveSelectedRemoteItems(const std::vector<in
         items.push_back(RemoteItem{e.name, type, size, e.permissions.toUpper()});
     }
     return items;
+}
+
+void RemotePane::SetDateOrderAndToday(const QString& shortDateFormat, const QDate& today) {
+    ::SetDateOrderAndToday(state, shortDateFormat, today);
+}
+
+void RemotePane::ChangeToNextDirFromCache() {
+    cacheUse = true;
+    ChangeRemoteDirectoryIfNextDirValid();
+}
+
+void RemotePane::RefreshFromCache() {
+    cacheUse = true;
+    RefreshRemoteDirectoryList();
+}
+
+bool RemotePane::HasEntry(const QString& name) const {
+    for (const auto* list : {&listing.dirs, &listing.files}) {
+        for (const RemoteEntry& entry : *list) {
+            if (entry.name == name) {
+                return true;
+            }
+        }
+    }
+    return false;
 }

@@ -7,8 +7,8 @@
 #include "app/scripted_user_interface.h"
 #include "config/settings.h"
 #include "config/words.h"
+#include "panes/local_pane.h"
 #include "support/test_support.h"
-#include "ui/model/local_pane.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/model/local_pane.h"
+#include "panes/local_pane.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,4 +1,4 @@
-#include "ui/color_button.h"
+#include "ui/base/color_button.h"
 
 TColorButton::TColorButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
     SetColours(QColor(239, 239, 255), QColor(255, 255, 255));

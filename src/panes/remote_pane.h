@@ -8,14 +8,12 @@
 
 #include "listing/listing_state.h"
 #include "listing/remote_listing.h"
+#include "session/remote_listing_view.h"
 
 class Settings;
 class Session;
 class UserInterface;
 
-// The remote half of the main window without its widgets: the listing state, the current
-// listing, the cache, sorting, and every way of moving between remote directories. It asks the
-// session for directory changes and listings and speaks to the person through UserInterface.
 // A selected row of the remote list: its name, type ("F" file, "L" link, "D" directory), size
 // and permission text (upper-cased).
 struct RemoteItem {
@@ -25,7 +23,10 @@ struct RemoteItem {
     QString permissions;
 };
 
-class RemotePane {
+// The remote half of the main window without its widgets: the listing state, the current
+// listing, the cache, sorting, and every way of moving between remote directories. It asks the
+// session for directory changes and listings and speaks to the person through UserInterface.
+class RemotePane : public RemoteListingView {
 public:
     RemotePane(Settings& settings, Session& session, UserInterface& ui,
                std::function<double()> ticks);
@@ -49,7 +50,7 @@ public:
     void RefreshRemoteDirectoryList();
     // The Refresh button.
     void RefreshRemote();
-    void PopulateRemoteArrays();
+    void PopulateRemoteArrays() override;
     void PopulateRemoteArraysByFTPCall();
     // Parses the session's listing lines into the current listing.
     void PopulateRemArraysFromRemDirStringlist();
@@ -80,7 +81,23 @@ public:
     void ChgDirToCmbxBoxName(const QString& boxText);
     void btnHomeClick();
     void btnFavoriteClick();
-    void AddRemDirToCmbx(const QString& dir, bool asDefault);
+    void AddRemDirToCmbx(const QString& dir, bool asDefault) override;
+
+    // ---- What a login does to the listing ----
+    void SetDateOrderAndToday(const QString& shortDateFormat, const QDate& today) override;
+    void ClearCounts() override {
+        listing.fileCount = 0;
+        listing.totalBytes = 0;
+    }
+    void SetZosMode() override { state.zosMode = true; }
+    void ChangeToNextDirFromCache() override;
+    void RefreshFromCache() override;
+    int FileCount() const override { return listing.fileCount; }
+    qint64 TotalBytes() const override { return listing.totalBytes; }
+    bool HasEntry(const QString& name) const override;
+    void AddAlias(const QString& path, const QString& realPath) override {
+        aliases.Add(path, realPath);
+    }
     QStringList RememberedDirs() const;
     QString ContainingRemoteDirectory(const QString& dir) const;
 

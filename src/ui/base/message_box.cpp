@@ -1,4 +1,4 @@
-#include "ui/message_box.h"
+#include "ui/base/message_box.h"
 
 #include <QApplication>
 #include <QEvent>
