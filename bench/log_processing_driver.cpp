@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "logs/log_processing.h"
+#include "logs/log_run.h"
 
 int main(int argc, char** argv) {
     QString summary;

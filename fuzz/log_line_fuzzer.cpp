@@ -10,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-#include "logs/log_processing.h"
+#include "logs/log_run.h"
 
 namespace {
 
