@@ -112,6 +112,8 @@ void AppCore::AnalyseCommandLineParameters(const QStringList& arguments) {
         if (head == "-h") {
             settings.sshMode = true;
             settings.commandLineSsh = true;
+        } else if (argument == "--trace") {
+            m_ui.showTrace = true;
         } else if (argument.startsWith("--demo-site=")) {
             demoSite = argument.mid(12).trimmed();
         } else if (head == "-s") {
@@ -242,9 +244,8 @@ bool AppCore::Start() {
         }
     }
     store.UpdateSettings();
-    // Red, but the button keeps "Connect" until the first login.
-    m_ui.SetConnectionLight(ConnectionLight::Red);
-    session->connected = false;
+    // Red, and the button keeps "Connect" until the first login.
+    session->SetState(ConnectionState::NotConnected);
     session->currentRemoteDir = "..";
     m_ui.DisableGridsEtc();
     if (!run.loginCancelled && requestConnect) {

@@ -11,7 +11,7 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: vorlen [-s[SITE/]SCRIPT] [-h]\n"
+    "Usage: vorlen [-s[SITE/]SCRIPT] [-h] [--trace]\n"
     "\n"
     "  -sSCRIPT        run the transfer script SCRIPT with the saved current site\n"
     "  -sSITE/SCRIPT   run SCRIPT against the saved site named SITE\n"
@@ -21,6 +21,7 @@ const char kUsage[] =
     "                  add or update the site \"Local demo\" for a local demo server\n"
     "                  (user and password from VORLEN_DEMO_USER and VORLEN_DEMO_PASSWORD;\n"
     "                  scripts/run.sh starts such a server) and select it\n"
+    "  --trace         also log the connection's and the transfers' state changes\n"
     "  --version       print the version and exit\n"
     "  --help          print this help and exit\n"
     "\n"

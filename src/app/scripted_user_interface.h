@@ -76,6 +76,11 @@ public:
         return logLines.isEmpty() ? QString() : logLines.last();
     }
     void ShowConnectCaption(const QString& c) override { connectCaption = c; }
+    void Trace(const QString& line) override {
+        traceLines << line;
+        UserInterface::Trace(line);
+    }
+    QStringList traceLines;
     bool ResumeTicked() const override { return resumeTicked; }
     void SetResumeTicked(bool ticked) override { resumeTicked = ticked; }
     void SetResumeOptionVisible(bool visible) override { resumeVisible = visible; }

@@ -194,7 +194,7 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
             EndAborted(savedMode);
             return false;
         }
-        if (!m_session.connected) {
+        if (!m_session.Connected()) {
             break;
         }
         bool numeric = !log.sizeText.isEmpty();
@@ -228,7 +228,7 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
             m_ui.StatusBarGeneral(text);
             m_ui.LogText(text);
             ++counters.alreadyRetrieved;
-            if (deleteAfterDownload && m_session.connected) {
+            if (deleteAfterDownload && m_session.Connected()) {
                 DeleteIfSafe(log.name, remoteSize, already.filePath(), true);
             }
             continue;
@@ -241,7 +241,7 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
         if (remoteSize == 0) {
             m_ui.LogText(log.name + " not downloaded - zero bytes");
             ++counters.zeroSize;
-            if (deleteAfterDownload && m_session.connected && !lastTransferFailed) {
+            if (deleteAfterDownload && m_session.Connected() && !lastTransferFailed) {
                 DeleteIfSafe(log.name, 0, QString(), true);
             }
             continue;
@@ -250,11 +250,11 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
         m_transfers.transferSize = remoteSize;
         m_transfers.SetXferModeBinary();
         m_transfers.DownloadFile(log.name, localPath);
-        if (!m_transfers.lastTransferOk && m_session.connected && !Aborted()) {
+        if (!m_transfers.lastTransferOk && m_session.Connected() && !Aborted()) {
             m_transfers.DownloadFile(log.name, localPath);
         }
         lastTransferFailed = !m_transfers.lastTransferOk;
-        if (deleteAfterDownload && m_session.connected && m_transfers.lastTransferOk) {
+        if (deleteAfterDownload && m_session.Connected() && m_transfers.lastTransferOk) {
             DeleteIfSafe(log.name, remoteSize, localPath, false);
         } else if (deleteAfterDownload && lastTransferFailed) {
             m_ui.LogText(log.name + " kept on the server: its download did not complete");
@@ -275,11 +275,11 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
         m_local.SelectDirectory(previousFolder);
     }
     m_ui.StatusBarGeneral(" Refreshing directory lists.");
-    if (m_session.connected && m_filesDeleted) {
+    if (m_session.Connected() && m_filesDeleted) {
         m_pane.cacheUse = false;
         m_pane.RefreshRemoteDirectoryList();
     }
-    if (!m_session.connected) {
+    if (!m_session.Connected()) {
         m_ui.ShowColorMsg("A problem was encountered, please logoff and restart the FTP program.");
     }
     Finish(savedMode);
@@ -312,7 +312,7 @@ void LogRetrieval::EndAborted(int savedMode) {
     m_ui.LogText("Aborting log download at user's request");
     m_ui.SetStatusPanel(StatusPanel::LogInfo, QString());
     m_ui.SetTransferModeIndex(savedMode);
-    if (m_session.connected) {
+    if (m_session.Connected()) {
         m_pane.cacheUse = false;
         m_pane.RefreshRemoteDirectoryList();
     }

@@ -43,7 +43,7 @@ void RemotePane::RefreshRemote() {
     }
     paneBusy = true;
     m_ui.DisableGridsEtc();
-    if (!m_session.connected) {
+    if (!m_session.Connected()) {
         m_ui.ShowColorMsg("Connection lost.");
         m_ui.StatusBarGeneral(" Problem with refresh of remote directory list.");
     } else {

@@ -323,7 +323,7 @@ bool ProcmailUpdate::WriteLock(const QString& directory) {
     QFile::remove(local);
     lockName = name;
     lockHeld = true;
-    if (!m_session.connected) {
+    if (!m_session.Connected()) {
         return false;
     }
     RefreshListing();
@@ -376,7 +376,7 @@ bool ProcmailUpdate::FetchRecipe(const QString& directory) {
     m_transfers.transferSize = recipe->size;
     m_transfers.DownloadFile(kRecipeName, local);
     // A part of the recipe would give a description with rules missing.
-    if (!QFileInfo(local).isFile() || !m_session.connected || !m_transfers.lastTransferOk) {
+    if (!QFileInfo(local).isFile() || !m_session.Connected() || !m_transfers.lastTransferOk) {
         QFile::remove(local);
         Error("Retrieval of procmail recipe from host failed, abandoning procmail update attempt");
         return false;
@@ -463,7 +463,7 @@ void ProcmailUpdate::SwapInNewRecipe(const QString& directory) {
     const bool exactBytes = true;
 #endif
     const bool uploaded = UploadText(kRecipeNewName, local, exactBytes);
-    if (!m_session.connected) {
+    if (!m_session.Connected()) {
         Error(
             "The connection was lost while the new procmail recipe was sent; the recipe on the "
             "server is unchanged");
@@ -502,7 +502,7 @@ void ProcmailUpdate::SwapInNewRecipe(const QString& directory) {
         return;
     }
     m_ui.LogText("New procmail recipe in place, the previous one kept as .procmailrcPrev");
-    if (m_session.connected) {
+    if (m_session.Connected()) {
         RefreshListing();
     }
 }
@@ -512,8 +512,8 @@ void ProcmailUpdate::ReleaseLock() {
         return;
     }
     m_ui.StatusBarGeneral(" Releasing lock");
-    const bool deleted = m_session.connected && RemoteDeleteFile(lockName);
-    if (m_session.connected) {
+    const bool deleted = m_session.Connected() && RemoteDeleteFile(lockName);
+    if (m_session.Connected()) {
         lockHeld = false;
         if (!deleted) {
             m_ui.Warning("Could not delete the procmail lock " + lockName +
@@ -529,7 +529,7 @@ void ProcmailUpdate::ReleaseLock() {
 }
 
 void ProcmailUpdate::ProcmailDelLockfileResetGrids() {
-    if (lockHeld && m_session.connected) {
+    if (lockHeld && m_session.Connected()) {
         ReleaseLock();
     } else if (lockHeld) {
         m_ui.LogText("The procmail lock " + lockName + " is still in the remote home directory");

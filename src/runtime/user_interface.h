@@ -119,6 +119,15 @@ public:
     // The last line of the displayed log, without its time.
     virtual QString LastLogLine() const { return QString(); }
 
+    // The trace of state changes (the connection's, a transfer's): shown in the log only when
+    // asked for on the command line ("--trace"), so a connection problem can be read from it.
+    virtual void Trace(const QString& line) {
+        if (showTrace) {
+            LogText("Trace: " + line);
+        }
+    }
+    bool showTrace = false;
+
     // The connect button's caption ("Connect", "Disconnect", "Reconnect").
     virtual void ShowConnectCaption(const QString& caption) { (void)caption; }
     // The login dialog at start-up (the window's; unattended runs have none).

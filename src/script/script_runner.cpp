@@ -79,7 +79,7 @@ bool ScriptRunner::Zos() const {
 }
 
 bool ScriptRunner::LoggedIn() const {
-    return m_session.connected;
+    return m_session.Connected();
 }
 
 QString ScriptRunner::DateText(const QDateTime& t) const {

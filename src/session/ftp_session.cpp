@@ -113,7 +113,7 @@ void FtpSession::AsyncCall(const QString& requestAsGiven) {
         bytes = c.ByteCount();
         state = c.State();
         if (clock.elapsed() > budget) {
-            m_session.ConnectLight(ConnectionLight::Red);
+            m_session.SetState(ConnectionState::Disconnected);
             m_session.timedOut = true;
             c.Abort();
             m_ui.ProcessMessages();  // the session-closed report sees the time-out
@@ -133,7 +133,7 @@ void FtpSession::AsyncCall(const QString& requestAsGiven) {
     }
     m_ui.ProcessMessages();
     if (m_session.abortFlag && c.Connected()) {
-        m_session.ConnectLight(ConnectionLight::Red);
+        m_session.SetState(ConnectionState::Disconnected);
         c.Abort();
         m_ui.ProcessMessages();  // the session-closed report sees the abort
         m_ui.StatusBarGeneral(" " + ProperCase(request) + " call aborted at your request.");
@@ -181,7 +181,7 @@ void FtpSession::FtpClient1RequestDone(TFtpRequest request, quint16 errorCode) {
         return;
     }
     m_session.lastErrorCode = 0;
-    if (!m_session.connected && request != ftpQuitAsync && request != ftpConnectAsync) {
+    if (!m_session.Connected() && request != ftpQuitAsync && request != ftpConnectAsync) {
         m_ui.ShowColorMsg(m_session.timedOut
                               ? "You seem to have timed out and lost your connection to the host, "
                                 "please try again after a connection is re-established"
@@ -207,7 +207,7 @@ void FtpSession::FtpClient1Display(const QString& message) {
     }
     if (message.contains("Disconnecting you") || mark530) {
         const bool amber = m_session.Autoreconnect() && !mark530;
-        m_session.ConnectLight(amber ? ConnectionLight::Amber : ConnectionLight::Red);
+        m_session.SetState(amber ? ConnectionState::Lost : ConnectionState::Disconnected);
     }
     if (message.contains("PASS ") || mark530) {
         m_ui.LogText(mark530 ? message : QStringLiteral("> PASS "));
@@ -316,7 +316,7 @@ bool FtpSession::Login(const LoginTarget& t) {
         c.Passive = true;  // proxies and SOCKS only carry passive transfers
     }
     c.Timeout = t.timeoutSeconds;
-    if (c.Connected() && m_session.connected) {
+    if (c.Connected() && m_session.Connected()) {
         AsyncCall("QUIT");
     }
     m_ui.LogText("Connecting ...");
@@ -337,7 +337,7 @@ bool FtpSession::Login(const LoginTarget& t) {
     m_ui.LogText("Connect issued for " + t.host);
     m_ui.StatusBarGeneral("Connect issued for " + t.host);
     if (m_session.requestErrorList.isEmpty() && c.Connected()) {
-        m_session.ConnectLight(ConnectionLight::Green);
+        m_session.SetState(ConnectionState::Connected);
         m_session.currentRemoteDir = "?";
         AsyncCall("PWD");
         if (m_session.currentRemoteDir == "?") {
@@ -347,9 +347,9 @@ bool FtpSession::Login(const LoginTarget& t) {
         m_session.homeDir = m_session.currentRemoteDir;
         ReadFeatures(t.machineListings);
     } else {
-        m_session.ConnectLight(ConnectionLight::Red);
+        m_session.SetState(ConnectionState::Disconnected);
     }
-    return m_session.connected;
+    return m_session.Connected();
 }
 
 void FtpSession::AfterLogin() {

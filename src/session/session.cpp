@@ -63,18 +63,57 @@ RemoteSession* Session::Remote() {
 
 // ---- Light and button -------------------------------------------------------------------------
 
-void Session::ConnectLight(const QString& colour) {
-    const QString c = colour.toLower();
-    ConnectLight(c == "green" ? ConnectionLight::Green
-                 : c == "red" ? ConnectionLight::Red
-                              : ConnectionLight::Amber);
+QString ConnectionStateName(ConnectionState state) {
+    switch (state) {
+        case ConnectionState::NotConnected:
+            return "not connected";
+        case ConnectionState::Connected:
+            return "connected";
+        case ConnectionState::Lost:
+            return "lost";
+        case ConnectionState::Disconnected:
+            return "disconnected";
+    }
+    return "?";
 }
 
-void Session::ConnectLight(ConnectionLight light) {
-    connected = light == ConnectionLight::Green;
-    m_connectCaption = light == ConnectionLight::Red ? "Reconnect" : "Disconnect";
-    m_ui.SetConnectionLight(light);
-    m_ui.ShowConnectCaption(m_connectCaption);
+ConnectionLight LightOf(ConnectionState state) {
+    switch (state) {
+        case ConnectionState::Connected:
+            return ConnectionLight::Green;
+        case ConnectionState::Lost:
+            return ConnectionLight::Amber;
+        case ConnectionState::NotConnected:
+        case ConnectionState::Disconnected:
+            break;
+    }
+    return ConnectionLight::Red;
+}
+
+QString ConnectCaptionOf(ConnectionState state) {
+    switch (state) {
+        case ConnectionState::NotConnected:
+            return "Connect";
+        case ConnectionState::Disconnected:
+            return "Reconnect";
+        case ConnectionState::Connected:
+        case ConnectionState::Lost:
+            break;
+    }
+    return "Disconnect";
+}
+
+void Session::SetState(ConnectionState state) {
+    if (state != m_state) {
+        m_ui.Trace("Connection: " + ConnectionStateName(m_state) + " -> " +
+                   ConnectionStateName(state));
+    }
+    m_state = state;
+    m_ui.SetConnectionLight(LightOf(state));
+    m_ui.ShowConnectCaption(ConnectCaptionOf(state));
+    if (stateChanged) {
+        stateChanged(state);
+    }
 }
 
 bool Session::Autoreconnect() const {
@@ -86,7 +125,7 @@ bool Session::Zos() const {
 }
 
 bool Session::RedLightDisconnectedState() const {
-    return m_ui.CurrentConnectionLight() == ConnectionLight::Red;
+    return LightOf(m_state) == ConnectionLight::Red;
 }
 
 void Session::ShowAbortButton(const QString& caption) {
@@ -120,16 +159,16 @@ void Session::AppendRequestError(int code) {
 
 void Session::ConnectButtonClickActions() {
     m_ui.SetResumeTicked(false);
-    const ConnectionLight light = m_ui.CurrentConnectionLight();
+    const ConnectionState before = m_state;
     m_ui.DisableGridsEtc();
-    if (m_connectCaption == "Connect" || m_connectCaption == "Reconnect") {
+    if (RedLightDisconnectedState()) {
         RequestConnect();
     } else {
         RequestDisconnect();
-        if (light == ConnectionLight::Amber) {
-            ConnectLight(ConnectionLight::Red);
+        if (before == ConnectionState::Lost) {
+            SetState(ConnectionState::Disconnected);
             m_ui.LogText("Automatic reconnect now inactive");
-        } else if (light == ConnectionLight::Green) {
+        } else if (before == ConnectionState::Connected) {
             ShowDisconnected(m_store.settings.site.autoReconnect, "Automatic reconnect now active");
         }
     }
@@ -158,7 +197,7 @@ void Session::RequestConnect() {
             LoginProcess();
         }
     }
-    if (!connected && (requestErrorList.contains("530") || sftpSession)) {
+    if (!Connected() && (requestErrorList.contains("530") || sftpSession)) {
         AskPasswordAgain();
         if (m_store.settings.site.sessionPassword != kNoPasswordMark) {
             LoginProcess();
@@ -180,7 +219,7 @@ void Session::LoginProcess() {
     m_pane->ClearCounts();
     loginInProgress = true;
     SiteProfile& site = m_store.settings.site;
-    if (!connected) {
+    if (!Connected()) {
         if (!m_run.startupScript.isEmpty() && runStartupScript) {
             m_ui.EnableGridsEtc();
             runStartupScript();
@@ -189,7 +228,7 @@ void Session::LoginProcess() {
             ConnectAndSetDirNoDirInfo(initial);
             const bool zosNow = m_store.settings.zosMode;
             // Only a login that succeeded can have failed to reach the first directory.
-            if (connected && initial != "?" &&
+            if (Connected() && initial != "?" &&
                 NormalisedRemoteDir(zosNow, initial) !=
                     NormalisedRemoteDir(zosNow, currentRemoteDir)) {
                 m_ui.LogText("Problem changing to recorded initial remote directory");
@@ -200,7 +239,7 @@ void Session::LoginProcess() {
             if (currentRemoteDir != "unknown" && currentRemoteDir != homeDir) {
                 m_pane->AddRemDirToCmbx(currentRemoteDir, false);
             }
-            if (connected) {
+            if (Connected()) {
                 // The first scan has just listed this directory: take it from the cache
                 // rather than listing it a second time.
                 m_pane->RefreshFromCache();
@@ -249,7 +288,7 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
     }
     if (password.isEmpty()) {
         m_ui.LogText("Login not attempted - password not supplied");
-        ConnectLight(ConnectionLight::Red);
+        SetState(ConnectionState::Disconnected);
         return;
     }
     LoginTarget target = TargetFor(initialDir, password);
@@ -261,7 +300,7 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
     password.fill(QChar(' '));
 
     bool& zos = m_store.settings.zosMode;
-    if (connected) {
+    if (Connected()) {
         lastWorkingPassword = site.sessionPassword;
         if (homeDir == "?") {
             homeDir = site.infRemDirs.value(0, "?");
@@ -291,7 +330,7 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
         }
     }
     remote->AfterLogin();
-    if (connected) {
+    if (Connected()) {
         m_ui.StatusBarGeneral(" Logged in to " + site.siteName + ", " +
                               GroupThousands(m_pane->FileCount()) + " remote files, " +
                               GroupThousands(m_pane->TotalBytes()) +
@@ -331,7 +370,7 @@ void Session::SessionClosed() {
 }
 
 void Session::ShowDisconnected(bool reconnects, const QString& reconnectLine) {
-    ConnectLight(reconnects ? ConnectionLight::Amber : ConnectionLight::Red);
+    SetState(reconnects ? ConnectionState::Lost : ConnectionState::Disconnected);
     m_ui.LogText("Disconnected");
     if (reconnects) {
         m_ui.LogText(reconnectLine);
@@ -341,17 +380,17 @@ void Session::ShowDisconnected(bool reconnects, const QString& reconnectLine) {
 bool Session::CheckConnection() {
     const QString remembered = currentRemoteDir;
     RemoteSession* remote = Remote();
-    if (connected) {
+    if (Connected()) {
         remote->Probe();
     }
     const bool engineUp = remote->Connected();
-    if (!connected || !engineUp) {
+    if (!Connected() || !engineUp) {
         reconnecting = true;
         if (RedLightDisconnectedState() || !m_store.settings.site.autoReconnect) {
             m_ui.LogText("Connection has been lost and auto-reconnect not available.");
         } else {
             currentRemoteDir = remembered;
-            if (m_ui.CurrentConnectionLight() == ConnectionLight::Green) {
+            if (m_state == ConnectionState::Connected) {
                 m_ui.LogText("Attempting re-login since we appear to be disconnected");
             }
             ConnectAndSetDirNoDirInfo(remembered);
@@ -365,7 +404,7 @@ bool Session::CheckConnection() {
         }
         reconnecting = false;
     }
-    return connected;
+    return Connected();
 }
 
 void Session::NotifyUserConnectionLost() {
@@ -375,9 +414,7 @@ void Session::NotifyUserConnectionLost() {
 }
 
 void Session::Connect1Click() {
-    if (m_connectCaption == "Connect" || m_connectCaption == "Reconnect" ||
-        (m_connectCaption == "Disconnect" &&
-         m_ui.CurrentConnectionLight() == ConnectionLight::Amber)) {
+    if (RedLightDisconnectedState() || m_state == ConnectionState::Lost) {
         RequestConnect();
     }
 }

@@ -23,6 +23,18 @@ struct RunState;
 // The abort button's caption while a script waits between runs.
 inline const QString kEndScriptCaption = QStringLiteral("End script");
 
+// Where the session stands; the light and the connect button show it.
+enum class ConnectionState {
+    NotConnected,  // no login yet this run: red, "Connect"
+    Connected,     // green, "Disconnect"
+    Lost,          // amber, "Disconnect": the next remote operation logs in again by itself
+    Disconnected,  // red, "Reconnect"
+};
+QString ConnectionStateName(ConnectionState state);
+ConnectionLight LightOf(ConnectionState state);
+// The connect button's caption in that state.
+QString ConnectCaptionOf(ConnectionState state);
+
 class Session {
 public:
     Session(SettingsStore& store, RunState& run, UserInterface& ui);
@@ -44,11 +56,15 @@ public:
     // The implementation of the site's kind.
     RemoteSession* Remote();
 
-    // ---- Connection light and button ----
-    // "green", "red", any other text amber (compared ignoring case).
-    void ConnectLight(const QString& colour);
-    void ConnectLight(ConnectionLight light);
+    // ---- Connection state, light and button ----
+    ConnectionState State() const { return m_state; }
+    // The one place the state changes: traced, shown by the light and the button, and told to
+    // stateChanged.
+    void SetState(ConnectionState state);
+    bool Connected() const { return m_state == ConnectionState::Connected; }
+    // Red: not connected, and not reconnecting by itself.
     bool RedLightDisconnectedState() const;
+    std::function<void(ConnectionState)> stateChanged;
 
     // ---- Commands ----
     void ConnectButtonClickActions();
@@ -87,7 +103,6 @@ public:
     QString listingTempFile;
 
     // ---- State other subjects read ----
-    bool connected = false;  // true while the light is green
     bool sftpSession = false;
     bool sftpConnected = false;
     bool sftpConnecting = false;
@@ -130,7 +145,7 @@ private:
     std::unique_ptr<FtpSession> m_ftp;
     std::unique_ptr<SftpSession> m_sftp;
     RemoteListingView* m_pane = nullptr;
-    QString m_connectCaption = "Connect";
+    ConnectionState m_state = ConnectionState::NotConnected;
     QString m_abortCaption;  // the abort button's caption while it shows
 };
 

@@ -81,7 +81,7 @@ bool SftpSession::Login(const LoginTarget& t) {
     const int proxyPort = t.proxyPort.toInt(&numeric);
     c.ProxyPort = numeric ? proxyPort : (c.ProxyType == 1 ? 80 : 1080);
     c.Timeout = t.timeoutSeconds;
-    if (m_session.connected) {
+    if (m_session.Connected()) {
         m_session.ShowAbortButton("Cancel");
         c.Disconnect();
     }
@@ -106,10 +106,10 @@ bool SftpSession::Login(const LoginTarget& t) {
         CheckFingerprint();
     }
     if (!m_session.sftpConnected) {
-        m_session.ConnectLight(ConnectionLight::Red);
+        m_session.SetState(ConnectionState::Disconnected);
         return false;
     }
-    m_session.ConnectLight(ConnectionLight::Green);
+    m_session.SetState(ConnectionState::Connected);
     if (!zos) {
         replyHolder = "?";
         NoteActivity();
@@ -151,7 +151,7 @@ void SftpSession::CheckFingerprint() {
     }
     SFTP1.Disconnect();
     m_session.sftpConnected = false;
-    m_session.ConnectLight(ConnectionLight::Red);
+    m_session.SetState(ConnectionState::Disconnected);
 }
 
 void SftpSession::AfterLogin() {
@@ -225,7 +225,7 @@ void SftpSession::AbortClick() {
         NoteActivity();
     }
     SFTP1.Disconnect();
-    m_session.ConnectLight(ConnectionLight::Red);
+    m_session.SetState(ConnectionState::Disconnected);
     m_session.sftpConnected = false;
 }
 

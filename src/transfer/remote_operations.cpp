@@ -241,7 +241,7 @@ void RemoteOperations::RemoteRenameActions(const std::vector<int>& selectedRows)
             continue;
         }
         const bool ok = RenameRemoteFileOrDir(item.name, newName, m_session.currentRemoteDir);
-        if (!m_session.connected) {
+        if (!m_session.Connected()) {
             m_ui.ShowColorMsg("Connection lost, rename not done.");
             break;
         }

@@ -275,7 +275,7 @@ void Transfers::XferAsyncPlus(const QString& kind, qint64 size) {
 void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
     FtpSession& ftp = m_session.Ftp();
     TFtpClient& c = ftp.FtpClient1;
-    if (!m_session.connected || !c.Connected()) {
+    if (!m_session.Connected() || !c.Connected()) {
         return;
     }
     const bool get = kind.trimmed().compare("get", Qt::CaseInsensitive) == 0;
@@ -469,7 +469,7 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
         transferSize = info.size();
         SetXferModeFromRgrp(info.fileName());
         UploadFile(info.fileName(), path, false);
-        if (!m_session.connected) {
+        if (!m_session.Connected()) {
             m_session.NotifyUserConnectionLost();
             return false;
         }
@@ -629,7 +629,7 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
         SetXferModeFromRgrp(name);
         DownloadFile(name, QDir(localDir).filePath(name), remoteDir);
         downloaded = true;
-        if (!m_session.connected) {
+        if (!m_session.Connected()) {
             m_session.NotifyUserConnectionLost();
             return false;
         }
@@ -655,8 +655,8 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
         }
         workDirs = {WorkDir{JoinRemotePath(zos, startRemote, item.name), false}};
         workListLocal = false;
-        while (m_session.connected && std::any_of(workDirs.begin(), workDirs.end(),
-                                                  [](const WorkDir& d) { return !d.done; })) {
+        while (m_session.Connected() && std::any_of(workDirs.begin(), workDirs.end(),
+                                                    [](const WorkDir& d) { return !d.done; })) {
             CollectDirs();
         }
         const QString base = DirWithTrailingSeparator(zos, startRemote);

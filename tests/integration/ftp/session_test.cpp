@@ -61,7 +61,7 @@ struct Program {
     bool LogIn(const QString& name) {
         Scripted(name);
         session.ConnectAndSetDirNoDirInfo("?");
-        return session.connected;
+        return session.Connected();
     }
     // SITE or QUOTE with its whole command line.
     void Send(const QString& request, const QString& line) {
@@ -108,7 +108,7 @@ TEST(SessionVsftpd, LoginListsHomeAndNavigates) {
     p.Vsftpd();
     p.core.settings.site.infRemDirs = {dir};
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     EXPECT_EQ(p.ui.light, ConnectionLight::Green);
     EXPECT_EQ(p.ui.connectCaption, "Disconnect");
     EXPECT_EQ(p.session.currentRemoteDir, dir);
@@ -162,7 +162,7 @@ TEST_P(SessionServers, ListsNavigatesAndReadsSizesTimesAndNames) {
     p.Server(server.portKey, server.machineListings);
     p.core.settings.site.infRemDirs = {dir};
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     EXPECT_EQ(p.session.currentRemoteDir, dir);
     EXPECT_EQ(p.Names(), QStringList({"..", "sub", "file.txt", "Grüße; a=b ü.txt"}));
     EXPECT_EQ(p.pane.state.listingType, server.listsWithMlsd ? "ML" : "U1");
@@ -214,7 +214,7 @@ TEST(SessionVsftpd, CacheServesARevisitedDirectoryWithoutListing) {
     p.Vsftpd();
     p.core.settings.site.infRemDirs = {dir};
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     const int listsAtLogin = p.Count("> LIST");
     EXPECT_EQ(listsAtLogin, 2);  // the home directory's first scan, then the initial one
     p.pane.lvRemoteDblClick(p.Row("sub"));
@@ -232,12 +232,12 @@ TEST(SessionVsftpd, MissingDirectoryKeepsTheViewWhereItWas) {
     p.Vsftpd();
     p.core.settings.site.infRemDirs = {dir};
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     p.pane.ChgDirToCmbxBoxName(dir + "/missing");
     EXPECT_EQ(NormalisedRemoteDir(false, p.session.currentRemoteDir), dir);
     EXPECT_TRUE(p.ui.logLines.contains("chdir attempt returned error code(s):  550"));
     EXPECT_EQ(p.Names(), QStringList({"..", "sub", "file.txt"}));
-    EXPECT_TRUE(p.session.connected);
+    EXPECT_TRUE(p.session.Connected());
 }
 
 TEST(SessionVsftpd, WrongPasswordIsAskedTwiceMoreAndNeverShown) {
@@ -249,7 +249,7 @@ TEST(SessionVsftpd, WrongPasswordIsAskedTwiceMoreAndNeverShown) {
     p.ui.passwordAnswers.enqueue({true, "wrong-secret-2", false});
     p.ui.passwordAnswers.enqueue({true, "wrong-secret-3", false});
     p.session.RequestConnect();
-    EXPECT_FALSE(p.session.connected);
+    EXPECT_FALSE(p.session.Connected());
     EXPECT_EQ(p.ui.light, ConnectionLight::Red);
     EXPECT_EQ(p.ui.passwordPrompts.size(), 2);
     EXPECT_TRUE(p.ui.passwordPrompts.value(0).startsWith(
@@ -272,7 +272,7 @@ TEST(SessionVsftpd, FailedLoginLeavesTheRecordedInitialDirectoryAlone) {
         QString::fromLatin1(scrambling::ComplexEncrypt("wrong-secret-1"));
     p.ui.passwordAnswers.enqueue({false, QString(), false});
     p.session.RequestConnect();
-    ASSERT_FALSE(p.session.connected);
+    ASSERT_FALSE(p.session.Connected());
     EXPECT_EQ(p.Count("Problem changing to recorded initial remote directory"), 0);
     EXPECT_EQ(p.core.settings.site.infRemDirs.value(0), "/");
     EXPECT_FALSE(p.core.settings.site.infRemDirs.contains(".."));
@@ -283,7 +283,7 @@ TEST(SessionVsftpd, UserDisconnectTurnsAmberThenRed) {
     Program p;
     p.Vsftpd();
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     p.session.ConnectButtonClickActions();  // reads "Disconnect"
     EXPECT_EQ(p.ui.light, ConnectionLight::Amber);
     EXPECT_TRUE(p.ui.logLines.contains("Automatic reconnect now active"));
@@ -301,7 +301,7 @@ TEST(SessionScripted, ConnectionRefusedTurnsTheLightRed) {
     closed.close();
     p.Site(port, "tester", "x");
     p.session.RequestConnect();
-    EXPECT_FALSE(p.session.connected);
+    EXPECT_FALSE(p.session.Connected());
     EXPECT_EQ(p.ui.light, ConnectionLight::Red);
     EXPECT_TRUE(p.session.requestErrorList.contains("10061"));
     EXPECT_TRUE(p.ui.StatusBarGeneralText().startsWith(" Problem logging in to Test"));
@@ -346,7 +346,7 @@ TEST(SessionScripted, DroppedConnectionGoesAmberAndReconnectsToTheSameDirectory)
     Program p;
     p.Scripted("SCRIPTED");
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     const QString dir = p.session.currentRemoteDir;
     p.Send("SITE", "SITE CLOSE");
     QCoreApplication::processEvents();
@@ -355,7 +355,7 @@ TEST(SessionScripted, DroppedConnectionGoesAmberAndReconnectsToTheSameDirectory)
         "Reconnection is automatic when file transfer operations are carried out."));
     // The next remote operation logs in again and comes back to the same directory.
     p.pane.RefreshRemote();
-    EXPECT_TRUE(p.session.connected);
+    EXPECT_TRUE(p.session.Connected());
     EXPECT_EQ(p.ui.light, ConnectionLight::Green);
     EXPECT_EQ(p.session.currentRemoteDir, dir);
     EXPECT_TRUE(p.Row("small.txt") > 0);
@@ -404,7 +404,7 @@ TEST(SessionListings, WindowsFormListing) {
     Program p;
     p.Scripted("WINDOWS");
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     EXPECT_EQ(p.pane.state.listingType, "M1");
     EXPECT_EQ(p.Names(), QStringList({"..", "Folder One", "photo of us.jpg", "readme.txt"}));
     const RemoteRow photo = p.pane.Row(p.Row("photo of us.jpg"));
@@ -417,7 +417,7 @@ TEST(SessionListings, ZosDatasetsAndPartitionedDatasetMembers) {
     Program p;
     p.Scripted("ZOS");
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     // The quoted PWD answer switched z/OS mode on; the directory is kept without quotes.
     EXPECT_TRUE(p.core.settings.zosMode);
     EXPECT_EQ(p.core.settings.site.mvs, "1");
@@ -453,7 +453,7 @@ TEST(SessionScripted, AFailedListingRevertsToTheLastGoodDirectory) {
     Program p;
     p.Scripted("SCRIPTED");
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     const QString home = p.session.currentRemoteDir;
     const QStringList before = p.Names();
     p.Send("SITE", "SITE PASVREPLY 425 No data connection today");

@@ -160,7 +160,7 @@ TEST(SessionSftp, LoginStoresTheFingerprintListsAndNavigates) {
     p.Site(SshdEnv::Get().Password());
     p.core.settings.site.infRemDirs = {dir};
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     EXPECT_EQ(p.ui.light, ConnectionLight::Green);
     EXPECT_TRUE(p.core.settings.site.fingerprint.startsWith("SHA256:"));
     EXPECT_EQ(p.session.currentRemoteDir, dir);
@@ -181,7 +181,7 @@ TEST(SessionSftp, LoginStoresTheFingerprintListsAndNavigates) {
     p.session.ConnectButtonClickActions();  // disconnect: amber
     EXPECT_EQ(p.ui.light, ConnectionLight::Amber);
     p.session.RequestConnect();
-    EXPECT_TRUE(p.session.connected);
+    EXPECT_TRUE(p.session.Connected());
     EXPECT_TRUE(p.ui.logLines.contains("Fingerprint matches that from previous login"));
 }
 
@@ -197,14 +197,14 @@ TEST(SessionSftp, ChangedHostKeyIsAskedAboutAndNeverAcceptedUnattended) {
         p.session.RequestConnect();
         EXPECT_TRUE(p.ui.logLines.contains("Fingerprints do not match"));
         if (unattended) {
-            EXPECT_FALSE(p.session.connected);
+            EXPECT_FALSE(p.session.Connected());
             EXPECT_EQ(p.ui.light, ConnectionLight::Red);
             EXPECT_TRUE(p.ui.MessageTexts().isEmpty());
             EXPECT_TRUE(p.core.settings.site.fingerprint.startsWith("SHA256:AAAA"));
         } else {
             EXPECT_TRUE(p.ui.MessageTexts().contains(
                 "Fingprint differs from previous login (see log), disconnect now?"));
-            EXPECT_TRUE(p.session.connected);
+            EXPECT_TRUE(p.session.Connected());
             EXPECT_FALSE(p.core.settings.site.fingerprint.startsWith("SHA256:AAAA"));
         }
     }
@@ -218,7 +218,7 @@ TEST(SessionSftp, ServerRestartedWithANewHostKeyIsAskedAbout) {
     p.Site(SshdEnv::Get().Password());
     p.core.settings.site.domain = QString("127.0.0.1:%1").arg(server.Port());
     p.session.RequestConnect();
-    ASSERT_TRUE(p.session.connected);
+    ASSERT_TRUE(p.session.Connected());
     const QString first = p.core.settings.site.fingerprint;
     EXPECT_TRUE(first.startsWith("SHA256:"));
     p.session.ConnectButtonClickActions();  // disconnect
@@ -229,7 +229,7 @@ TEST(SessionSftp, ServerRestartedWithANewHostKeyIsAskedAbout) {
     EXPECT_TRUE(p.ui.logLines.contains("Fingerprints do not match"));
     EXPECT_TRUE(p.ui.MessageTexts().contains(
         "Fingprint differs from previous login (see log), disconnect now?"));
-    EXPECT_FALSE(p.session.connected);
+    EXPECT_FALSE(p.session.Connected());
     EXPECT_EQ(p.core.settings.site.fingerprint, first);  // refused: the old key stays
 }
 
@@ -240,7 +240,7 @@ TEST(SessionSftp, WrongPasswordIsAskedTwiceMore) {
     p.ui.passwordAnswers.enqueue({true, "not-the-password-2", false});
     p.ui.passwordAnswers.enqueue({true, "not-the-password-3", false});
     p.session.RequestConnect();
-    EXPECT_FALSE(p.session.connected);
+    EXPECT_FALSE(p.session.Connected());
     EXPECT_EQ(p.ui.light, ConnectionLight::Red);
     EXPECT_EQ(p.ui.passwordPrompts.size(), 2);
     for (const char* secret : {"not-the-password-1", "not-the-password-2", "not-the-password-3"}) {

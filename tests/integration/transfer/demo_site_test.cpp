@@ -82,7 +82,7 @@ TEST_F(DemoSite, TheSiteIsReadyAndANewcomerCanBrowseRunTheSampleScriptAndFetchTh
 
     // OK in the login dialog: logged in, the demo folder listed.
     core.session->RequestConnect();
-    ASSERT_TRUE(core.session->connected) << ui.logLines.join('\n').toStdString();
+    ASSERT_TRUE(core.session->Connected()) << ui.logLines.join('\n').toStdString();
     QStringList names;
     for (int i = 0; i < core.remotePane->RowCount(); ++i) {
         if (const RemoteRow row = core.remotePane->Row(i); row.entry) {
@@ -101,7 +101,7 @@ TEST_F(DemoSite, TheSiteIsReadyAndANewcomerCanBrowseRunTheSampleScriptAndFetchTh
 
     // Log retrieval: last month's logs into their month folder, decompressed.
     core.session->RequestConnect();
-    ASSERT_TRUE(core.session->connected);
+    ASSERT_TRUE(core.session->Connected());
     ui.answersByText["Do you want to leave the downloaded logfiles on the server"] =
         ModalResult::Yes;
     core.logRetrieval->GetLogs();
@@ -121,7 +121,7 @@ TEST_F(DemoSite, StartingLogsInWithoutComplainingAboutTheInitialDirectory) {
         AppCore core(ui);
         Start(core);
         ASSERT_TRUE(core.Start());
-        ASSERT_TRUE(core.session->connected) << ui.logLines.join('\n').toStdString();
+        ASSERT_TRUE(core.session->Connected()) << ui.logLines.join('\n').toStdString();
         EXPECT_FALSE(ui.logLines.join('\n').contains("Problem changing"))
             << ui.logLines.join('\n').toStdString();
         EXPECT_FALSE(core.settings.site.infRemDirs.contains(".."));

@@ -70,7 +70,7 @@ TEST_P(ScriptRun, NightlyJobLogsInMovesDeletesAndEnds) {
     ExpectNightlyDone(p, errorLog);
     EXPECT_EQ(p.core.scripts->ExitStatus(), ScriptRunner::kAllSucceeded);
     EXPECT_EQ(p.ui.closeRequests, 1);
-    EXPECT_FALSE(p.session.connected);  // the run logs out at its end
+    EXPECT_FALSE(p.session.Connected());  // the run logs out at its end
     EXPECT_TRUE(p.pane.listing.files.empty() || !p.Listed("access.log"));
 }
 

@@ -118,7 +118,7 @@ struct Program {
     void Chown() const { QProcess::execute("chown", {"-R", User(), remote}); }
     bool LogIn() {
         session.RequestConnect();
-        return session.connected;
+        return session.Connected();
     }
     void Refresh() {
         pane.cacheUse = false;

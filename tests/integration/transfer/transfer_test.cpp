@@ -177,7 +177,7 @@ TEST_P(Transfer, MissingFilesOnEitherSideAreReportedNeverShownAsDone) {
     } else {
         EXPECT_FALSE(p.session.requestErrorList.isEmpty());
     }
-    EXPECT_TRUE(p.session.connected);
+    EXPECT_TRUE(p.session.Connected());
 
     p.transfers.UploadFile("gone.txt", p.local.File("gone.txt"), false);
     if (!GetParam().sftp) {
@@ -246,9 +246,9 @@ TEST(TransferFaults, DroppedConnectionEndsTheBatchAndKeepsThePart) {
     EXPECT_LT(part.size(), 4 * 1024 * 1024);
     EXPECT_FALSE(p.ui.logLines.filter("Partial file " + part.filePath() + " kept").isEmpty());
     EXPECT_FALSE(QFileInfo::exists(p.local.File("small.txt")));  // the batch stopped there
-    EXPECT_FALSE(p.session.connected);
+    EXPECT_FALSE(p.session.Connected());
     p.pane.RefreshRemote();  // the next operation logs in again
-    EXPECT_TRUE(p.session.connected);
+    EXPECT_TRUE(p.session.Connected());
     EXPECT_TRUE(p.Listed("small.txt"));
 }
 
@@ -306,7 +306,7 @@ TEST(TransferFaults, LocalWriteFailuresEndTheTransferAndLoseNothing) {
     signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(p.ui.StatusPanelText(StatusPanel::General), " Download of big.bin failed.");
     EXPECT_FALSE(p.ui.MessageTexts().filter("Error writing local file").isEmpty());
-    EXPECT_TRUE(p.session.connected);
+    EXPECT_TRUE(p.session.Connected());
 
     p.transfers.DownloadFile("taken.txt", "taken.txt");
     EXPECT_EQ(p.ui.StatusPanelText(StatusPanel::General), " Download of taken.txt failed.");
