@@ -230,7 +230,7 @@ void AppCore::RequestStopScript() {
     scripts->RequestStop();
     // An FTP request in flight is abandoned as the Cancel button would; an SFTP call finishes
     // first (aborting it drops the connection the run's completion steps still use).
-    if (!session->sftpSession && session->Ftp().Waiting()) {
+    if (session->Remote()->AbandonOnStop()) {
         session->AbortClick();
     }
 }

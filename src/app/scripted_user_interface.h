@@ -58,7 +58,6 @@ public:
     QString StatusPanelText(StatusPanel panel) const override;
     void LogText(const QString& text) override;
     void SetConnectionLight(ConnectionLight l) override { light = l; }
-    ConnectionLight CurrentConnectionLight() const override { return light; }
     void SetProgress(int percent) override { progress = percent; }
     void HideProgress() override { progress = -1; }
     void ShowAbortButton(const QString& c) override { abortCaption = c; }
@@ -72,9 +71,6 @@ public:
     void SiteSettingsChanged() override { ++siteSettingsChanges; }
     PasswordAnswer AskPassword(const QString& line1, const QString& line2) override;
 
-    QString LastLogLine() const override {
-        return logLines.isEmpty() ? QString() : logLines.last();
-    }
     void ShowConnectCaption(const QString& c) override { connectCaption = c; }
     void Trace(const QString& line) override {
         traceLines << line;

@@ -233,8 +233,7 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
             }
             continue;
         }
-        m_ui.SetStatusPanel(StatusPanel::LogInfo, QString::number(seen) + " of " +
-                                                      QString::number(logs.size()) + " logs");
+        ShowLogProgress(QString::number(seen) + " of " + QString::number(logs.size()) + " logs");
         if (log.name.contains(".gz")) {
             folderHasGz = true;
         }
@@ -260,7 +259,7 @@ bool LogRetrieval::GetLogsFromRemDir(const QString& dir, bool deleteAfterDownloa
             m_ui.LogText(log.name + " kept on the server: its download did not complete");
         }
     }
-    m_ui.SetStatusPanel(StatusPanel::LogInfo, QString());
+    ShowLogProgress(QString());
     if (folderHasGz && !previousFolder.isEmpty()) {
         noteForUnzip(previousFolder);
     }
@@ -307,10 +306,15 @@ bool LogRetrieval::DeleteIfSafe(const QString& name, qint64 remoteSize, const QS
     return true;
 }
 
+void LogRetrieval::ShowLogProgress(const QString& text) {
+    m_ui.SetStatusPanel(StatusPanel::LogInfo, text);
+    m_run.logRetrievalShown = !text.isEmpty();
+}
+
 void LogRetrieval::EndAborted(int savedMode) {
     m_ui.StatusBarGeneral(" Aborting log download at user's request.");
     m_ui.LogText("Aborting log download at user's request");
-    m_ui.SetStatusPanel(StatusPanel::LogInfo, QString());
+    ShowLogProgress(QString());
     m_ui.SetTransferModeIndex(savedMode);
     if (m_session.Connected()) {
         m_pane.cacheUse = false;

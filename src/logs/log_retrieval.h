@@ -41,6 +41,8 @@ public:
 private:
     bool Aborted() const;
     void EndAborted(int savedMode);
+    // The status bar's "N of M logs", and the run state's note that it shows.
+    void ShowLogProgress(const QString& text);
     void Finish(int savedMode);
     bool DeleteIfSafe(const QString& name, qint64 remoteSize, const QString& localPath,
                       bool bypassed);

@@ -13,7 +13,9 @@ struct RunState {
     bool scriptRunning = false;
     // Set while a batch transfer runs; a lost connection clears it.
     bool batchTransferRunning = false;
-    // Set by the abort button while logs are being retrieved.
+    // Set while the status bar counts the logs being retrieved: the abort button then cancels
+    // the retrieval, and sets logRetrievalCancel.
+    bool logRetrievalShown = false;
     bool logRetrievalCancel = false;
     // The script named on the command line; cleared once its first run has started.
     QString startupScript;

@@ -83,7 +83,6 @@ public:
     virtual void LogText(const QString& text) = 0;
 
     virtual void SetConnectionLight(ConnectionLight light) = 0;
-    virtual ConnectionLight CurrentConnectionLight() const = 0;
 
     // Progress bar: shown with a position out of Max; hidden when idle.
     virtual void SetProgress(int percent) = 0;
@@ -115,9 +114,6 @@ public:
         (void)line2;
         return {};
     }
-
-    // The last line of the displayed log, without its time.
-    virtual QString LastLogLine() const { return QString(); }
 
     // The trace of state changes (the connection's, a transfer's): shown in the log only when
     // asked for on the command line ("--trace"), so a connection problem can be read from it.

@@ -372,11 +372,7 @@ void ScriptRunner::LoginForScript() {
     m_pane.AddRemDirToCmbx(m_session.currentRemoteDir, false);
     m_pane.RefreshRemoteDirectoryList();
     m_ui.LogText("PC time logged in: " + now().toString("HH:mm:ss, yyyy-MM-dd"));
-    if (Zos() && !m_session.sftpSession) {
-        m_session.requestErrorList.clear();
-        m_session.Ftp().FtpClient1.LocalFileName = "SITE CYLINDER PRI=1 SEC=20";
-        m_session.Ftp().AsyncCall("QUOTE");
-    }
+    m_session.Remote()->AfterScriptLogin();
     m_local.RefreshLocal();
 }
 

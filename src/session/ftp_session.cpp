@@ -211,15 +211,18 @@ void FtpSession::FtpClient1Display(const QString& message) {
     }
     if (message.contains("PASS ") || mark530) {
         m_ui.LogText(mark530 ? message : QStringLiteral("> PASS "));
+        m_afterListingCompleted = false;
         return;
     }
     if (message.toLower().contains("transfer completed")) {
         return;
     }
-    if (message.contains("bytes received") && m_ui.LastLogLine().contains("Listing completed")) {
+    // The listing's byte count adds nothing to the line that says it completed.
+    if (message.contains("bytes received") && m_afterListingCompleted) {
         return;
     }
     m_ui.LogText(message.trimmed());
+    m_afterListingCompleted = message.contains("Listing completed");
 }
 
 void FtpSession::FtpClient1SessionClosed() {
@@ -482,4 +485,89 @@ QDateTime FtpSession::ModificationTime(const QString& name) {
 
 void FtpSession::AbortClick() {
     Wake();
+}
+
+// ---- Remote files -----------------------------------------------------------------------------
+
+RemoteErrorKind FtpErrorKind(int code) {
+    switch (code) {
+        case 0:
+            return RemoteErrorKind::None;
+        case 530:
+        case 332:
+            return RemoteErrorKind::LoginRefused;
+        case 450:
+        case 550:
+        case 553:
+            return RemoteErrorKind::Refused;
+        case 500:
+        case 502:
+        case 504:
+            return RemoteErrorKind::NotSupported;
+        case 421:
+        case 425:
+        case 426:
+            return RemoteErrorKind::ConnectionLost;
+        default:
+            return RemoteErrorKind::Other;
+    }
+}
+
+RemoteResult FtpSession::RequestResult() const {
+    // A request worked when it added nothing to the request error list.
+    if (m_session.requestErrorList.isEmpty()) {
+        return {};
+    }
+    const int code = m_session.lastErrorCode;
+    const RemoteErrorKind kind = FtpErrorKind(code);
+    return {kind == RemoteErrorKind::None ? RemoteErrorKind::Other : kind, code,
+            FtpClient1.ErrorMessage()};
+}
+
+void FtpSession::SetTransferMode(bool ascii) {
+    if (FtpClient1.Binary == ascii) {
+        FtpClient1.Binary = !ascii;
+        AsyncCall("TYPESET");
+    }
+}
+
+RemoteResult FtpSession::Delete(const QString& dir, const QString& name, const QString& path,
+                                bool file) {
+    const bool zos = m_session.Zos();
+    FtpClient1.HostDirName = QuotedNameIfMVS(zos, dir);
+    FtpClient1.HostFileName = zos ? path : JoinRemotePath(false, dir, name);
+    AsyncCall(file ? "DELE" : "RMD");
+    return RequestResult();
+}
+
+RemoteResult FtpSession::Rename(const QString& dir, const QString& oldName,
+                                const QString& newName) {
+    FtpClient1.HostFileName = oldName;
+    FtpClient1.LocalFileName = newName;
+    FtpClient1.HostDirName = QuotedNameIfMVS(m_session.Zos(), dir);
+    AsyncCall("REN");
+    return RequestResult();
+}
+
+RemoteResult FtpSession::MakeDirectory(const QString& name) {
+    FtpClient1.HostFileName = name;
+    AsyncCall("MKD");
+    return RequestResult();
+}
+
+RemoteResult FtpSession::ChangeMode(const QString& name, const QString& octal, int mode) {
+    (void)mode;
+    FtpClient1.LocalFileName = "SITE chmod " + octal + " " + name.trimmed();
+    FtpClient1.HostDirName = m_session.currentRemoteDir;
+    AsyncCall("QUOTE");
+    return RequestResult();
+}
+
+void FtpSession::AfterScriptLogin() {
+    if (m_session.Zos()) {
+        // Room for the script's uploads: new datasets grow by 20 cylinders at a time.
+        m_session.requestErrorList.clear();
+        FtpClient1.LocalFileName = "SITE CYLINDER PRI=1 SEC=20";
+        AsyncCall("QUOTE");
+    }
 }

@@ -43,6 +43,15 @@ public:
     bool FetchListing(QStringList& lines) override;
     bool MachineListing() const override { return m_lastListingMachine; }
     void AbortClick() override;
+    bool AbandonOnStop() const override { return Waiting(); }
+    void SetTransferMode(bool ascii) override;
+    RemoteResult Delete(const QString& dir, const QString& name, const QString& path,
+                        bool file) override;
+    RemoteResult Rename(const QString& dir, const QString& oldName,
+                        const QString& newName) override;
+    RemoteResult MakeDirectory(const QString& name) override;
+    RemoteResult ChangeMode(const QString& name, const QString& octal, int mode) override;
+    void AfterScriptLogin() override;
 
     // Milliseconds a request may stand still before it is given up: Timeout x 1000 - 5000.
     qint64 TimeoutBudgetMs() const;
@@ -57,6 +66,8 @@ public:
 private:
     // Starts the engine operation of Request; false for a name that is not one.
     bool StartRequest(const QString& request);
+    // The last request's outcome, from the request error list and the engine's last code.
+    RemoteResult RequestResult() const;
     void Wake();
     // Runs a request whose failure is expected on some servers: logged, never shown in a box,
     // and kept out of the session's error list. True when it succeeded.
@@ -78,4 +89,9 @@ private:
     FtpFeatures m_features;
     bool m_useMachineListings = false;
     bool m_lastListingMachine = false;
+    // The last line this session logged said a listing completed.
+    bool m_afterListingCompleted = false;
 };
+
+// The kind of failure an FTP reply code (or the engine's own code in the same form) stands for.
+RemoteErrorKind FtpErrorKind(int code);

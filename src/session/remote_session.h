@@ -24,6 +24,32 @@ struct LoginTarget {
     bool machineListings = true;
 };
 
+// Why a remote request failed, whatever the protocol. Each engine maps its own codes to these
+// in one function (FtpErrorKind, SftpErrorKind).
+enum class RemoteErrorKind {
+    None,              // it worked
+    LoginRefused,      // user or password refused
+    NotFound,          // no such file or directory
+    PermissionDenied,  // the server said no access
+    Refused,           // the server refused the action without saying more (FTP 450/550/553)
+    NotSupported,      // the server does not know the command
+    ConnectionLost,    // the connection failed or dropped
+    TimedOut,
+    Aborted,    // the abort button, or the program ending
+    LocalFile,  // a local file could not be read or written
+    Other,
+};
+QString RemoteErrorKindName(RemoteErrorKind kind);
+
+// What became of one request: its kind of failure (None on success), and the server's code and
+// text as the engine reported them.
+struct RemoteResult {
+    RemoteErrorKind kind = RemoteErrorKind::None;
+    int code = 0;
+    QString text;
+    bool Ok() const { return kind == RemoteErrorKind::None; }
+};
+
 // The difference between an FTP and an SFTP session, behind one interface: login and logout,
 // the server's working directory, fetching a listing, aborting. The session object owns one
 // implementation per kind and asks the one the site uses; callers never test the kind for
@@ -53,8 +79,28 @@ public:
     // True when the last listing fetched is a machine listing (facts, not a text form).
     virtual bool MachineListing() const { return false; }
 
+    // ---- Remote files ----
+    // The transfer mode of the next transfers: ASCII (line ends converted) or binary.
+    virtual void SetTransferMode(bool ascii) = 0;
+    // Deletes the file (or the empty directory) Name in Dir; Path is its full remote path.
+    virtual RemoteResult Delete(const QString& dir, const QString& name, const QString& path,
+                                bool file) = 0;
+    // Renames OldName to NewName, both in Dir.
+    virtual RemoteResult Rename(const QString& dir, const QString& oldName,
+                                const QString& newName) = 0;
+    // Creates the directory Name (in the current directory unless it is a path).
+    virtual RemoteResult MakeDirectory(const QString& name) = 0;
+    // Sets the permissions of Name in the current directory: Octal as typed ("755"), Mode the
+    // same as a number.
+    virtual RemoteResult ChangeMode(const QString& name, const QString& octal, int mode) = 0;
+    // After a script's login: what the host needs before the script's commands run.
+    virtual void AfterScriptLogin() {}
+
     // The abort button during a wait.
     virtual void AbortClick() = 0;
+    // True when a stopping script should abandon the request being waited for (as the abort
+    // button would); a request that cannot be abandoned safely finishes first.
+    virtual bool AbandonOnStop() const { return false; }
     // Before a remote operation: a session that keeps no connection state of its own checks
     // that the server is still there (a dead one reports itself closed).
     virtual void Probe() {}

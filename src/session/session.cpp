@@ -63,6 +63,34 @@ RemoteSession* Session::Remote() {
 
 // ---- Light and button -------------------------------------------------------------------------
 
+QString RemoteErrorKindName(RemoteErrorKind kind) {
+    switch (kind) {
+        case RemoteErrorKind::None:
+            return "none";
+        case RemoteErrorKind::LoginRefused:
+            return "login refused";
+        case RemoteErrorKind::NotFound:
+            return "not found";
+        case RemoteErrorKind::PermissionDenied:
+            return "permission denied";
+        case RemoteErrorKind::Refused:
+            return "refused";
+        case RemoteErrorKind::NotSupported:
+            return "not supported";
+        case RemoteErrorKind::ConnectionLost:
+            return "connection lost";
+        case RemoteErrorKind::TimedOut:
+            return "timed out";
+        case RemoteErrorKind::Aborted:
+            return "aborted";
+        case RemoteErrorKind::LocalFile:
+            return "local file";
+        case RemoteErrorKind::Other:
+            break;
+    }
+    return "other";
+}
+
 QString ConnectionStateName(ConnectionState state) {
     switch (state) {
         case ConnectionState::NotConnected:
@@ -434,8 +462,7 @@ void Session::AbortClick() {
         return;
     }
     abortInProgress = true;
-    const QString logInfo = m_ui.StatusPanelText(StatusPanel::LogInfo);
-    if (logInfo.contains(" logs") && logInfo.contains(" of ") && !m_run.logRetrievalCancel) {
+    if (m_run.logRetrievalShown && !m_run.logRetrievalCancel) {
         m_run.logRetrievalCancel = true;
         m_ui.StatusBarGeneral(" Log retrieval cancellation request acknowledged.");
         m_ui.ProcessMessages();

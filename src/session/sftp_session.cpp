@@ -7,6 +7,8 @@
 #include "runtime/user_interface.h"
 #include "session/remote_listing_view.h"
 #include "session/session.h"
+#include "session/sftp_connection.h"
+#include "session/sftp_packet.h"
 
 SftpSession::SftpSession(Session& session, Settings& settings, RunState& run, UserInterface& ui)
     : m_session(session), m_settings(settings), m_run(run), m_ui(ui) {
@@ -264,4 +266,99 @@ void SftpSession::RealPathForPublicHTML() {
         m_session.Pane().AddAlias(path, replyHolder);
     }
     replyHolder.clear();
+}
+
+// ---- Remote files -----------------------------------------------------------------------------
+
+RemoteErrorKind SftpErrorKind(int code) {
+    switch (code) {
+        case sftp::kOk:
+            return RemoteErrorKind::None;
+        case sftp::kNoSuchFile:
+            return RemoteErrorKind::NotFound;
+        case sftp::kPermissionDenied:
+            return RemoteErrorKind::PermissionDenied;
+        case sftp::kFailure:
+            return RemoteErrorKind::Refused;
+        case sftp::kOpUnsupported:
+            return RemoteErrorKind::NotSupported;
+        case sftp::kNoConnection:
+        case sftp::kConnectionLost:
+        case SftpConnection::kConnectFailed:
+        case SftpConnection::kHandshakeFailed:
+        case SftpConnection::kConnectionLost:
+            return RemoteErrorKind::ConnectionLost;
+        case SftpConnection::kPasswordRefused:
+            return RemoteErrorKind::LoginRefused;
+        case SftpConnection::kTimedOut:
+            return RemoteErrorKind::TimedOut;
+        case SftpConnection::kAborted:
+            return RemoteErrorKind::Aborted;
+        case SftpConnection::kLocalFileError:
+            return RemoteErrorKind::LocalFile;
+        default:
+            return RemoteErrorKind::Other;
+    }
+}
+
+RemoteResult SftpSession::CallResult(int code) {
+    // A failure goes into the request error list, as FTP failures do.
+    m_session.NoteCallResult(code);
+    return {SftpErrorKind(code), code, code == 0 ? QString() : SftpCodeText(code)};
+}
+
+void SftpSession::SetTransferMode(bool ascii) {
+    SFTP1.TransferMode = ascii ? 1 : 0;
+}
+
+RemoteResult SftpSession::Delete(const QString& dir, const QString& name, const QString& path,
+                                 bool file) {
+    (void)dir;
+    (void)name;
+    NoteActivity();
+    return CallResult(file ? SFTP1.DeleteFile(path) : SFTP1.RemoveDir(path));
+}
+
+RemoteResult SftpSession::Rename(const QString& dir, const QString& oldName,
+                                 const QString& newName) {
+    const bool zos = m_session.Zos();
+    SFTP1.RemotePath = JoinRemotePath(zos, dir, oldName);
+    NoteActivity();
+    const RemoteResult result = CallResult(SFTP1.Rename(JoinRemotePath(zos, dir, newName)));
+    if (result.Ok()) {
+        m_ui.LogText("< Renamed.");
+    }
+    return result;
+}
+
+RemoteResult SftpSession::MakeDirectory(const QString& name) {
+    const bool zos = m_session.Zos();
+    const QString separator = zos ? "." : "/";
+    const QString path =
+        name.contains(separator) ? name : JoinRemotePath(zos, m_session.currentRemoteDir, name);
+    NoteActivity();
+    return CallResult(SFTP1.MakeDir(path));
+}
+
+RemoteResult SftpSession::ChangeMode(const QString& name, const QString& octal, int mode) {
+    (void)octal;
+    m_ui.LogText(QStringLiteral("Permissions value for SetAttr is %1").arg(mode));
+    NoteActivity();
+    const QString path = JoinRemotePath(m_session.Zos(), m_session.currentRemoteDir, name);
+    bool arrived = false;
+    quint32 uid = 0;
+    quint32 gid = 0;
+    SFTP1.OnAttributes = [&](qint64, quint32 u, quint32 g, quint32, quint32, quint32) {
+        arrived = true;
+        uid = u;
+        gid = g;
+    };
+    SFTP1.GetAttributes(path);
+    SFTP1.OnAttributes = nullptr;
+    if (!arrived) {
+        return {RemoteErrorKind::Other, 0, "No attributes for " + path};
+    }
+    // Not noted in the request error list: the permissions dialog reports its own outcome.
+    const int code = SFTP1.SetAttr(path, int(uid), mode, int(gid));
+    return {SftpErrorKind(code), code, code == 0 ? QString() : SftpCodeText(code)};
 }

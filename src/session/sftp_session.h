@@ -27,6 +27,14 @@ public:
     bool ChangeDirectory(const QString& target) override;
     bool FetchListing(QStringList& lines) override;
     void AbortClick() override;
+    void SetTransferMode(bool ascii) override;
+    RemoteResult Delete(const QString& dir, const QString& name, const QString& path,
+                        bool file) override;
+    RemoteResult Rename(const QString& dir, const QString& oldName,
+                        const QString& newName) override;
+    RemoteResult MakeDirectory(const QString& name) override;
+    RemoteResult ChangeMode(const QString& name, const QString& octal, int mode) override;
+
     void Probe() override;
     void AfterFirstScan() override;
 
@@ -42,6 +50,8 @@ public:
 
 private:
     void CheckFingerprint();
+    // A call's outcome, noted in the request error list when it failed.
+    RemoteResult CallResult(int code);
 
     Session& m_session;
     Settings& m_settings;
@@ -51,3 +61,6 @@ private:
     QString m_partialLine;
     QStringList* m_listing = nullptr;
 };
+
+// The kind of failure an SFTP status, or one of the connection's own codes, stands for.
+RemoteErrorKind SftpErrorKind(int code);

@@ -5,11 +5,8 @@
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
-#include "session/ftp_session.h"
 #include "session/session.h"
-#include "session/sftp_session.h"
 #include "transfer/transfer_rules.h"
-#include "transfer/transfers.h"
 
 RemoteOperations::RemoteOperations(SettingsStore& store, RunState& run, UserInterface& ui,
                                    Session& session, RemotePane& pane)
@@ -51,19 +48,7 @@ bool RemoteOperations::RemoteDelete(const QString& dir, const QString& name, con
     const QString path = RemoteDeletePath(Zos(), dir, name);
     m_ui.LogText("Delete issued for " + path);
     m_session.ShowAbortButton("Cancel");
-    bool ok;
-    if (m_session.sftpSession) {
-        SftpSession& sftp = m_session.Sftp();
-        sftp.NoteActivity();
-        ok = m_session.NoteCallResult(file ? sftp.SFTP1.DeleteFile(path)
-                                           : sftp.SFTP1.RemoveDir(path));
-    } else {
-        TFtpClient& c = m_session.Ftp().FtpClient1;
-        c.HostDirName = QuotedNameIfMVS(Zos(), dir);
-        c.HostFileName = Zos() ? path : JoinRemotePath(false, dir, name);
-        m_session.Ftp().AsyncCall(file ? "DELE" : "RMD");
-        ok = m_session.requestErrorList.isEmpty();
-    }
+    const bool ok = m_session.Remote()->Delete(dir, name, path, file).Ok();
     m_session.HideAbortButton();
     const QString outcome = ok ? " Remote " + kind + " deletion complete."
                                : " Problem deleting remote " + kind + " " + name;
@@ -150,23 +135,7 @@ bool RemoteOperations::RenameRemoteFileOrDir(const QString& oldName, const QStri
     m_session.requestErrorList.clear();
     m_ui.StatusBarGeneral(" Renaming remote file " + oldName + " to " + newName);
     m_ui.LogText("ren " + oldName + " " + newName);
-    bool ok;
-    if (m_session.sftpSession) {
-        SftpSession& sftp = m_session.Sftp();
-        sftp.SFTP1.RemotePath = JoinRemotePath(Zos(), dir, oldName);
-        sftp.NoteActivity();
-        ok = m_session.NoteCallResult(sftp.SFTP1.Rename(JoinRemotePath(Zos(), dir, newName)));
-        if (ok) {
-            m_ui.LogText("< Renamed.");
-        }
-    } else {
-        TFtpClient& c = m_session.Ftp().FtpClient1;
-        c.HostFileName = oldName;
-        c.LocalFileName = newName;
-        c.HostDirName = QuotedNameIfMVS(Zos(), dir);
-        m_session.Ftp().AsyncCall("REN");
-        ok = m_session.requestErrorList.isEmpty();
-    }
+    const bool ok = m_session.Remote()->Rename(dir, oldName, newName).Ok();
     if (!ok) {
         const QString text = "  Problem renaming remote file " + oldName + " to " + newName;
         m_ui.StatusBarGeneral(text);
@@ -284,20 +253,7 @@ bool RemoteOperations::MakeRemoteDirectory(const QString& name) {
     m_session.requestErrorList.clear();
     m_ui.LogText("mkdir " + name);
     m_session.ShowAbortButton("Cancel");
-    bool ok;
-    if (m_session.sftpSession) {
-        SftpSession& sftp = m_session.Sftp();
-        const QString separator = Zos() ? "." : "/";
-        const QString path = name.contains(separator)
-                                 ? name
-                                 : JoinRemotePath(Zos(), m_session.currentRemoteDir, name);
-        sftp.NoteActivity();
-        ok = m_session.NoteCallResult(sftp.SFTP1.MakeDir(path));
-    } else {
-        m_session.Ftp().FtpClient1.HostFileName = name;
-        m_session.Ftp().AsyncCall("MKD");
-        ok = m_session.requestErrorList.isEmpty();
-    }
+    const bool ok = m_session.Remote()->MakeDirectory(name).Ok();
     if (!ok) {
         m_ui.LogText("Error with  mkdir " + name);
     }
@@ -373,34 +329,8 @@ void RemoteOperations::ChmodActions(const std::vector<int>& selectedRows) {
         }
         m_ui.StatusBarGeneral(" Changing file permissions for " + item.name);
         m_session.ShowAbortButton("Cancel");
-        bool ok = false;
         m_session.requestErrorList.clear();
-        if (m_session.sftpSession) {
-            SftpSession& sftp = m_session.Sftp();
-            const int mode = ModeFromOctal(octal);
-            m_ui.LogText(QStringLiteral("Permissions value for SetAttr is %1").arg(mode));
-            sftp.NoteActivity();
-            const QString path = JoinRemotePath(Zos(), m_session.currentRemoteDir, item.name);
-            bool arrived = false;
-            quint32 uid = 0;
-            quint32 gid = 0;
-            sftp.SFTP1.OnAttributes = [&](qint64, quint32 u, quint32 g, quint32, quint32, quint32) {
-                arrived = true;
-                uid = u;
-                gid = g;
-            };
-            sftp.SFTP1.GetAttributes(path);
-            sftp.SFTP1.OnAttributes = nullptr;
-            if (arrived) {
-                ok = sftp.SFTP1.SetAttr(path, int(uid), mode, int(gid)) == 0;
-            }
-        } else {
-            TFtpClient& c = m_session.Ftp().FtpClient1;
-            c.LocalFileName = "SITE chmod " + octal + " " + item.name.trimmed();
-            c.HostDirName = m_session.currentRemoteDir;
-            m_session.Ftp().AsyncCall("QUOTE");
-            ok = m_session.requestErrorList.isEmpty();
-        }
+        const bool ok = m_session.Remote()->ChangeMode(item.name, octal, ModeFromOctal(octal)).Ok();
         m_session.HideAbortButton();
         if (ok) {
             const QChar type = item.type == 'D' ? 'D' : 'F';

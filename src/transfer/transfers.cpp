@@ -72,27 +72,11 @@ void Transfers::SetXferModeFromRgrp(const QString& fileName) {
 }
 
 void Transfers::SetXferModeAscii() {
-    if (m_session.sftpSession) {
-        m_session.Sftp().SFTP1.TransferMode = 1;
-        return;
-    }
-    TFtpClient& c = m_session.Ftp().FtpClient1;
-    if (c.Binary) {
-        c.Binary = false;
-        m_session.Ftp().AsyncCall("TYPESET");
-    }
+    m_session.Remote()->SetTransferMode(true);
 }
 
 void Transfers::SetXferModeBinary() {
-    if (m_session.sftpSession) {
-        m_session.Sftp().SFTP1.TransferMode = 0;
-        return;
-    }
-    TFtpClient& c = m_session.Ftp().FtpClient1;
-    if (!c.Binary) {
-        c.Binary = true;
-        m_session.Ftp().AsyncCall("TYPESET");
-    }
+    m_session.Remote()->SetTransferMode(false);
 }
 
 // ---- One file ------------------------------------------------------------------------------

@@ -693,11 +693,6 @@ void TfrmMain::LogText(const QString& text) {
         std::fputs((line + '\n').toLocal8Bit().constData(), stdout);
         std::fflush(stdout);
     }
-    m_lastLogLine = text;
-}
-
-QString TfrmMain::LastLogLine() const {
-    return m_lastLogLine;
 }
 
 void TfrmMain::ShowConnectCaption(const QString& caption) {

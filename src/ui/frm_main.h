@@ -50,7 +50,7 @@ public:
     QString StatusPanelText(StatusPanel panel) const override;
     void LogText(const QString& text) override;
     void SetConnectionLight(ConnectionLight light) override;
-    ConnectionLight CurrentConnectionLight() const override { return m_light; }
+    ConnectionLight CurrentConnectionLight() const { return m_light; }
     void SetProgress(int percent) override;
     void HideProgress() override;
     void ShowAbortButton(const QString& caption) override;
@@ -63,7 +63,6 @@ public:
     void ProcessMessages() override;
     void SiteSettingsChanged() override;
     PasswordAnswer AskPassword(const QString& line1, const QString& line2) override;
-    QString LastLogLine() const override;
     void ShowConnectCaption(const QString& caption) override;
     void ShowLoginDialog() override;
     bool ResumeTicked() const override;
@@ -243,5 +242,4 @@ private:
     bool m_closing = false;
     // The window was closed while a script ran: it closes once the script has stopped.
     bool m_closeAfterScript = false;
-    QString m_lastLogLine;
 };
