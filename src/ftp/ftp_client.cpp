@@ -52,6 +52,19 @@ protected:
 private:
     bool m_tls;
 };
+const char* const kTransferFactNames[] = {
+    "receiving",     "local file created", "truncate pending", "data connected",
+    "data done",     "preliminary reply",  "final reply",      "final reply ok",
+    "upload at end", "upload closing",     "ticket wait",      "ticket seen",
+    "failed",
+};
+
+const char* const kStepNames[] = {
+    "Open", "Auth",    "User",  "Pass", "Acct",   "Pbsz", "Prot",  "Cwd",   "Cdup", "Type",
+    "Port", "Rest",    "Get",   "Put",  "Append", "Dir",  "Ls",    "Mlsd",  "Syst", "Mkd",
+    "Rmd",  "RenFrom", "RenTo", "Size", "Dele",   "Pwd",  "Abort", "Quote", "Quit",
+};
+
 }  // namespace
 
 TFtpClient::TFtpClient(QObject* parent)
@@ -297,6 +310,8 @@ void TFtpClient::NextStep() {
 }
 
 void TFtpClient::RunStep(Step step) {
+    static_assert(std::size(kStepNames) == std::size_t(Step::Count));
+    Trace(QStringLiteral("FTP step: %1").arg(QLatin1String(kStepNames[std::size_t(step)])));
     switch (step) {
         case Step::Open: {
             CloseControl();
@@ -379,8 +394,8 @@ void TFtpClient::RunStep(Step step) {
         case Step::Port:
             m_byteCount = 0;
             m_bytesQueued = 0;
-            m_dataDone = false;
-            m_dataConnected = false;
+            SetFact(TransferFact::DataDone, false);
+            SetFact(TransferFact::DataConnected, false);
             emit Progress();
             if (UsesPassive()) {
                 if (ControlIsIpv6()) {
@@ -494,11 +509,53 @@ void TFtpClient::Fail(int code, const QString& text, const QString& detail) {
     StepDone(false);
 }
 
+const char* FtpStateName(TFtpState state) {
+    switch (state) {
+        case ftpNotConnected:
+            return "not connected";
+        case ftpReady:
+            return "ready";
+        case ftpInternalReady:
+            return "internal ready";
+        case ftpDnsLookup:
+            return "DNS lookup";
+        case ftpConnected:
+            return "connected";
+        case ftpAbort:
+            return "abort";
+        case ftpWaitingBanner:
+            return "waiting banner";
+        case ftpWaitingResponse:
+            return "waiting response";
+        case ftpPasvReady:
+            return "passive ready";
+    }
+    return "?";
+}
+
+void TFtpClient::Trace(const QString& line) {
+    if (OnTrace) {
+        OnTrace(line);
+    }
+}
+
 void TFtpClient::SetState(TFtpState state) {
     if (m_state != state) {
+        Trace(QStringLiteral("FTP state: %1 -> %2")
+                  .arg(QLatin1String(FtpStateName(m_state)), QLatin1String(FtpStateName(state))));
         m_state = state;
         emit Progress();
     }
+}
+
+void TFtpClient::SetFact(TransferFact fact, bool on) {
+    static_assert(std::size(kTransferFactNames) == std::size_t(TransferFact::Count));
+    if (Fact(fact) == on) {
+        return;
+    }
+    m_transferFacts.set(std::size_t(fact), on);
+    Trace(QStringLiteral("FTP transfer: %1 %2")
+              .arg(QLatin1String(kTransferFactNames[std::size_t(fact)]), on ? "on" : "off"));
 }
 
 void TFtpClient::Display(const QString& text) {
@@ -671,7 +728,7 @@ void TFtpClient::StartDataTls(QSslSocket* socket) {
     });
     connect(socket, &QSslSocket::newSessionTicketReceived, this, [this, socket] {
         if (socket == m_data) {
-            m_dataTicketSeen = true;
+            SetFact(TransferFact::TicketSeen, true);
             CloseUploadWhenSent();
         }
     });
@@ -679,7 +736,7 @@ void TFtpClient::StartDataTls(QSslSocket* socket) {
         if (socket != m_data) {
             return;
         }
-        m_dataConnected = true;
+        SetFact(TransferFact::DataConnected, true);
         PumpUpload();
         OnDataReadyRead();
     });
@@ -976,7 +1033,7 @@ void TFtpClient::OnDataAccepted() {
 void TFtpClient::AttachDataSocket(QTcpSocket* socket) {
     auto* tls = m_protectData ? qobject_cast<QSslSocket*>(socket) : nullptr;
     // A protected data connection carries data once its handshake is done.
-    m_dataConnected = tls == nullptr;
+    SetFact(TransferFact::DataConnected, tls == nullptr);
     // A TLS socket with a bounded buffer stalls once the buffer has been full (it does not
     // read on when emptied); every read handler empties the socket at once anyway.
     socket->setReadBufferSize(tls ? 0 : kReadBufferSize);
@@ -1002,28 +1059,28 @@ void TFtpClient::AttachDataSocket(QTcpSocket* socket) {
 }
 
 void TFtpClient::StartTransfer(Step step) {
-    m_receiving = step != Step::Put;
-    m_finalReplySeen = false;
-    m_finalReplyOk = false;
-    m_preliminarySeen = false;
-    m_uploadEof = false;
-    m_uploadClosing = false;
-    m_dataTicketSeen = false;
-    m_ticketWaitStarted = false;
-    m_transferFailed = false;
-    m_truncatePending = false;
+    SetFact(TransferFact::Receiving, step != Step::Put);
+    SetFact(TransferFact::FinalReply, false);
+    SetFact(TransferFact::FinalReplyOk, false);
+    SetFact(TransferFact::PreliminaryReply, false);
+    SetFact(TransferFact::UploadAtEnd, false);
+    SetFact(TransferFact::UploadClosing, false);
+    SetFact(TransferFact::TicketSeen, false);
+    SetFact(TransferFact::TicketWaitStarted, false);
+    SetFact(TransferFact::Failed, false);
+    SetFact(TransferFact::TruncatePending, false);
     CloseLocalFile();
     m_localFile.setFileName(LocalFileName);
     bool opened = false;
-    if (m_receiving) {
+    if (Fact(TransferFact::Receiving)) {
         // Opened without truncation: an existing file is only emptied once the server has
         // agreed to send, so a refused RETR leaves it as it was (and resumable).
-        m_localCreated = !QFileInfo::exists(LocalFileName);
+        SetFact(TransferFact::LocalCreated, !QFileInfo::exists(LocalFileName));
         opened = m_localFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
         const bool resuming = step == Step::Get && m_restAccepted;
-        m_truncatePending = opened && !resuming && m_localFile.size() > 0;
+        SetFact(TransferFact::TruncatePending, opened && !resuming && m_localFile.size() > 0);
     } else {
-        m_localCreated = false;
+        SetFact(TransferFact::LocalCreated, false);
         opened = m_localFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
         if (opened && m_restAccepted) {
             opened = m_localFile.seek(ResumeAt);
@@ -1036,8 +1093,8 @@ void TFtpClient::StartTransfer(Step step) {
     }
     m_lineEnds.reset();
     if (!Binary && (step == Step::Get || step == Step::Put) && kLocalNewline == "\n") {
-        m_lineEnds.emplace(m_receiving ? LineEndConverter::Direction::ToLf
-                                       : LineEndConverter::Direction::ToCrLf);
+        m_lineEnds.emplace(Fact(TransferFact::Receiving) ? LineEndConverter::Direction::ToLf
+                                                         : LineEndConverter::Direction::ToCrLf);
     }
     m_transferClock.start();
     switch (step) {
@@ -1061,7 +1118,8 @@ void TFtpClient::StartTransfer(Step step) {
 }
 
 void TFtpClient::OnDataReadyRead() {
-    if (!m_data || !m_receiving || !m_localFile.isOpen() || m_transferFailed) {
+    if (!m_data || !Fact(TransferFact::Receiving) || !m_localFile.isOpen() ||
+        Fact(TransferFact::Failed)) {
         return;
     }
     while (m_data && m_data->bytesAvailable() > 0) {
@@ -1069,8 +1127,8 @@ void TFtpClient::OnDataReadyRead() {
         if (got <= 0) {
             break;
         }
-        if (m_truncatePending) {
-            m_truncatePending = false;
+        if (Fact(TransferFact::TruncatePending)) {
+            SetFact(TransferFact::TruncatePending, false);
             m_localFile.resize(0);
         }
         if (!WriteLocal(m_lineEnds
@@ -1092,10 +1150,10 @@ bool TFtpClient::WriteLocal(const QByteArray& bytes) {
 }
 
 void TFtpClient::OnDataClosed() {
-    if (m_receiving) {
+    if (Fact(TransferFact::Receiving)) {
         OnDataReadyRead();
     }
-    m_dataDone = true;
+    SetFact(TransferFact::DataDone, true);
     TryFinishTransfer();
 }
 
@@ -1123,12 +1181,13 @@ void TFtpClient::OnDataError(QAbstractSocket::SocketError error) {
         return;
     }
     const SocketErrorInfo info = DescribeSocketError(error);
-    FailTransfer(m_receiving ? "! Data: Receive error" : "! Data: Send error",
+    FailTransfer(Fact(TransferFact::Receiving) ? "! Data: Receive error" : "! Data: Send error",
                  WinsockSuffix("Data connection failed: " + info.text, info.number));
 }
 
 void TFtpClient::CloseUploadWhenSent() {
-    if (!m_data || m_receiving || !m_uploadEof || m_uploadClosing) {
+    if (!m_data || Fact(TransferFact::Receiving) || !Fact(TransferFact::UploadAtEnd) ||
+        Fact(TransferFact::UploadClosing)) {
         return;
     }
     if (auto* tls = qobject_cast<QSslSocket*>(m_data.data())) {
@@ -1141,19 +1200,19 @@ void TFtpClient::CloseUploadWhenSent() {
         if (tls->bytesToWrite() > 0 || tls->encryptedBytesToWrite() > 0) {
             return;  // called again as the rest goes out
         }
-        if (tls->sessionProtocol() == QSsl::TlsV1_3 && !m_dataTicketSeen) {
-            if (!m_ticketWaitStarted) {
-                m_ticketWaitStarted = true;
+        if (tls->sessionProtocol() == QSsl::TlsV1_3 && !Fact(TransferFact::TicketSeen)) {
+            if (!Fact(TransferFact::TicketWaitStarted)) {
+                SetFact(TransferFact::TicketWaitStarted, true);
                 QTimer::singleShot(kTicketWaitMs, tls, [this, tls] {
                     if (tls == m_data) {
-                        m_dataTicketSeen = true;
+                        SetFact(TransferFact::TicketSeen, true);
                         CloseUploadWhenSent();
                     }
                 });
             }
             return;
         }
-        m_uploadClosing = true;
+        SetFact(TransferFact::UploadClosing, true);
         QTimer::singleShot(0, tls, [this, tls] {
             if (tls == m_data) {
                 tls->disconnectFromHost();
@@ -1161,12 +1220,12 @@ void TFtpClient::CloseUploadWhenSent() {
         });
         return;
     }
-    m_uploadClosing = true;
+    SetFact(TransferFact::UploadClosing, true);
     m_data->disconnectFromHost();  // sends what is queued, then closes
 }
 
 void TFtpClient::NoteUploadSent() {
-    if (m_receiving || !m_data) {
+    if (Fact(TransferFact::Receiving) || !m_data) {
         return;
     }
     // A TLS socket encrypts at once: its encrypted queue is (about) the data not yet sent.
@@ -1176,8 +1235,9 @@ void TFtpClient::NoteUploadSent() {
 }
 
 void TFtpClient::PumpUpload() {
-    if (m_receiving || !m_data || !m_dataConnected || !m_preliminarySeen || m_uploadEof ||
-        m_transferFailed || !m_localFile.isOpen()) {
+    if (Fact(TransferFact::Receiving) || !m_data || !Fact(TransferFact::DataConnected) ||
+        !Fact(TransferFact::PreliminaryReply) || Fact(TransferFact::UploadAtEnd) ||
+        Fact(TransferFact::Failed) || !m_localFile.isOpen()) {
         return;
     }
     // A TLS socket encrypts at once into the connection's own buffer: both queues count.
@@ -1190,7 +1250,7 @@ void TFtpClient::PumpUpload() {
             return;
         }
         if (got == 0) {
-            m_uploadEof = true;
+            SetFact(TransferFact::UploadAtEnd, true);
             CloseUploadWhenSent();
             return;
         }
@@ -1212,22 +1272,22 @@ void TFtpClient::OnTransferReply(const FtpReplyLine& line) {
     m_statusCode = line.code;
     m_lastResponse = line.text;
     if (line.code < 200) {
-        m_preliminarySeen = true;
+        SetFact(TransferFact::PreliminaryReply, true);
         PumpUpload();
         return;
     }
-    m_finalReplySeen = true;
-    m_finalReplyOk = line.code == 226 || line.code == 250;
-    if (!m_finalReplyOk) {
-        if (!m_transferFailed) {
+    SetFact(TransferFact::FinalReply, true);
+    SetFact(TransferFact::FinalReplyOk, line.code == 226 || line.code == 250);
+    if (!Fact(TransferFact::FinalReplyOk)) {
+        if (!Fact(TransferFact::Failed)) {
             m_errorMessage = line.text;
         }
-        Display(m_receiving ? "! RETR/LIST/NLST Failed" : "! STOR Failed");
+        Display(Fact(TransferFact::Receiving) ? "! RETR/LIST/NLST Failed" : "! STOR Failed");
         CloseData();
-        m_dataDone = true;
-    } else if (m_truncatePending) {
+        SetFact(TransferFact::DataDone, true);
+    } else if (Fact(TransferFact::TruncatePending)) {
         // An empty file was sent: the old content must still go.
-        m_truncatePending = false;
+        SetFact(TransferFact::TruncatePending, false);
         m_localFile.resize(0);
     }
     TryFinishTransfer();
@@ -1235,18 +1295,19 @@ void TFtpClient::OnTransferReply(const FtpReplyLine& line) {
 
 void TFtpClient::TryFinishTransfer() {
     const Step step = m_currentStep;
-    if (!IsTransferStep(step) || !m_dataDone || !m_finalReplySeen) {
+    if (!IsTransferStep(step) || !Fact(TransferFact::DataDone) || !Fact(TransferFact::FinalReply)) {
         return;
     }
-    if (m_receiving && m_lineEnds && m_finalReplyOk && !m_transferFailed) {
+    if (Fact(TransferFact::Receiving) && m_lineEnds && Fact(TransferFact::FinalReplyOk) &&
+        !Fact(TransferFact::Failed)) {
         WriteLocal(m_lineEnds->Finish());  // a CR held back at the very end
     }
     m_lineEnds.reset();
-    const bool ok = m_finalReplyOk && !m_transferFailed;
-    if (m_finalReplyOk && m_transferFailed) {
+    const bool ok = Fact(TransferFact::FinalReplyOk) && !Fact(TransferFact::Failed);
+    if (Fact(TransferFact::FinalReplyOk) && Fact(TransferFact::Failed)) {
         m_statusCode = kLocalFailureCode;
     }
-    if (!m_receiving) {
+    if (!Fact(TransferFact::Receiving)) {
         // The server's final reply confirms the whole stream; without it, what had left us
         // when the data connection closed.
         if (ok) {
@@ -1254,25 +1315,26 @@ void TFtpClient::TryFinishTransfer() {
         }
         emit Progress();
     }
-    const bool removeEmpty = m_localCreated && m_receiving && m_byteCount == 0 && !ok;
+    const bool removeEmpty = Fact(TransferFact::LocalCreated) && Fact(TransferFact::Receiving) &&
+                             m_byteCount == 0 && !ok;
     CloseLocalFile();
     CloseData();
     if (removeEmpty) {
         QFile::remove(LocalFileName);  // a refused download leaves no empty file behind
     }
-    Display(TransferSummary(m_byteCount, m_receiving, m_transferClock.elapsed()));
+    Display(TransferSummary(m_byteCount, Fact(TransferFact::Receiving), m_transferClock.elapsed()));
     StepDone(ok);
 }
 
 void TFtpClient::FailTransfer(const QString& display, const QString& message) {
-    if (m_transferFailed) {
+    if (Fact(TransferFact::Failed)) {
         return;
     }
     Display(display);
-    m_transferFailed = true;
+    SetFact(TransferFact::Failed, true);
     m_errorMessage = message;
     CloseData();
-    m_dataDone = true;
+    SetFact(TransferFact::DataDone, true);
     TryFinishTransfer();
 }
 
@@ -1290,7 +1352,7 @@ void TFtpClient::CloseData() {
         m_listener->deleteLater();
         m_listener.clear();
     }
-    m_dataConnected = false;
+    SetFact(TransferFact::DataConnected, false);
 }
 
 void TFtpClient::CloseLocalFile() {

@@ -10,6 +10,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -89,6 +90,8 @@ enum TFtpState {
     ftpWaitingResponse = 8,
     ftpPasvReady = 9,
 };
+// "ready", "waiting response", ... for the trace.
+const char* FtpStateName(TFtpState state);
 
 // The program's FTP client: one control connection and one data connection, driven by the
 // socket events of the thread's event loop. Each high-level operation returns at once and ends
@@ -143,6 +146,9 @@ public:
     std::function<void(TFtpClient*)> OnSessionConnected;
     std::function<void(TFtpClient*)> OnSessionClosed;
     std::function<void(TFtpClient*, TFtpRequest, quint16)> OnRequestDone;
+    // The trace of the engine's state, steps and transfer facts (for finding out why a
+    // connection or a transfer failed); not the log.
+    std::function<void(const QString&)> OnTrace;
 
     // Run-time state.
     bool Connected() const { return m_connected; }
@@ -241,6 +247,7 @@ private:
     bool HasUnsafeParameter(StepSet steps) const;
     bool ControlIsIpv6() const;
     void SetState(TFtpState state);
+    void Trace(const QString& line);
     void Display(const QString& text);
 
     void SendCommand(const QString& command, std::initializer_list<int> accepted);
@@ -322,19 +329,27 @@ private:
     QFile m_localFile;
     // ASCII mode: the wire carries CR LF, the local file this platform's line ends.
     std::optional<LineEndConverter> m_lineEnds;
-    bool m_localCreated = false;
-    bool m_truncatePending = false;
-    bool m_receiving = false;
-    bool m_dataConnected = false;
-    bool m_dataDone = false;
-    bool m_finalReplySeen = false;
-    bool m_finalReplyOk = false;
-    bool m_preliminarySeen = false;
-    bool m_uploadEof = false;
-    bool m_uploadClosing = false;
-    bool m_dataTicketSeen = false;
-    bool m_ticketWaitStarted = false;
-    bool m_transferFailed = false;
+    // Where the transfer stands: a set of facts, changed only in SetFact, which traces each
+    // change, so one trace tells how far a failed transfer got.
+    enum class TransferFact {
+        Receiving,          // a download or listing, not an upload
+        LocalCreated,       // the local file did not exist before this download
+        TruncatePending,    // the local file is emptied once the first data arrives
+        DataConnected,      // the data connection is open (after its TLS handshake)
+        DataDone,           // every byte has passed, or the transfer failed
+        PreliminaryReply,   // the server's 1xx reply to the transfer command
+        FinalReply,         // its final reply
+        FinalReplyOk,       // ... and it was 226 or 250
+        UploadAtEnd,        // the local file is read to its end
+        UploadClosing,      // the data connection is being closed after the last byte
+        TicketWaitStarted,  // TLS 1.3: waiting for the session ticket before closing
+        TicketSeen,
+        Failed,
+        Count
+    };
+    bool Fact(TransferFact fact) const { return m_transferFacts.test(std::size_t(fact)); }
+    void SetFact(TransferFact fact, bool on);
+    std::bitset<std::size_t(TransferFact::Count)> m_transferFacts;
     qint64 m_byteCount = 0;
     qint64 m_bytesQueued = 0;  // upload bytes handed to the data socket
     QElapsedTimer m_transferClock;

@@ -25,6 +25,7 @@ QString ProperCase(const QString& request) {
 
 FtpSession::FtpSession(Session& session, UserInterface& ui) : m_session(session), m_ui(ui) {
     FtpClient1.OnDisplay = [this](TFtpClient*, const QString& text) { FtpClient1Display(text); };
+    FtpClient1.OnTrace = [this](const QString& line) { m_ui.Trace(line); };
     FtpClient1.OnError = [this](TFtpClient*, const QString& text) { FtpClient1Display(text); };
     FtpClient1.OnSessionConnected = [this](TFtpClient*) { m_ui.LogText("Connected"); };
     FtpClient1.OnSessionClosed = [this](TFtpClient*) { FtpClient1SessionClosed(); };
@@ -36,6 +37,7 @@ FtpSession::FtpSession(Session& session, UserInterface& ui) : m_session(session)
 
 FtpSession::~FtpSession() {
     FtpClient1.OnDisplay = nullptr;
+    FtpClient1.OnTrace = nullptr;
     FtpClient1.OnError = nullptr;
     FtpClient1.OnSessionConnected = nullptr;
     FtpClient1.OnSessionClosed = nullptr;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTimer>
 #include <QUuid>
@@ -360,6 +361,32 @@ TEST(SessionScripted, DroppedConnectionGoesAmberAndReconnectsToTheSameDirectory)
     EXPECT_EQ(p.session.currentRemoteDir, dir);
     EXPECT_TRUE(p.Row("small.txt") > 0);
     p.ExpectNoPassword(ServerEnv::Get().Password());  // neither at login nor at the re-login
+}
+
+// One trace tells how a connection went: the session's states, the engine's states and steps,
+// and how far each listing's transfer got.
+TEST(SessionScripted, TraceFollowsTheConnectionAndEachTransfer) {
+    REQUIRE_SERVER("SCRIPTED_SCRIPTED");
+    Program p;
+    p.Scripted("SCRIPTED");
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.Connected());
+    p.Send("SITE", "SITE CLOSE");
+    QCoreApplication::processEvents();
+    p.pane.RefreshRemote();
+    const QStringList& trace = p.ui.traceLines;
+    for (const char* line :
+         {"Connection: not connected -> connected", "Connection: connected -> lost",
+          "Connection: lost -> connected", "FTP step: User", "FTP step: Dir",
+          "FTP transfer: data connected on", "FTP transfer: final reply ok on"}) {
+        EXPECT_TRUE(trace.contains(line)) << line;
+    }
+    EXPECT_FALSE(trace.filter(QRegularExpression("^FTP state: .* -> waiting response$")).isEmpty());
+    // Nothing of it in the displayed log unless asked for; never the password.
+    EXPECT_FALSE(p.ui.logLines.join('\n').contains("Trace:"));
+    for (const QString& line : trace) {
+        EXPECT_FALSE(line.contains(ServerEnv::Get().Password())) << line.toStdString();
+    }
 }
 
 TEST(SessionScripted, DisconnectingYouTurnsTheLightAmber) {
