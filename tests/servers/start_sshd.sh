@@ -83,8 +83,22 @@ AuthorizedKeysFile $dir/authorized_keys"
     fi
     # name, port variable, authentication lines
     start_one() {
-        local name="$1" var="$2" auth="$3" port
-        port="$(free_port)"
+        local name="$1" var="$2" auth="$3" port attempt
+        # A port is free when chosen but may be taken before sshd binds it (another fixture
+        # starts at the same time): sshd then ends at once, and another port is tried.
+        for attempt in 1 2 3 4 5; do
+            port="$(free_port)"
+            launch_one "$name" "$port" "$auth"
+            if ! bind_failed "$name"; then
+                break
+            fi
+            echo "port $port was taken before sshd bound it (attempt $attempt)" >>"$dir/$name.log"
+        done
+        finish_one "$name" "$var" "$port"
+    }
+    # Writes NAME's configuration for PORT and starts it; sets pid and summary.
+    launch_one() {
+        local name="$1" port="$2" auth="$3"
         cat >"$dir/$name.conf" <<CONF
 ListenAddress $listen
 Port $port
@@ -112,11 +126,24 @@ CONF
         local -a ns=()
         [ -z "${SSHD_NETNS:-}" ] || ns=(ip netns exec "$SSHD_NETNS")
         local -a cmd=("$sshd_bin" -D -e -f "$dir/$name.conf")
-        local summary="${cmd[*]}" pid own
+        summary="${cmd[*]}"
         ${ns[@]+"${ns[@]}"} setsid "${cmd[@]}" </dev/null >"$dir/$name.out" 2>&1 &
         pid=$!
         # Recorded at once, so that a listener that comes up late is still stopped.
         record_server_pid "$dir/$name.pid" "$pid" "$summary"
+    }
+    # True when the sshd just launched ended because its port was taken.
+    bind_failed() {
+        local name="$1"
+        for _ in $(seq 1 50); do
+            [ -s "$dir/$name.sshd.pid" ] && return 1
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        ! kill -0 "$pid" 2>/dev/null && grep -q 'Address already in use' "$dir/$name.out"
+    }
+    finish_one() {
+        local name="$1" var="$2" port="$3" own
         if ! wait_port "$port"; then
             fail "$name"
             return
@@ -137,6 +164,7 @@ CONF
         fi
         echo "$var=$port" >>"$env_file"
     }
+    pid="" summary=""
     mkdir -p /run/sshd
     start_one sshd SSHD_PORT "PasswordAuthentication yes
 KbdInteractiveAuthentication yes"

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "ftp/ftp_client.h"
-#include "server_env.h"
+#include "support/server_env.h"
 
 // One engine with its events recorded, and a way to run a request to its end.
 class FtpHarness {

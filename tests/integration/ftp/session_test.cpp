@@ -21,31 +21,18 @@
 #include "panes/remote_pane.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
+#include "support/headless_program.h"
 #include "support/test_support.h"
 
 namespace {
 
 // One program without a window: work folder, core and the recorded interface.
-struct Program {
-    TestFolder work;
-    ScopedEnv home{"VORLENFTP_HOME", work.Path()};
-    ScriptedUserInterface ui;
-    AppCore core{ui};
-    Session& session = *core.session;
-    RemotePane& pane = *core.remotePane;
-
-    Program() { core.FormCreate({}); }
-
+struct Program : HeadlessProgram {
     // The site: Domain host:port, user, password (scrambled as stored).
     void Site(const QString& port, const QString& user, const QString& password,
               int timeoutIndex = 0) {
-        SiteProfile& site = core.settings.site;
-        site.siteName = "Test";
-        site.domain = "127.0.0.1:" + port;
-        site.userid = user;
-        site.sessionPassword = QString::fromLatin1(scrambling::ComplexEncrypt(password.toUtf8()));
-        site.timeoutIndex = timeoutIndex;
-        site.infRemDirs.clear();
+        SetSite("Test", port, user, password);
+        core.settings.site.timeoutIndex = timeoutIndex;
     }
     void Vsftpd() { Server("VSFTPD_PORT"); }
     // One of the servers sharing vsftpd's user and folder.
@@ -70,34 +57,13 @@ struct Program {
         session.Ftp().AsyncCall(request);
     }
     int Count(const QString& logLine) const { return int(ui.logLines.count(logLine)); }
-    QStringList Names() const {
-        QStringList names;
-        for (int i = 0; i < pane.RowCount(); ++i) {
-            const RemoteRow row = pane.Row(i);
-            names.append(row.entry ? row.entry->name : QStringLiteral(".."));
-        }
-        return names;
-    }
-    int Row(const QString& name) const { return int(Names().indexOf(name)); }
-    // Nothing the program showed holds the password.
-    void ExpectNoPassword(const QString& password) const {
-        for (const QString& line : ui.logLines + ui.MessageTexts() + ui.statusHistory) {
-            EXPECT_FALSE(line.contains(password)) << line.toStdString();
-        }
-    }
 };
 
 // A fresh folder of the vsftpd root, owned by the test user, with a file and a sub-folder.
 QString FreshRemoteFolder() {
-    const QString root = ServerEnv::Get().Value("FTP_ROOT");
-    const QString name = "s" + QUuid::createUuid().toString(QUuid::Id128).left(10);
-    const QString dir = root + "/" + name;
-    QDir().mkpath(dir + "/sub");
-    WriteFile(dir + "/file.txt", "hello\n");
-    WriteFile(dir + "/sub/inner.txt", "inner\n");
-    const QString user = ServerEnv::Get().Value("FTP_USER");
-    QProcess::execute("chown", {"-R", user, dir});
-    return dir;
+    return FreshOwnedFolder(ServerEnv::Get().Value("FTP_ROOT"), "s",
+                            ServerEnv::Get().Value("FTP_USER"),
+                            {{"file.txt", "hello\n"}, {"sub/inner.txt", "inner\n"}});
 }
 
 }  // namespace

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 
+#include <unistd.h>
+
 #include <csignal>
+#include <memory>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,62 +24,31 @@
 #include "panes/remote_pane.h"
 #include "session/session.h"
 #include "session/sftp_session.h"
-#include "sshd_env.h"
+#include "support/headless_program.h"
+#include "support/server_env.h"
 #include "support/test_support.h"
 
 namespace {
 
-struct Program {
-    TestFolder work;
-    ScopedEnv home{"VORLENFTP_HOME", work.Path()};
-    ScriptedUserInterface ui;
-    AppCore core{ui};
-    Session& session = *core.session;
-    RemotePane& pane = *core.remotePane;
-
-    Program() { core.FormCreate({}); }
-
+struct Program : HeadlessProgram {
     void Site(const QString& password) {
-        SiteProfile& site = core.settings.site;
-        site.siteName = "Secure";
-        site.domain = "127.0.0.1:" + SshdEnv::Get().Value("SSHD_PORT");
-        site.userid = SshdEnv::Get().Value("SSH_USER");
-        site.sessionPassword = QString::fromLatin1(scrambling::ComplexEncrypt(password.toUtf8()));
-        site.ssh = true;
-        site.timeoutIndex = 0;
-        site.infRemDirs.clear();
-    }
-    QStringList Names() const {
-        QStringList names;
-        for (int i = 0; i < pane.RowCount(); ++i) {
-            const RemoteRow row = pane.Row(i);
-            names.append(row.entry ? row.entry->name : QStringLiteral(".."));
-        }
-        return names;
-    }
-    int Row(const QString& name) const { return int(Names().indexOf(name)); }
-    void ExpectNoPassword(const QString& password) const {
-        for (const QString& line : ui.logLines + ui.MessageTexts() + ui.statusHistory) {
-            EXPECT_FALSE(line.contains(password)) << line.toStdString();
-        }
+        SetSite("Secure", ServerEnv::Sshd().Value("SSHD_PORT"), ServerEnv::Sshd().Value("SSH_USER"),
+                password, true);
     }
 };
 
 QString FreshRemoteFolder() {
-    const QString dir = SshdEnv::Get().Value("SSH_ROOT") + "/t" +
-                        QUuid::createUuid().toString(QUuid::Id128).left(10);
-    QDir().mkpath(dir + "/public_html/img");
-    QFile file(dir + "/notes.txt");
-    file.open(QIODevice::WriteOnly);
-    file.write("notes\n");
-    file.close();
-    QProcess::execute("chown", {"-R", SshdEnv::Get().Value("SSH_USER"), dir});
-    return dir;
+    return FreshOwnedFolder(ServerEnv::Sshd().Value("SSH_ROOT"), "t",
+                            ServerEnv::Sshd().Value("SSH_USER"),
+                            {{"public_html/img/", {}}, {"notes.txt", "notes\n"}});
 }
 
-// An sshd of the test's own, from the fixture's configuration on a port of its own, with a
-// host key made for it: restarted with a new key, it is the same server with a changed key.
-// Stopped by the process id QProcess holds.
+// An sshd of the test's own, from the fixture's configuration, with a host key made for it:
+// started again with a new key, it is the same server with a changed key. The test holds the
+// listening port for its whole life and hands each connection to a new "sshd -i" (inetd mode),
+// so no other program can take the port between a restart and the next login. Each sshd ends
+// with its connection, or with this test program, and is stopped by the process id QProcess
+// holds.
 class OwnSshd {
 public:
     OwnSshd() {
@@ -84,13 +57,13 @@ public:
         QFile conf(QString::fromUtf8(state.readAll()).trimmed() + "/sshd.conf");
         conf.open(QIODevice::ReadOnly);
         m_conf = QString::fromUtf8(conf.readAll());
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
-        m_port = probe.serverPort();
+        m_listener.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_listener, &QTcpServer::newConnection, [this] { Serve(); });
     }
     ~OwnSshd() { Stop(); }
-    quint16 Port() const { return m_port; }
+    quint16 Port() const { return m_listener.serverPort(); }
 
+    // Serves the next connections with a new host key.
     bool Start() {
         Stop();
         const QString key = m_dir.File(QString("key%1").arg(++m_keys));
@@ -101,54 +74,71 @@ public:
         for (const QString& line : m_conf.split('\n')) {
             if (line.startsWith("HostKey ")) {
                 lines << "HostKey " + key;
-            } else if (line.startsWith("Port ")) {
-                lines << QString("Port %1").arg(m_port);
-            } else if (!line.startsWith("PidFile ")) {
+            } else if (!line.startsWith("PidFile ") && !line.startsWith("Port ") &&
+                       !line.startsWith("ListenAddress ")) {
                 lines << line;
             }
         }
         m_dir.Write("sshd.conf", lines.join('\n').toUtf8());
-        // Ends with this test program even when a crash skips Stop(), and is recorded for the
-        // suite's check that no server outlives it.
-        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        const QStringList arguments = {"-D", "-e", "-f", m_dir.File("sshd.conf")};
-        m_process.start("/usr/sbin/sshd", arguments);
-        if (!m_process.waitForStarted()) {
-            return false;
+        m_serving = m_listener.isListening();
+        return m_serving;
+    }
+    // Refuses further connections and ends those being served.
+    void Stop() {
+        m_serving = false;
+        for (const auto& process : m_sshds) {
+            if (process->state() != QProcess::NotRunning) {
+                process->terminate();
+                process->waitForFinished(5000);
+            }
         }
+        m_sshds.clear();
+    }
+
+private:
+    void Serve() {
+        while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
+            if (m_serving) {
+                Hand(int(socket->socketDescriptor()));
+            }
+            socket->abort();
+            socket->deleteLater();
+        }
+    }
+    // A new sshd serves the connection on Descriptor as its standard input and output.
+    void Hand(int descriptor) {
+        auto process = std::make_unique<QProcess>();
+        process->setStandardErrorFile(m_dir.File("sshd.out"), QIODevice::Append);
+        process->setChildProcessModifier([descriptor] {
+            dup2(descriptor, STDIN_FILENO);
+            dup2(descriptor, STDOUT_FILENO);
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+        });
+        const QStringList arguments = {"-i", "-e", "-f", m_dir.File("sshd.conf")};
+        process->start("/usr/sbin/sshd", arguments);
+        if (!process->waitForStarted()) {
+            return;
+        }
+        // Recorded for the suite's check that no server outlives it.
         if (const QString registry = qEnvironmentVariable("VORLEN_SERVER_PIDS");
             !registry.isEmpty()) {
             QFile file(registry);
             if (file.open(QIODevice::Append)) {
                 file.write(QString("%1\t/usr/sbin/sshd %2\n")
-                               .arg(m_process.processId())
+                               .arg(process->processId())
                                .arg(arguments.join(' '))
                                .toUtf8());
             }
         }
-        for (int i = 0; i < 100; ++i) {  // until it listens
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-            if (socket.waitForConnected(100)) {
-                return true;
-            }
-            QThread::msleep(50);
-        }
-        return false;
-    }
-    void Stop() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            m_process.waitForFinished(5000);
-        }
+        m_sshds.push_back(std::move(process));
     }
 
-private:
     TestFolder m_dir;
     QString m_conf;
-    quint16 m_port = 0;
+    QTcpServer m_listener;
+    bool m_serving = false;
     int m_keys = 0;
-    QProcess m_process;
+    std::vector<std::unique_ptr<QProcess>> m_sshds;
 };
 
 }  // namespace
@@ -157,7 +147,7 @@ TEST(SessionSftp, LoginStoresTheFingerprintListsAndNavigates) {
     REQUIRE_SSHD_SERVER();
     const QString dir = FreshRemoteFolder();
     Program p;
-    p.Site(SshdEnv::Get().Password());
+    p.Site(ServerEnv::Sshd().Password());
     p.core.settings.site.infRemDirs = {dir};
     p.session.RequestConnect();
     ASSERT_TRUE(p.session.Connected());
@@ -175,7 +165,7 @@ TEST(SessionSftp, LoginStoresTheFingerprintListsAndNavigates) {
     EXPECT_EQ(NormalisedRemoteDir(false, p.session.currentRemoteDir), dir);
     EXPECT_EQ(p.Names(), QStringList({"..", "public_html", "notes.txt"}));
     EXPECT_FALSE(p.ui.logLines.filter("Error returned, code=2").isEmpty());
-    p.ExpectNoPassword(SshdEnv::Get().Password());
+    p.ExpectNoPassword(ServerEnv::Sshd().Password());
 
     // The next login compares the host key with the stored one.
     p.session.ConnectButtonClickActions();  // disconnect: amber
@@ -190,7 +180,7 @@ TEST(SessionSftp, ChangedHostKeyIsAskedAboutAndNeverAcceptedUnattended) {
     for (const bool unattended : {false, true}) {
         SCOPED_TRACE(unattended ? "unattended" : "asked");
         Program p;
-        p.Site(SshdEnv::Get().Password());
+        p.Site(ServerEnv::Sshd().Password());
         p.core.settings.site.fingerprint = "SHA256:AAAAnotthekeyAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA";
         p.core.run.unattended = unattended;
         p.ui.dialogAnswers.enqueue(ModalResult::No);  // keep the session
@@ -215,7 +205,7 @@ TEST(SessionSftp, ServerRestartedWithANewHostKeyIsAskedAbout) {
     OwnSshd server;
     ASSERT_TRUE(server.Start());
     Program p;
-    p.Site(SshdEnv::Get().Password());
+    p.Site(ServerEnv::Sshd().Password());
     p.core.settings.site.domain = QString("127.0.0.1:%1").arg(server.Port());
     p.session.RequestConnect();
     ASSERT_TRUE(p.session.Connected());

@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include "session/sftp_connection.h"
+#include "support/server_env.h"
 #include "support/test_support.h"
 
 namespace {

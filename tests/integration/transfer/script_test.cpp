@@ -127,7 +127,7 @@ TEST_P(ScriptRun, ExecutableRunsTheScriptHeadlessWithItsExitStatus) {
     EXPECT_TRUE(ok.output.contains("Using script file " + file));
     EXPECT_TRUE(ok.output.contains("Script actions have stopped."));
     EXPECT_FALSE(
-        ok.output.contains(p.sftp ? SshdEnv::Get().Password() : ServerEnv::Get().Password()));
+        ok.output.contains(p.sftp ? ServerEnv::Sshd().Password() : ServerEnv::Get().Password()));
 
     // A download that fails (a local folder in the way) gives 1.
     WriteFile(p.remote + "/blocked.txt", "x");

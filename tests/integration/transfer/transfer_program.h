@@ -25,10 +25,10 @@
 #include "config/scrambling.h"
 #include "panes/local_pane.h"
 #include "panes/remote_pane.h"
-#include "server_env.h"
 #include "session/ftp_session.h"
 #include "session/session.h"
-#include "sshd_env.h"
+#include "support/headless_program.h"
+#include "support/server_env.h"
 #include "support/test_support.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
@@ -59,38 +59,21 @@ inline void PrintTo(const Kind& kind, std::ostream* out) {
 }
 
 // One program without a window, logged in to vsftpd or sshd in a fresh remote folder.
-struct Program {
+struct Program : HeadlessProgram {
     bool sftp;
-    TestFolder work;
     TestFolder local;
-    ScopedEnv home{"VORLENFTP_HOME", work.Path()};
-    ScriptedUserInterface ui;
-    AppCore core{ui};
-    Session& session = *core.session;
-    RemotePane& pane = *core.remotePane;
     Transfers& transfers = *core.transfers;
     RemoteOperations& operations = *core.remoteOperations;
     LocalPane& localPane = *core.localPane;
     QString remote;  // the remote folder, also its path on this machine's disk
 
     explicit Program(bool overSftp) : sftp(overSftp) {
-        core.FormCreate({});
-        const QString root =
-            sftp ? SshdEnv::Get().Value("SSH_ROOT") : ServerEnv::Get().Value("FTP_ROOT");
-        remote = root + "/x" + QUuid::createUuid().toString(QUuid::Id128).left(10);
-        QDir().mkpath(remote);
-        Chown();
-        SiteProfile& site = core.settings.site;
-        site.siteName = "Test";
-        site.ssh = sftp;
-        site.domain = "127.0.0.1:" + (sftp ? SshdEnv::Get().Value("SSHD_PORT")
-                                           : ServerEnv::Get().Value("VSFTPD_PORT"));
-        site.userid = User();
-        const QString password = sftp ? SshdEnv::Get().Password() : ServerEnv::Get().Password();
-        site.sessionPassword = QString::fromLatin1(scrambling::ComplexEncrypt(password.toUtf8()));
-        site.timeoutIndex = 0;
-        site.lcUpload = false;
-        site.infRemDirs = {remote};
+        const ServerEnv& env = sftp ? ServerEnv::Sshd() : ServerEnv::Get();
+        remote = FreshOwnedFolder(env.Value(sftp ? "SSH_ROOT" : "FTP_ROOT"), "x", User(), {});
+        SetSite("Test", env.Value(sftp ? "SSHD_PORT" : "VSFTPD_PORT"), User(), env.Password(),
+                sftp);
+        core.settings.site.lcUpload = false;
+        core.settings.site.infRemDirs = {remote};
         localPane.SelectDirectory(local.Path());
     }
     explicit Program(const Kind& kind) : Program(kind.sftp) {
@@ -100,7 +83,7 @@ struct Program {
         }
     }
     QString User() const {
-        return sftp ? SshdEnv::Get().Value("SSH_USER") : ServerEnv::Get().Value("FTP_USER");
+        return sftp ? ServerEnv::Sshd().Value("SSH_USER") : ServerEnv::Get().Value("FTP_USER");
     }
     // The site as a saved profile with its password, as scripts need it.
     void SaveSite() {

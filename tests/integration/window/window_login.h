@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "server_env.h"
+#include "support/server_env.h"
 #include "ui/frm_login.h"
 #include "widget_test_support.h"
 

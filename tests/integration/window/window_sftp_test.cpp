@@ -10,9 +10,8 @@
 
 #include "app/app_core.h"
 #include "panes/remote_pane.h"
-#include "server_env.h"
 #include "session/session.h"
-#include "sshd_env.h"
+#include "support/server_env.h"
 #include "ui/frm_login.h"
 #include "widget_test_support.h"
 #include "window_login.h"
@@ -27,14 +26,14 @@ struct Route {
 };
 
 QString FreshSftpFolder() {
-    const QString dir = SshdEnv::Get().Value("SSH_ROOT") + "/w" +
+    const QString dir = ServerEnv::Sshd().Value("SSH_ROOT") + "/w" +
                         QUuid::createUuid().toString(QUuid::Id128).left(10);
     QDir().mkpath(dir + "/site/img");
     QFile file(dir + "/index.html");
     file.open(QIODevice::WriteOnly);
     file.write("<p>hi</p>\n");
     file.close();
-    QProcess::execute("chown", {"-R", SshdEnv::Get().Value("SSH_USER"), dir});
+    QProcess::execute("chown", {"-R", ServerEnv::Sshd().Value("SSH_USER"), dir});
     return dir;
 }
 
@@ -54,9 +53,9 @@ TEST_P(WindowSftp, LogInListNavigateDisconnectAndReconnect) {
     m.show();
     StartWithLogin(m, dir, [route](TfrmLogin& login) {
         login.cboSSH->setCurrentIndex(1);
-        login.edtUserid->setText(SshdEnv::Get().Value("SSH_USER"));
-        login.edtPassword->setText(SshdEnv::Get().Password());
-        login.edtDomainNameOrIP->setText("127.0.0.1:" + SshdEnv::Get().Value("SSHD_PORT"));
+        login.edtUserid->setText(ServerEnv::Sshd().Value("SSH_USER"));
+        login.edtPassword->setText(ServerEnv::Sshd().Password());
+        login.edtDomainNameOrIP->setText("127.0.0.1:" + ServerEnv::Sshd().Value("SSHD_PORT"));
         login.cboConnectionType->setCurrentIndex(route.connectionKind);
         if (route.proxyPort) {
             login.edtProxySocksServer->setText("127.0.0.1:" +
@@ -93,7 +92,7 @@ TEST_P(WindowSftp, LogInListNavigateDisconnectAndReconnect) {
     EXPECT_EQ(m.btnConnect->text(), "Reconnect");
     m.btnConnect->click();
     EXPECT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green);
-    for (const QString& secret : {SshdEnv::Get().Password(), ServerEnv::Get().Password()}) {
+    for (const QString& secret : {ServerEnv::Sshd().Password(), ServerEnv::Get().Password()}) {
         EXPECT_FALSE(m.memMsgs->toPlainText().contains(secret));
     }
     m.close();

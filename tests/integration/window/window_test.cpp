@@ -13,8 +13,9 @@
 
 #include "app/app_core.h"
 #include "panes/remote_pane.h"
-#include "server_env.h"
 #include "session/session.h"
+#include "support/headless_program.h"
+#include "support/server_env.h"
 #include "ui/frm_login.h"
 #include "widget_test_support.h"
 #include "window_login.h"
@@ -30,19 +31,9 @@ QString ScreenshotFolder() {
 
 // A folder under the vsftpd root with two files and a sub-folder, owned by the test user.
 QString FreshRemoteFolder() {
-    const QString dir = ServerEnv::Get().Value("FTP_ROOT") + "/w" +
-                        QUuid::createUuid().toString(QUuid::Id128).left(10);
-    QDir().mkpath(dir + "/pages");
-    QFile big(dir + "/big.dat");
-    big.open(QIODevice::WriteOnly);
-    big.write(QByteArray(123456, 'x'));
-    big.close();
-    QFile small(dir + "/a.html");
-    small.open(QIODevice::WriteOnly);
-    small.write("<p>hi</p>\n");
-    small.close();
-    QProcess::execute("chown", {"-R", ServerEnv::Get().Value("FTP_USER"), dir});
-    return dir;
+    return FreshOwnedFolder(
+        ServerEnv::Get().Value("FTP_ROOT"), "w", ServerEnv::Get().Value("FTP_USER"),
+        {{"pages/", {}}, {"big.dat", QByteArray(123456, 'x')}, {"a.html", "<p>hi</p>\n"}});
 }
 
 void DoubleClickRow(TfrmMain& m, int row) {

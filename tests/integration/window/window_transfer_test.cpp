@@ -12,8 +12,8 @@
 
 #include "app/app_core.h"
 #include "panes/local_pane.h"
-#include "server_env.h"
 #include "session/session.h"
+#include "support/server_env.h"
 #include "ui/frm_login.h"
 #include "widget_test_support.h"
 #include "window_login.h"

@@ -1,4 +1,4 @@
-#include "server_env.h"
+#include "support/server_env.h"
 
 #include <QFileInfo>
 #include <QSslCertificate>
@@ -6,12 +6,16 @@
 #include "ftp/ftp_tls.h"
 #include "support/test_support.h"
 
+ServerEnv::ServerEnv(const char* stateVariable, QString passwordKey)
+    : m_values(LoadServerEnv(stateVariable)), m_passwordKey(std::move(passwordKey)) {}
+
 const ServerEnv& ServerEnv::Get() {
-    static const ServerEnv env = [] {
-        ServerEnv loaded;
-        loaded.m_values = LoadServerEnv("VORLEN_FTP_SERVERS_STATE");
-        return loaded;
-    }();
+    static const ServerEnv env("VORLEN_FTP_SERVERS_STATE", "FTP_PASSWORD");
+    return env;
+}
+
+const ServerEnv& ServerEnv::Sshd() {
+    static const ServerEnv env("VORLEN_SSHD_STATE", "SSH_PASSWORD");
     return env;
 }
 
