@@ -74,7 +74,8 @@ public:
     // makes the resulting directory the session's current directory. False when the change
     // failed (the current directory is then the last one the server confirmed).
     virtual bool ChangeDirectory(const QString& target) = 0;
-    // Lists the current directory into Lines. False when the listing failed.
+    // Lists the current directory into Lines, also kept as the session's remoteListingLines
+    // (listingLoaded and listingReceived set). False when the listing failed.
     virtual bool FetchListing(QStringList& lines) = 0;
     // True when the last listing fetched is a machine listing (facts, not a text form).
     virtual bool MachineListing() const { return false; }

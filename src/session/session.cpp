@@ -55,6 +55,9 @@ Session::Session(SettingsStore& store, RunState& run, UserInterface& ui)
 Session::~Session() = default;
 
 RemoteSession* Session::Remote() {
+    if (m_replacement) {
+        return m_replacement;
+    }
     if (sftpSession) {
         return m_sftp.get();
     }

@@ -55,6 +55,9 @@ public:
     SftpSession& Sftp() { return *m_sftp; }
     // The implementation of the site's kind.
     RemoteSession* Remote();
+    // Puts another implementation in place of both (an in-memory one in unit tests); null
+    // returns to the site's kind.
+    void ReplaceRemote(RemoteSession* remote) { m_replacement = remote; }
 
     // ---- Connection state, light and button ----
     ConnectionState State() const { return m_state; }
@@ -144,6 +147,7 @@ private:
     UserInterface& m_ui;
     std::unique_ptr<FtpSession> m_ftp;
     std::unique_ptr<SftpSession> m_sftp;
+    RemoteSession* m_replacement = nullptr;
     RemoteListingView* m_pane = nullptr;
     ConnectionState m_state = ConnectionState::NotConnected;
     QString m_abortCaption;  // the abort button's caption while it shows

@@ -1,0 +1,166 @@
+#include "support/memory_remote.h"
+
+#include "config/scrambling.h"
+#include "session/session.h"
+
+MemoryRemote::MemoryRemote(Session& session) : m_session(session) {
+    m_session.ReplaceRemote(this);
+}
+
+MemoryRemote::~MemoryRemote() {
+    m_session.ReplaceRemote(nullptr);
+}
+
+QString MemoryRemote::Full(const QString& dir, const QString& name) const {
+    if (name.startsWith('/')) {
+        return name;
+    }
+    return (dir.endsWith('/') ? dir : dir + "/") + name;
+}
+
+bool MemoryRemote::Login(const LoginTarget& target) {
+    requests << "LOGIN " + target.user;
+    if (target.password != password) {
+        m_session.loginRefused = true;
+        m_session.AppendRequestError(530);
+        m_session.SetState(ConnectionState::Disconnected);
+        return false;
+    }
+    up = true;
+    m_session.homeDir = home;
+    m_session.currentRemoteDir = home;
+    m_session.lastQuotedDir = home;
+    m_session.SetState(ConnectionState::Connected);
+    return true;
+}
+
+void MemoryRemote::Drop() {
+    up = false;
+    m_session.SessionClosed();
+}
+
+void MemoryRemote::Logout() {
+    requests << "QUIT";
+    if (up) {
+        up = false;
+        m_session.SessionClosed();
+    }
+}
+
+bool MemoryRemote::ChangeDirectory(const QString& target) {
+    requests << "CWD " + target;
+    if (!up || !dirs.contains(target)) {
+        m_session.AppendRequestError(550);
+        return false;
+    }
+    m_session.currentRemoteDir = target;
+    return true;
+}
+
+bool MemoryRemote::FetchListing(QStringList& lines) {
+    const QString dir = m_session.currentRemoteDir;
+    requests << "LIST " + dir;
+    if (!up) {
+        return false;
+    }
+    const QString prefix = dir.endsWith('/') ? dir : dir + "/";
+    auto child = [&prefix](const QString& path) {
+        return path.startsWith(prefix) && path.size() > prefix.size() &&
+               !path.mid(prefix.size()).contains('/');
+    };
+    lines.clear();
+    for (const QString& path : dirs) {
+        if (child(path)) {
+            lines << "drwxr-xr-x 2 u u 4096 Jan  1  2024 " + path.mid(prefix.size());
+        }
+    }
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        if (child(it.key())) {
+            lines << QString("-rw-r--r-- 1 u u %1 Jan  1  2024 %2")
+                         .arg(it.value())
+                         .arg(it.key().mid(prefix.size()));
+        }
+    }
+    m_session.remoteListingLines = lines;
+    m_session.listingLoaded = true;
+    m_session.listingReceived = true;
+    return true;
+}
+
+RemoteResult MemoryRemote::Change(const QString& request, const QString& path) {
+    requests << request + " " + path;
+    if (!up) {
+        m_session.AppendRequestError(421);
+        return {RemoteErrorKind::ConnectionLost, 421, "Not connected"};
+    }
+    if (refused.contains(path)) {
+        m_session.AppendRequestError(550);
+        return {RemoteErrorKind::Refused, 550, "Permission denied"};
+    }
+    return {};
+}
+
+RemoteResult MemoryRemote::Delete(const QString& dir, const QString& name, const QString& path,
+                                  bool file) {
+    (void)path;
+    const QString full = Full(dir, name);
+    RemoteResult result = Change(file ? "DELE" : "RMD", full);
+    if (result.Ok()) {
+        if (file) {
+            files.remove(full);
+        } else {
+            dirs.remove(full);
+        }
+    }
+    return result;
+}
+
+RemoteResult MemoryRemote::Rename(const QString& dir, const QString& oldName,
+                                  const QString& newName) {
+    const QString from = Full(dir, oldName);
+    RemoteResult result = Change("RNFR", from);
+    if (result.Ok() && files.contains(from)) {
+        files.insert(Full(dir, newName), files.take(from));
+    }
+    return result;
+}
+
+RemoteResult MemoryRemote::MakeDirectory(const QString& name) {
+    const QString full = Full(m_session.currentRemoteDir, name);
+    RemoteResult result = Change("MKD", full);
+    if (result.Ok()) {
+        dirs.insert(full);
+    }
+    return result;
+}
+
+RemoteResult MemoryRemote::ChangeMode(const QString& name, const QString& octal, int mode) {
+    (void)mode;
+    return Change("SITE CHMOD " + octal, Full(m_session.currentRemoteDir, name));
+}
+
+MemorySubjects::MemorySubjects() {
+    session.SetRemotePane(&pane);
+    SiteProfile& site = store.settings.site;
+    site.siteName = "Mem";
+    site.domain = "127.0.0.1:21";
+    site.userid = "u";
+    site.autoReconnect = true;
+    StorePassword("right");
+}
+
+void MemorySubjects::StorePassword(const QString& password) {
+    store.settings.site.sessionPassword =
+        QString::fromLatin1(scrambling::ComplexEncrypt(password.toUtf8()));
+}
+
+std::vector<int> MemorySubjects::Rows(const QStringList& names) const {
+    std::vector<int> rows;
+    for (int i = 0; i < pane.RowCount(); ++i) {
+        const RemoteRow row = pane.Row(i);
+        if (row.entry && names.contains(row.entry->name)) {
+            rows.push_back(i);
+        }
+    }
+    return rows;
+}

@@ -1,0 +1,57 @@
+// Deleting, making directories and renaming over an in-memory remote: the questions, Yes to
+// all, and what a refusal leaves.
+#include <gtest/gtest.h>
+
+#include "support/memory_remote.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct Logged : MemorySubjects {
+    Logged() {
+        files = {{"/home/u/a.txt", 1}, {"/home/u/b.txt", 2}, {"/home/u/c.txt", 3}};
+        remote.files = files;
+        session.RequestConnect();
+    }
+    QMap<QString, qint64> files;
+};
+
+TEST(RemoteOperationsRules, YesToAllDeletesTheRestAndARefusalIsReportedAndKept) {
+    Logged s;
+    ASSERT_TRUE(s.session.Connected());
+    s.remote.refused.insert("/home/u/b.txt");
+    s.ui.dialogAnswers.enqueue(ModalResult::YesToAll);
+    s.operations.DeleteRemoteActions(s.Rows({"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(s.remote.files.keys(), QStringList({"/home/u/b.txt"}));
+    EXPECT_EQ(s.ui.MessageTexts().count("Delete remote file named a.txt?"), 1);
+    EXPECT_TRUE(s.ui.MessageTexts().contains("Possible error deleting b.txt error code  550"));
+    EXPECT_EQ(s.pane.Row(s.Rows({"b.txt"}).at(0)).entry->name, "b.txt");
+    EXPECT_TRUE(s.Rows({"a.txt", "c.txt"}).empty());
+    EXPECT_FALSE(s.run.batchTransferRunning);
+}
+
+TEST(RemoteOperationsRules, NoKeepsOneFileAndTheOthersGo) {
+    Logged s;
+    for (ModalResult answer : {ModalResult::Yes, ModalResult::No, ModalResult::Yes}) {
+        s.ui.dialogAnswers.enqueue(answer);
+    }
+    s.operations.DeleteRemoteActions(s.Rows({"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(s.remote.files.keys(), QStringList({"/home/u/b.txt"}));
+    EXPECT_EQ(s.remote.requests.filter("DELE").size(), 2);
+}
+
+TEST(RemoteOperationsRules, RefusedMkdirAndRenameSaySoAndChangeNothing) {
+    Logged s;
+    s.remote.refused = {"/home/u/new", "/home/u/a.txt"};
+    EXPECT_FALSE(s.operations.MakeRemoteDirectory("new"));
+    EXPECT_TRUE(s.ui.logLines.contains("Error with  mkdir new"));
+    EXPECT_FALSE(s.operations.RenameRemoteFileOrDir("a.txt", "z.txt", "/home/u"));
+    EXPECT_TRUE(s.ui.logLines.contains("  Problem renaming remote file a.txt to z.txt"));
+    EXPECT_EQ(s.remote.files, s.files);
+    EXPECT_FALSE(s.remote.dirs.contains("/home/u/new"));
+
+    EXPECT_TRUE(s.operations.MakeRemoteDirectory("made"));
+    EXPECT_TRUE(s.remote.dirs.contains("/home/u/made"));
+}
+
+}  // namespace
