@@ -360,7 +360,7 @@ bool FtpSession::Login(const LoginTarget& t) {
 void FtpSession::AfterLogin() {
     FtpClient1.PassWord.fill(QChar(' '));
     FtpClient1.PassWord.clear();
-    if (m_session.requestErrorList.contains("550")) {
+    if (m_session.RequestFailedWith(550)) {
         FtpClient1.Abort();
     }
 }

@@ -180,6 +180,15 @@ bool Session::NoteCallResult(int code) {
     return code == 0;
 }
 
+bool Session::RequestFailedWith(int code) const {
+    for (const QStringView word : QStringView(requestErrorList).split(u' ', Qt::SkipEmptyParts)) {
+        if (word.toInt() == code) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void Session::AppendRequestError(int code) {
     if (requestErrorList.size() < 1000) {
         requestErrorList += " " + QString::number(code);
@@ -228,7 +237,7 @@ void Session::RequestConnect() {
             LoginProcess();
         }
     }
-    if (!Connected() && (requestErrorList.contains("530") || sftpSession)) {
+    if (!Connected() && (RequestFailedWith(530) || sftpSession)) {
         AskPasswordAgain();
         if (m_store.settings.site.sessionPassword != kNoPasswordMark) {
             LoginProcess();

@@ -96,6 +96,8 @@ public:
     void HideAbortButton();
     // Adds " " + Code to the request error list while it is shorter than 1000 characters.
     void AppendRequestError(int code);
+    // True when the request error list holds Code (compared as a number, not as text).
+    bool RequestFailedWith(int code) const;
     // An SFTP call's result: a failure goes into the request error list, as FTP failures do.
     // True on success.
     bool NoteCallResult(int code);

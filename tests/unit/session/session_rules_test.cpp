@@ -65,4 +65,13 @@ TEST(SessionRules, TheAbortButtonEndsAWaitingScriptAndLeavesTheSessionAlone) {
     EXPECT_TRUE(s.run.logRetrievalCancel);
 }
 
+TEST(SessionRules, RequestErrorsAreComparedAsCodesNotAsText) {
+    MemorySubjects s;
+    s.session.AppendRequestError(15300);
+    s.session.AppendRequestError(550);
+    EXPECT_TRUE(s.session.RequestFailedWith(550));
+    EXPECT_FALSE(s.session.RequestFailedWith(530));  // "15300" holds the text "530"
+    EXPECT_FALSE(s.session.RequestFailedWith(55));
+}
+
 }  // namespace
