@@ -33,6 +33,17 @@ void HeadlessProgram::ExpectNoPassword(const QString& password) const {
     }
 }
 
+std::vector<int> RowsNamed(const RemotePane& pane, const QStringList& names) {
+    std::vector<int> rows;
+    for (int i = 0; i < pane.RowCount(); ++i) {
+        const RemoteRow row = pane.Row(i);
+        if (row.entry && names.contains(row.entry->name)) {
+            rows.push_back(i);
+        }
+    }
+    return rows;
+}
+
 QString FreshOwnedFolder(const QString& root, const QString& prefix, const QString& owner,
                          const QMap<QString, QByteArray>& files) {
     const QString dir = root + "/" + prefix + QUuid::createUuid().toString(QUuid::Id128).left(10);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 #include "app/app_core.h"
 #include "app/scripted_user_interface.h"
 #include "panes/remote_pane.h"
@@ -34,6 +36,9 @@ struct HeadlessProgram {
     // Nothing the program showed holds the password.
     void ExpectNoPassword(const QString& password) const;
 };
+
+// The rows of Pane's list that show one of Names.
+std::vector<int> RowsNamed(const RemotePane& pane, const QStringList& names);
 
 // A fresh folder under Root named Prefix and a random part, holding Files (relative path ->
 // content; a path ending in "/" is an empty folder), all owned by Owner. Returns its path.

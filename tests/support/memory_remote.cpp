@@ -2,6 +2,7 @@
 
 #include "config/scrambling.h"
 #include "session/session.h"
+#include "support/headless_program.h"
 
 MemoryRemote::MemoryRemote(Session& session) : m_session(session) {
     m_session.ReplaceRemote(this);
@@ -155,12 +156,5 @@ void MemorySubjects::StorePassword(const QString& password) {
 }
 
 std::vector<int> MemorySubjects::Rows(const QStringList& names) const {
-    std::vector<int> rows;
-    for (int i = 0; i < pane.RowCount(); ++i) {
-        const RemoteRow row = pane.Row(i);
-        if (row.entry && names.contains(row.entry->name)) {
-            rows.push_back(i);
-        }
-    }
-    return rows;
+    return RowsNamed(pane, names);
 }

@@ -327,19 +327,9 @@ TEST(SessionScripted, DroppedConnectionGoesAmberAndReconnectsToTheSameDirectory)
     EXPECT_EQ(p.session.currentRemoteDir, dir);
     EXPECT_TRUE(p.Row("small.txt") > 0);
     p.ExpectNoPassword(ServerEnv::Get().Password());  // neither at login nor at the re-login
-}
 
-// One trace tells how a connection went: the session's states, the engine's states and steps,
-// and how far each listing's transfer got.
-TEST(SessionScripted, TraceFollowsTheConnectionAndEachTransfer) {
-    REQUIRE_SERVER("SCRIPTED_SCRIPTED");
-    Program p;
-    p.Scripted("SCRIPTED");
-    p.session.RequestConnect();
-    ASSERT_TRUE(p.session.Connected());
-    p.Send("SITE", "SITE CLOSE");
-    QCoreApplication::processEvents();
-    p.pane.RefreshRemote();
+    // One trace tells how it went: the session's states, the engine's states and steps, and
+    // how far each listing's transfer got.
     const QStringList& trace = p.ui.traceLines;
     for (const char* line :
          {"Connection: not connected -> connected", "Connection: connected -> lost",

@@ -107,16 +107,7 @@ struct Program : HeadlessProgram {
         pane.cacheUse = false;
         pane.RefreshRemoteDirectoryList();
     }
-    std::vector<int> RemoteRows(const QStringList& names) const {
-        std::vector<int> rows;
-        for (int i = 0; i < pane.RowCount(); ++i) {
-            const RemoteRow row = pane.Row(i);
-            if (row.entry && names.contains(row.entry->name)) {
-                rows.push_back(i);
-            }
-        }
-        return rows;
-    }
+    std::vector<int> RemoteRows(const QStringList& names) const { return RowsNamed(pane, names); }
     bool Listed(const QString& name) const { return !RemoteRows({name}).empty(); }
     // The site becomes one of the scripted FTP servers, in its home directory.
     void Scripted(const QString& name) {
