@@ -22,8 +22,10 @@ class ProcmailUpdate;
 class ScriptRunner;
 class Transfers;
 
-// The root object of the program's state and start-up/shutdown commands. The main window owns
-// one; it speaks to the person only through UserInterface, so it runs headless in tests.
+// The composition root: builds one object per subject in dependency order, gives each what it
+// uses (the settings store, the run state, the UserInterface, the siblings it calls), wires the
+// hooks that go upward, and holds the start-up and shutdown commands. The main window owns one;
+// it speaks to the person only through UserInterface, so it runs headless in tests.
 class AppCore {
 public:
     explicit AppCore(UserInterface& ui);

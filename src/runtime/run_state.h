@@ -21,15 +21,3 @@ struct RunState {
     QString startupScript;
     QString winUserName;
 };
-
-// Marks a batch as running for as long as it lives, so every way out of the batch clears it.
-class BatchRunning {
-public:
-    explicit BatchRunning(RunState& run) : m_run(run) { m_run.batchTransferRunning = true; }
-    ~BatchRunning() { m_run.batchTransferRunning = false; }
-    BatchRunning(const BatchRunning&) = delete;
-    BatchRunning& operator=(const BatchRunning&) = delete;
-
-private:
-    RunState& m_run;
-};
