@@ -16,7 +16,6 @@
 #include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
 #include "script/script_runner.h"
-#include "session/ftp_session.h"
 #include "session/session.h"
 #include "textio/text_files.h"
 #include "transfer/remote_operations.h"
@@ -237,12 +236,11 @@ bool ProcmailUpdate::EnterHome() {
 
 void ProcmailUpdate::RefreshListing() {
     // The recipe and the locks begin with "." or must be seen whatever the server hides.
-    QString& options = m_session.Ftp().FtpClient1.ListOptions;
-    const QString before = options;
-    options = "-a";
+    RemoteSession& remote = *m_session.Remote();
+    const QString before = remote.ExchangeListOptions("-a");
     m_pane.cacheUse = false;
     m_pane.RefreshRemoteDirectoryList();
-    options = before;
+    remote.ExchangeListOptions(before);
 }
 
 const RemoteEntry* ProcmailUpdate::Listed(const QString& name) const {

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 #include "config/words.h"
 #include "listing/machine_listing.h"
@@ -473,12 +474,13 @@ void FtpSession::ReadFeatures(bool machineListingsAllowed) {
     m_ui.LogText("The server offers machine listings: folders are listed with MLSD");
 }
 
-QDateTime FtpSession::ModificationTime(const QString& name) {
+QDateTime FtpSession::ModificationTime(const QString& dir, const QString& name) {
     TFtpClient& c = FtpClient1;
-    if (!m_features.mdtm || !c.Connected() || HasLineBreak(name)) {
+    const QString file = ServerFileName(dir, name);
+    if (!m_features.mdtm || !c.Connected() || HasLineBreak(file)) {
         return {};
     }
-    c.LocalFileName = "MDTM " + name;
+    c.LocalFileName = "MDTM " + file;
     if (!QuietCall("QUOTE") || c.StatusCode() != 213) {
         return {};
     }
@@ -569,7 +571,56 @@ void FtpSession::AfterScriptLogin() {
     if (m_session.Zos()) {
         // Room for the script's uploads: new datasets grow by 20 cylinders at a time.
         m_session.requestErrorList.clear();
-        FtpClient1.LocalFileName = "SITE CYLINDER PRI=1 SEC=20";
-        AsyncCall("QUOTE");
+        Command("SITE CYLINDER PRI=1 SEC=20");
     }
+}
+
+QString FtpSession::ServerFileName(const QString& dir, const QString& name) const {
+    const bool zos = m_session.Zos();
+    if (dir.isEmpty()) {
+        return name;
+    }
+    const bool elsewhere =
+        NormalisedRemoteDir(zos, dir) != NormalisedRemoteDir(zos, m_session.currentRemoteDir);
+    return elsewhere ? QuotedNameIfMVS(zos, JoinRemotePath(zos, dir, name)) : name;
+}
+
+RemoteResult FtpSession::Transfer(const QString& request, const FileTransfer& transfer) {
+    TFtpClient& c = FtpClient1;
+    c.LocalFileName = transfer.localPath;
+    c.ResumeAt = transfer.resumeAt;
+    QMetaObject::Connection progress;
+    if (transfer.progress) {
+        progress = QObject::connect(&c, &TFtpClient::Progress, &c,
+                                    [&] { transfer.progress(c.ByteCount(), 0); });
+    }
+    AsyncCall(request);
+    QObject::disconnect(progress);
+    c.ResumeAt = 0;
+    return RequestResult();
+}
+
+RemoteResult FtpSession::Get(const FileTransfer& transfer) {
+    TFtpClient& c = FtpClient1;
+    const QString dir = transfer.remoteDir;
+    c.HostDirName = QuotedNameIfMVS(m_session.Zos(), dir);
+    c.HostFileName = ServerFileName(dir, transfer.remoteName);
+    const RemoteResult result = Transfer(transfer.resume ? "RESTGET" : "GET", transfer);
+    c.HostDirName = m_session.currentRemoteDir;
+    return result;
+}
+
+RemoteResult FtpSession::Put(const FileTransfer& transfer) {
+    FtpClient1.HostFileName = ServerFileName(transfer.remoteDir, transfer.remoteName);
+    return Transfer(transfer.resume ? "RESTPUT" : "PUT", transfer);
+}
+
+RemoteResult FtpSession::Command(const QString& line) {
+    FtpClient1.LocalFileName = line;
+    AsyncCall("QUOTE");
+    return RequestResult();
+}
+
+QString FtpSession::ExchangeListOptions(const QString& options) {
+    return std::exchange(FtpClient1.ListOptions, options);
 }

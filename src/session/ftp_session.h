@@ -52,6 +52,14 @@ public:
     RemoteResult MakeDirectory(const QString& name) override;
     RemoteResult ChangeMode(const QString& name, const QString& octal, int mode) override;
     void AfterScriptLogin() override;
+    bool AsciiMode() const override { return !FtpClient1.Binary; }
+    TransferRules Rules() const override { return {}; }
+    RemoteResult Get(const FileTransfer& transfer) override;
+    RemoteResult Put(const FileTransfer& transfer) override;
+    // From MDTM where the server announced it.
+    QDateTime ModificationTime(const QString& dir, const QString& name) override;
+    RemoteResult Command(const QString& line) override;
+    QString ExchangeListOptions(const QString& options) override;
 
     // Milliseconds a request may stand still before it is given up: Timeout x 1000 - 5000.
     qint64 TimeoutBudgetMs() const;
@@ -59,9 +67,6 @@ public:
     bool Waiting() const { return !m_wait.isNull(); }
     // What the server announced at login (nothing when it refused FEAT).
     const FtpFeatures& Features() const { return m_features; }
-    // The exact modification time (UTC) of a file of the current directory, from MDTM where the
-    // server announced it; invalid otherwise.
-    QDateTime ModificationTime(const QString& name);
 
 private:
     // Starts the engine operation of Request; false for a name that is not one.
@@ -80,6 +85,11 @@ private:
     bool FetchMachineListing();
     // The listing goes to the temporary listing file, in text mode.
     void PrepareListingFetch();
+    // The engine names a file relative to the server's working directory: a file elsewhere goes
+    // by its full path.
+    QString ServerFileName(const QString& dir, const QString& name) const;
+    // Runs the transfer Request (GET, RESTGET, PUT, RESTPUT) with Transfer's progress.
+    RemoteResult Transfer(const QString& request, const FileTransfer& transfer);
 
     Session& m_session;
     UserInterface& m_ui;

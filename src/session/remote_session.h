@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // What one login needs, worked out from the site profile (host and port from Domain, the proxy
 // or SOCKS server from ProxySocksServer, the password descrambled for this login only).
@@ -50,6 +53,31 @@ struct RemoteResult {
     bool Ok() const { return kind == RemoteErrorKind::None; }
 };
 
+// One file to move.
+struct FileTransfer {
+    // The remote file: a name in RemoteDir, or a full path when RemoteDir is empty.
+    QString remoteDir;
+    QString remoteName;
+    QString localPath;
+    // Continue an interrupted transfer. Where the engine is told the restart point (see
+    // TransferRules), a put restarts at ResumeAt and a get at the local copy's size.
+    bool resume = false;
+    qint64 resumeAt = 0;
+    // Bytes moved so far, called as they move; Total where the engine knows it (else 0).
+    std::function<void(qint64 done, qint64 total)> progress;
+};
+
+// Where the rules of moving a file differ by protocol.
+struct TransferRules {
+    // The program confirms a resume, checks that the remote file has not changed, tells the
+    // engine the restart point and tries a failed transfer twice more while the connection
+    // lives (FTP). Otherwise the engine resumes by the sizes it finds and a failure is reported
+    // at once (SFTP).
+    bool programResumes = true;
+    // New z/OS datasets are allocated with SITE commands before an upload.
+    bool allocatesDatasets = true;
+};
+
 // The difference between an FTP and an SFTP session, behind one interface: login and logout,
 // the server's working directory, fetching a listing, aborting. The session object owns one
 // implementation per kind and asks the one the site uses; callers never test the kind for
@@ -94,6 +122,29 @@ public:
     // Sets the permissions of Name in the current directory: Octal as typed ("755"), Mode the
     // same as a number.
     virtual RemoteResult ChangeMode(const QString& name, const QString& octal, int mode) = 0;
+    virtual bool AsciiMode() const = 0;
+    virtual TransferRules Rules() const = 0;
+    // Moves one file; waits until it has moved, failed or been aborted.
+    virtual RemoteResult Get(const FileTransfer& transfer) = 0;
+    virtual RemoteResult Put(const FileTransfer& transfer) = 0;
+    // The exact modification time (UTC) of a remote file, where the server gives it; invalid
+    // otherwise.
+    virtual QDateTime ModificationTime(const QString& dir, const QString& name) {
+        (void)dir;
+        (void)name;
+        return {};
+    }
+    // A raw command line for the server (FTP's QUOTE); NotSupported where there is none.
+    virtual RemoteResult Command(const QString& line) {
+        (void)line;
+        return {RemoteErrorKind::NotSupported, 0, {}};
+    }
+    // Sets the options the next listings are asked with ("-a" shows hidden files on servers
+    // that take ls options) and returns the ones before; nothing where listings take none.
+    virtual QString ExchangeListOptions(const QString& options) {
+        (void)options;
+        return {};
+    }
     // After a script's login: what the host needs before the script's commands run.
     virtual void AfterScriptLogin() {}
 

@@ -301,10 +301,18 @@ RemoteErrorKind SftpErrorKind(int code) {
     }
 }
 
+namespace {
+
+RemoteResult ResultOf(int code) {
+    return {SftpErrorKind(code), code, code == 0 ? QString() : SftpCodeText(code)};
+}
+
+}  // namespace
+
 RemoteResult SftpSession::CallResult(int code) {
     // A failure goes into the request error list, as FTP failures do.
     m_session.NoteCallResult(code);
-    return {SftpErrorKind(code), code, code == 0 ? QString() : SftpCodeText(code)};
+    return ResultOf(code);
 }
 
 void SftpSession::SetTransferMode(bool ascii) {
@@ -360,5 +368,37 @@ RemoteResult SftpSession::ChangeMode(const QString& name, const QString& octal, 
     }
     // Not noted in the request error list: the permissions dialog reports its own outcome.
     const int code = SFTP1.SetAttr(path, int(uid), mode, int(gid));
-    return {SftpErrorKind(code), code, code == 0 ? QString() : SftpCodeText(code)};
+    return ResultOf(code);
+}
+
+void SftpSession::PrepareTransfer(int bufferKiB, const FileTransfer& transfer) {
+    SFTP1.BufferSize = (bufferKiB >= 0 && bufferKiB <= 32 ? bufferKiB : 0) * 1024;
+    SFTP1.Resume = transfer.resume;
+    SFTP1.OnProgress = transfer.progress;
+    NoteActivity();
+}
+
+RemoteResult SftpSession::Get(const FileTransfer& transfer) {
+    const bool zos = m_session.Zos();
+    const QString path = transfer.remoteDir.isEmpty()
+                             ? transfer.remoteName
+                             : JoinRemotePath(zos, transfer.remoteDir, transfer.remoteName);
+    PrepareTransfer(m_settings.site.sshBufferSizeRx, transfer);
+    const int code = SFTP1.GetFile(transfer.localPath, QuotedNameIfMVS(zos, path));
+    SFTP1.OnProgress = nullptr;
+    return CallResult(code);
+}
+
+RemoteResult SftpSession::Put(const FileTransfer& transfer) {
+    const bool zos = m_session.Zos();
+    const QString separator = zos ? "." : "/";
+    const QString& name = transfer.remoteName;
+    const QString dir =
+        transfer.remoteDir.isEmpty() ? m_session.currentRemoteDir : transfer.remoteDir;
+    const QString path = name.contains(separator) ? name : JoinRemotePath(zos, dir, name);
+    PrepareTransfer(m_settings.site.sshBufferSizeTx, transfer);
+    const int code = SFTP1.PutFile(transfer.localPath, path);
+    SFTP1.OnProgress = nullptr;
+    // Not noted in the request error list: the upload logs its own failure.
+    return ResultOf(code);
 }

@@ -37,6 +37,10 @@ public:
 
     void Probe() override;
     void AfterFirstScan() override;
+    bool AsciiMode() const override { return SFTP1.TransferMode == 1; }
+    TransferRules Rules() const override { return {false, false}; }
+    RemoteResult Get(const FileTransfer& transfer) override;
+    RemoteResult Put(const FileTransfer& transfer) override;
 
     // The reply holder: "?" while a path query waits for its answer.
     QString replyHolder;
@@ -47,6 +51,9 @@ public:
     void RealPathForPublicHTML();
     // Records a call's time (the keep-alive probe runs only after a quiet spell).
     void NoteActivity();
+    // Sets what every transfer of the component takes: the site's buffer of KiB (0..32, else
+    // the component's choice), resume and progress.
+    void PrepareTransfer(int bufferKiB, const FileTransfer& transfer);
 
 private:
     void CheckFingerprint();

@@ -11,9 +11,7 @@
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
-#include "session/ftp_session.h"
 #include "session/session.h"
-#include "session/sftp_session.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfer_rules.h"
 
@@ -108,21 +106,19 @@ void Transfers::UploadFileNoCaseCheck(QString remoteName, QString localPath, boo
             return;
         }
     }
-    if (m_session.sftpSession) {
+    RemoteSession& remote = *m_session.Remote();
+    if (!remote.Rules().programResumes) {
         UploadFileSSHNoCaseCheck(remoteName, localPath, silent);
         return;
     }
-    FtpSession& ftp = m_session.Ftp();
-    TFtpClient& c = ftp.FtpClient1;
-    if (zos && !InPDS(m_pane.state) &&
+    if (zos && remote.Rules().allocatesDatasets && !InPDS(m_pane.state) &&
         !FoundFileInCurrentRemoteDirectory(m_pane.listing, remoteName)) {
         if (!m_ui.AskAllocation("File Allocation Attributes for file " + remoteName, allocation)) {
             return;
         }
         for (const QString& line : AllocationCommands(allocation)) {
             m_session.requestErrorList.clear();
-            c.LocalFileName = line;
-            ftp.AsyncCall("QUOTE");
+            remote.Command(line);
         }
     }
     if (!QFileInfo(localPath).isFile()) {
@@ -134,8 +130,7 @@ void Transfers::UploadFileNoCaseCheck(QString remoteName, QString localPath, boo
         }
         return;
     }
-    c.LocalFileName = localPath;
-    c.HostFileName = remoteName;
+    m_pending = {QString(), remoteName, localPath, false, 0, {}};
     m_ui.LogText("put " + localPath + " " + remoteName);
     XferAsyncPlus("Put", transferSize);
     uploadDone = true;
@@ -143,29 +138,17 @@ void Transfers::UploadFileNoCaseCheck(QString remoteName, QString localPath, boo
 
 void Transfers::UploadFileSSHNoCaseCheck(const QString& remoteName, const QString& localPath,
                                          bool silent) {
-    SftpSession& sftp = m_session.Sftp();
-    SftpComponent& c = sftp.SFTP1;
     downloading = false;
-    const QString separator = Zos() ? "." : "/";
-    const QString remotePath = remoteName.contains(separator)
-                                   ? remoteName
-                                   : JoinRemotePath(Zos(), m_session.currentRemoteDir, remoteName);
     if (!silent) {
         m_ui.LogText("put " + localPath + " " + remoteName);
     }
-    const int buffer = m_store.settings.site.sshBufferSizeTx;
-    c.BufferSize = (buffer >= 0 && buffer <= 32 ? buffer : 0) * 1024;
     m_session.ShowAbortButton("Cancel");
-    sftp.NoteActivity();
-    c.Resume = m_ui.ResumeTicked();
     m_lastPercent = 0;
-    c.OnProgress = [this](qint64 position, qint64 total) {
-        DisplayTransferProgress(downloading ? "Down" : "Up", currentTransferFile, total, position);
-    };
-    const int code = c.PutFile(localPath, remotePath);
-    c.OnProgress = nullptr;
+    const RemoteResult result =
+        m_session.Remote()->Put({QString(), remoteName, localPath, m_ui.ResumeTicked(), 0,
+                                 ProgressShown("Up", currentTransferFile, 0, 0)});
     m_ui.SetResumeTicked(false);
-    if (code != 0) {
+    if (!result.Ok()) {
         m_ui.LogText("Error uploading " + localPath);
     } else {
         uploadDone = true;
@@ -187,19 +170,11 @@ void Transfers::DownloadFile(const QString& remoteName, const QString& localName
     transferStart = platform::TickCount();
     currentTransferFile = remoteName;
     m_session.ShowAbortButton("Cancel");
-    if (m_session.sftpSession) {
+    if (!m_session.Remote()->Rules().programResumes) {
         DownloadFileSSH(JoinRemotePath(Zos(), dir, remoteName), localPath);
     } else {
-        TFtpClient& c = m_session.Ftp().FtpClient1;
-        c.HostDirName = QuotedNameIfMVS(Zos(), dir);
-        // The engine names the file relative to the server's working directory.
-        const bool elsewhere = NormalisedRemoteDir(Zos(), dir) !=
-                               NormalisedRemoteDir(Zos(), m_session.currentRemoteDir);
-        c.HostFileName =
-            elsewhere ? QuotedNameIfMVS(Zos(), JoinRemotePath(Zos(), dir, remoteName)) : remoteName;
-        c.LocalFileName = localPath;
+        m_pending = {dir, remoteName, localPath, false, 0, {}};
         XferAsyncPlus("Get", transferSize);
-        c.HostDirName = m_session.currentRemoteDir;
     }
     const QFileInfo partial(localPath);
     if (!m_session.requestErrorList.isEmpty() && partial.exists() && partial.size() > 0) {
@@ -211,55 +186,61 @@ void Transfers::DownloadFile(const QString& remoteName, const QString& localName
 }
 
 void Transfers::DownloadFileSSH(const QString& remotePath, const QString& localPath) {
-    SftpSession& sftp = m_session.Sftp();
-    SftpComponent& c = sftp.SFTP1;
     m_session.requestErrorList.clear();
     downloading = true;
     m_ui.SetProgress(0);
     m_lastPercent = 0;
-    const int buffer = m_store.settings.site.sshBufferSizeRx;
-    c.BufferSize = (buffer >= 0 && buffer <= 32 ? buffer : 0) * 1024;
-    sftp.NoteActivity();
-    c.Resume = m_ui.ResumeTicked();
-    c.OnProgress = [this](qint64 position, qint64 total) {
-        DisplayTransferProgress(downloading ? "Down" : "Up", currentTransferFile, total, position);
-    };
-    const int code = c.GetFile(localPath, QuotedNameIfMVS(Zos(), remotePath));
-    c.OnProgress = nullptr;
+    const RemoteResult result =
+        m_session.Remote()->Get({QString(), remotePath, localPath, m_ui.ResumeTicked(), 0,
+                                 ProgressShown("Down", currentTransferFile, 0, 0)});
     m_ui.SetResumeTicked(false);
-    lastTransferOk = m_session.NoteCallResult(code);
+    lastTransferOk = result.Ok();
     m_ui.HideProgress();
 }
 
-bool Transfers::RemoteChangedSince(const QString& remoteName, const QFileInfo& partial) {
+std::function<void(qint64, qint64)> Transfers::ProgressShown(const QString& direction,
+                                                             const QString& file, qint64 total,
+                                                             qint64 intervalMs) {
+    // Shown as bytes move, at most every IntervalMs, while the request waits in its event loop;
+    // a total the engine knows wins over the one the batch guessed.
+    return [this, direction, file, total, intervalMs, shownAt = -intervalMs](qint64 done,
+                                                                             qint64 known) mutable {
+        const qint64 now = platform::TickCount();
+        if (now - shownAt >= intervalMs) {
+            shownAt = now;
+            DisplayTransferProgress(direction, file, known > 0 ? known : total, done);
+        }
+    };
+}
+
+bool Transfers::RemoteChangedSince(const QString& remoteDir, const QString& remoteName,
+                                   const QFileInfo& partial) {
     if (!partial.exists() || partial.size() == 0) {
         return false;
     }
-    TFtpClient& c = m_session.Ftp().FtpClient1;
-    const QString localName = c.LocalFileName;
-    const QDateTime remote = m_session.Ftp().ModificationTime(remoteName);
-    c.LocalFileName = localName;
+    const QDateTime remote = m_session.Remote()->ModificationTime(remoteDir, remoteName);
     return remote.isValid() && remote > partial.lastModified().toUTC();
 }
 
 void Transfers::XferAsyncPlus(const QString& kind, qint64 size) {
-    TFtpClient& c = m_session.Ftp().FtpClient1;
     const int aborts = m_session.abortClicks;
     XferAsyncPlusAction(kind, size);
     for (int retry = 1; retry <= 2; ++retry) {
-        if (!m_session.lastRequestFailed || !c.Connected() || m_session.abortClicks != aborts) {
+        if (!m_session.lastRequestFailed || !m_session.Remote()->Connected() ||
+            m_session.abortClicks != aborts) {
             return;
         }
         m_ui.LogText(
             QStringLiteral("Error with transfer but still connected - retrying (%1)").arg(retry));
+        // The retry's outcome is the transfer's: the failure before it is in the log line above.
+        m_session.requestErrorList.clear();
         XferAsyncPlusAction(kind, size);
     }
 }
 
 void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
-    FtpSession& ftp = m_session.Ftp();
-    TFtpClient& c = ftp.FtpClient1;
-    if (!m_session.Connected() || !c.Connected()) {
+    RemoteSession& remote = *m_session.Remote();
+    if (!m_session.Connected() || !remote.Connected()) {
         return;
     }
     const bool get = kind.trimmed().compare("get", Qt::CaseInsensitive) == 0;
@@ -269,10 +250,10 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
     m_ui.SetStatusPanel(StatusPanel::CallType, kind);
     m_ui.StatusBarGeneral(" " + noun + "ing " + currentTransferFile);
     m_session.ShowAbortButton("Cancel");
-    const QString file = c.HostFileName;
+    FileTransfer transfer = m_pending;
+    const QString file = transfer.remoteName;
     qint64 total = size;
     bool attempted = true;
-    QString request = get ? "GET" : "PUT";
     m_session.lastRequestFailed = false;
 
     if (get && m_ui.ResumeTicked()) {
@@ -285,8 +266,8 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
         }
         if (m_ui.ResumeTicked()) {
             m_ui.SetResumeTicked(false);
-            const QFileInfo local(c.LocalFileName);
-            if (RemoteChangedSince(file, local)) {
+            const QFileInfo local(transfer.localPath);
+            if (RemoteChangedSince(transfer.remoteDir, file, local)) {
                 // Its start and its end would come from two different versions of the file.
                 m_ui.LogText("The remote file " + file +
                              " has changed since the partial copy was made: downloading it whole "
@@ -295,11 +276,11 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
                 if (local.exists() && local.size() < size) {
                     total = size - local.size();
                 }
-                request = "RESTGET";
+                transfer.resume = true;
             }
         }
     } else if (!get && m_ui.ResumeTicked()) {
-        if (!c.Binary) {
+        if (remote.AsciiMode()) {
             m_ui.ShowColorMsg(
                 "Resumption of interrupted standard FTP upload can only be done for "
                 "a binary transfer - this is Ascii - upload cannot proceed.");
@@ -315,14 +296,10 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
         } else {
             m_ui.StatusBarGeneral(
                 " Refreshing remote directory list to determine bytes already uploaded");
-            const QString host = c.HostFileName;
-            const QString local = c.LocalFileName;
-            m_pane.watchedName = host;
+            m_pane.watchedName = file;
             m_pane.watchedSizeText.clear();
             m_pane.RefreshRemoteDirectoryList();
             m_pane.watchedName.clear();
-            c.HostFileName = host;
-            c.LocalFileName = local;
             SetXferModeBinary();
             const qint64 position = m_pane.watchedSizeText.toLongLong();
             if (position <= 0) {
@@ -332,8 +309,8 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
                 attempted = false;
             } else {
                 total = size - position;
-                c.ResumeAt = position;
-                request = "RESTPUT";
+                transfer.resumeAt = position;
+                transfer.resume = true;
             }
             m_ui.SetResumeTicked(false);
         }
@@ -343,19 +320,12 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
     m_lastPercent = 0;
     const int aborts = m_session.abortClicks;
     if (attempted) {
-        // Progress is shown as bytes move, at most every tenth of a second, while the request
-        // waits in its event loop.
-        qint64 shownAt = -kProgressIntervalMs;
-        const QMetaObject::Connection progress =
-            QObject::connect(&c, &TFtpClient::Progress, &c, [&, this] {
-                const qint64 now = platform::TickCount();
-                if (now - shownAt >= kProgressIntervalMs) {
-                    shownAt = now;
-                    DisplayTransferProgress(direction, file, total, c.ByteCount());
-                }
-            });
-        ftp.AsyncCall(request);
-        QObject::disconnect(progress);
+        transfer.progress = ProgressShown(direction, file, total, kProgressIntervalMs);
+        if (get) {
+            remote.Get(transfer);
+        } else {
+            remote.Put(transfer);
+        }
     }
     if (m_session.abortClicks != aborts) {
         m_ui.StatusBarGeneral(" " + noun + " of " + file + " cancelled.");
@@ -375,7 +345,6 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
                      m_session.requestErrorList.isEmpty();
     m_ui.HideProgress();
     m_session.HideAbortButton();
-    c.ResumeAt = 0;
 }
 
 void Transfers::DisplayTransferProgress(const QString& direction, const QString& file, qint64 total,

@@ -4,14 +4,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 #include "listing/zos_names.h"
+#include "session/remote_session.h"
 
 class RemoteOperations;
 class SettingsStore;
 struct RunState;
-class FtpSession;
 class LocalPane;
 class RemotePane;
 class Session;
@@ -41,12 +42,14 @@ public:
     void SetXferModeAscii();
     void SetXferModeBinary();
     bool SeeIfAscii(const QString& fileName) const;
-    // Kind "Put" or "Get" (anything but "get" uploads).
+    // Kind "Put" or "Get" (anything but "get" uploads): the file UploadFileNoCaseCheck or
+    // DownloadFile named.
     void XferAsyncPlus(const QString& kind, qint64 size);
     void XferAsyncPlusAction(const QString& kind, qint64 size);
     // True when the server gives the remote file's exact time and it is later than the partial
     // local copy: that copy belongs to an older version of the file.
-    bool RemoteChangedSince(const QString& remoteName, const QFileInfo& partial);
+    bool RemoteChangedSince(const QString& remoteDir, const QString& remoteName,
+                            const QFileInfo& partial);
     void DisplayTransferProgress(const QString& direction, const QString& file, qint64 total,
                                  qint64 done);
 
@@ -90,6 +93,9 @@ private:
     // The "Transfer type is" question for directories; false when cancelled.
     bool ConfirmModeForDirectories();
     void EndBatch();
+    // The progress callback of one transfer, shown at most every IntervalMs.
+    std::function<void(qint64, qint64)> ProgressShown(const QString& direction, const QString& file,
+                                                      qint64 total, qint64 intervalMs);
 
     SettingsStore& m_store;
     RunState& m_run;
@@ -99,4 +105,6 @@ private:
     RemoteOperations& m_operations;
     UserInterface& m_ui;
     int m_lastPercent = 0;
+    // The file the next XferAsyncPlus moves.
+    FileTransfer m_pending;
 };

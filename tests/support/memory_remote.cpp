@@ -1,5 +1,8 @@
 #include "support/memory_remote.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include "config/scrambling.h"
 #include "session/session.h"
 #include "support/headless_program.h"
@@ -78,7 +81,7 @@ bool MemoryRemote::FetchListing(QStringList& lines) {
     for (auto it = files.begin(); it != files.end(); ++it) {
         if (child(it.key())) {
             lines << QString("-rw-r--r-- 1 u u %1 Jan  1  2024 %2")
-                         .arg(it.value())
+                         .arg(it.value().size())
                          .arg(it.key().mid(prefix.size()));
         }
     }
@@ -138,6 +141,88 @@ RemoteResult MemoryRemote::MakeDirectory(const QString& name) {
 RemoteResult MemoryRemote::ChangeMode(const QString& name, const QString& octal, int mode) {
     (void)mode;
     return Change("SITE CHMOD " + octal, Full(m_session.currentRemoteDir, name));
+}
+
+void MemoryRemote::SetTransferMode(bool toAscii) {
+    ascii = toAscii;
+    requests << (ascii ? "TYPE A" : "TYPE I");
+}
+
+RemoteResult MemoryRemote::Transfer(const QString& request, const QString& path,
+                                    const std::function<void(bool half)>& move) {
+    requests << request + " " + path;
+    m_session.lastRequestFailed = false;
+    if (!up) {
+        m_session.lastRequestFailed = true;
+        m_session.AppendRequestError(421);
+        return {RemoteErrorKind::ConnectionLost, 421, "Not connected"};
+    }
+    if (dropDuring.contains(path)) {
+        move(true);
+        Drop();
+        m_session.lastRequestFailed = true;
+        m_session.AppendRequestError(426);
+        return {RemoteErrorKind::ConnectionLost, 426, "Connection closed"};
+    }
+    if (failures.value(path) > 0) {
+        --failures[path];
+        m_session.lastRequestFailed = true;
+        m_session.AppendRequestError(426);
+        return {RemoteErrorKind::ConnectionLost, 426, "Transfer aborted"};
+    }
+    move(false);
+    return {};
+}
+
+RemoteResult MemoryRemote::Get(const FileTransfer& transfer) {
+    const QString path = transfer.remoteDir.isEmpty()
+                             ? transfer.remoteName
+                             : Full(transfer.remoteDir, transfer.remoteName);
+    if (!files.contains(path)) {
+        requests << "RETR " + path;
+        m_session.lastRequestFailed = true;
+        m_session.AppendRequestError(550);
+        return {RemoteErrorKind::Refused, 550, "No such file"};
+    }
+    return Transfer(transfer.resume ? "REST+RETR" : "RETR", path, [&](bool half) {
+        QFile local(transfer.localPath);
+        const QByteArray& data = files[path];
+        const qint64 from = transfer.resume ? QFileInfo(local).size() : 0;
+        local.open(transfer.resume ? QIODevice::Append : QIODevice::WriteOnly);
+        const QByteArray rest = data.mid(from);
+        local.write(half ? rest.left(rest.size() / 2) : rest);
+        if (transfer.progress) {
+            transfer.progress(half ? rest.size() / 2 : rest.size(), 0);
+        }
+    });
+}
+
+RemoteResult MemoryRemote::Put(const FileTransfer& transfer) {
+    const QString path =
+        Full(transfer.remoteDir.isEmpty() ? m_session.currentRemoteDir : transfer.remoteDir,
+             transfer.remoteName);
+    QFile local(transfer.localPath);
+    if (!local.open(QIODevice::ReadOnly)) {
+        return {RemoteErrorKind::LocalFile, 0, "Cannot read " + transfer.localPath};
+    }
+    const QByteArray data = local.readAll();
+    return Transfer(transfer.resume ? "REST+STOR" : "STOR", path, [&](bool half) {
+        const qint64 from = transfer.resume ? transfer.resumeAt : 0;
+        const QByteArray rest = data.mid(from);
+        files[path] = files.value(path).left(from) + (half ? rest.left(rest.size() / 2) : rest);
+        if (transfer.progress) {
+            transfer.progress(half ? rest.size() / 2 : rest.size(), 0);
+        }
+    });
+}
+
+QDateTime MemoryRemote::ModificationTime(const QString& dir, const QString& name) {
+    return times.value(Full(dir.isEmpty() ? m_session.currentRemoteDir : dir, name));
+}
+
+RemoteResult MemoryRemote::Command(const QString& line) {
+    requests << line;
+    return {};
 }
 
 MemorySubjects::MemorySubjects() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -20,10 +21,17 @@ public:
     QString password = "right";
     QString home = "/home/u";
     QSet<QString> dirs{"/", "/home", "/home/u"};
-    QMap<QString, qint64> files;  // full path -> size
-    QSet<QString> refused;        // paths every change to fails, as a server's 550
-    QStringList requests;         // what was asked, in order ("DELE /home/u/a.txt", ...)
+    QMap<QString, QByteArray> files;  // full path -> contents
+    QMap<QString, QDateTime> times;   // exact times the server gives (MDTM)
+    QSet<QString> refused;            // paths every change to fails, as a server's 550
+    // Transfers of a path that fail (426, the connection kept) before one works.
+    QMap<QString, int> failures;
+    // Transfers of a path during which the connection drops, half the bytes moved.
+    QSet<QString> dropDuring;
+    QStringList requests;  // what was asked, in order ("DELE /home/u/a.txt", ...)
+    TransferRules rules;
     bool up = false;
+    bool ascii = false;
 
     // The server drops the connection; the session hears of it as from an engine.
     void Drop();
@@ -35,7 +43,13 @@ public:
     void Logout() override;
     bool ChangeDirectory(const QString& target) override;
     bool FetchListing(QStringList& lines) override;
-    void SetTransferMode(bool ascii) override { requests << (ascii ? "TYPE A" : "TYPE I"); }
+    void SetTransferMode(bool toAscii) override;
+    bool AsciiMode() const override { return ascii; }
+    TransferRules Rules() const override { return rules; }
+    RemoteResult Get(const FileTransfer& transfer) override;
+    RemoteResult Put(const FileTransfer& transfer) override;
+    QDateTime ModificationTime(const QString& dir, const QString& name) override;
+    RemoteResult Command(const QString& line) override;
     RemoteResult Delete(const QString& dir, const QString& name, const QString& path,
                         bool file) override;
     RemoteResult Rename(const QString& dir, const QString& oldName,
@@ -49,16 +63,22 @@ private:
     // request error list, as the engines do).
     RemoteResult Change(const QString& request, const QString& path);
     QString Full(const QString& dir, const QString& name) const;
+    // A transfer of Path: counts down its failures, drops the connection when asked; Move
+    // moves the bytes (Half: only half of them).
+    RemoteResult Transfer(const QString& request, const QString& path,
+                          const std::function<void(bool half)>& move);
 
     Session& m_session;
 };
 
 #include "app/scripted_user_interface.h"
+#include "panes/local_pane.h"
 #include "panes/remote_pane.h"
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
 #include "session/session.h"
 #include "transfer/remote_operations.h"
+#include "transfer/transfers.h"
 
 // The session, the remote pane and the remote operations built alone, as AppCore builds them,
 // over a MemoryRemote: a site "Mem" whose user "u" has the stored password "right".
@@ -69,6 +89,8 @@ struct MemorySubjects {
     Session session{store, run, ui};
     RemotePane pane{store.settings, session, ui, [] { return 0.0; }};
     RemoteOperations operations{store, run, ui, session, pane};
+    LocalPane local{ui, store.settings};
+    Transfers transfers{store, run, ui, session, pane, local, operations};
     MemoryRemote remote{session};
 
     MemorySubjects();

@@ -9,11 +9,11 @@ namespace {
 
 struct Logged : MemorySubjects {
     Logged() {
-        files = {{"/home/u/a.txt", 1}, {"/home/u/b.txt", 2}, {"/home/u/c.txt", 3}};
+        files = {{"/home/u/a.txt", "a"}, {"/home/u/b.txt", "bb"}, {"/home/u/c.txt", "ccc"}};
         remote.files = files;
         session.RequestConnect();
     }
-    QMap<QString, qint64> files;
+    QMap<QString, QByteArray> files;
 };
 
 TEST(RemoteOperationsRules, YesToAllDeletesTheRestAndARefusalIsReportedAndKept) {
