@@ -19,7 +19,6 @@
 #include "runtime/program_version.h"
 #include "runtime/user_interface.h"
 #include "script/script_runner.h"
-#include "session/ftp_session.h"
 #include "session/session.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"

@@ -209,9 +209,6 @@ bool RemotePane::ChangeRemoteDirectoryIfNextDirValid() {
         target = learned;
     }
     const bool changed = remote->ChangeDirectory(target);
-    if (!(zos && remote->IsSftp())) {
-        m_ui.LogText("\"" + m_session.currentRemoteDir + "\" is working directory on server.");
-    }
     m_session.lastQuotedDir = m_session.currentRemoteDir;
     return changed;
 }

@@ -20,7 +20,6 @@
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
-#include "session/ftp_session.h"
 #include "session/session.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"

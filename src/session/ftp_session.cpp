@@ -379,14 +379,16 @@ bool FtpSession::ChangeDirectory(const QString& target) {
     m_session.requestErrorList.clear();
     const QString before = m_session.lastQuotedDir;
     AsyncCall("CWD");
-    if (!m_session.requestErrorList.isEmpty()) {
+    const bool changed = m_session.requestErrorList.isEmpty();
+    if (!changed) {
         m_ui.LogText("chdir attempt returned error code(s): " + m_session.requestErrorList);
         m_session.currentRemoteDir = m_session.lastQuotedDir;
-        return false;
+    } else {
+        m_session.currentRemoteDir = QuotedNameIfMVS(
+            zos, m_session.lastQuotedDir != before ? m_session.lastQuotedDir : target);
     }
-    m_session.currentRemoteDir =
-        QuotedNameIfMVS(zos, m_session.lastQuotedDir != before ? m_session.lastQuotedDir : target);
-    return true;
+    LogWorkingDirectory(m_ui, m_session.currentRemoteDir);
+    return changed;
 }
 
 bool FtpSession::FetchListing(QStringList& lines) {

@@ -44,6 +44,10 @@ enum class RemoteErrorKind {
 };
 QString RemoteErrorKindName(RemoteErrorKind kind);
 
+class UserInterface;
+// The log line that names the server's working directory after a change.
+void LogWorkingDirectory(UserInterface& ui, const QString& dir);
+
 // What became of one request: its kind of failure (None on success), and the server's code and
 // text as the engine reported them.
 struct RemoteResult {
@@ -93,6 +97,9 @@ public:
     // The connection proper: connects, logs in and finds the home directory, which it stores as
     // the session's current and home directory. True when logged in.
     virtual bool Login(const LoginTarget& target) = 0;
+    // False where a failed login does not say whether the password was refused: every failed
+    // login may then ask for the password again.
+    virtual bool TellsRefusedPassword() const { return true; }
     // Called once the login has ended, whatever its result: the password is forgotten.
     virtual void AfterLogin() = 0;
     // Ends the session (QUIT, disconnect); nothing when none is open.
@@ -100,7 +107,8 @@ public:
 
     // Changes the server's working directory to Target (a full path, z/OS quotes as needed) and
     // makes the resulting directory the session's current directory. False when the change
-    // failed (the current directory is then the last one the server confirmed).
+    // failed (the current directory is then the last one the server confirmed). Logs the
+    // working directory it ends in (LogWorkingDirectory).
     virtual bool ChangeDirectory(const QString& target) = 0;
     // Lists the current directory into Lines, also kept as the session's remoteListingLines
     // (listingLoaded and listingReceived set). False when the listing failed.

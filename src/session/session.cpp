@@ -66,6 +66,10 @@ RemoteSession* Session::Remote() {
 
 // ---- Light and button -------------------------------------------------------------------------
 
+void LogWorkingDirectory(UserInterface& ui, const QString& dir) {
+    ui.LogText("\"" + dir + "\" is working directory on server.");
+}
+
 QString RemoteErrorKindName(RemoteErrorKind kind) {
     switch (kind) {
         case RemoteErrorKind::None:
@@ -237,7 +241,7 @@ void Session::RequestConnect() {
             LoginProcess();
         }
     }
-    if (!Connected() && (RequestFailedWith(530) || sftpSession)) {
+    if (!Connected() && (RequestFailedWith(530) || !Remote()->TellsRefusedPassword())) {
         AskPasswordAgain();
         if (m_store.settings.site.sessionPassword != kNoPasswordMark) {
             LoginProcess();

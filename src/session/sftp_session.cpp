@@ -185,6 +185,7 @@ bool SftpSession::ChangeDirectory(const QString& target) {
         replyHolder.clear();
         m_ui.LogText("Error with RealPath method using " + target);
         m_session.HideAbortButton();
+        LogWorkingDirectory(m_ui, m_session.currentRemoteDir);
         return false;
     }
     m_session.currentRemoteDir = replyHolder;
@@ -196,6 +197,7 @@ bool SftpSession::ChangeDirectory(const QString& target) {
         m_session.currentRemoteDir = m_session.lastQuotedDir;
     }
     m_session.HideAbortButton();
+    LogWorkingDirectory(m_ui, m_session.currentRemoteDir);
     return ok;
 }
 

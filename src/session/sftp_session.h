@@ -22,6 +22,7 @@ public:
     bool IsSftp() const override { return true; }
     bool Connected() const override { return SFTP1.Connected(); }
     bool Login(const LoginTarget& target) override;
+    bool TellsRefusedPassword() const override { return false; }
     void AfterLogin() override;
     void Logout() override;
     bool ChangeDirectory(const QString& target) override;
