@@ -123,7 +123,7 @@ void LogProcessing::ProcLogs() {
     run.onLogText = [this](const QString& text) { m_ui.LogText(text); };
     run.onKeepAlive = [this] {
         m_ui.ProcessMessages();
-        return !m_session.abortFlag;
+        return !m_run.cancel.Requested();
     };
     m_session.ShowAbortButton("Cancel");
     m_ui.StatusBarGeneral(" Extracting log data to " + csvName);

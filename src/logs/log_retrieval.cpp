@@ -43,7 +43,7 @@ LogRetrieval::LogRetrieval(SettingsStore& store, RunState& run, UserInterface& u
       m_operations(operations) {}
 
 bool LogRetrieval::Aborted() const {
-    return m_run.logRetrievalCancel || m_session.abortFlag;
+    return m_run.logRetrievalCancel || m_run.cancel.Requested();
 }
 
 void LogRetrieval::GetLogs() {

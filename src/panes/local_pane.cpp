@@ -15,6 +15,7 @@
 #include "config/words.h"
 #include "listing/listing_parser.h"
 #include "platform/platform.h"
+#include "runtime/busy_scope.h"
 #include "runtime/user_interface.h"
 
 namespace {
@@ -404,10 +405,9 @@ QString LocalPane::FullPath(const QString& name) const {
 void LocalPane::RefreshClick() {
     AddLocDirToCmbx(m_currentDir, false);
     m_ui.StatusBarGeneral(QString());
-    m_ui.DisableGridsEtc();
+    const BusyScope busy(m_ui);
     GetLocalDrives();
     RefreshLocal();
-    m_ui.EnableGridsEtc();
 }
 
 void LocalPane::CreateNewDir() {
@@ -435,7 +435,7 @@ void LocalPane::CreateNewDir() {
                      (e->IsDirectory() ? "folder" : "file") + " with that name already exists");
         return;
     }
-    m_ui.DisableGridsEtc();
+    const BusyScope busy(m_ui);
     const QString path = FullPath(trimmed);
     QDir().mkpath(path);
     if (DirExists(path)) {
@@ -445,7 +445,6 @@ void LocalPane::CreateNewDir() {
     } else {
         m_ui.Warning("Attempt to create folder " + name + " was not successful");
     }
-    m_ui.EnableGridsEtc();
 }
 
 void LocalPane::SetAsDefaultLocalDir(const QString& siteName) {
@@ -513,8 +512,7 @@ void LocalPane::RenameSelected(const QStringList& selected) {
                          MsgDlgBtn::OK);
         return;
     }
-    m_localOperation = true;
-    m_ui.DisableGridsEtc();
+    const BusyScope busy(m_ui, &m_localOperation);
     for (qsizetype i = selected.size() - 1; i >= 0; --i) {
         const QString& name = selected[i];
         QString answer = name;
@@ -540,8 +538,6 @@ void LocalPane::RenameSelected(const QStringList& selected) {
         }
     }
     RefreshLocal();
-    m_ui.EnableGridsEtc();
-    m_localOperation = false;
 }
 
 void LocalPane::DeleteSelected(const QStringList& selected) {
@@ -554,8 +550,7 @@ void LocalPane::DeleteSelected(const QStringList& selected) {
                          MsgDlgBtn::OK);
         return;
     }
-    m_localOperation = true;
-    m_ui.DisableGridsEtc();
+    const BusyScope busy(m_ui, &m_localOperation);
     bool yesToAll = false;
     for (const QString& name : selected) {
         const LocalEntry* e = FindEntry(name);
@@ -583,8 +578,6 @@ void LocalPane::DeleteSelected(const QStringList& selected) {
         }
     }
     RefreshLocal();
-    m_ui.EnableGridsEtc();
-    m_localOperation = false;
 }
 
 void LocalPane::BrowseResult(const QString& path) {

@@ -4,6 +4,7 @@
 #include "listing/listing_parser.h"
 #include "listing/zos_listing.h"
 #include "listing/zos_names.h"
+#include "runtime/busy_scope.h"
 #include "runtime/user_interface.h"
 #include "session/session.h"
 
@@ -41,16 +42,13 @@ void RemotePane::RefreshRemote() {
     if (paneBusy || !m_session.CheckConnection()) {
         return;
     }
-    paneBusy = true;
-    m_ui.DisableGridsEtc();
+    const BusyScope busy(m_ui, &paneBusy);
     if (!m_session.Connected()) {
         m_ui.ShowColorMsg("Connection lost.");
         m_ui.StatusBarGeneral(" Problem with refresh of remote directory list.");
     } else {
         RefreshRemoteDirectoryList();
     }
-    paneBusy = false;
-    m_ui.EnableGridsEtc();
 }
 
 void RemotePane::PopulateRemoteArrays() {
@@ -247,8 +245,7 @@ void RemotePane::lvRemoteDblClick(int rowIndex) {
     const bool zos = Zos();
     const QString name =
         row.kind == RemoteRow::Kind::Parent ? QStringLiteral("..") : row.entry->name;
-    paneBusy = true;
-    m_ui.DisableGridsEtc();
+    const BusyScope busy(m_ui, &paneBusy);
     m_session.nextDir = name;
     cacheUse = true;
     QString& current = m_session.currentRemoteDir;
@@ -279,8 +276,6 @@ void RemotePane::lvRemoteDblClick(int rowIndex) {
         current = lastGoodDir;
         RefreshRemoteDirectoryList();
     }
-    m_ui.EnableGridsEtc();
-    paneBusy = false;
 }
 
 void RemotePane::ChgDirToCmbxBoxName(const QString& boxText) {
@@ -323,9 +318,8 @@ void RemotePane::btnHomeClick() {
             DirWithTrailingSeparator(Zos(), m_session.currentRemoteDir)) {
         return;
     }
-    m_ui.DisableGridsEtc();
+    const BusyScope busy(m_ui);
     NavigateTo(m_session.homeDir);
-    m_ui.EnableGridsEtc();
 }
 
 void RemotePane::btnFavoriteClick() {
@@ -342,9 +336,8 @@ void RemotePane::btnFavoriteClick() {
         m_ui.LogText("Favourite directory is already the current directory ");
         return;
     }
-    m_ui.DisableGridsEtc();
+    const BusyScope busy(m_ui);
     NavigateTo(favourite);
-    m_ui.EnableGridsEtc();
 }
 
 void RemotePane::AddRemDirToCmbx(const QString& dir, bool asDefault) {

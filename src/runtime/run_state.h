@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "runtime/cancel_token.h"
+
 // What the subjects share about the run in progress. AppCore owns one and hands it to each
 // subject that reads or sets these; nothing else holds them.
 struct RunState {
@@ -17,6 +19,8 @@ struct RunState {
     // the retrieval, and sets logRetrievalCancel.
     bool logRetrievalShown = false;
     bool logRetrievalCancel = false;
+    // The Cancel button.
+    CancelToken cancel;
     // The script named on the command line; cleared once its first run has started.
     QString startupScript;
     QString winUserName;

@@ -106,7 +106,7 @@ void FtpSession::AsyncCall(const QString& requestAsGiven) {
     TFtpState state = c.State();
     auto finished = [&] {
         const bool ready = c.State() == ftpReady && (m_done || !started);
-        return ready || m_session.abortFlag || (!c.Connected() && !isConnect);
+        return ready || m_session.Cancel().Requested() || (!c.Connected() && !isConnect);
     };
     while (!finished()) {
         m_ui.SetStatusPanel(StatusPanel::CallState, QString::number(int(c.State())));
@@ -135,7 +135,7 @@ void FtpSession::AsyncCall(const QString& requestAsGiven) {
         }
     }
     m_ui.ProcessMessages();
-    if (m_session.abortFlag && c.Connected()) {
+    if (m_session.Cancel().Requested() && c.Connected()) {
         m_session.SetState(ConnectionState::Disconnected);
         c.Abort();
         m_ui.ProcessMessages();  // the session-closed report sees the abort
@@ -336,7 +336,8 @@ bool FtpSession::Login(const LoginTarget& t) {
     AsyncCall("CONNECT");
     // A certificate that did not verify: asked about once, and on Yes connected to again.
     if (const std::optional<CertificateProblem> problem = c.CertificateRefused();
-        problem && !m_session.abortFlag && m_session.TrustCertificate(*problem, t.host)) {
+        problem && !m_session.Cancel().Requested() &&
+        m_session.TrustCertificate(*problem, t.host)) {
         c.TrustedFingerprint = problem->fingerprint;
         AsyncCall("CONNECT");
     }
@@ -401,7 +402,7 @@ bool FtpSession::FetchListing(QStringList& lines) {
             lines = m_session.remoteListingLines;
             return true;
         }
-        if (!c.Connected() || m_session.abortFlag) {
+        if (!c.Connected() || m_session.Cancel().Requested()) {
             return false;
         }
     }
@@ -448,7 +449,8 @@ bool FtpSession::QuietCall(const QString& request) {
     AsyncCall(request);
     m_quiet = false;
     m_session.requestErrorList = errorsBefore;
-    return !m_session.lastRequestFailed && FtpClient1.Connected() && !m_session.abortFlag;
+    return !m_session.lastRequestFailed && FtpClient1.Connected() &&
+           !m_session.Cancel().Requested();
 }
 
 void FtpSession::ReadFeatures(bool machineListingsAllowed) {

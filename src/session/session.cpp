@@ -54,6 +54,10 @@ Session::Session(SettingsStore& store, RunState& run, UserInterface& ui)
 
 Session::~Session() = default;
 
+const CancelToken& Session::Cancel() const {
+    return m_run.cancel;
+}
+
 RemoteSession* Session::Remote() {
     if (m_replacement) {
         return m_replacement;
@@ -164,14 +168,14 @@ bool Session::RedLightDisconnectedState() const {
 }
 
 void Session::ShowAbortButton(const QString& caption) {
-    abortFlag = false;
+    m_run.cancel.Clear();
     m_abortCaption = caption;
     m_ui.ShowAbortButton(caption);
     m_ui.ProcessMessages();
 }
 
 void Session::HideAbortButton() {
-    abortFlag = false;
+    m_run.cancel.Clear();
     m_abortCaption.clear();
     m_ui.HideAbortButton();
     m_ui.ProcessMessages();
@@ -259,7 +263,7 @@ void Session::LoginProcess() {
         skipLogin = false;
         return;
     }
-    abortFlag = false;
+    m_run.cancel.Clear();
     m_pane->ClearCounts();
     loginInProgress = true;
     SiteProfile& site = m_store.settings.site;
@@ -408,7 +412,7 @@ bool Session::TrustCertificate(const CertificateProblem& problem, const QString&
 
 void Session::SessionClosed() {
     // A session the person aborted, or the program gave up on, stays red.
-    ShowDisconnected(m_store.settings.site.autoReconnect && !abortFlag && !timedOut,
+    ShowDisconnected(m_store.settings.site.autoReconnect && !m_run.cancel.Requested() && !timedOut,
                      "Reconnection is automatic when file transfer operations are carried out.");
     HideAbortButton();
 }
@@ -498,8 +502,7 @@ void Session::AbortClick() {
     }
     m_ui.StatusBarGeneral(" Abort request acknowledged.");
     m_ui.LogText("Abort request acknowledged.");
-    abortFlag = true;
-    ++abortClicks;
+    m_run.cancel.Request();
     m_ui.ProcessMessages();
     Remote()->AbortClick();
     m_ui.ProcessMessages();

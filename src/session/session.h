@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "runtime/cancel_token.h"
 #include "runtime/user_interface.h"
 #include "session/remote_session.h"
 
@@ -55,6 +56,8 @@ public:
     SftpSession& Sftp() { return *m_sftp; }
     // The implementation of the site's kind.
     RemoteSession* Remote();
+    // The Cancel button, for the engines' waits.
+    const CancelToken& Cancel() const;
     // Puts another implementation in place of both (an in-memory one in unit tests); null
     // returns to the site's kind.
     void ReplaceRemote(RemoteSession* remote) { m_replacement = remote; }
@@ -121,9 +124,6 @@ public:
     bool loginInProgress = false;
     bool skipLogin = false;
     bool timedOut = false;
-    bool abortFlag = false;
-    // Counts the abort button's clicks (the flag itself is cleared when the button hides).
-    int abortClicks = 0;
     bool abortInProgress = false;
     QString requestErrorList;
     bool lastRequestFailed = false;

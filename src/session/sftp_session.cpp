@@ -55,7 +55,7 @@ SftpSession::SftpSession(Session& session, Settings& settings, RunState& run, Us
         if (m_session.reconnecting) {
             m_ui.EnableGridsEtc();
         }
-        m_session.ShowDisconnected(m_settings.site.autoReconnect && !m_session.abortFlag,
+        m_session.ShowDisconnected(m_settings.site.autoReconnect && !m_run.cancel.Requested(),
                                    "Automatic reconnect now active");
     };
 }

@@ -2,6 +2,7 @@
 
 #include "listing/zos_names.h"
 #include "panes/remote_pane.h"
+#include "runtime/busy_scope.h"
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
@@ -22,16 +23,6 @@ bool RemoteOperations::MayStart() {
         return false;
     }
     return !m_run.batchTransferRunning;
-}
-
-void RemoteOperations::Begin() {
-    m_ui.DisableGridsEtc();
-    m_run.batchTransferRunning = true;
-}
-
-void RemoteOperations::End() {
-    m_run.batchTransferRunning = false;
-    m_ui.EnableGridsEtc();
 }
 
 // ---- Delete --------------------------------------------------------------------------------
@@ -66,7 +57,7 @@ void RemoteOperations::DeleteRemoteActions(const std::vector<int>& selectedRows)
         m_ui.ShowColorMsg("No remote files have been selected for deletion");
         return;
     }
-    Begin();
+    const BusyScope busy(m_ui, &m_run.batchTransferRunning);
     bool yesToAll = false;
     bool anyDeleted = false;
     const QString dir = QuotedNameIfMVS(Zos(), m_session.currentRemoteDir);
@@ -122,7 +113,6 @@ void RemoteOperations::DeleteRemoteActions(const std::vector<int>& selectedRows)
     } else {
         m_ui.StatusBarGeneral(" Finished, no remote files or directories were deleted.");
     }
-    End();
 }
 
 // ---- Rename --------------------------------------------------------------------------------
@@ -155,7 +145,7 @@ void RemoteOperations::RemoteRenameActions(const std::vector<int>& selectedRows)
         m_ui.StatusBarGeneral("Finished, no remote files renamed.");
         return;
     }
-    Begin();
+    const BusyScope busy(m_ui, &m_run.batchTransferRunning);
     m_pane.ReenterCurrentDir();
     bool anyRenamed = false;
     auto findIn = [](std::vector<RemoteEntry>& list, const QString& name) {
@@ -240,7 +230,6 @@ void RemoteOperations::RemoteRenameActions(const std::vector<int>& selectedRows)
     if (anyRenamed) {
         m_pane.SortRemoteArraysAndPopulateListview();
     }
-    End();
 }
 
 // ---- Directories ---------------------------------------------------------------------------
@@ -269,12 +258,11 @@ void RemoteOperations::btnMkdirClick() {
     QString name;
     if (m_ui.InputQuery("Create Directory", "Enter Directory Name", name) &&
         !name.trimmed().isEmpty()) {
-        Begin();
+        const BusyScope busy(m_ui, &m_run.batchTransferRunning);
         m_ui.StatusBarGeneral(" Creating remote directory");
         MakeRemoteDirectory(name.trimmed());
         m_pane.cacheUse = false;
         m_pane.RefreshRemoteDirectoryList();
-        End();
     }
     m_ui.StatusBarGeneral(" Remote directory creation process has finished.");
 }
@@ -312,7 +300,7 @@ void RemoteOperations::ChmodActions(const std::vector<int>& selectedRows) {
         m_ui.StatusBarGeneral(" Finished, no remote file permissions changed");
         return;
     }
-    Begin();
+    const BusyScope busy(m_ui, &m_run.batchTransferRunning);
     m_pane.ReenterCurrentDir();
     for (const RemoteItem& item : items) {
         const std::optional<PermissionBoxes> boxes = m_ui.AskPermissions(
@@ -342,5 +330,4 @@ void RemoteOperations::ChmodActions(const std::vector<int>& selectedRows) {
             m_ui.StatusBarGeneral(" Problem changinging remote file permissions");
         }
     }
-    End();
 }

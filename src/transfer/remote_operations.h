@@ -34,8 +34,6 @@ private:
     bool Zos() const;
     // The common refusals of every handler; true when it may go on.
     bool MayStart();
-    void Begin();
-    void End();
 
     SettingsStore& m_store;
     RunState& m_run;

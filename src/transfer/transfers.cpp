@@ -8,6 +8,7 @@
 #include "panes/local_pane.h"
 #include "panes/remote_pane.h"
 #include "platform/platform.h"
+#include "runtime/busy_scope.h"
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
@@ -223,11 +224,11 @@ bool Transfers::RemoteChangedSince(const QString& remoteDir, const QString& remo
 }
 
 void Transfers::XferAsyncPlus(const QString& kind, qint64 size) {
-    const int aborts = m_session.abortClicks;
+    const int aborts = m_run.cancel.Mark();
     XferAsyncPlusAction(kind, size);
     for (int retry = 1; retry <= 2; ++retry) {
         if (!m_session.lastRequestFailed || !m_session.Remote()->Connected() ||
-            m_session.abortClicks != aborts) {
+            m_run.cancel.CancelledSince(aborts)) {
             return;
         }
         m_ui.LogText(
@@ -318,7 +319,7 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
 
     m_ui.SetProgress(0);
     m_lastPercent = 0;
-    const int aborts = m_session.abortClicks;
+    const int aborts = m_run.cancel.Mark();
     if (attempted) {
         transfer.progress = ProgressShown(direction, file, total, kProgressIntervalMs);
         if (get) {
@@ -327,7 +328,7 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
             remote.Put(transfer);
         }
     }
-    if (m_session.abortClicks != aborts) {
+    if (m_run.cancel.CancelledSince(aborts)) {
         m_ui.StatusBarGeneral(" " + noun + " of " + file + " cancelled.");
         m_ui.StatusBarGeneral("Connection to remote site terminated");
     } else {
@@ -341,8 +342,8 @@ void Transfers::XferAsyncPlusAction(const QString& kind, qint64 size) {
                                   (attempted ? " completed." : " not attempted."));
         }
     }
-    lastTransferOk = attempted && !m_session.lastRequestFailed && m_session.abortClicks == aborts &&
-                     m_session.requestErrorList.isEmpty();
+    lastTransferOk = attempted && !m_session.lastRequestFailed &&
+                     !m_run.cancel.CancelledSince(aborts) && m_session.requestErrorList.isEmpty();
     m_ui.HideProgress();
     m_session.HideAbortButton();
 }
@@ -375,11 +376,6 @@ bool Transfers::ConfirmModeForDirectories() {
                             MsgDlgBtn::OK | MsgDlgBtn::Cancel) == ModalResult::OK;
 }
 
-void Transfers::EndBatch() {
-    m_run.batchTransferRunning = false;
-    m_ui.EnableGridsEtc();
-}
-
 void Transfers::btnUploadClickActions(const QStringList& selectedLocal) {
     m_local.AddLocDirToCmbx(m_local.CurrentDir(), false);
     QStringList names = selectedLocal;
@@ -397,8 +393,7 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
     if (m_run.batchTransferRunning) {
         return;
     }
-    m_run.batchTransferRunning = true;
-    m_ui.DisableGridsEtc();
+    const BusyScope busy(m_ui, &m_run.batchTransferRunning);
     m_store.UpdateSettings();
     uploadDone = false;
     zosDownload = false;
@@ -430,13 +425,11 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
     };
     for (const QString& path : files) {
         if (!upload(path)) {
-            EndBatch();
             return;
         }
     }
     if (!dirs.isEmpty() && m_ui.TransferModeIndex() != 0 && !ConfirmModeForDirectories()) {
         m_ui.ShowColorMsg("Abandoning file transfers");
-        EndBatch();
         return;
     }
     const QChar separator = zos ? '.' : '/';
@@ -459,7 +452,6 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
                 NormalisedRemoteDir(zos, m_session.currentRemoteDir)) {
                 if (!m_session.CheckConnection()) {
                     m_session.NotifyUserConnectionLost();
-                    EndBatch();
                     return;
                 }
                 const QString parent = m_pane.ContainingRemoteDirectory(target);
@@ -482,7 +474,6 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
                 QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
             for (const QFileInfo& entry : entries) {
                 if (!upload(entry.absoluteFilePath())) {
-                    EndBatch();
                     return;
                 }
             }
@@ -497,9 +488,7 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
     if (m_local.CurrentDir() != startLocal) {
         m_local.SelectDirectory(startLocal);
     }
-    m_run.batchTransferRunning = false;
     m_ui.StatusBarGeneral("Uploading complete");
-    m_ui.EnableGridsEtc();
 }
 
 void Transfers::CollectDirs() {
@@ -562,8 +551,7 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
         return;
     }
     m_local.AddLocDirToCmbx(startLocal, false);
-    m_ui.DisableGridsEtc();
-    m_run.batchTransferRunning = true;
+    const BusyScope busy(m_ui, &m_run.batchTransferRunning);
     m_store.UpdateSettings();
     zosDownload = zos;
     const bool anyDir = std::any_of(items.begin(), items.end(), [](const RemoteItem& i) {
@@ -571,7 +559,6 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
     });
     if (anyDir && m_ui.TransferModeIndex() != 0 && !ConfirmModeForDirectories()) {
         m_session.requestErrorList.clear();
-        EndBatch();
         return;
     }
     bool downloaded = false;
@@ -591,7 +578,6 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
     for (const RemoteItem& item : items) {
         if (item.type == 'F') {
             if (!download(item.name, item.size, startRemote, startLocal)) {
-                EndBatch();
                 return;
             }
         } else if (item.type == 'L') {
@@ -626,7 +612,6 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
             }
             if (!m_session.CheckConnection()) {
                 m_session.NotifyUserConnectionLost();
-                EndBatch();
                 return;
             }
             if (!EnterRemoteDir(dir.path)) {
@@ -640,7 +625,6 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
                 const qint64 size =
                     zos ? ZosSizeEstimate(file.size, file.modified == "Migrated") : file.size;
                 if (!download(file.name, size, m_session.currentRemoteDir, localDir)) {
-                    EndBatch();
                     return;
                 }
             }
@@ -655,5 +639,4 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
     }
     m_ui.StatusBarGeneral(items.size() > 1 ? " Download of all files completed."
                                            : " Download completed.");
-    EndBatch();
 }

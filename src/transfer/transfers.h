@@ -92,7 +92,6 @@ private:
     bool EnterRemoteDir(const QString& dir);
     // The "Transfer type is" question for directories; false when cancelled.
     bool ConfirmModeForDirectories();
-    void EndBatch();
     // The progress callback of one transfer, shown at most every IntervalMs.
     std::function<void(qint64, qint64)> ProgressShown(const QString& direction, const QString& file,
                                                       qint64 total, qint64 intervalMs);

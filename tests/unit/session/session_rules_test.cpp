@@ -57,7 +57,7 @@ TEST(SessionRules, TheAbortButtonEndsAWaitingScriptAndLeavesTheSessionAlone) {
     EXPECT_TRUE(stopped);
     EXPECT_TRUE(s.ui.logLines.contains("End of script requested"));
     EXPECT_TRUE(s.session.Connected());
-    EXPECT_FALSE(s.session.abortFlag);
+    EXPECT_FALSE(s.run.cancel.Requested());
 
     // While logs are being fetched, the button cancels that instead.
     s.run.logRetrievalShown = true;
