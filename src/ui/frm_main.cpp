@@ -234,12 +234,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     SetCaption("Vorlen FTP");
     SetConnectionLight(ConnectionLight::Red);
     WireSettingsControls();
-    m_localView = new LocalPaneView(*this, *m_core->localPane);
-    m_remoteView = new RemotePaneView(*this, *m_core->remotePane);
-    m_sessionView = new SessionView(*this, *m_core->session);
-    m_transferView = new TransferView(*this, *m_core->transfers, *m_core->remoteOperations);
-    m_scriptView = new ScriptView(*this, *m_core->scripts);
-    new ProcmailView(*this, *m_core->procmail, *m_core->remotePane);
+    CreateViews();
     new LogsView(this, mnuLogRetrieval, mnuLogProcessing, *m_core->logRetrieval,
                  *m_core->logProcessing);
 
@@ -286,6 +281,41 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     m_help = new TfrmHelp(*this);
     m_created = true;
     ProcessMessages();
+}
+
+void TfrmMain::CreateViews() {
+    AppCore& core = *m_core;
+    auto created = [this] { return Created(); };
+    m_localView =
+        new LocalPaneView(this,
+                          {lvLocalFiles, cmbxLocalDir, lblLocalFileInfo, rgrpLocalSort,
+                           rgrpLocalSeq, btnRefreshLocal, btnNewLocalDir, btnDefLocal, btnOpenLoc,
+                           btnOpenAsText, btnRenameLoc, btnDeleteLoc, btnBrowse},
+                          *core.localPane, core.settings, *this, created);
+    m_remoteView =
+        new RemotePaneView(this,
+                           {lvRemote, cmbxRemDir, lblRemFileInfo, rgrpRemoteSort, rgrpRemoteSeq,
+                            btnRefreshRemote, btnHome, btnFavorite, btnMkDir},
+                           *core.remotePane, *core.session, core.settings, *this, created);
+    m_sessionView = new SessionView(
+        this,
+        {btnConnect, mnuConnect, mnuDisconnect, mnuConnect2, mnuDisconnect2, btnAbortTransfer},
+        *core.session);
+    m_transferView = new TransferView(this,
+                                      {btnUpload, btnDownload, btnMkDir, btnDeleteRem, btnRenameRem,
+                                       btnChmodRem, lvLocalFiles, lvRemote},
+                                      *core.transfers, *core.remoteOperations, *core.remotePane,
+                                      core.run, [this] { return SelectedLocalNames(); });
+    m_scriptView =
+        new ScriptView(this,
+                       {mnuRunScript,
+                        pnlScript,
+                        {lblScript1, lblScript2, lblScript3, lblScript4},
+                        splMain,
+                        {pnlLocal, pnlRemote, btnUpload, btnDownload, btnConnect, btnClose,
+                         chkbxLCUpload, chkbxResumeIntXfer, rgrpLink, rgrpTransferMode}},
+                       *core.scripts);
+    new ProcmailView(this, *core.procmail, *core.remotePane);
 }
 
 TfrmMain::~TfrmMain() {

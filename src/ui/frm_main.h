@@ -215,6 +215,8 @@ protected:
 private:
     // The file-manager keys of the two lists; true when Key was taken.
     bool ListKey(QTreeView* list, const QKeyEvent& event);
+    // The views over the subjects, each given the controls it works.
+    void CreateViews();
     void BuildMenus();
     QWidget* BuildLocalPane();
     QWidget* BuildRemotePane();

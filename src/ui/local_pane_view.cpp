@@ -1,18 +1,33 @@
 #include "ui/local_pane_view.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTreeView>
 #include <QUrl>
 
+#include "config/settings.h"
 #include "panes/local_pane.h"
-#include "ui/frm_main.h"
+#include "runtime/user_interface.h"
 #include "ui/local_files_model.h"
+#include "ui/radio_group.h"
 
-LocalPaneView::LocalPaneView(TfrmMain& main, LocalPane& pane)
-    : QObject(&main), m_main(main), m_pane(pane), m_model(new LocalFilesModel(pane, this)) {
-    main.lvLocalFiles->setModel(m_model);
+LocalPaneView::LocalPaneView(QWidget* window, const Controls& controls, LocalPane& pane,
+                             const Settings& settings, UserInterface& ui,
+                             std::function<bool()> created)
+    : QObject(window),
+      m_window(window),
+      m_c(controls),
+      m_pane(pane),
+      m_settings(settings),
+      m_ui(ui),
+      m_created(std::move(created)),
+      m_model(new LocalFilesModel(pane, this)) {
+    m_c.list->setModel(m_model);
     // Where xdg-open is missing or fails, the desktop services may still know a program.
     pane.openWithDesktop = [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -21,23 +36,23 @@ LocalPaneView::LocalPaneView(TfrmMain& main, LocalPane& pane)
 }
 
 void LocalPaneView::Wire() {
-    TfrmMain& m = m_main;
+    const Controls& m = m_c;
     LocalPane& pane = m_pane;
-    connect(m.btnRefreshLocal, &QPushButton::clicked, this, [&pane] { pane.RefreshClick(); });
-    connect(m.btnNewLocalDir, &QPushButton::clicked, this, [&pane] { pane.CreateNewDir(); });
-    connect(m.btnDefLocal, &QPushButton::clicked, this,
-            [&m, &pane] { pane.SetAsDefaultLocalDir(m.Core().settings.site.siteName); });
-    connect(m.btnOpenLoc, &QPushButton::clicked, this,
+    connect(m.refresh, &QAbstractButton::clicked, this, [&pane] { pane.RefreshClick(); });
+    connect(m.newDir, &QAbstractButton::clicked, this, [&pane] { pane.CreateNewDir(); });
+    connect(m.setDefault, &QAbstractButton::clicked, this,
+            [this, &pane] { pane.SetAsDefaultLocalDir(m_settings.site.siteName); });
+    connect(m.open, &QAbstractButton::clicked, this,
             [this, &pane] { pane.OpenSelected(SelectedNames()); });
-    connect(m.btnOpenAsText, &QPushButton::clicked, this,
+    connect(m.openAsText, &QAbstractButton::clicked, this,
             [this, &pane] { pane.OpenAsText(SelectedNames()); });
-    connect(m.btnRenameLoc, &QPushButton::clicked, this,
+    connect(m.rename, &QAbstractButton::clicked, this,
             [this, &pane] { pane.RenameSelected(SelectedNames()); });
-    connect(m.btnDeleteLoc, &QPushButton::clicked, this,
+    connect(m.remove, &QAbstractButton::clicked, this,
             [this, &pane] { pane.DeleteSelected(SelectedNames()); });
-    connect(m.btnBrowse, &QPushButton::clicked, this, [&m, &pane] {
-        m.StatusBarGeneral(QString());
-        QFileDialog dialog(&m, "Browse For Folder", pane.CurrentDir());
+    connect(m.browse, &QAbstractButton::clicked, this, [this, &pane] {
+        m_ui.StatusBarGeneral(QString());
+        QFileDialog dialog(m_window, "Browse For Folder", pane.CurrentDir());
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
         dialog.setOption(QFileDialog::DontUseNativeDialog);  // offers "Show hidden files"
@@ -45,50 +60,50 @@ void LocalPaneView::Wire() {
             pane.BrowseResult(dialog.selectedFiles().first());
         }
     });
-    connect(m.lvLocalFiles, &QAbstractItemView::doubleClicked, this,
-            [&pane](const QModelIndex& index) {
-                const LocalRow row = pane.Row(index.row());
-                if (row.kind == LocalRow::Kind::File) {
-                    pane.OpenSelected({row.name});
-                } else {
-                    pane.ChangeLocalDirectory(row.name);
-                }
-            });
-    connect(m.lvLocalFiles->header(), &QHeaderView::sectionClicked, this, [this, &pane](int c) {
+    connect(m.list, &QAbstractItemView::doubleClicked, this, [&pane](const QModelIndex& index) {
+        const LocalRow row = pane.Row(index.row());
+        if (row.kind == LocalRow::Kind::File) {
+            pane.OpenSelected({row.name});
+        } else {
+            pane.ChangeLocalDirectory(row.name);
+        }
+    });
+    connect(m.list->header(), &QHeaderView::sectionClicked, this, [this, &pane](int c) {
         pane.ColumnClick(c);
         MirrorSort();
     });
-    for (RadioGroup* group : {m.rgrpLocalSort, m.rgrpLocalSeq}) {
-        connect(group, &RadioGroup::itemIndexChanged, this, [this, &m, &pane] {
-            if (m.Created() && !m_mirroring) {
+    for (RadioGroup* group : {m.sortKey, m.sortOrder}) {
+        connect(group, &RadioGroup::itemIndexChanged, this, [this, &pane] {
+            if (m_created() && !m_mirroring) {
                 pane.SortLocal();
             }
         });
     }
     // Typing a directory and pressing Enter, or choosing a line from the drop-down. No
     // completer: inline completion would turn a typed folder into a remembered sub-folder of it.
-    m.cmbxLocalDir->setInsertPolicy(QComboBox::NoInsert);
-    m.cmbxLocalDir->setCompleter(nullptr);
-    connect(m.cmbxLocalDir->lineEdit(), &QLineEdit::returnPressed, this, [&m, &pane] {
-        if (!pane.SelectDirectory(m.cmbxLocalDir->currentText())) {
-            m.cmbxLocalDir->setEditText(pane.CurrentDir());
+    QComboBox* box = m.dirBox;
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    connect(box->lineEdit(), &QLineEdit::returnPressed, this, [box, &pane] {
+        if (!pane.SelectDirectory(box->currentText())) {
+            box->setEditText(pane.CurrentDir());
         }
     });
-    connect(m.cmbxLocalDir, qOverload<int>(&QComboBox::activated), this, [&m, &pane](int index) {
-        if (!pane.SelectDirectory(m.cmbxLocalDir->itemText(index))) {
-            m.cmbxLocalDir->setEditText(pane.CurrentDir());
+    connect(box, qOverload<int>(&QComboBox::activated), this, [box, &pane](int index) {
+        if (!pane.SelectDirectory(box->itemText(index))) {
+            box->setEditText(pane.CurrentDir());
         }
     });
 }
 
 void LocalPaneView::MirrorSort() {
     m_mirroring = true;  // the pane has stored the choice already
-    const SiteProfile& site = m_main.Core().settings.site;
-    m_main.rgrpLocalSort->SetItemIndex(site.localSortIndex);
-    m_main.rgrpLocalSeq->SetItemIndex(site.localSortAscInd);
+    const SiteProfile& site = m_settings.site;
+    m_c.sortKey->SetItemIndex(site.localSortIndex);
+    m_c.sortOrder->SetItemIndex(site.localSortAscInd);
     // The heading shows the key when it has a column (extension has none).
     static const int kKeyColumns[] = {0, -1, 1, 2};
-    m_main.lvLocalFiles->header()->setSortIndicator(
+    m_c.list->header()->setSortIndicator(
         kKeyColumns[std::clamp(site.localSortIndex, 0, 3)],
         site.localSortAscInd == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
     m_mirroring = false;
@@ -96,17 +111,17 @@ void LocalPaneView::MirrorSort() {
 
 void LocalPaneView::Refresh() {
     m_model->Reload();
-    m_main.lblLocalFileInfo->setText(m_pane.SummaryText());
-    const QSignalBlocker block(m_main.cmbxLocalDir);
-    m_main.cmbxLocalDir->clear();
-    m_main.cmbxLocalDir->addItems(m_pane.RememberedDirs());
-    m_main.cmbxLocalDir->setEditText(m_pane.CurrentDir());
+    m_c.summary->setText(m_pane.SummaryText());
+    const QSignalBlocker block(m_c.dirBox);
+    m_c.dirBox->clear();
+    m_c.dirBox->addItems(m_pane.RememberedDirs());
+    m_c.dirBox->setEditText(m_pane.CurrentDir());
     MirrorSort();
 }
 
 QStringList LocalPaneView::SelectedNames() const {
     QList<int> rows;
-    for (const QModelIndex& index : m_main.lvLocalFiles->selectionModel()->selectedRows()) {
+    for (const QModelIndex& index : m_c.list->selectionModel()->selectedRows()) {
         rows.append(index.row());
     }
     std::sort(rows.begin(), rows.end());

@@ -3,16 +3,43 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
 class LocalFilesModel;
 class LocalPane;
-class TfrmMain;
+class QAbstractButton;
+class QComboBox;
+class QLabel;
+class QTreeView;
+class QWidget;
+class RadioGroup;
+struct Settings;
+class UserInterface;
 
 // Connects the local pane's controls (list, directory box, buttons, sort groups, heading clicks)
 // to the LocalPane subject, and shows what the pane holds.
 class LocalPaneView : public QObject {
     Q_OBJECT
 public:
-    LocalPaneView(TfrmMain& main, LocalPane& pane);
+    struct Controls {
+        QTreeView* list;
+        QComboBox* dirBox;
+        QLabel* summary;
+        RadioGroup* sortKey;
+        RadioGroup* sortOrder;
+        QAbstractButton* refresh;
+        QAbstractButton* newDir;
+        QAbstractButton* setDefault;
+        QAbstractButton* open;
+        QAbstractButton* openAsText;
+        QAbstractButton* rename;
+        QAbstractButton* remove;
+        QAbstractButton* browse;
+    };
+    // Window: the parent of the folder dialog. Created: false while the window is being built
+    // (the sort groups are set then, and must not sort).
+    LocalPaneView(QWidget* window, const Controls& controls, LocalPane& pane,
+                  const Settings& settings, UserInterface& ui, std::function<bool()> created);
 
     // After the pane re-listed or re-sorted: rows, summary, directory box, sort groups.
     void Refresh();
@@ -23,8 +50,12 @@ private:
     void Wire();
     void MirrorSort();
 
-    TfrmMain& m_main;
+    QWidget* m_window;
+    Controls m_c;
     LocalPane& m_pane;
+    const Settings& m_settings;
+    UserInterface& m_ui;
+    std::function<bool()> m_created;
     LocalFilesModel* m_model;
     bool m_mirroring = false;
 };

@@ -4,12 +4,11 @@
 #include "procmail/procmail_update.h"
 #include "procmail/widgets/frm_help_procmail.h"
 #include "procmail/widgets/frm_procmail_recipe.h"
-#include "ui/frm_main.h"
 
-ProcmailView::ProcmailView(TfrmMain& main, ProcmailUpdate& update, RemotePane& pane)
-    : QObject(&main), m_main(main) {
+ProcmailView::ProcmailView(QWidget* window, ProcmailUpdate& update, RemotePane& pane)
+    : QObject(window), m_window(window) {
     update.generate = [this](const QString& mdlPath, bool* completed) {
-        TfrmProcmailRecipe window(&m_main);
+        TfrmProcmailRecipe window(m_window);
         return window.GenerateRecipe(mdlPath, completed);
     };
     pane.procmailHelp = [this] { ShowHelp(); };
@@ -17,7 +16,7 @@ ProcmailView::ProcmailView(TfrmMain& main, ProcmailUpdate& update, RemotePane& p
 
 void ProcmailView::ShowHelp() {
     if (m_help == nullptr) {
-        m_help = new TfrmHelpProcmail(&m_main);
+        m_help = new TfrmHelpProcmail(m_window);
     }
     m_help->show();
     m_help->raise();

@@ -5,18 +5,19 @@
 class ProcmailUpdate;
 class RemotePane;
 class TfrmHelpProcmail;
-class TfrmMain;
+class QWidget;
 
 // The window side of the recipe update: the generation window while a recipe is generated, and
 // the language help that "procmailhelp" in the remote directory box opens.
 class ProcmailView : public QObject {
     Q_OBJECT
 public:
-    ProcmailView(TfrmMain& main, ProcmailUpdate& update, RemotePane& pane);
+    // Window: the parent of the windows it opens.
+    ProcmailView(QWidget* window, ProcmailUpdate& update, RemotePane& pane);
 
     void ShowHelp();
 
 private:
-    TfrmMain& m_main;
+    QWidget* m_window;
     TfrmHelpProcmail* m_help = nullptr;
 };

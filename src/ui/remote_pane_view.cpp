@@ -1,51 +1,62 @@
 #include "ui/remote_pane_view.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTreeView>
 
-#include "app/app_core.h"
+#include "config/settings.h"
 #include "panes/remote_pane.h"
+#include "runtime/user_interface.h"
 #include "session/session.h"
-#include "ui/frm_main.h"
+#include "ui/radio_group.h"
 #include "ui/remote_files_model.h"
 
-RemotePaneView::RemotePaneView(TfrmMain& main, RemotePane& pane)
-    : QObject(&main),
-      m_main(main),
+RemotePaneView::RemotePaneView(QObject* parent, const Controls& controls, RemotePane& pane,
+                               const Session& session, const Settings& settings, UserInterface& ui,
+                               std::function<bool()> created)
+    : QObject(parent),
+      m_c(controls),
       m_pane(pane),
+      m_session(session),
+      m_settings(settings),
+      m_ui(ui),
+      m_created(std::move(created)),
       m_model(new RemoteFilesModel([&pane]() -> const RemoteListing& { return pane.listing; },
                                    [&pane] { return pane.Descending(); }, this)) {
-    main.lvRemote->setModel(m_model);
+    m_c.list->setModel(m_model);
     Wire();
 }
 
 void RemotePaneView::Wire() {
-    TfrmMain& m = m_main;
+    const Controls& m = m_c;
     RemotePane& pane = m_pane;
-    connect(m.btnRefreshRemote, &QPushButton::clicked, this, [&m, &pane] {
-        pane.AddRemDirToCmbx(m.Core().session->currentRemoteDir, false);
+    connect(m.refresh, &QAbstractButton::clicked, this, [this, &pane] {
+        pane.AddRemDirToCmbx(m_session.currentRemoteDir, false);
         pane.RefreshRemote();
     });
-    connect(m.btnHome, &QPushButton::clicked, this, [&pane] { pane.btnHomeClick(); });
-    connect(m.btnFavorite, &QPushButton::clicked, this, [&pane] { pane.btnFavoriteClick(); });
-    connect(m.lvRemote, &QAbstractItemView::doubleClicked, this,
+    connect(m.home, &QAbstractButton::clicked, this, [&pane] { pane.btnHomeClick(); });
+    connect(m.favourite, &QAbstractButton::clicked, this, [&pane] { pane.btnFavoriteClick(); });
+    connect(m.list, &QAbstractItemView::doubleClicked, this,
             [&pane](const QModelIndex& index) { pane.lvRemoteDblClick(index.row()); });
-    connect(m.lvRemote->header(), &QHeaderView::sectionClicked, this, [this, &pane](int column) {
+    connect(m.list->header(), &QHeaderView::sectionClicked, this, [this, &pane](int column) {
         pane.ColumnClick(column);
         MirrorSort();
     });
-    for (RadioGroup* group : {m.rgrpRemoteSort, m.rgrpRemoteSeq}) {
-        connect(group, &RadioGroup::itemIndexChanged, this, [this, &m, &pane] {
-            if (m.Created() && !m_mirroring) {
-                pane.SetSort(m.rgrpRemoteSort->ItemIndex(), m.rgrpRemoteSeq->ItemIndex());
+    for (RadioGroup* group : {m.sortKey, m.sortOrder}) {
+        connect(group, &RadioGroup::itemIndexChanged, this, [this, &pane] {
+            if (m_created() && !m_mirroring) {
+                pane.SetSort(m_c.sortKey->ItemIndex(), m_c.sortOrder->ItemIndex());
             }
         });
     }
     // Enter goes to exactly what was typed; a choice from the list goes there at once; typing
     // alone goes nowhere until Enter or leaving the box.
-    QComboBox* box = m.cmbxRemDir;
+    QComboBox* box = m.dirBox;
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr);
     box->lineEdit()->installEventFilter(this);
@@ -59,14 +70,14 @@ void RemotePaneView::Wire() {
 }
 
 bool RemotePaneView::eventFilter(QObject* watched, QEvent* event) {
-    QComboBox* box = m_main.cmbxRemDir;
+    QComboBox* box = m_c.dirBox;
     // The keyboard reaches the combo box, which hands keys to its line edit without passing
     // them through the line edit's filters: Enter is watched on both.
     if ((watched == box || watched == box->lineEdit()) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             m_typing = false;
-            m_main.StatusBarGeneral(QString());
+            m_ui.StatusBarGeneral(QString());
             m_pane.ChgDirToCmbxBoxName(box->currentText());
             return true;  // swallowed
         }
@@ -86,12 +97,12 @@ bool RemotePaneView::eventFilter(QObject* watched, QEvent* event) {
 
 void RemotePaneView::MirrorSort() {
     m_mirroring = true;  // the pane has stored the choice already
-    const SiteProfile& site = m_main.Core().settings.site;
-    m_main.rgrpRemoteSort->SetItemIndex(site.remoteSortIndex);
-    m_main.rgrpRemoteSeq->SetItemIndex(site.remoteSortAscInd);
+    const SiteProfile& site = m_settings.site;
+    m_c.sortKey->SetItemIndex(site.remoteSortIndex);
+    m_c.sortOrder->SetItemIndex(site.remoteSortAscInd);
     // Keys name, xtn, perm, size, mod; the extension has no column of its own.
     static const int kKeyColumns[] = {0, -1, 1, 2, 3};
-    m_main.lvRemote->header()->setSortIndicator(
+    m_c.list->header()->setSortIndicator(
         kKeyColumns[std::clamp(site.remoteSortIndex, 0, 4)],
         site.remoteSortAscInd == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
     m_mirroring = false;
@@ -99,28 +110,28 @@ void RemotePaneView::MirrorSort() {
 
 void RemotePaneView::Refresh() {
     m_model->Reload();
-    m_main.lblRemFileInfo->setText(m_pane.SummaryText());
+    m_c.summary->setText(m_pane.SummaryText());
     RefreshDirBox();
     MirrorSort();
 }
 
 void RemotePaneView::RefreshDirBox() {
-    QComboBox* box = m_main.cmbxRemDir;
+    QComboBox* box = m_c.dirBox;
     const QSignalBlocker block(box);
     box->clear();
     box->addItems(m_pane.RememberedDirs());
-    box->setEditText(m_main.Core().session->currentRemoteDir);
+    box->setEditText(m_session.currentRemoteDir);
 }
 
 void RemotePaneView::ShowListingLook(const QString& column1, const QString& column2,
                                      bool mkDirVisible) {
     m_model->SetCaptions(column1, column2);
-    m_main.btnMkDir->setVisible(mkDirVisible);
+    m_c.makeDir->setVisible(mkDirVisible);
 }
 
 QStringList RemotePaneView::SelectedNames() const {
     QList<int> rows;
-    for (const QModelIndex& index : m_main.lvRemote->selectionModel()->selectedRows()) {
+    for (const QModelIndex& index : m_c.list->selectionModel()->selectedRows()) {
         rows.append(index.row());
     }
     std::sort(rows.begin(), rows.end());

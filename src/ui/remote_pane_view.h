@@ -3,16 +3,40 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
+class QAbstractButton;
+class QComboBox;
+class QLabel;
+class QTreeView;
+class RadioGroup;
 class RemoteFilesModel;
 class RemotePane;
-class TfrmMain;
+class Session;
+struct Settings;
+class UserInterface;
 
 // Connects the remote pane's controls (list, directory box, Refresh, Home, Favourite, sort
 // groups, heading clicks) to the RemotePane subject, and shows what it holds.
 class RemotePaneView : public QObject {
     Q_OBJECT
 public:
-    RemotePaneView(TfrmMain& main, RemotePane& pane);
+    struct Controls {
+        QTreeView* list;
+        QComboBox* dirBox;
+        QLabel* summary;
+        RadioGroup* sortKey;
+        RadioGroup* sortOrder;
+        QAbstractButton* refresh;
+        QAbstractButton* home;
+        QAbstractButton* favourite;
+        QAbstractButton* makeDir;
+    };
+    // Created: false while the window is being built (the sort groups are set then, and must
+    // not sort).
+    RemotePaneView(QObject* parent, const Controls& controls, RemotePane& pane,
+                   const Session& session, const Settings& settings, UserInterface& ui,
+                   std::function<bool()> created);
 
     // After a listing or a re-sort: rows, summary, directory box, sort groups.
     void Refresh();
@@ -31,8 +55,12 @@ private:
     void Wire();
     void MirrorSort();
 
-    TfrmMain& m_main;
+    Controls m_c;
     RemotePane& m_pane;
+    const Session& m_session;
+    const Settings& m_settings;
+    UserInterface& m_ui;
+    std::function<bool()> m_created;
     RemoteFilesModel* m_model;
     bool m_mirroring = false;
     bool m_typing = false;  // keys typed into the directory box since the last Enter

@@ -1,17 +1,18 @@
 #include "ui/session_view.h"
 
-#include "session/session.h"
-#include "ui/frm_main.h"
+#include <QAbstractButton>
+#include <QAction>
 
-SessionView::SessionView(TfrmMain& main, Session& session) : QObject(&main) {
-    connect(main.btnConnect, &QPushButton::clicked, this,
+#include "session/session.h"
+
+SessionView::SessionView(QObject* parent, const Controls& c, Session& session) : QObject(parent) {
+    connect(c.connect, &QAbstractButton::clicked, this,
             [&session] { session.ConnectButtonClickActions(); });
-    connect(main.mnuConnect, &QAction::triggered, this, [&session] { session.Connect1Click(); });
-    connect(main.mnuDisconnect, &QAction::triggered, this,
+    connect(c.connectMenu, &QAction::triggered, this, [&session] { session.Connect1Click(); });
+    connect(c.disconnectMenu, &QAction::triggered, this,
             [&session] { session.Disconnect1Click(); });
-    connect(main.mnuConnect2, &QAction::triggered, this, [&session] { session.Connect2Click(); });
-    connect(main.mnuDisconnect2, &QAction::triggered, this,
+    connect(c.connectPopup, &QAction::triggered, this, [&session] { session.Connect2Click(); });
+    connect(c.disconnectPopup, &QAction::triggered, this,
             [&session] { session.Disconnect2Click(); });
-    connect(main.btnAbortTransfer, &QPushButton::clicked, this,
-            [&session] { session.AbortClick(); });
+    connect(c.cancel, &QAbstractButton::clicked, this, [&session] { session.AbortClick(); });
 }

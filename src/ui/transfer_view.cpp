@@ -1,46 +1,50 @@
 #include "ui/transfer_view.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QPushButton>
 #include <QTreeView>
 
-#include "app/app_core.h"
 #include "panes/remote_pane.h"
+#include "runtime/run_state.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
-#include "ui/frm_main.h"
 #include "ui/list_drag.h"
 #include "ui/local_files_model.h"
 #include "ui/remote_files_model.h"
 
-TransferView::TransferView(TfrmMain& main, Transfers& transfers, RemoteOperations& operations)
-    : QObject(&main), m_main(main), m_transfers(transfers), m_operations(operations) {
-    TfrmMain& m = main;
-    connect(m.btnUpload, &QPushButton::clicked, this,
-            [this] { m_transfers.btnUploadClickActions(m_main.SelectedLocalNames()); });
-    connect(m.btnDownload, &QPushButton::clicked, this,
+TransferView::TransferView(QObject* parent, const Controls& controls, Transfers& transfers,
+                           RemoteOperations& operations, RemotePane& pane, const RunState& run,
+                           std::function<QStringList()> selectedLocal)
+    : QObject(parent),
+      m_c(controls),
+      m_transfers(transfers),
+      m_operations(operations),
+      m_run(run),
+      m_selectedLocal(std::move(selectedLocal)) {
+    const Controls& m = m_c;
+    connect(m.upload, &QAbstractButton::clicked, this,
+            [this] { m_transfers.btnUploadClickActions(m_selectedLocal()); });
+    connect(m.download, &QAbstractButton::clicked, this,
             [this] { m_transfers.btnDownloadClickActions(SelectedRemoteRows()); });
-    connect(m.btnMkDir, &QPushButton::clicked, this, [this] { m_operations.btnMkdirClick(); });
-    connect(m.btnDeleteRem, &QPushButton::clicked, this,
+    connect(m.makeDir, &QAbstractButton::clicked, this, [this] { m_operations.btnMkdirClick(); });
+    connect(m.deleteRemote, &QAbstractButton::clicked, this,
             [this] { m_operations.DeleteRemoteActions(SelectedRemoteRows()); });
-    connect(m.btnRenameRem, &QPushButton::clicked, this,
+    connect(m.renameRemote, &QAbstractButton::clicked, this,
             [this] { m_operations.RemoteRenameActions(SelectedRemoteRows()); });
-    connect(m.btnChmodRem, &QPushButton::clicked, this,
+    connect(m.chmodRemote, &QAbstractButton::clicked, this,
             [this] { m_operations.ChmodActions(SelectedRemoteRows()); });
-    m.Core().remotePane->downloadSelection = [this] {
-        m_transfers.btnDownloadClickActions(SelectedRemoteRows());
-    };
-    m.lvLocalFiles->setObjectName("lvLocalFiles");
-    m.lvRemote->setObjectName("lvRemote");
-    if (auto* model = qobject_cast<LocalFilesModel*>(m.lvLocalFiles->model())) {
-        model->dragSource = m.lvLocalFiles->objectName();
+    pane.downloadSelection = [this] { m_transfers.btnDownloadClickActions(SelectedRemoteRows()); };
+    m.localList->setObjectName("lvLocalFiles");
+    m.remoteList->setObjectName("lvRemote");
+    if (auto* model = qobject_cast<LocalFilesModel*>(m.localList->model())) {
+        model->dragSource = m.localList->objectName();
     }
-    if (auto* model = qobject_cast<RemoteFilesModel*>(m.lvRemote->model())) {
-        model->dragSource = m.lvRemote->objectName();
+    if (auto* model = qobject_cast<RemoteFilesModel*>(m.remoteList->model())) {
+        model->dragSource = m.remoteList->objectName();
     }
-    for (QTreeView* list : {m.lvLocalFiles, m.lvRemote}) {
+    for (QTreeView* list : {m.localList, m.remoteList}) {
         list->setDragEnabled(true);
         list->setAcceptDrops(true);
         list->setDragDropMode(QAbstractItemView::DragDrop);
@@ -51,7 +55,7 @@ TransferView::TransferView(TfrmMain& main, Transfers& transfers, RemoteOperation
 
 std::vector<int> TransferView::SelectedRemoteRows() const {
     std::vector<int> rows;
-    for (const QModelIndex& index : m_main.lvRemote->selectionModel()->selectedRows()) {
+    for (const QModelIndex& index : m_c.remoteList->selectionModel()->selectedRows()) {
         rows.push_back(index.row());
     }
     std::sort(rows.begin(), rows.end());
@@ -59,27 +63,27 @@ std::vector<int> TransferView::SelectedRemoteRows() const {
 }
 
 bool TransferView::Accepts(QAbstractItemView* target, const QMimeData* data, int x) const {
-    const QTreeView* other = target == m_main.lvRemote ? m_main.lvLocalFiles : m_main.lvRemote;
+    const QTreeView* other = target == m_c.remoteList ? m_c.localList : m_c.remoteList;
     return ListDragSource(data) == other->objectName() && Transfers::AcceptsDrop(x);
 }
 
 bool TransferView::Drop(QAbstractItemView* target, const QMimeData* data, int x) {
-    if (!Accepts(target, data, x) || m_main.Core().run.batchTransferRunning) {
+    if (!Accepts(target, data, x) || m_run.batchTransferRunning) {
         return false;
     }
-    if (target == m_main.lvLocalFiles) {
+    if (target == m_c.localList) {
         m_transfers.btnDownloadClickActions(SelectedRemoteRows());
     } else {
-        m_transfers.btnUploadClickActions(m_main.SelectedLocalNames());
+        m_transfers.btnUploadClickActions(m_selectedLocal());
     }
     QApplication::processEvents();
     return true;
 }
 
 bool TransferView::eventFilter(QObject* watched, QEvent* event) {
-    QAbstractItemView* target = watched == m_main.lvRemote->viewport()       ? m_main.lvRemote
-                                : watched == m_main.lvLocalFiles->viewport() ? m_main.lvLocalFiles
-                                                                             : nullptr;
+    QAbstractItemView* target = watched == m_c.remoteList->viewport()  ? m_c.remoteList
+                                : watched == m_c.localList->viewport() ? m_c.localList
+                                                                       : nullptr;
     if (!target) {
         return QObject::eventFilter(watched, event);
     }

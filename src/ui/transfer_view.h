@@ -2,13 +2,19 @@
 
 #include <QObject>
 
+#include <QStringList>
+
+#include <functional>
 #include <vector>
 
-class TfrmMain;
-class Transfers;
-class RemoteOperations;
+class QAbstractButton;
 class QAbstractItemView;
 class QMimeData;
+class QTreeView;
+class RemoteOperations;
+class RemotePane;
+struct RunState;
+class Transfers;
 
 // The window side of transfers and remote file operations: the buttons and menu entries, the
 // selections they act on, and drag and drop between the two lists (a drop only becomes a call of
@@ -16,7 +22,20 @@ class QMimeData;
 class TransferView : public QObject {
     Q_OBJECT
 public:
-    TransferView(TfrmMain& main, Transfers& transfers, RemoteOperations& operations);
+    struct Controls {
+        QAbstractButton* upload;
+        QAbstractButton* download;
+        QAbstractButton* makeDir;
+        QAbstractButton* deleteRemote;
+        QAbstractButton* renameRemote;
+        QAbstractButton* chmodRemote;
+        QTreeView* localList;
+        QTreeView* remoteList;
+    };
+    // SelectedLocal: the names of the selected local rows.
+    TransferView(QObject* parent, const Controls& controls, Transfers& transfers,
+                 RemoteOperations& operations, RemotePane& pane, const RunState& run,
+                 std::function<QStringList()> selectedLocal);
 
     // The selected rows of the remote list, in order.
     std::vector<int> SelectedRemoteRows() const;
@@ -30,7 +49,9 @@ protected:
 private:
     bool Accepts(QAbstractItemView* target, const QMimeData* data, int x) const;
 
-    TfrmMain& m_main;
+    Controls m_c;
     Transfers& m_transfers;
     RemoteOperations& m_operations;
+    const RunState& m_run;
+    std::function<QStringList()> m_selectedLocal;
 };
