@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     site.autoRefresh = false;
     site.infRemDirs = {args[5]};
     core.session->RequestConnect();
-    if (!core.session->connected) {
+    if (!core.session->Connected()) {
         std::fprintf(stderr, "login failed\n");
         return 1;
     }
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     const qint64 ms = clock.elapsed();
     QStringList problems = ui.MessageTexts();
     problems.removeIf([](const QString& text) { return text.startsWith("Transfer type is "); });
-    if (!core.session->connected || !problems.isEmpty()) {
+    if (!core.session->Connected() || !problems.isEmpty()) {
         std::fprintf(stderr, "transfer failed: %s\n", qPrintable(problems.join("; ")));
         return 1;
     }
