@@ -5,14 +5,12 @@
 
 #include <functional>
 
+#include "ui/pane_controls.h"
+
 class LocalFilesModel;
 class LocalPane;
 class QAbstractButton;
-class QComboBox;
-class QLabel;
-class QTreeView;
 class QWidget;
-class RadioGroup;
 struct Settings;
 class UserInterface;
 
@@ -21,13 +19,7 @@ class UserInterface;
 class LocalPaneView : public QObject {
     Q_OBJECT
 public:
-    struct Controls {
-        QTreeView* list;
-        QComboBox* dirBox;
-        QLabel* summary;
-        RadioGroup* sortKey;
-        RadioGroup* sortOrder;
-        QAbstractButton* refresh;
+    struct Controls : PaneControls {
         QAbstractButton* newDir;
         QAbstractButton* setDefault;
         QAbstractButton* open;

@@ -5,11 +5,9 @@
 
 #include <functional>
 
+#include "ui/pane_controls.h"
+
 class QAbstractButton;
-class QComboBox;
-class QLabel;
-class QTreeView;
-class RadioGroup;
 class RemoteFilesModel;
 class RemotePane;
 class Session;
@@ -21,13 +19,7 @@ class UserInterface;
 class RemotePaneView : public QObject {
     Q_OBJECT
 public:
-    struct Controls {
-        QTreeView* list;
-        QComboBox* dirBox;
-        QLabel* summary;
-        RadioGroup* sortKey;
-        RadioGroup* sortOrder;
-        QAbstractButton* refresh;
+    struct Controls : PaneControls {
         QAbstractButton* home;
         QAbstractButton* favourite;
         QAbstractButton* makeDir;
