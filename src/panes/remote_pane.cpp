@@ -221,6 +221,17 @@ void RemotePane::ChangeRemoteDirectoryAndRefreshList() {
     RefreshRemoteDirectoryList();
 }
 
+bool RemotePane::EnterRemoteDirectory(const QString& dir, bool fresh) {
+    m_session.nextDir = dir;
+    ChangeRemoteDirectoryIfNextDirValid();
+    if (fresh) {
+        cacheUse = false;
+    }
+    RefreshRemoteDirectoryList();
+    return !listingFailed && NormalisedRemoteDir(Zos(), m_session.currentRemoteDir) ==
+                                 NormalisedRemoteDir(Zos(), dir);
+}
+
 void RemotePane::NavigateTo(const QString& target) {
     m_ui.LogText("Request to change to directory " + target);
     cacheUse = true;

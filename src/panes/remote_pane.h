@@ -72,6 +72,9 @@ public:
     // False when a change was needed and failed.
     bool ChangeRemoteDirectoryIfNextDirValid();
     void ChangeRemoteDirectoryAndRefreshList();
+    // Enters Dir and lists it (from the server when Fresh, else perhaps from the cache); false
+    // when that failed.
+    bool EnterRemoteDirectory(const QString& dir, bool fresh = false);
     // Makes sure the server's working directory is the current remote directory again.
     void ReenterCurrentDir();
     // Double click on a row of the list view; a file row starts a download through

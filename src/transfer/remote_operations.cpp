@@ -84,7 +84,14 @@ void RemoteOperations::DeleteRemoteActions(const std::vector<int>& selectedRows)
                 continue;
             }
         }
-        RemoteDelete(dir, item.name, QString(item.type));
+        const FolderDeletion folder =
+            item.type == 'D' && !Zos() ? DeleteFolderTree(dir, item.name) : FolderDeletion::Empty;
+        if (folder == FolderDeletion::Kept) {
+            continue;
+        }
+        if (folder == FolderDeletion::Empty) {
+            RemoteDelete(dir, item.name, QString(item.type));
+        }
         if (!m_session.requestErrorList.isEmpty()) {
             m_ui.ShowColorMsg("Possible error deleting " + item.name + " error code " +
                               m_session.requestErrorList);
@@ -113,6 +120,89 @@ void RemoteOperations::DeleteRemoteActions(const std::vector<int>& selectedRows)
     } else {
         m_ui.StatusBarGeneral(" Finished, no remote files or directories were deleted.");
     }
+}
+
+RemoteOperations::FolderDeletion RemoteOperations::DeleteFolderTree(const QString& dir,
+                                                                    const QString& name) {
+    const QString top = JoinRemotePath(false, dir, name);
+    // Breadth first, so that the folders deleted in reverse order go deepest first.
+    QStringList folders{top};
+    QStringList files;
+    bool listed = true;
+    for (qsizetype i = 0; listed && i < folders.size(); ++i) {
+        listed = m_pane.EnterRemoteDirectory(folders[i], true);
+        if (!listed) {
+            break;
+        }
+        const RemoteListing& listing = m_pane.listing;
+        for (const auto* list : {&listing.dirs, &listing.files}) {
+            for (const RemoteEntry& entry : *list) {
+                const QString path = JoinRemotePath(false, folders[i], entry.name);
+                const bool folder = list == &listing.dirs && !entry.permissions.startsWith('l');
+                (folder ? folders : files).append(path);
+            }
+        }
+    }
+    m_pane.EnterRemoteDirectory(dir, true);
+    if (!listed && folders.size() == 1) {
+        return FolderDeletion::Empty;  // not to be looked into: the server decides alone
+    }
+    if (!listed) {
+        m_ui.ShowColorMsg("Cannot list the folder " + top + ", so it was not deleted.");
+        return FolderDeletion::Kept;
+    }
+    const qsizetype subfolders = folders.size() - 1;
+    if (files.isEmpty() && subfolders == 0) {
+        return FolderDeletion::Empty;
+    }
+    auto counted = [](qsizetype files, qsizetype folders) {
+        return QStringLiteral("%1 file%2 and %3 folder%4")
+            .arg(files)
+            .arg(files == 1 ? "" : "s")
+            .arg(folders)
+            .arg(folders == 1 ? "" : "s");
+    };
+    const QString counts = counted(files.size(), subfolders);
+    if (m_ui.ColorMsgDlg("The folder " + name + " is not empty: delete it with its " + counts + "?",
+                         MsgDlgType::Confirmation,
+                         MsgDlgBtn::Yes | MsgDlgBtn::No) != ModalResult::Yes) {
+        return FolderDeletion::Kept;
+    }
+    auto remove = [this](const QString& path, const char* type) {
+        const qsizetype cut = path.lastIndexOf('/');
+        return RemoteDelete(cut > 0 ? path.left(cut) : "/", path.mid(cut + 1), type);
+    };
+    qsizetype filesLeft = files.size();
+    qsizetype foldersLeft = folders.size();
+    QString failed;
+    for (const QString& path : files) {
+        if (!remove(path, "F")) {
+            failed = path;
+            break;
+        }
+        --filesLeft;
+    }
+    for (qsizetype i = folders.size() - 1; failed.isEmpty() && i >= 0; --i) {
+        if (!remove(folders[i], "D")) {
+            failed = folders[i];
+            break;
+        }
+        m_pane.cache.RemoveRemDirFromCache(false, folders[i]);
+        --foldersLeft;
+    }
+    m_pane.EnterRemoteDirectory(dir, true);
+    if (!failed.isEmpty()) {
+        const QString text =
+            "Deleting the folder " + top + " stopped: " + failed +
+            " could not be deleted. Left on the server: " + counted(filesLeft, foldersLeft) +
+            " (the folder itself included).";
+        m_ui.LogText(text);
+        m_ui.ShowColorMsg(text);
+        return FolderDeletion::Kept;
+    }
+    m_session.requestErrorList.clear();
+    m_ui.LogText("Deleted the folder " + top + " with its " + counts);
+    return FolderDeletion::Deleted;
 }
 
 // ---- Rename --------------------------------------------------------------------------------

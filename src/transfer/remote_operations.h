@@ -34,6 +34,12 @@ private:
     bool Zos() const;
     // The common refusals of every handler; true when it may go on.
     bool MayStart();
+    enum class FolderDeletion { Empty, Deleted, Kept };
+    // The folder Name of Dir with what it holds: listed first (links are never followed), then,
+    // when it is not empty and the person agrees, its files and links are deleted, then its
+    // folders deepest first, then the folder itself, stopping at the first failure. Empty: the
+    // folder holds nothing, nothing was done.
+    FolderDeletion DeleteFolderTree(const QString& dir, const QString& name);
 
     SettingsStore& m_store;
     RunState& m_run;

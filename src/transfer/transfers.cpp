@@ -48,13 +48,6 @@ QString Transfers::LocalPathFor(const QString& name) const {
     return QDir(m_local.CurrentDir()).filePath(name);
 }
 
-bool Transfers::EnterRemoteDir(const QString& dir) {
-    m_session.nextDir = dir;
-    m_pane.ChangeRemoteDirectoryAndRefreshList();
-    return !m_pane.listingFailed && NormalisedRemoteDir(Zos(), m_session.currentRemoteDir) ==
-                                        NormalisedRemoteDir(Zos(), dir);
-}
-
 // ---- Mode ------------------------------------------------------------------------------------
 
 bool Transfers::SeeIfAscii(const QString& fileName) const {
@@ -457,14 +450,14 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
                 const QString parent = m_pane.ContainingRemoteDirectory(target);
                 const QString name = QFileInfo(dir.path).fileName();
                 m_pane.cache.RemoveRemDirFromCache(zos, parent);
-                EnterRemoteDir(parent);
+                m_pane.EnterRemoteDirectory(parent);
                 const bool listed =
                     std::any_of(m_pane.listing.dirs.begin(), m_pane.listing.dirs.end(),
                                 [&](const RemoteEntry& e) { return e.name == name; });
                 if (!listed) {
                     m_operations.MakeRemoteDirectory(name);
                 }
-                if (!EnterRemoteDir(target)) {
+                if (!m_pane.EnterRemoteDirectory(target)) {
                     m_ui.LogText("Could not enter remote directory " + target +
                                  "; its files are not uploaded");
                     continue;
@@ -481,7 +474,7 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
     }
     if (NormalisedRemoteDir(zos, m_session.currentRemoteDir) !=
         NormalisedRemoteDir(zos, startRemote)) {
-        EnterRemoteDir(startRemote);
+        m_pane.EnterRemoteDirectory(startRemote);
     } else if (uploadDone && m_store.settings.site.autoRefresh) {
         m_pane.RefreshRemoteDirectoryList();
     }
@@ -525,7 +518,7 @@ void Transfers::CollectDirs() {
         m_ui.ShowColorMsg("Connection lost.");
         return;
     }
-    if (!EnterRemoteDir(path)) {
+    if (!m_pane.EnterRemoteDirectory(path)) {
         return;
     }
     // A copy: Add may show a message, and a listing may be refreshed while it is open.
@@ -614,7 +607,7 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
                 m_session.NotifyUserConnectionLost();
                 return;
             }
-            if (!EnterRemoteDir(dir.path)) {
+            if (!m_pane.EnterRemoteDirectory(dir.path)) {
                 continue;
             }
             const std::vector<RemoteEntry> files = m_pane.listing.files;
@@ -632,7 +625,7 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
     }
     if (NormalisedRemoteDir(zos, m_session.currentRemoteDir) !=
         NormalisedRemoteDir(zos, startRemote)) {
-        EnterRemoteDir(startRemote);
+        m_pane.EnterRemoteDirectory(startRemote);
     }
     if (downloaded || m_local.CurrentDir() != startLocal) {
         m_local.SelectDirectory(startLocal);

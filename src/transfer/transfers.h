@@ -88,8 +88,6 @@ public:
 private:
     bool Zos() const;
     QString LocalPathFor(const QString& name) const;
-    // Enters a remote directory and lists it; false when that failed.
-    bool EnterRemoteDir(const QString& dir);
     // The "Transfer type is" question for directories; false when cancelled.
     bool ConfirmModeForDirectories();
     // The progress callback of one transfer, shown at most every IntervalMs.

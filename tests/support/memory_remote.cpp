@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include "config/scrambling.h"
 #include "session/session.h"
 #include "support/headless_program.h"
@@ -78,6 +80,12 @@ bool MemoryRemote::FetchListing(QStringList& lines) {
             lines << "drwxr-xr-x 2 u u 4096 Jan  1  2024 " + path.mid(prefix.size());
         }
     }
+    for (auto it = links.begin(); it != links.end(); ++it) {
+        if (child(it.key())) {
+            lines << "lrwxrwxrwx 1 u u 4 Jan  1  2024 " + it.key().mid(prefix.size()) + " -> " +
+                         it.value();
+        }
+    }
     for (auto it = files.begin(); it != files.end(); ++it) {
         if (child(it.key())) {
             lines << QString("-rw-r--r-- 1 u u %1 Jan  1  2024 %2")
@@ -109,11 +117,19 @@ RemoteResult MemoryRemote::Delete(const QString& dir, const QString& name, const
     (void)path;
     const QString full = Full(dir, name);
     RemoteResult result = Change(file ? "DELE" : "RMD", full);
+    auto inside = [&](const QString& path) { return path.startsWith(full + "/"); };
+    const bool holds = std::any_of(dirs.begin(), dirs.end(), inside) ||
+                       std::any_of(files.keyBegin(), files.keyEnd(), inside) ||
+                       std::any_of(links.keyBegin(), links.keyEnd(), inside);
+    if (result.Ok() && !file && holds) {
+        m_session.AppendRequestError(550);
+        return {RemoteErrorKind::Refused, 550, "Directory not empty"};
+    }
     if (result.Ok()) {
-        if (file) {
-            files.remove(full);
-        } else {
+        if (!file) {
             dirs.remove(full);
+        } else if (!files.remove(full)) {
+            links.remove(full);
         }
     }
     return result;

@@ -23,6 +23,7 @@ public:
     QSet<QString> dirs{"/", "/home", "/home/u"};
     QMap<QString, QByteArray> files;  // full path -> contents
     QMap<QString, QDateTime> times;   // exact times the server gives (MDTM)
+    QMap<QString, QString> links;     // full path -> target
     QSet<QString> refused;            // paths every change to fails, as a server's 550
     // Transfers of a path that fail (426, the connection kept) before one works.
     QMap<QString, int> failures;

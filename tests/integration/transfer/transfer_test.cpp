@@ -148,17 +148,52 @@ TEST_P(Transfer, RemoteFilesAreCreatedRenamedChangedAndDeleted) {
     p.Refresh();
     EXPECT_EQ(p.pane.Row(p.RemoteRows({"c.txt"}).front()).entry->permissions.mid(1), "rw-r-----");
 
-    // Yes to all asks once; a directory that is not empty stays and says so.
+    // Yes to all asks once; a directory that is not empty is offered whole, and No keeps it
+    // without a refusal from the server.
     p.ui.dialogAnswers.enqueue(ModalResult::YesToAll);
+    p.ui.dialogAnswers.enqueue(ModalResult::No);
     p.operations.DeleteRemoteActions(p.RemoteRows({"b.txt", "c.txt", "new dir", "full"}));
     EXPECT_EQ(p.ui.messages.count(), p.ui.MessageTexts().size());
     EXPECT_FALSE(QFileInfo::exists(p.remote + "/b.txt"));
     EXPECT_FALSE(QFileInfo::exists(p.remote + "/c.txt"));
     EXPECT_FALSE(QFileInfo::exists(p.remote + "/new dir"));
-    EXPECT_TRUE(QFileInfo(p.remote + "/full").isDir());
-    EXPECT_FALSE(p.ui.MessageTexts().filter("Possible error deleting full error code").isEmpty());
+    EXPECT_TRUE(QFileInfo(p.remote + "/full/inner").isDir());
+    EXPECT_TRUE(p.ui.MessageTexts().contains(
+        "The folder full is not empty: delete it with its 0 files and 1 folder?"));
+    EXPECT_TRUE(p.ui.MessageTexts().filter("Possible error deleting").isEmpty());
     EXPECT_FALSE(p.Listed("b.txt") || p.Listed("c.txt") || p.Listed("new dir"));
     EXPECT_TRUE(p.Listed("full"));
+}
+
+TEST_P(Transfer, AFolderTreeIsDeletedWholeOrStopsAtWhatCannotGo) {
+    Program p(GetParam());
+    WriteFile(p.remote + "/site/index.html", "<p>");
+    WriteFile(p.remote + "/site/css/img/logo.png", RandomBytes(5000));
+    WriteFile(p.remote + "/kept/locked/f.txt", "f");
+    WriteFile(p.remote + "/kept/a.txt", "a");
+    QFile::link(p.remote + "/kept", p.remote + "/site/to-kept");  // never followed
+    p.Chown();
+    QFile::setPermissions(p.remote + "/kept/locked", QFile::ReadOwner | QFile::ExeOwner);
+    ASSERT_TRUE(p.LogIn());
+
+    for (int i = 0; i < 4; ++i) {
+        p.ui.dialogAnswers.enqueue(ModalResult::Yes);
+    }
+    p.operations.DeleteRemoteActions(p.RemoteRows({"site"}));
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/site"));
+    EXPECT_EQ(ReadFile(p.remote + "/kept/a.txt"), "a");
+    EXPECT_FALSE(p.Listed("site"));
+
+    p.operations.DeleteRemoteActions(p.RemoteRows({"kept"}));
+    EXPECT_TRUE(p.ui.MessageTexts().contains(
+        "Deleting the folder " + p.remote + "/kept stopped: " + p.remote +
+        "/kept/locked/f.txt could not be deleted. Left on the server: 1 file and 2 folders (the "
+        "folder itself included)."));
+    EXPECT_TRUE(QFileInfo::exists(p.remote + "/kept/locked/f.txt"));
+    EXPECT_TRUE(p.Listed("kept"));
+    EXPECT_EQ(p.session.currentRemoteDir, p.remote);
+    QFile::setPermissions(p.remote + "/kept/locked",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TEST_P(Transfer, MissingFilesOnEitherSideAreReportedNeverShownAsDone) {

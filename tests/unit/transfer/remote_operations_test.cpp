@@ -2,6 +2,8 @@
 // all, and what a refusal leaves.
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
 #include "support/memory_remote.h"
 #include "support/test_support.h"
 
@@ -52,6 +54,60 @@ TEST(RemoteOperationsRules, RefusedMkdirAndRenameSaySoAndChangeNothing) {
 
     EXPECT_TRUE(s.operations.MakeRemoteDirectory("made"));
     EXPECT_TRUE(s.remote.dirs.contains("/home/u/made"));
+}
+
+}  // namespace
+
+namespace {
+
+struct WithTree : Logged {
+    WithTree() {
+        remote.dirs += {"/home/u/site", "/home/u/site/css", "/home/u/site/css/img", "/other"};
+        remote.files.insert("/home/u/site/index.html", "<p>");
+        remote.files.insert("/home/u/site/css/img/logo.png", "png");
+        remote.files.insert("/other/keep.txt", "keep");
+        remote.links.insert("/home/u/site/elsewhere", "/other");  // never followed
+        pane.RefreshRemoteDirectoryList();
+    }
+};
+
+TEST(RemoteOperationsRules, ANonEmptyFolderGoesDeepestFirstAfterASecondQuestion) {
+    WithTree s;
+    s.ui.dialogAnswers.enqueue(ModalResult::Yes);
+    s.ui.dialogAnswers.enqueue(ModalResult::Yes);
+    s.operations.DeleteRemoteActions(s.Rows({"site"}));
+    EXPECT_TRUE(s.ui.MessageTexts().contains(
+        "The folder site is not empty: delete it with its 3 files and 2 folders?"));
+    const QStringList removed = s.remote.requests.filter(QRegularExpression("^(DELE|RMD) "));
+    EXPECT_EQ(removed.mid(3), QStringList({"RMD /home/u/site/css/img", "RMD /home/u/site/css",
+                                           "RMD /home/u/site"}));
+    EXPECT_EQ(s.remote.files.value("/other/keep.txt"), "keep");
+    EXPECT_TRUE(s.remote.links.isEmpty());
+    EXPECT_FALSE(s.remote.dirs.contains("/home/u/site"));
+    EXPECT_TRUE(s.Rows({"site"}).empty());
+    EXPECT_EQ(s.session.currentRemoteDir, "/home/u");
+    EXPECT_TRUE(
+        s.ui.logLines.contains("Deleted the folder /home/u/site with its 3 files and 2 "
+                               "folders"));
+}
+
+TEST(RemoteOperationsRules, AFolderDeletionStopsAtARefusalAndNoKeepsItAll) {
+    WithTree s;
+    s.ui.dialogAnswers.enqueue(ModalResult::Yes);
+    s.ui.dialogAnswers.enqueue(ModalResult::No);
+    s.operations.DeleteRemoteActions(s.Rows({"site"}));
+    EXPECT_TRUE(s.remote.requests.filter(QRegularExpression("^(DELE|RMD) ")).isEmpty());
+
+    s.remote.refused.insert("/home/u/site/css/img/logo.png");
+    s.ui.dialogAnswers.enqueue(ModalResult::Yes);
+    s.ui.dialogAnswers.enqueue(ModalResult::Yes);
+    s.operations.DeleteRemoteActions(s.Rows({"site"}));
+    EXPECT_TRUE(s.ui.MessageTexts().contains(
+        "Deleting the folder /home/u/site stopped: /home/u/site/css/img/logo.png could not be "
+        "deleted. Left on the server: 1 file and 3 folders (the folder itself included)."));
+    EXPECT_TRUE(s.remote.dirs.contains("/home/u/site/css/img"));
+    EXPECT_TRUE(s.remote.requests.filter("RMD").isEmpty());
+    EXPECT_EQ(s.pane.Row(s.Rows({"site"}).at(0)).entry->name, "site");
 }
 
 }  // namespace
