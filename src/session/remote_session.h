@@ -83,7 +83,7 @@ struct TransferRules {
 };
 
 // The difference between an FTP and an SFTP session, behind one interface: login and logout,
-// the server's working directory, fetching a listing, aborting. The session object owns one
+// the server's working directory, fetching a listing, moving and changing files, aborting. The session object owns one
 // implementation per kind and asks the one the site uses; callers never test the kind for
 // these operations.
 class RemoteSession {
@@ -130,7 +130,9 @@ public:
     // Sets the permissions of Name in the current directory: Octal as typed ("755"), Mode the
     // same as a number.
     virtual RemoteResult ChangeMode(const QString& name, const QString& octal, int mode) = 0;
+    // True while transfers run in ASCII mode (SetTransferMode).
     virtual bool AsciiMode() const = 0;
+    // How this protocol's transfers are ruled (see TransferRules).
     virtual TransferRules Rules() const = 0;
     // Moves one file; waits until it has moved, failed or been aborted.
     virtual RemoteResult Get(const FileTransfer& transfer) = 0;
