@@ -83,9 +83,9 @@ struct TransferRules {
 };
 
 // The difference between an FTP and an SFTP session, behind one interface: login and logout,
-// the server's working directory, fetching a listing, moving and changing files, aborting. The session object owns one
-// implementation per kind and asks the one the site uses; callers never test the kind for
-// these operations.
+// the server's working directory, fetching a listing, moving and changing files, aborting. The
+// session object owns one implementation per kind and asks the one the site uses; callers never
+// test the kind for these operations.
 class RemoteSession {
 public:
     virtual ~RemoteSession() = default;
