@@ -22,13 +22,6 @@
 
 namespace {
 
-QString ScreenshotFolder() {
-    const QString folder =
-        QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../../../screenshots");
-    QDir().mkpath(folder);
-    return folder;
-}
-
 // A folder under the vsftpd root with two files and a sub-folder, owned by the test user.
 QString FreshRemoteFolder() {
     return FreshOwnedFolder(

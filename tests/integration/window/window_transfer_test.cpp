@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QProcess>
@@ -81,5 +82,24 @@ TEST(WindowTransfers, ButtonsMoveTheSelectionBothWaysAndTheListFollows) {
     m.btnDeleteRem->click();
     EXPECT_FALSE(QFile::exists(remote + "/photo.jpg"));
     EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "docs", "page.html"}));
+
+    // A folder that is not empty: a second question says what it holds, then it goes whole.
+    SelectRows(m.lvRemote, {"docs"});
+    QString second;
+    WhenModal([&second](QWidget* box) {
+        WhenModal([&second](QWidget* next) {
+            auto* question = static_cast<QMessageBox*>(next);
+            second = question->text();
+            const QImage shot = question->grab().toImage();
+            EXPECT_FALSE(shot.isNull());
+            EXPECT_TRUE(shot.save(ScreenshotFolder() + "/delete-folder.png"));
+            question->button(QMessageBox::Yes)->click();
+        });
+        static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+    });
+    m.btnDeleteRem->click();
+    EXPECT_EQ(second, "The folder docs is not empty: delete it with its 1 file and 1 folder?");
+    EXPECT_FALSE(QFile::exists(remote + "/docs"));
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "page.html"}));
     m.close();
 }

@@ -15,16 +15,6 @@
 
 namespace {
 
-// build/screenshots: the test programs live in build/tests.
-QString ScreenshotFolder() {
-    QString folder = qEnvironmentVariable("VORLEN_SCREENSHOT_DIR");
-    if (folder.isEmpty()) {
-        folder = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../screenshots");
-    }
-    QDir().mkpath(folder);
-    return folder;
-}
-
 // Every visible button, check box and label gets at least the width its text needs and lies
 // inside the window.
 void ExpectNothingClipped(QWidget* window) {

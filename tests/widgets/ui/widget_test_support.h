@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
@@ -21,6 +22,20 @@ inline QApplication& App() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = new QApplication(argc, argv);
     return *app;
+}
+
+// Where screenshots go: "screenshots" in the build folder (the nearest folder above the test
+// program that holds CMakeCache.txt), or VORLEN_SCREENSHOT_DIR.
+inline QString ScreenshotFolder() {
+    QString folder = qEnvironmentVariable("VORLEN_SCREENSHOT_DIR");
+    if (folder.isEmpty()) {
+        QDir build(QCoreApplication::applicationDirPath());
+        while (!build.exists("CMakeCache.txt") && build.cdUp()) {
+        }
+        folder = build.filePath("screenshots");
+    }
+    QDir().mkpath(folder);
+    return folder;
 }
 
 // Runs Act on the next modal dialog as soon as it is shown (modal dialogs block the test). A
