@@ -173,6 +173,13 @@ RemoteResult MemoryRemote::Transfer(const QString& request, const QString& path,
         m_session.AppendRequestError(421);
         return {RemoteErrorKind::ConnectionLost, 421, "Not connected"};
     }
+    if (timeOutDuring.contains(path)) {
+        m_session.SetState(ConnectionState::Disconnected);
+        m_session.timedOut = true;
+        Drop();
+        m_session.lastRequestFailed = true;
+        return {RemoteErrorKind::TimedOut, 0, "Timed out"};
+    }
     if (dropDuring.contains(path)) {
         move(true);
         Drop();

@@ -29,6 +29,9 @@ public:
     QMap<QString, int> failures;
     // Transfers of a path during which the connection drops, half the bytes moved.
     QSet<QString> dropDuring;
+    // Transfers of a path that stand still until the request is given up, as a dispatcher
+    // does it on its time-out.
+    QSet<QString> timeOutDuring;
     QStringList requests;  // what was asked, in order ("DELE /home/u/a.txt", ...)
     TransferRules rules;
     bool up = false;

@@ -46,6 +46,28 @@ TEST(SessionRules, ADroppedConnectionLogsInAgainToTheSameDirectoryUnlessReconnec
     EXPECT_EQ(s.remote.requests.count("LOGIN u"), 2);
 }
 
+TEST(SessionRules, ATimedOutRequestEndsTheBatchAndIsNotFollowedByALogin) {
+    MemorySubjects s;
+    s.remote.files = {{"/home/u/slow.bin", "slow"}, {"/home/u/next.bin", "next"}};
+    s.session.RequestConnect();
+    TestFolder here;
+    s.local.SetCurrentDir(here.Path());
+    s.remote.timeOutDuring.insert("/home/u/slow.bin");
+    s.transfers.btnDownloadClickActions(s.Rows({"next.bin", "slow.bin"}));
+    EXPECT_EQ(here.Read("next.bin"), "next");
+    EXPECT_EQ(s.ui.light, ConnectionLight::Red);  // given up on: no automatic reconnection
+    EXPECT_FALSE(s.session.CheckConnection());
+    EXPECT_TRUE(
+        s.ui.logLines.contains("Connection has been lost and auto-reconnect not available."));
+    EXPECT_EQ(s.remote.requests.count("LOGIN u"), 1);
+    EXPECT_FALSE(s.run.batchTransferRunning);
+
+    s.session.RequestConnect();  // the person connects again: the flag is gone
+    ASSERT_TRUE(s.session.Connected());
+    s.remote.Drop();
+    EXPECT_EQ(s.ui.light, ConnectionLight::Amber);
+}
+
 TEST(SessionRules, TheAbortButtonEndsAWaitingScriptAndLeavesTheSessionAlone) {
     MemorySubjects s;
     s.session.RequestConnect();
