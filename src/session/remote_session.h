@@ -59,7 +59,8 @@ struct RemoteResult {
 
 // One file to move.
 struct FileTransfer {
-    // The remote file: a name in RemoteDir, or a full path when RemoteDir is empty.
+    // The remote file: a name in RemoteDir; with RemoteDir empty, a path or a name in the
+    // current directory.
     QString remoteDir;
     QString remoteName;
     QString localPath;

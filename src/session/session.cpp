@@ -68,7 +68,7 @@ RemoteSession* Session::Remote() {
     return m_ftp.get();
 }
 
-// ---- Light and button -------------------------------------------------------------------------
+// ---- What every remote session shares --------------------------------------------------------
 
 void LogWorkingDirectory(UserInterface& ui, const QString& dir) {
     ui.LogText("\"" + dir + "\" is working directory on server.");
@@ -101,6 +101,8 @@ QString RemoteErrorKindName(RemoteErrorKind kind) {
     }
     return "other";
 }
+
+// ---- State, light and button ----------------------------------------------------------------
 
 QString ConnectionStateName(ConnectionState state) {
     switch (state) {

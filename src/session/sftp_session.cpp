@@ -380,26 +380,28 @@ void SftpSession::PrepareTransfer(int bufferKiB, const FileTransfer& transfer) {
     NoteActivity();
 }
 
-RemoteResult SftpSession::Get(const FileTransfer& transfer) {
+QString SftpSession::RemotePathOf(const FileTransfer& transfer) const {
     const bool zos = m_session.Zos();
-    const QString path = transfer.remoteDir.isEmpty()
-                             ? transfer.remoteName
-                             : JoinRemotePath(zos, transfer.remoteDir, transfer.remoteName);
+    const QString& name = transfer.remoteName;
+    if (transfer.remoteDir.isEmpty() && name.contains(zos ? '.' : '/')) {
+        return name;
+    }
+    const QString& dir =
+        transfer.remoteDir.isEmpty() ? m_session.currentRemoteDir : transfer.remoteDir;
+    return JoinRemotePath(zos, dir, name);
+}
+
+RemoteResult SftpSession::Get(const FileTransfer& transfer) {
     PrepareTransfer(m_settings.site.sshBufferSizeRx, transfer);
-    const int code = SFTP1.GetFile(transfer.localPath, QuotedNameIfMVS(zos, path));
+    const int code =
+        SFTP1.GetFile(transfer.localPath, QuotedNameIfMVS(m_session.Zos(), RemotePathOf(transfer)));
     SFTP1.OnProgress = nullptr;
     return CallResult(code);
 }
 
 RemoteResult SftpSession::Put(const FileTransfer& transfer) {
-    const bool zos = m_session.Zos();
-    const QString separator = zos ? "." : "/";
-    const QString& name = transfer.remoteName;
-    const QString dir =
-        transfer.remoteDir.isEmpty() ? m_session.currentRemoteDir : transfer.remoteDir;
-    const QString path = name.contains(separator) ? name : JoinRemotePath(zos, dir, name);
     PrepareTransfer(m_settings.site.sshBufferSizeTx, transfer);
-    const int code = SFTP1.PutFile(transfer.localPath, path);
+    const int code = SFTP1.PutFile(transfer.localPath, RemotePathOf(transfer));
     SFTP1.OnProgress = nullptr;
     // Not noted in the request error list: the upload logs its own failure.
     return ResultOf(code);

@@ -55,6 +55,8 @@ public:
     // Sets what every transfer of the component takes: the site's buffer of KiB (0..32, else
     // the component's choice), resume and progress.
     void PrepareTransfer(int bufferKiB, const FileTransfer& transfer);
+    // The full remote path of a transfer's file.
+    QString RemotePathOf(const FileTransfer& transfer) const;
 
 private:
     void CheckFingerprint();

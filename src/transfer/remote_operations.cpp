@@ -143,6 +143,8 @@ RemoteOperations::FolderDeletion RemoteOperations::DeleteFolderTree(const QStrin
             }
         }
     }
+    // Back where the person was before anything is deleted: a server may refuse to remove its
+    // working directory, and the list shows the folder asked about.
     m_pane.EnterRemoteDirectory(dir, true);
     if (!listed && folders.size() == 1) {
         return FolderDeletion::Empty;  // not to be looked into: the server decides alone
