@@ -17,9 +17,13 @@
 #include "panes/local_pane.h"
 #include "panes/remote_pane.h"
 #include "session/session.h"
+#include "session/ssh_helper.h"
 #include "transfer/transfers.h"
 
 int main(int argc, char** argv) {
+    if (const auto helper = RunSshHelper(argc, argv)) {
+        return *helper;
+    }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 9 || (args[6] != "get" && args[6] != "put")) {

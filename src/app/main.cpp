@@ -6,6 +6,7 @@
 #include "app/unattended.h"
 #include "platform/stop_signals.h"
 #include "script/script_runner.h"
+#include "session/ssh_helper.h"
 #include "ui/frm_main.h"
 
 namespace {
@@ -42,6 +43,10 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // ssh runs this program to ask its questions and to reach a proxy.
+    if (const auto helper = RunSshHelper(argc, argv)) {
+        return *helper;
+    }
     // The conventional switches are answered before any window exists, so they work without a
     // display. Everything else is the program's own command line.
     for (int i = 1; i < argc; ++i) {

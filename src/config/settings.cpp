@@ -193,6 +193,8 @@ bool Settings::GetSiteSettings() {
     s.userid = Get(kSite, "Userid", "?");
     s.domain = Get(kSite, "Domain", "");
     s.fingerprint = Get(kSite, "Fingerprint", "");
+    s.keyFile = Get(kSite, "KeyFile", "").trimmed();
+    s.keyPassphrase = Get(kSite, "KeyPassphrase", "");
     // Anything but the two TLS choices is plain FTP, as every older file means.
     s.ftpTls = WholeNumberOr(Get(kSite, "FtpTls", "0"), 0);
     if (s.ftpTls < 0 || s.ftpTls > 2) {
@@ -309,6 +311,8 @@ bool Settings::UpdateSettings() {
         Put(kSite, "Userid", s.userid);
         Put(kSite, "Domain", s.domain);
         Put(kSite, "Fingerprint", s.fingerprint);
+        Put(kSite, "KeyFile", s.keyFile);
+        Put(kSite, "KeyPassphrase", s.keyPassphrase);
         Put(kSite, "FtpTls", QString::number(s.ftpTls));
         Put(kSite, "TlsFingerprint", s.tlsFingerprint);
         Put(kSite, "SavePw", Bool(s.savePw));

@@ -66,6 +66,10 @@ struct SiteProfile {
     QString userid = "?";
     QString domain;
     QString fingerprint;
+    // SSH: the private key offered (empty: whatever the user's ssh offers), and its passphrase,
+    // scrambled, kept only when the person asked for it.
+    QString keyFile;
+    QString keyPassphrase;
     // FTP over TLS: 0 plain FTP, 1 explicit (AUTH TLS), 2 implicit; and the SHA-256 fingerprint
     // of the server certificate the person chose to trust although it did not verify.
     int ftpTls = 0;

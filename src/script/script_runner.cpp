@@ -216,7 +216,9 @@ bool ScriptRunner::Prepare(const QString& fileName, ScriptCheck& check) {
                              MsgDlgType::Error, MsgDlgBtn::OK);
             return false;
         }
-        if (!site.savePw || site.sessionPassword == kNoPasswordMark) {
+        // Over SSH a key, the agent or the user's ssh configuration may log in instead.
+        const bool ssh = site.ssh || m_store.settings.sshMode;
+        if (!ssh && (!site.savePw || site.sessionPassword == kNoPasswordMark)) {
             m_ui.ShowColorMsg(
                 "Cannot run scripts for this site because script needs remote login and "
                 "password not saved");

@@ -21,6 +21,7 @@ struct LoginTarget {
     bool passive = true;
     int ftpTls = 0;  // the site's FtpTls choice
     QString tlsFingerprint;
+    QString keyFile;  // SSH: the only key offered, when set
     int timeoutSeconds = 25;
     QString initialDir;
     // FTP: list with MLSD when the server offers machine listings.

@@ -319,6 +319,7 @@ LoginTarget Session::TargetFor(const QString& initialDir, const QString& passwor
     t.passive = site.passiveMode;
     t.ftpTls = site.ftpTls;
     t.tlsFingerprint = site.tlsFingerprint;
+    t.keyFile = site.keyFile;
     t.timeoutSeconds = site.RequestTimeout();
     t.machineListings = site.machineListings;
     return t;
@@ -329,21 +330,24 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
     m_ui.SetStatusPanel(StatusPanel::CallState, QString());
     loginRefused = false;
     SiteProfile& site = m_store.settings.site;
+    const bool ssh = site.ssh || m_store.settings.sshMode;
     QString password;
-    if (site.sessionPassword == kNoPasswordMark) {
+    // A site that names its SSH key logs in with it: no password is asked for beforehand.
+    if (site.sessionPassword == kNoPasswordMark && !(ssh && !site.keyFile.isEmpty())) {
         AskPasswordAgain();
     }
     if (site.sessionPassword != kNoPasswordMark) {
         password = Unscramble(site.sessionPassword);
     }
-    if (password.isEmpty()) {
+    // Over SSH a key, the agent or the user's ssh configuration may log in without one.
+    if (password.isEmpty() && !ssh) {
         m_ui.LogText("Login not attempted - password not supplied");
         SetState(ConnectionState::Disconnected);
         return;
     }
     LoginTarget target = TargetFor(initialDir, password);
     m_ui.StatusBarGeneral("About to log in");
-    sftpSession = site.ssh || m_store.settings.sshMode;
+    sftpSession = ssh;
     RemoteSession* remote = Remote();
     remote->Login(target);
     target.password.fill(QChar(' '));

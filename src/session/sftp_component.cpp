@@ -68,6 +68,7 @@ SftpComponent::SftpComponent(QObject* parent) : QObject(parent) {
 SftpComponent::~SftpComponent() {
     OnConnected = nullptr;
     OnHostFingerprint = nullptr;
+    OnPrompt = nullptr;
     OnDone = nullptr;
     OnListItems = nullptr;
     OnProgress = nullptr;
@@ -78,9 +79,12 @@ SftpComponent::~SftpComponent() {
 int SftpComponent::Connect() {
     SftpConnectOptions options;
     options.host = Hostname;
-    options.port = quint16(Port > 0 && Port < 65536 ? Port : 22);
+    options.port = quint16(Port > 0 && Port < 65536 ? Port : 0);
     options.user = Login;
     options.password = Password;
+    options.keyFile = KeyFile;
+    options.knownHostsFile = KnownHostsFile;
+    options.answer = OnPrompt;
     options.timeoutSeconds = Timeout;
     if (ProxyType >= 1 && ProxyType <= 4) {
         SocksSettings proxy;

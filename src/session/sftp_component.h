@@ -27,18 +27,23 @@ public:
     QString ProxyHostname;
     QString ProxyLogin;
     QString ProxyPassword;
-    QString RemotePath;  // the item to rename, the directory to enter
-    int Port = 22;
-    int Timeout = 25;      // seconds
-    int TransferMode = 0;  // 1 ASCII, 0 binary
-    bool Resume = false;   // continue an interrupted transfer
-    int BufferSize = 0;    // bytes; 0 lets the component choose
-    int ProxyType = 0;     // 0 none, 1 HTTP CONNECT, 2 SOCKS 4, 3 SOCKS 4A, 4 SOCKS 5
+    QString RemotePath;      // the item to rename, the directory to enter
+    QString KeyFile;         // the only key offered, when set
+    QString KnownHostsFile;  // where the site's accepted host keys are kept
+    int Port = 0;            // 0: ssh's own choice
+    int Timeout = 25;        // seconds
+    int TransferMode = 0;    // 1 ASCII, 0 binary
+    bool Resume = false;     // continue an interrupted transfer
+    int BufferSize = 0;      // bytes; 0 lets the component choose
+    int ProxyType = 0;       // 0 none, 1 HTTP CONNECT, 2 SOCKS 4, 3 SOCKS 4A, 4 SOCKS 5
     int ProxyPort = 0;
 
     // Events.
     std::function<void(int code, const QString& text)> OnConnected;
     std::function<void(const QString& fingerprint, bool& accept)> OnHostFingerprint;
+    // ssh's questions during Connect that the password does not answer (host keys,
+    // passphrases); nothing refuses them.
+    SshPromptAnswer OnPrompt;
     std::function<void(int code, const QString& text)> OnDone;
     std::function<void(const QString& fileInfo)> OnListItems;
     std::function<void(qint64 position, qint64 total)> OnProgress;

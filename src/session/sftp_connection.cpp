@@ -7,8 +7,8 @@
 #include "session/sftp_engine.h"
 #include "session/ssh_transport.h"
 
-// The session glue: the transport carries the bytes, the engine speaks SFTP, and one timer
-// watches that whatever we wait for makes progress.
+// The session glue: the transport (the system's ssh) carries the bytes, the engine speaks SFTP, and
+// one timer watches that whatever we wait for makes progress.
 class SftpConnection::Private {
 public:
     enum class Phase { Idle, Connecting, Connected };
@@ -80,6 +80,11 @@ public:
 
     void OnTimeout() {
         if (phase == Phase::Idle) {
+            return;
+        }
+        if (transport && transport->Asking()) {
+            // A person is answering one of ssh's questions: their time is not the server's.
+            timer.start(timeoutMs);
             return;
         }
         const QString text = SftpCodeText(kTimedOut);

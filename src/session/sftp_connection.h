@@ -4,16 +4,16 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "ftp/tcp_connector.h"
 
 // An SFTP (version 3) session over SSH, event-driven on the thread's event loop: nothing here
-// blocks or spins. The SSH transport (key exchange, encryption, the session channel) comes from
-// a library driven non-blocking on a socket connected here (directly or through SOCKS, so
-// proxies work); the SFTP protocol itself is ours, with many requests in flight, so transfers
-// are bounded by the network and not by round trips.
+// blocks or spins. The SSH transport (key exchange, encryption, login, proxies) is the system's
+// ssh client run as a child process (ssh_transport.h); the SFTP protocol itself is ours, with
+// many requests in flight, so transfers are bounded by the network and not by round trips.
 //
 // Every request returns an id at once; its outcome arrives as one done(id, ...) signal, after
 // any data signals of its own (realPath, listed, attributes, progress). Code 0 is success;
@@ -37,14 +37,33 @@ struct SftpNameEntry {
     SftpAttributes attributes;
 };
 
-// How to reach the server.
+// A question ssh asks while it logs in, passed on to whoever answers for the site.
+struct SshPrompt {
+    enum class Kind { HostKey, Password, Passphrase, Other };
+    Kind kind = Kind::Other;
+    QString text;         // ssh's own words
+    QString fingerprint;  // HostKey: "SHA256:..." as ssh printed it
+    QString keyFile;      // Passphrase: the key's path
+};
+// The answer to a prompt, or nothing to refuse it.
+using SshPromptAnswer = std::function<std::optional<QString>(const SshPrompt&)>;
+
+// How to reach the server. The system's ssh carries the session, so whatever the user's own
+// ssh configuration says (keys, agent, Host aliases) applies beneath these.
 struct SftpConnectOptions {
     QString host;
-    quint16 port = 22;
-    QString user;
-    QString password;                    // used for password and keyboard-interactive login
-    std::optional<SocksSettings> socks;  // through a SOCKS 4/4A/5 server
+    quint16 port = 0;  // 0: ssh's own choice (22, or the user's configuration)
+    QString user;      // empty: ssh's own choice
+    QString password;  // answers password and keyboard-interactive prompts
+    QString keyFile;   // the only key offered when set
+    // Where host keys accepted for this site are kept; the user's own known_hosts is trusted
+    // beside it. Empty: a file of this connection only, so nothing is trusted beforehand.
+    QString knownHostsFile;
+    bool compression = false;
+    std::optional<SocksSettings> socks;  // through a SOCKS 4/4A/5 or HTTP CONNECT proxy
     int timeoutSeconds = 25;             // connect and any request without progress
+    // Host keys, passphrases and other questions; without it they are refused.
+    SshPromptAnswer answer;
 };
 
 class SftpConnection : public QObject {
@@ -59,13 +78,15 @@ public:
     static constexpr int kAborted = 30005;          // Abort() ended the request
     static constexpr int kLocalFileError = 30006;   // a local file could not be read or written
     static constexpr int kProtocolError = 30007;    // the server broke the protocol
+    static constexpr int kHostKeyRefused = 30008;   // the host key was not accepted
+    static constexpr int kHostKeyChanged = 30009;   // the host key differs from the known one
 
     explicit SftpConnection(QObject* parent = nullptr);
     ~SftpConnection() override;
 
-    // Connects, checks nothing about the host key itself (hostKey reports it first; a caller
-    // that refuses it calls Disconnect), logs in, starts the "sftp" subsystem. Ends with
-    // connected(code, text).
+    // Connects, logs in, starts the "sftp" subsystem; host keys are judged through the
+    // options' answer (and hostKey reports the key as soon as it is known). Ends with
+    // connected(code, text). kHostKeyChanged carries the new key's fingerprint in the text.
     void Connect(const SftpConnectOptions& options);
     // Ends the session at once; pending requests end with kAborted; disconnected() follows.
     void Disconnect();

@@ -379,7 +379,7 @@ QString SftpCodeText(int code) {
                                                "The server does not support this operation");
         case SftpConnection::kPasswordRefused:
             return QCoreApplication::translate("Sftp",
-                                               "The server refused the user name or password");
+                                               "The server refused the user name, password or key");
         case SftpConnection::kConnectFailed:
             return QCoreApplication::translate("Sftp", "Could not connect to the server");
         case SftpConnection::kHandshakeFailed:
@@ -394,6 +394,11 @@ QString SftpCodeText(int code) {
             return QCoreApplication::translate("Sftp", "A local file could not be read or written");
         case SftpConnection::kProtocolError:
             return QCoreApplication::translate("Sftp", "The server broke the SFTP protocol");
+        case SftpConnection::kHostKeyRefused:
+            return QCoreApplication::translate("Sftp", "The server's host key was not accepted");
+        case SftpConnection::kHostKeyChanged:
+            return QCoreApplication::translate("Sftp",
+                                               "The server's host key differs from the known one");
         default:
             return QCoreApplication::translate("Sftp", "Unknown SFTP error %1").arg(code);
     }

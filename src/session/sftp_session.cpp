@@ -1,5 +1,10 @@
 #include "session/sftp_session.h"
 
+#include <QFile>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include "config/scrambling.h"
 #include "config/settings.h"
 #include "listing/zos_names.h"
 #include "platform/platform.h"
@@ -12,7 +17,10 @@
 
 SftpSession::SftpSession(Session& session, Settings& settings, RunState& run, UserInterface& ui)
     : m_session(session), m_settings(settings), m_run(run), m_ui(ui) {
+    SFTP1.OnPrompt = [this](const SshPrompt& prompt) { return AnswerPrompt(prompt); };
     SFTP1.OnConnected = [this](int code, const QString& text) {
+        m_lastConnectCode = code;
+        m_lastConnectText = text;
         m_session.sftpConnected = code == 0;
         if (code != 0) {
             if (code == SftpConnection::kPasswordRefused ||
@@ -83,6 +91,8 @@ bool SftpSession::Login(const LoginTarget& t) {
     const int proxyPort = t.proxyPort.toInt(&numeric);
     c.ProxyPort = numeric ? proxyPort : (c.ProxyType == 1 ? 80 : 1080);
     c.Timeout = t.timeoutSeconds;
+    c.KeyFile = t.keyFile;
+    c.KnownHostsFile = KnownHostsFile();
     if (m_session.Connected()) {
         m_session.ShowAbortButton("Cancel");
         c.Disconnect();
@@ -100,11 +110,19 @@ bool SftpSession::Login(const LoginTarget& t) {
     m_ui.StatusBarGeneral("Connect issued for " + t.host);
     m_ui.LogText("User id sent: " + t.user);
     m_session.ShowAbortButton("Cancel");
-    m_session.sftpConnecting = true;
-    NoteActivity();
-    c.Connect();
-    m_session.sftpConnecting = false;
-    if (m_session.sftpConnected) {
+    if (!Connect() && m_lastConnectCode == SftpConnection::kHostKeyChanged) {
+        // The site's known key file holds another key: the person judges the new one, and
+        // trusting it starts the site's trust afresh with it.
+        static const QRegularExpression key("SHA256:[A-Za-z0-9+/=]+");
+        const QString current = key.match(m_lastConnectText).captured(0);
+        m_fingerprint = current;
+        m_ui.LogText("Fingerprint: " + current);
+        if (!current.isEmpty() && AcceptChangedKey(m_settings.site.fingerprint, current)) {
+            QFile::remove(c.KnownHostsFile);
+            Connect();
+        }
+    }
+    if (m_session.sftpConnected && !m_keyJudged) {
         CheckFingerprint();
     }
     if (!m_session.sftpConnected) {
@@ -125,6 +143,112 @@ bool SftpSession::Login(const LoginTarget& t) {
     return true;
 }
 
+bool SftpSession::Connect() {
+    m_keyJudged = false;
+    m_passphraseGiven = false;
+    m_session.sftpConnecting = true;
+    NoteActivity();
+    SFTP1.Connect();
+    m_session.sftpConnecting = false;
+    return m_session.sftpConnected;
+}
+
+QString SftpSession::KnownHostsFile() const {
+    const QString site = m_settings.site.siteName.trimmed();
+    if (site.isEmpty()) {
+        return {};
+    }
+    const QString folder = platform::WorkFolder() + "/known_hosts";
+    if (!platform::EnsureFolder(folder)) {
+        return {};
+    }
+    return folder + "/" + QString::fromLatin1(QUrl::toPercentEncoding(site));
+}
+
+std::optional<QString> SftpSession::AnswerPrompt(const SshPrompt& prompt) {
+    SiteProfile& site = m_settings.site;
+    switch (prompt.kind) {
+        case SshPrompt::Kind::HostKey:
+            if (JudgeHostKey(prompt.fingerprint)) {
+                return QString("yes");
+            }
+            return std::nullopt;
+        case SshPrompt::Kind::Password:
+            // No password is known: the login is refused and the person asked afterwards.
+            return std::nullopt;
+        case SshPrompt::Kind::Passphrase: {
+            if (!site.keyPassphrase.isEmpty() && !m_passphraseGiven) {
+                m_passphraseGiven = true;
+                return QString::fromUtf8(scrambling::ComplexDecrypt(site.keyPassphrase.toLatin1()));
+            }
+            if (m_run.unattended) {
+                m_ui.LogText("The key " + prompt.keyFile +
+                             " needs its passphrase: an unattended run uses only a saved one");
+                return std::nullopt;
+            }
+            PasswordAnswer answer = m_ui.AskPassword(
+                "Please supply the passphrase of the key " + prompt.keyFile, site.domain);
+            if (!answer.ok) {
+                return std::nullopt;
+            }
+            if (answer.save) {
+                site.keyPassphrase =
+                    QString::fromLatin1(scrambling::ComplexEncrypt(answer.password.toUtf8()));
+            }
+            return answer.password;
+        }
+        case SshPrompt::Kind::Other:
+            break;
+    }
+    if (m_run.unattended) {
+        m_ui.LogText("The server asked a question an unattended run cannot answer: " +
+                     prompt.text.trimmed());
+        return std::nullopt;
+    }
+    PasswordAnswer answer = m_ui.AskPassword(prompt.text.trimmed(), site.domain);
+    return answer.ok ? std::optional<QString>(answer.password) : std::nullopt;
+}
+
+bool SftpSession::JudgeHostKey(const QString& fingerprint) {
+    m_keyJudged = true;
+    m_fingerprint = fingerprint;
+    SiteProfile& site = m_settings.site;
+    const QString saved = site.fingerprint;
+    if (!fingerprint.isEmpty() && saved == fingerprint) {
+        m_ui.LogText("Fingerprint matches that from previous login");
+        return true;
+    }
+    if (saved.isEmpty()) {
+        if (m_run.unattended) {
+            // A key is trusted once with a person there, or from the user's own known_hosts.
+            m_ui.LogText("The host key of " + site.domain + " (" + fingerprint +
+                         ") is not known yet and an unattended run never trusts a new one: "
+                         "log in once from the window");
+            return false;
+        }
+        site.fingerprint = fingerprint;
+        return true;
+    }
+    return AcceptChangedKey(saved, fingerprint);
+}
+
+bool SftpSession::AcceptChangedKey(const QString& saved, const QString& current) {
+    m_keyJudged = true;
+    m_ui.LogText("Previous fingerprint: " + saved);
+    m_ui.LogText("Current   fingerprint: " + current);
+    m_ui.LogText("Fingerprints do not match");
+    if (m_run.unattended) {
+        // Nobody is there to judge a changed host key: never accept it without a person.
+        m_ui.LogText("A changed host key is never accepted in an unattended run - disconnecting");
+        return false;
+    }
+    if (m_ui.ConfirmYesNo("Fingprint differs from previous login (see log), disconnect now?")) {
+        return false;
+    }
+    m_settings.site.fingerprint = current;
+    return true;
+}
+
 void SftpSession::CheckFingerprint() {
     SiteProfile& site = m_settings.site;
     const QString saved = site.fingerprint;
@@ -136,19 +260,7 @@ void SftpSession::CheckFingerprint() {
         m_ui.LogText("Fingerprint matches that from previous login");
         return;
     }
-    m_ui.LogText("Previous fingerprint: " + saved);
-    m_ui.LogText("Current   fingerprint: " + m_fingerprint);
-    m_ui.LogText("Fingerprints do not match");
-    bool disconnect = true;
-    if (m_run.unattended) {
-        // Nobody is there to judge a changed host key: never accept it without a person.
-        m_ui.LogText("A changed host key is never accepted in an unattended run - disconnecting");
-    } else {
-        disconnect =
-            m_ui.ConfirmYesNo("Fingprint differs from previous login (see log), disconnect now?");
-    }
-    if (!disconnect) {
-        site.fingerprint = m_fingerprint;
+    if (AcceptChangedKey(saved, m_fingerprint)) {
         return;
     }
     SFTP1.Disconnect();

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 #include "session/remote_session.h"
 #include "session/sftp_component.h"
 
@@ -58,8 +60,18 @@ public:
     // The full remote path of a transfer's file.
     QString RemotePathOf(const FileTransfer& transfer) const;
 
+    // Where the host keys accepted for the current site are kept (empty without a site name).
+    QString KnownHostsFile() const;
+
 private:
     void CheckFingerprint();
+    // ssh's questions while it logs in: host keys, passphrases, other prompts.
+    std::optional<QString> AnswerPrompt(const SshPrompt& prompt);
+    // A host key ssh does not know: true to trust it.
+    bool JudgeHostKey(const QString& fingerprint);
+    // The described question about a key that differs from the stored one: true to go on.
+    bool AcceptChangedKey(const QString& saved, const QString& current);
+    bool Connect();
     // A call's outcome, noted in the request error list when it failed.
     RemoteResult CallResult(int code);
 
@@ -68,6 +80,10 @@ private:
     RunState& m_run;
     UserInterface& m_ui;
     QString m_fingerprint;
+    bool m_keyJudged = false;  // this login's host key was judged while ssh asked
+    bool m_passphraseGiven = false;
+    int m_lastConnectCode = 0;
+    QString m_lastConnectText;
     QString m_partialLine;
     QStringList* m_listing = nullptr;
 };

@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include "session/sftp_connection.h"
+#include "session/ssh_helper.h"
 #include "support/server_env.h"
 #include "support/test_support.h"
 
@@ -84,6 +85,11 @@ public:
         options.user = Env().value("SSH_USER");
         options.password = password;
         options.timeoutSeconds = timeoutSeconds;
+        options.answer = [this](const SshPrompt& p) -> std::optional<QString> {
+            prompts << p;
+            return p.kind == SshPrompt::Kind::HostKey ? std::optional<QString>("yes")
+                                                      : std::nullopt;
+        };
         connectResult = {};
         c.Connect(options);
         Spin([this] { return connectResult.code != -1; }, 60000);
@@ -119,6 +125,7 @@ public:
     qint64 lastProgress = -1;
     std::function<void(quint32, qint64)> onProgress;
     QMap<quint32, Outcome> results;
+    QList<SshPrompt> prompts;
 };
 
 QString Root() {
@@ -449,6 +456,9 @@ TEST(SftpSshd, AbortEndsATransferAndTheSessionGoesOn) {
 }
 
 int main(int argc, char** argv) {
+    if (const auto helper = RunSshHelper(argc, argv)) {
+        return *helper;
+    }
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

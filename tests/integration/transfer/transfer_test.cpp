@@ -1,6 +1,7 @@
 // Transfers and remote file operations as the window runs them (through a scripted
 // UserInterface), over FTP against vsftpd and over SFTP against OpenSSH: the files are compared
 // on the server's disk, byte for byte.
+#include "session/ssh_helper.h"
 #include "transfer_program.h"
 
 TEST_P(Transfer, SelectionAndTreeGoUpAndComeBackByteIdentical) {
@@ -376,6 +377,9 @@ INSTANTIATE_TEST_SUITE_P(Over, FtpTransfer, ::testing::ValuesIn(kFtpKinds),
                          [](const auto& info) { return std::string(info.param.name); });
 
 int main(int argc, char** argv) {
+    if (const auto helper = RunSshHelper(argc, argv)) {
+        return *helper;
+    }
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
