@@ -216,9 +216,9 @@ bool ScriptRunner::Prepare(const QString& fileName, ScriptCheck& check) {
                              MsgDlgType::Error, MsgDlgBtn::OK);
             return false;
         }
-        // Over SSH a key, the agent or the user's ssh configuration may log in instead.
-        const bool ssh = site.ssh || m_store.settings.sshMode;
-        if (!ssh && (!site.savePw || site.sessionPassword == kNoPasswordMark)) {
+        // An SSH site that names its key logs in with it (or with the agent holding it).
+        const bool keyLogin = (site.ssh || m_store.settings.sshMode) && !site.keyFile.isEmpty();
+        if (!keyLogin && (!site.savePw || site.sessionPassword == kNoPasswordMark)) {
             m_ui.ShowColorMsg(
                 "Cannot run scripts for this site because script needs remote login and "
                 "password not saved");

@@ -120,6 +120,17 @@ TEST_P(ScriptRun, ExecutableRunsTheScriptHeadlessWithItsExitStatus) {
     PrepareSite(p);
     const QByteArray errorLog = ReadFile(p.remote + "/error.log");
     const QString file = WriteScript(p, NightlyScript(p));
+    if (p.sftp) {
+        // A host key never seen with a person there is refused: the run fails closed.
+        const Outcome unknownKey = RunVorlen(p, {"-sTest/" + file});
+        EXPECT_EQ(unknownKey.status, 2) << unknownKey.output.toStdString();
+        EXPECT_TRUE(unknownKey.output.contains("an unattended run never trusts a new one"));
+        EXPECT_TRUE(p.core.settings.site.fingerprint.isEmpty());
+        // Trusted once from the program with a person there, it is accepted from then on.
+        ASSERT_TRUE(p.LogIn());
+        p.session.ConnectButtonClickActions();
+        ASSERT_TRUE(p.core.store.UpdateSettings());
+    }
 
     const Outcome ok = RunVorlen(p, {"-sTest/" + file});
     EXPECT_EQ(ok.status, 0) << ok.output.toStdString();
