@@ -18,9 +18,9 @@ namespace {
 
 // ssh's last lines kept for the failure text (its debug chatter is not kept).
 constexpr qsizetype kErrorLinesKept = 20;
-// The stored password answers at most this many prompts of one login: keyboard-interactive,
-// then the password method.
-constexpr int kPasswordAnswers = 2;
+// The stored password answers one prompt per login: keyboard-interactive and the password
+// method ask the same question, and a refused password costs the server's delay each time.
+constexpr int kPasswordAnswers = 1;
 
 QString Tr(const char* text) {
     return QCoreApplication::translate("Sftp", text);

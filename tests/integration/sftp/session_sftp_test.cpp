@@ -28,6 +28,8 @@
 #include "support/server_env.h"
 #include "support/test_support.h"
 
+#include "own_servers.h"
+
 namespace {
 
 struct Program : HeadlessProgram {
@@ -42,104 +44,6 @@ QString FreshRemoteFolder() {
                             ServerEnv::Sshd().Value("SSH_USER"),
                             {{"public_html/img/", {}}, {"notes.txt", "notes\n"}});
 }
-
-// An sshd of the test's own, from the fixture's configuration, with a host key made for it:
-// started again with a new key, it is the same server with a changed key. The test holds the
-// listening port for its whole life and hands each connection to a new "sshd -i" (inetd mode),
-// so no other program can take the port between a restart and the next login. Each sshd ends
-// with its connection, or with this test program, and is stopped by the process id QProcess
-// holds.
-class OwnSshd {
-public:
-    OwnSshd() {
-        QFile state(qEnvironmentVariable("VORLEN_SSHD_STATE"));
-        state.open(QIODevice::ReadOnly);
-        QFile conf(QString::fromUtf8(state.readAll()).trimmed() + "/sshd.conf");
-        conf.open(QIODevice::ReadOnly);
-        m_conf = QString::fromUtf8(conf.readAll());
-        m_listener.listen(QHostAddress::LocalHost);
-        QObject::connect(&m_listener, &QTcpServer::newConnection, [this] { Serve(); });
-    }
-    ~OwnSshd() { Stop(); }
-    quint16 Port() const { return m_listener.serverPort(); }
-
-    // Serves the next connections with a new host key.
-    bool Start() {
-        Stop();
-        const QString key = m_dir.File(QString("key%1").arg(++m_keys));
-        if (QProcess::execute("ssh-keygen", {"-q", "-t", "ed25519", "-N", "", "-f", key}) != 0) {
-            return false;
-        }
-        QStringList lines;
-        for (const QString& line : m_conf.split('\n')) {
-            if (line.startsWith("HostKey ")) {
-                lines << "HostKey " + key;
-            } else if (!line.startsWith("PidFile ") && !line.startsWith("Port ") &&
-                       !line.startsWith("ListenAddress ")) {
-                lines << line;
-            }
-        }
-        m_dir.Write("sshd.conf", lines.join('\n').toUtf8());
-        m_serving = m_listener.isListening();
-        return m_serving;
-    }
-    // Refuses further connections and ends those being served.
-    void Stop() {
-        m_serving = false;
-        for (const auto& process : m_sshds) {
-            if (process->state() != QProcess::NotRunning) {
-                process->terminate();
-                process->waitForFinished(5000);
-            }
-        }
-        m_sshds.clear();
-    }
-
-private:
-    void Serve() {
-        while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
-            if (m_serving) {
-                Hand(int(socket->socketDescriptor()));
-            }
-            socket->abort();
-            socket->deleteLater();
-        }
-    }
-    // A new sshd serves the connection on Descriptor as its standard input and output.
-    void Hand(int descriptor) {
-        auto process = std::make_unique<QProcess>();
-        process->setStandardErrorFile(m_dir.File("sshd.out"), QIODevice::Append);
-        process->setChildProcessModifier([descriptor] {
-            dup2(descriptor, STDIN_FILENO);
-            dup2(descriptor, STDOUT_FILENO);
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-        });
-        const QStringList arguments = {"-i", "-e", "-f", m_dir.File("sshd.conf")};
-        process->start("/usr/sbin/sshd", arguments);
-        if (!process->waitForStarted()) {
-            return;
-        }
-        // Recorded for the suite's check that no server outlives it.
-        if (const QString registry = qEnvironmentVariable("VORLEN_SERVER_PIDS");
-            !registry.isEmpty()) {
-            QFile file(registry);
-            if (file.open(QIODevice::Append)) {
-                file.write(QString("%1\t/usr/sbin/sshd %2\n")
-                               .arg(process->processId())
-                               .arg(arguments.join(' '))
-                               .toUtf8());
-            }
-        }
-        m_sshds.push_back(std::move(process));
-    }
-
-    TestFolder m_dir;
-    QString m_conf;
-    QTcpServer m_listener;
-    bool m_serving = false;
-    int m_keys = 0;
-    std::vector<std::unique_ptr<QProcess>> m_sshds;
-};
 
 }  // namespace
 
@@ -221,6 +125,23 @@ TEST(SessionSftp, ServerRestartedWithANewHostKeyIsAskedAbout) {
         "Fingprint differs from previous login (see log), disconnect now?"));
     EXPECT_FALSE(p.session.Connected());
     EXPECT_EQ(p.core.settings.site.fingerprint, first);  // refused: the old key stays
+
+    // Kept: the site trusts the new key from then on, silently. (The refused login's password
+    // question went unanswered, which forgot the password.)
+    p.core.settings.site.sessionPassword =
+        QString::fromLatin1(scrambling::ComplexEncrypt(ServerEnv::Sshd().Password().toUtf8()));
+    p.ui.dialogAnswers.enqueue(ModalResult::No);
+    p.session.RequestConnect();
+    ASSERT_TRUE(p.session.Connected());
+    const QString second = p.core.settings.site.fingerprint;
+    EXPECT_NE(second, first);
+    p.session.ConnectButtonClickActions();
+    p.ui.logLines.clear();
+    p.ui.dialogAnswers.clear();
+    p.session.RequestConnect();
+    EXPECT_TRUE(p.session.Connected());
+    EXPECT_TRUE(p.ui.logLines.contains("Fingerprint matches that from previous login"));
+    EXPECT_FALSE(p.ui.logLines.contains("Fingerprints do not match"));
 }
 
 TEST(SessionSftp, WrongPasswordIsAskedTwiceMore) {

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -25,6 +26,8 @@
 #include "session/ssh_helper.h"
 #include "support/server_env.h"
 #include "support/test_support.h"
+
+#include "own_servers.h"
 
 namespace {
 
@@ -79,17 +82,29 @@ public:
     }
 
     Outcome Connect(quint16 port, const QString& password, int timeoutSeconds = 20) {
+        return ConnectWith([&](SftpConnectOptions& options) {
+            options.port = port;
+            options.password = password;
+            options.timeoutSeconds = timeoutSeconds;
+        });
+    }
+    // Host keys are accepted; Passphrase, when set, answers passphrase prompts.
+    Outcome ConnectWith(const std::function<void(SftpConnectOptions&)>& adjust) {
         SftpConnectOptions options;
         options.host = "127.0.0.1";
-        options.port = port;
         options.user = Env().value("SSH_USER");
-        options.password = password;
-        options.timeoutSeconds = timeoutSeconds;
+        options.timeoutSeconds = 20;
         options.answer = [this](const SshPrompt& p) -> std::optional<QString> {
             prompts << p;
-            return p.kind == SshPrompt::Kind::HostKey ? std::optional<QString>("yes")
-                                                      : std::nullopt;
+            if (p.kind == SshPrompt::Kind::HostKey) {
+                return QString("yes");
+            }
+            if (p.kind == SshPrompt::Kind::Passphrase && !passphrase.isEmpty()) {
+                return passphrase;
+            }
+            return std::nullopt;
         };
+        adjust(options);
         connectResult = {};
         c.Connect(options);
         Spin([this] { return connectResult.code != -1; }, 60000);
@@ -126,6 +141,7 @@ public:
     std::function<void(quint32, qint64)> onProgress;
     QMap<quint32, Outcome> results;
     QList<SshPrompt> prompts;
+    QString passphrase;
 };
 
 QString Root() {
@@ -453,6 +469,181 @@ TEST(SftpSshd, AbortEndsATransferAndTheSessionGoesOn) {
     EXPECT_TRUE(result.code == SftpConnection::kAborted || result.code == 0) << result.code;
     EXPECT_EQ(client.Wait(client.c.RealPath(".")).code, 0);
     EXPECT_TRUE(client.c.IsConnected());
+}
+
+// ---- Logins the way people have SSH set up: keys, the agent, modern-only servers, Dropbear ---
+
+namespace {
+
+// Keys made for the test, and an sshd that takes only them (no passwords).
+class KeyServer {
+public:
+    KeyServer() {
+        // sshd reads the authorized keys as the test user.
+        QFile::setPermissions(m_keys.Path(), QFileDevice::Permissions(0x7755));
+        QByteArray authorized;
+        for (const char* name : {"ed25519", "rsa", "locked", "agent"}) {
+            const QString type = QString(name) == "rsa" ? "rsa" : "ed25519";
+            const QString phrase = QString(name) == "locked" ? kPhrase : "";
+            QProcess::execute("ssh-keygen", {"-q", "-t", type, "-N", phrase, "-C", name, "-f",
+                                             m_keys.File(name)});
+            authorized += ReadFile(m_keys.File(name) + ".pub");
+        }
+        QFile::setPermissions(m_keys.Write("authorized_keys", authorized),
+                              QFileDevice::Permissions(0x6444));
+    }
+    bool Start(const QStringList& more = {}) {
+        return server.Start(QStringList{"PubkeyAuthentication yes",
+                                        "AuthorizedKeysFile " + m_keys.File("authorized_keys"),
+                                        "PasswordAuthentication no",
+                                        "KbdInteractiveAuthentication no"} +
+                            more);
+    }
+    QString Key(const char* name) const { return m_keys.File(name); }
+
+    static constexpr const char* kPhrase = "correct horse";
+    OwnSshd server;
+
+private:
+    TestFolder m_keys;
+};
+
+}  // namespace
+
+TEST(SshLogins, KeysWithAndWithoutPassphrase) {
+    REQUIRE_SSHD("SSHD_PORT");
+    KeyServer keys;
+    ASSERT_TRUE(keys.Start());
+    const auto withKey = [&](Client& client, const char* name) {
+        return client.ConnectWith([&](SftpConnectOptions& o) {
+            o.port = keys.server.Port();
+            o.keyFile = keys.Key(name);
+        });
+    };
+    // ed25519, and RSA signed with SHA-2 (the server's default refuses SHA-1).
+    for (const char* name : {"ed25519", "rsa"}) {
+        Client client;
+        const Outcome result = withKey(client, name);
+        EXPECT_EQ(result.code, 0) << name << ": " << result.text.toStdString();
+        EXPECT_EQ(client.Wait(client.c.RealPath(".")).code, 0) << name;
+    }
+    // A key the server does not know is refused as a password would be.
+    {
+        Client client;
+        EXPECT_EQ(withKey(client, "nothing-there").code, SftpConnection::kPasswordRefused);
+    }
+    // A passphrase asked through the prompt, with the key named in it; refused, no login.
+    {
+        Client refused;
+        EXPECT_EQ(withKey(refused, "locked").code, SftpConnection::kPasswordRefused);
+        Client client;
+        client.passphrase = KeyServer::kPhrase;
+        const Outcome result = withKey(client, "locked");
+        EXPECT_EQ(result.code, 0) << result.text.toStdString();
+        bool asked = false;
+        for (const SshPrompt& p : client.prompts) {
+            asked =
+                asked || (p.kind == SshPrompt::Kind::Passphrase && p.keyFile == keys.Key("locked"));
+        }
+        EXPECT_TRUE(asked);
+    }
+}
+
+TEST(SshLogins, TheAgentsKeyWorksWithNoKeyNamed) {
+    REQUIRE_SSHD("SSHD_PORT");
+    KeyServer keys;
+    ASSERT_TRUE(keys.Start());
+    TestFolder folder;
+    const QString socket = folder.File("agent.sock");
+    QProcess agent;  // stopped by its process id when the test ends
+    agent.start("ssh-agent", {"-D", "-a", socket});
+    ASSERT_TRUE(agent.waitForStarted());
+    ASSERT_TRUE(agent.waitForReadyRead(10000));  // it tells its socket once it listens
+    QProcess add;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SSH_AUTH_SOCK", socket);
+    add.setProcessEnvironment(env);
+    add.start("ssh-add", {keys.Key("agent")});
+    ASSERT_TRUE(add.waitForFinished(10000));
+    ASSERT_EQ(add.exitCode(), 0) << add.readAllStandardError().toStdString();
+    {
+        ScopedEnv agentSocket("SSH_AUTH_SOCK", socket);
+        Client client;
+        const Outcome result =
+            client.ConnectWith([&](SftpConnectOptions& o) { o.port = keys.server.Port(); });
+        EXPECT_EQ(result.code, 0) << result.text.toStdString();
+    }
+    agent.terminate();
+    agent.waitForFinished(5000);
+}
+
+TEST(SshLogins, ServerWithOnlyModernAlgorithms) {
+    REQUIRE_SSHD("SSHD_PORT");
+    OwnSshd server;
+    ASSERT_TRUE(server.Start({"Ciphers chacha20-poly1305@openssh.com,aes256-gcm@openssh.com",
+                              "KexAlgorithms curve25519-sha256", "HostKeyAlgorithms ssh-ed25519"}));
+    const QString dir = RemoteDir("modern");
+    Client client;
+    ASSERT_EQ(client.Connect(server.Port(), Env().value("SSH_PASSWORD")).code, 0);
+    TestFolder local;
+    const QByteArray content = RandomBytes(3 * 1024 * 1024 + 17);
+    local.Write("up.bin", content);
+    EXPECT_EQ(
+        client.Wait(client.c.Upload(local.File("up.bin"), dir + "/up.bin", false, false)).code, 0);
+    EXPECT_EQ(
+        client.Wait(client.c.Download(dir + "/up.bin", local.File("down.bin"), false, false)).code,
+        0);
+    EXPECT_TRUE(ReadFile(local.File("down.bin")) == content);
+}
+
+TEST(SshLogins, DropbearWithOpenSshsSftpServer) {
+    REQUIRE_SSHD("SSHD_PORT");
+    if (QStandardPaths::findExecutable("dropbear", {"/usr/sbin", "/usr/bin"}).isEmpty()) {
+        if (qEnvironmentVariable("CI") == "true") {
+            FAIL() << "dropbear is not installed (dropbear-bin)";
+        }
+        GTEST_SKIP() << "dropbear is not installed";
+    }
+    InetdServer server;
+    const QString key = server.Folder().File("dropbear_ed25519");
+    ASSERT_EQ(QProcess::execute("dropbearkey", {"-t", "ed25519", "-f", key}), 0);
+    server.ServeWith("/usr/sbin/dropbear", {"-i", "-r", key});
+    const QString dir = RemoteDir("dropbear");
+    Client client;
+    const Outcome login = client.Connect(server.Port(), Env().value("SSH_PASSWORD"));
+    ASSERT_EQ(login.code, 0) << login.text.toStdString()
+                             << ReadFile(server.Folder().File("server.out")).toStdString();
+    EXPECT_TRUE(client.key.startsWith("SHA256:"));
+
+    // A small tree up and down again, byte for byte.
+    TestFolder local;
+    const QMap<QString, QByteArray> files = {{"a.txt", "alpha\n"},
+                                             {"sub/b.bin", RandomBytes(700000, 3)},
+                                             {"sub/deeper/c.bin", RandomBytes(5, 4)}};
+    for (const char* folder : {"/sub", "/sub/deeper"}) {
+        EXPECT_EQ(client.Wait(client.c.MakeDir(dir + QString(folder))).code, 0);
+    }
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        WriteFile(local.File("up/" + it.key()), it.value());
+        EXPECT_EQ(client
+                      .Wait(client.c.Upload(local.File("up/" + it.key()), dir + "/" + it.key(),
+                                            false, false))
+                      .code,
+                  0);
+    }
+    QDir().mkpath(local.File("down/sub/deeper"));
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        EXPECT_EQ(client
+                      .Wait(client.c.Download(dir + "/" + it.key(), local.File("down/" + it.key()),
+                                              false, false))
+                      .code,
+                  0);
+        EXPECT_TRUE(ReadFile(local.File("down/" + it.key())) == it.value())
+            << it.key().toStdString();
+    }
+    Client refused;
+    EXPECT_EQ(refused.Connect(server.Port(), "not-the-password").code,
+              SftpConnection::kPasswordRefused);
 }
 
 int main(int argc, char** argv) {
