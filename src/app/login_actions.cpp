@@ -46,6 +46,7 @@ LoginVisibility LoginActions::VisibilityFor(int connectionKind, int sshIndex) {
     LoginVisibility v;
     v.passiveVisible = sshIndex == 0;
     v.ftpTlsVisible = sshIndex == 0;
+    v.keyFileVisible = sshIndex != 0;
     if (connectionKind == int(ConnectionKind::Direct)) {
         v.rememberCaption = "Save password";
         return v;
@@ -132,6 +133,7 @@ LoginFields LoginActions::ApplySiteSettingsToLoginFields() const {
     f.machineListings = site.machineListings;
     f.ftpTls = site.ftpTls;
     f.rememberPassword = site.savePw;
+    f.keyFile = site.keyFile;
     // A z/OS host over SSH has no entry of its own; it shows as the secure connection.
     f.sshIndex = m_store.settings.sshMode ? 1 : 0;
     return f;
@@ -169,6 +171,11 @@ void LoginActions::SetMainFormValuesFromCompletedFields(const LoginFields& f) {
     site.timeoutIndex = f.timeoutIndex;
     site.domain = f.domain;
     site.userid = f.userid;
+    // A passphrase belongs to its key.
+    if (f.keyFile.trimmed() != site.keyFile) {
+        site.keyPassphrase.clear();
+    }
+    site.keyFile = f.keyFile.trimmed();
 }
 
 LoginFields LoginActions::SelectSite(const QString& shownName) {
@@ -195,7 +202,8 @@ bool LoginActions::OkClick(const LoginFields& f) {
         ui.Warning("Userid field is empty");
         return false;
     }
-    if (f.password.trimmed().isEmpty()) {
+    // Over SSH a key, the agent or the user's ssh configuration may log in without one.
+    if (f.password.trimmed().isEmpty() && f.sshIndex == 0) {
         ui.Warning("Password field is empty");
         return false;
     }

@@ -23,6 +23,7 @@ struct LoginFields {
     int sshIndex = 0;  // 0 standard FTP, 1 secure (SSH)
     int ftpTls = 0;    // index of the FTP security list: plain, explicit TLS, implicit TLS
     bool machineListings = true;
+    QString keyFile;  // SSH: the private key offered, empty for whatever ssh offers
 };
 
 // What the dialog shows for a connection kind and an SSH choice.
@@ -32,7 +33,8 @@ struct LoginVisibility {
     QString proxyServerLabel;
     QString proxyUserLabel;
     bool passiveVisible = true;
-    bool ftpTlsVisible = true;  // FTP only
+    bool ftpTlsVisible = true;    // FTP only
+    bool keyFileVisible = false;  // SSH only
 };
 
 // The site list as the dialog shows it: active, non-blank names, and the one to select.

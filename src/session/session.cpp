@@ -332,14 +332,14 @@ void Session::ConnectAndSetDirNoDirInfo(const QString& initialDir) {
     SiteProfile& site = m_store.settings.site;
     const bool ssh = site.ssh || m_store.settings.sshMode;
     QString password;
-    // A site that names its SSH key logs in with it: no password is asked for beforehand.
-    if (site.sessionPassword == kNoPasswordMark && !(ssh && !site.keyFile.isEmpty())) {
+    // Over SSH a key, the agent or the user's ssh configuration may log in: the password is
+    // asked for only when the server has refused the login without one.
+    if (site.sessionPassword == kNoPasswordMark && !ssh) {
         AskPasswordAgain();
     }
     if (site.sessionPassword != kNoPasswordMark) {
         password = Unscramble(site.sessionPassword);
     }
-    // Over SSH a key, the agent or the user's ssh configuration may log in without one.
     if (password.isEmpty() && !ssh) {
         m_ui.LogText("Login not attempted - password not supplied");
         SetState(ConnectionState::Disconnected);

@@ -1,5 +1,7 @@
 #include "ui/frm_login.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QSignalBlocker>
@@ -92,6 +94,15 @@ TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(*
         "Lists folders with MLSD, which gives exact sizes, types and times, where the server "
         "announces it; otherwise the server's text listing is read.");
     grid->addWidget(chkMachineListings, row++, 2);
+    lblKeyFile = label("Key file:");
+    edtKeyFile = new QLineEdit(this);
+    edtKeyFile->setPlaceholderText("your ssh's own keys and agent");
+    edtKeyFile->setToolTip(
+        "The private key this site logs in with. Empty: the keys, agent and ~/.ssh/config\n"
+        "your ssh uses in a terminal, then the password.");
+    grid->addWidget(edtKeyFile, row, 1);
+    btnBrowseKey = new TColorButton("Browse...", this);
+    grid->addWidget(btnBrowseKey, row++, 2, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
 
     btnHelp = new TColorButton("Help", this);
@@ -116,6 +127,14 @@ TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(*
     connect(btnRenameSite, &QPushButton::clicked, this, &TfrmLogin::btnRenameSiteClick);
     connect(btnDeleteSite, &QPushButton::clicked, this, &TfrmLogin::btnDeleteSiteClick);
     connect(btnHelp, &QPushButton::clicked, this, &TfrmLogin::btnHelpClick);
+    connect(btnBrowseKey, &QPushButton::clicked, this, [this] {
+        const QString start = edtKeyFile->text().trimmed().isEmpty() ? QDir::homePath() + "/.ssh"
+                                                                     : edtKeyFile->text().trimmed();
+        const QString file = QFileDialog::getOpenFileName(this, "Key file", start);
+        if (!file.isEmpty()) {
+            edtKeyFile->setText(QDir::toNativeSeparators(file));
+        }
+    });
     connect(cboRemoteSite, &QComboBox::currentIndexChanged, this, &TfrmLogin::cboRemoteSiteChange);
     connect(cboConnectionType, &QComboBox::currentIndexChanged, this,
             &TfrmLogin::SetVisibilityAccordingToConnectionType);
@@ -138,6 +157,8 @@ TfrmLogin::TfrmLogin(TfrmMain& main) : QDialog(&main), m_main(main), m_actions(*
                         chkPassive,
                         cboFtpTls,
                         chkMachineListings,
+                        edtKeyFile,
+                        btnBrowseKey,
                         btnOK,
                         btnCancel,
                         btnHelp,
@@ -201,6 +222,7 @@ LoginFields TfrmLogin::ReadFields() const {
     f.machineListings = chkMachineListings->isChecked();
     f.sshIndex = cboSSH->currentIndex();
     f.ftpTls = std::max(0, cboFtpTls->currentIndex());
+    f.keyFile = edtKeyFile->text().trimmed();
     return f;
 }
 
@@ -220,6 +242,7 @@ void TfrmLogin::ShowFields(const LoginFields& f) {
     chkMachineListings->setChecked(f.machineListings);
     cboSSH->setCurrentIndex(f.sshIndex);
     cboFtpTls->setCurrentIndex(f.ftpTls);
+    edtKeyFile->setText(f.keyFile);
     SetVisibilityAccordingToConnectionType();
 }
 
@@ -250,6 +273,10 @@ void TfrmLogin::SetVisibilityAccordingToConnectionType() {
     lblFtpTls->setVisible(v.ftpTlsVisible);
     cboFtpTls->setVisible(v.ftpTlsVisible);
     chkMachineListings->setVisible(v.ftpTlsVisible);
+    for (QWidget* w : {static_cast<QWidget*>(lblKeyFile), static_cast<QWidget*>(edtKeyFile),
+                       static_cast<QWidget*>(btnBrowseKey)}) {
+        w->setVisible(v.keyFileVisible);
+    }
     // Hidden proxy rows give their height back instead of leaving a blank band.
     if (layout() != nullptr) {
         layout()->activate();

@@ -52,6 +52,9 @@ public:
     QComboBox* cboSSH = nullptr;
     QLabel* lblFtpTls = nullptr;
     QComboBox* cboFtpTls = nullptr;
+    QLabel* lblKeyFile = nullptr;
+    QLineEdit* edtKeyFile = nullptr;
+    TColorButton* btnBrowseKey = nullptr;
     TColorButton* btnNewSite = nullptr;
     TColorButton* btnRenameSite = nullptr;
     TColorButton* btnDeleteSite = nullptr;

@@ -136,3 +136,37 @@ private:
     QString m_conf;
     int m_keys = 0;
 };
+
+// Keys made for a test (ed25519, RSA, ed25519 locked by kPhrase, one for an agent), and an sshd
+// that takes only them (no passwords).
+class KeyServer {
+public:
+    KeyServer() {
+        // sshd reads the authorized keys as the test user.
+        QFile::setPermissions(m_keys.Path(), QFileDevice::Permissions(0x7755));
+        QByteArray authorized;
+        for (const char* name : {"ed25519", "rsa", "locked", "agent"}) {
+            const QString type = QString(name) == "rsa" ? "rsa" : "ed25519";
+            const QString phrase = QString(name) == "locked" ? kPhrase : "";
+            QProcess::execute("ssh-keygen", {"-q", "-t", type, "-N", phrase, "-C", name, "-f",
+                                             m_keys.File(name)});
+            authorized += ReadFile(m_keys.File(name) + ".pub");
+        }
+        QFile::setPermissions(m_keys.Write("authorized_keys", authorized),
+                              QFileDevice::Permissions(0x6444));
+    }
+    bool Start(const QStringList& more = {}) {
+        return server.Start(QStringList{"PubkeyAuthentication yes",
+                                        "AuthorizedKeysFile " + m_keys.File("authorized_keys"),
+                                        "PasswordAuthentication no",
+                                        "KbdInteractiveAuthentication no"} +
+                            more);
+    }
+    QString Key(const char* name) const { return m_keys.File(name); }
+
+    static constexpr const char* kPhrase = "correct horse";
+    OwnSshd server;
+
+private:
+    TestFolder m_keys;
+};

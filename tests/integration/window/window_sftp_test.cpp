@@ -1,20 +1,27 @@
 // An SFTP site from the real window: the login dialog with the secure connection chosen, the
 // home directory listed, a step down and back, disconnect and reconnect with the stored host
-// key; directly, through SOCKS 5 with a password (dante) and through HTTP CONNECT (tinyproxy).
+// key; directly, through SOCKS 5 with a password (dante) and through HTTP CONNECT (tinyproxy);
+// and a site that logs in with a key.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
+#include <QTimer>
 #include <QUuid>
 
 #include "app/app_core.h"
 #include "panes/remote_pane.h"
 #include "session/session.h"
 #include "support/server_env.h"
+#include "ui/frm_ask_pass.h"
 #include "ui/frm_login.h"
 #include "widget_test_support.h"
 #include "window_login.h"
+
+#include "../sftp/own_servers.h"
 
 namespace {
 
@@ -103,3 +110,54 @@ INSTANTIATE_TEST_SUITE_P(Routes, WindowSftp,
                                            Route{"Socks5Password", 4, "SOCKS_AUTH_PORT", true},
                                            Route{"HttpConnect", 1, "HTTPPROXY_PORT", false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A site that logs in with a key locked by a passphrase: named in the login dialog, the
+// passphrase asked once in the password dialog and saved on request, then used silently.
+TEST(WindowSftpKey, KeyFileWithPassphraseFromTheLoginDialog) {
+    REQUIRE_SSHD_SERVER();
+    const QString dir = FreshSftpFolder();
+    MainWindowFixture f;
+    TfrmMain& m = f.Create();
+    KeyServer keys;  // its listener needs the application the fixture makes
+    ASSERT_TRUE(keys.Start());
+    m.show();
+    // The passphrase question comes after the login dialog has closed.
+    QString asked;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* pass = qobject_cast<TfrmAskPass*>(QApplication::activeModalWidget())) {
+            poll.stop();
+            asked = pass->findChild<QLabel*>() ? pass->findChild<QLabel*>()->text() : QString();
+            pass->edtPassword->setText(KeyServer::kPhrase);
+            pass->chkSavePassword->setChecked(true);
+            pass->btnOk->click();
+        }
+    });
+    poll.start();
+    StartWithLogin(m, dir, [&](TfrmLogin& login) {
+        login.cboSSH->setCurrentIndex(1);
+        EXPECT_TRUE(login.edtKeyFile->isVisibleTo(&login));
+        login.edtUserid->setText(ServerEnv::Sshd().Value("SSH_USER"));
+        login.edtPassword->clear();
+        login.edtDomainNameOrIP->setText(QString("127.0.0.1:%1").arg(keys.server.Port()));
+        login.edtKeyFile->setText(keys.Key("locked"));
+        EXPECT_TRUE(login.grab().save(ScreenshotFolder() + "/login-key-file.png"));
+    });
+    ASSERT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green)
+        << m.memMsgs->toPlainText().toStdString();
+    EXPECT_FALSE(poll.isActive()) << "no passphrase question";
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "site", "index.html"}));
+    const SiteProfile& site = m.Core().settings.site;
+    EXPECT_EQ(site.keyFile, keys.Key("locked"));
+    EXPECT_FALSE(site.keyPassphrase.isEmpty());
+    EXPECT_FALSE(m.memMsgs->toPlainText().contains(KeyServer::kPhrase));
+
+    // Saved: the next login asks nothing.
+    m.btnConnect->click();  // amber
+    m.btnConnect->click();  // red
+    m.btnConnect->click();
+    EXPECT_EQ(m.CurrentConnectionLight(), ConnectionLight::Green)
+        << m.memMsgs->toPlainText().toStdString();
+    m.close();
+}
