@@ -77,9 +77,8 @@ bool SftpSession::Login(const LoginTarget& t) {
     c.BufferSize = 0;
     bool numeric = false;
     const int port = t.port.toInt(&numeric);
-    if (numeric) {
-        c.Port = port;
-    }
+    // No port in Domain: ssh's own choice (22, or what the user's configuration says).
+    c.Port = numeric ? port : 0;
     c.Hostname = t.host;
     c.Login = t.user;
     c.Password = t.password;

@@ -3,6 +3,13 @@
 #include "script/script_runner.h"
 #include "transfer_program.h"
 
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include "../sftp/own_servers.h"
+
 namespace {
 
 class ScriptRun : public Transfer {};
@@ -189,6 +196,58 @@ TEST_P(ScriptRun, ExecutableRunsTheScriptHeadlessWithItsExitStatus) {
     const Outcome noPassword = RunVorlen(p, {"-sTest/" + file});
     EXPECT_EQ(noPassword.status, 2);
     EXPECT_TRUE(noPassword.output.contains("password not saved"));
+}
+
+// A site whose Domain is a Host alias of the user's ~/.ssh/config, which names the port, the
+// user and the key; the host key is trusted by the user's own known_hosts. ssh reads ~/.ssh
+// from the account's home in the password database, so the program runs as an account of the
+// test's own whose home is a fresh folder.
+TEST(ScriptExecutable, SshConfigAliasWithTheUsersKeyAndKnownHosts) {
+    REQUIRE_SSHD_SERVER();
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to make the test's account";
+    }
+    const QString account = "vorlenalias";
+    TestFolder home;
+    QProcess::execute("useradd", {"-M", "-d", home.Path(), "-s", "/bin/sh", account});
+    ASSERT_EQ(QProcess::execute("usermod", {"-d", home.Path(), account}), 0);
+    KeyServer keys;
+    ASSERT_TRUE(keys.Start());
+    Program p(true);
+    const QString ssh = home.File(".ssh");
+    ASSERT_TRUE(QDir().mkpath(ssh));
+    ASSERT_TRUE(QFile::copy(keys.Key("ed25519"), ssh + "/id_ed25519"));
+    WriteFile(ssh + "/config", QString("Host vorlen-test-alias\n"
+                                       "  HostName 127.0.0.1\n"
+                                       "  Port %1\n"
+                                       "  User %2\n"
+                                       "  IdentityFile ~/.ssh/id_ed25519\n")
+                                   .arg(keys.server.Port())
+                                   .arg(p.User())
+                                   .toUtf8());
+    WriteFile(ssh + "/known_hosts", QString("[127.0.0.1]:%1 ").arg(keys.server.Port()).toUtf8() +
+                                        ReadFile(keys.server.HostKey()));
+    p.SaveSite();
+    p.core.settings.site.domain = "vorlen-test-alias";
+    ASSERT_TRUE(p.core.store.UpdateSettings());
+    WriteFile(p.remote + "/hello.txt", "hello\n");
+    p.Chown();
+    const QString script =
+        WriteScript(p, {"LOC-CD " + p.local.Path(), "GET hello.txt", "EXIT VORLEN"});
+    QProcess::execute("chown", {"-R", account, home.Path(), p.work.Path(), p.local.Path()});
+
+    // Waited for on an event loop: the test's own server accepts on it.
+    QProcess vorlen;
+    QEventLoop loop;
+    QObject::connect(&vorlen, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    StartVorlen(vorlen, p, {"-sTest/" + script}, account);
+    loop.exec();
+    const Outcome run{vorlen.exitCode(), QString::fromUtf8(vorlen.readAll())};
+    EXPECT_EQ(run.status, 0) << run.output.toStdString();
+    EXPECT_EQ(ReadFile(p.local.File("hello.txt")), "hello\n");
+    EXPECT_TRUE(run.output.contains("Fingerprint: SHA256:"));
+    EXPECT_FALSE(run.output.contains(ServerEnv::Sshd().Password()));
 }
 
 TEST(ScriptExecutable, StopSignalEndsTheScriptCleanly) {

@@ -135,8 +135,10 @@ struct Outcome {
     QString output;
 };
 
-// Starts the program as cron would: no display, the test's work folder, output merged.
-inline void StartVorlen(QProcess& vorlen, const Program& p, const QStringList& arguments) {
+// Starts the program as cron would: no display, the test's work folder, output merged; as the
+// account Account when one is named.
+inline void StartVorlen(QProcess& vorlen, const Program& p, const QStringList& arguments,
+                        const QString& account = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         env.remove(name);
@@ -145,12 +147,18 @@ inline void StartVorlen(QProcess& vorlen, const Program& p, const QStringList& a
     vorlen.setProcessEnvironment(env);
     vorlen.setProcessChannelMode(QProcess::MergedChannels);
     // The package test runs these scripts with the installed program instead.
-    vorlen.start(qEnvironmentVariable("VORLEN_TEST_EXECUTABLE", VORLEN_EXE), arguments);
+    const QString program = qEnvironmentVariable("VORLEN_TEST_EXECUTABLE", VORLEN_EXE);
+    if (account.isEmpty()) {
+        vorlen.start(program, arguments);
+    } else {
+        vorlen.start("runuser", QStringList{"-u", account, "--", program} + arguments);
+    }
 }
 
-inline Outcome RunVorlen(const Program& p, const QStringList& arguments) {
+inline Outcome RunVorlen(const Program& p, const QStringList& arguments,
+                         const QString& account = {}) {
     QProcess vorlen;
-    StartVorlen(vorlen, p, arguments);
+    StartVorlen(vorlen, p, arguments, account);
     if (!vorlen.waitForFinished(60000)) {
         vorlen.kill();
         vorlen.waitForFinished();
