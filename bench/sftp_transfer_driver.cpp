@@ -1,6 +1,7 @@
 // Benchmark driver for scripts/bench_sftp.sh: one SFTP download or upload with our session.
 // Usage: sftp_transfer_driver get|put HOST PORT USER REMOTE LOCAL
-// The password comes from VORLEN_BENCH_PASSWORD. Prints "bytes=N ms=T" on success; time and
+// The password comes from VORLEN_BENCH_PASSWORD; VORLEN_BENCH_SSH_CONFIG names an ssh
+// configuration file to read instead of ~/.ssh/config. Prints "bytes=N ms=T" on success; time and
 // memory are measured from outside.
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
     options.port = args[3].toUShort();
     options.user = args[4];
     options.password = qEnvironmentVariable("VORLEN_BENCH_PASSWORD");
+    // The bench's cipher choice, as a user's ssh configuration would make it.
+    options.configFile = qEnvironmentVariable("VORLEN_BENCH_SSH_CONFIG");
     // The bench's own server, on a link of its own.
     options.answer = [](const SshPrompt& p) -> std::optional<QString> {
         if (p.kind == SshPrompt::Kind::HostKey) {

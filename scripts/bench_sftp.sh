@@ -2,10 +2,12 @@
 # Throughput of our SFTP session against OpenSSH's sftp, in one run: a file downloaded and
 # uploaded by both over loopback sshd (SIZE_MB, default 1024), then over a 50 ms round-trip
 # link made by ../shared/wan/wan-link.sh (WAN_SIZE_MB, default 200), best of ROUNDS (3) each,
-# with the ratio ours/OpenSSH and our peak memory. Both sides use the same cipher and MAC
-# (aes128-ctr, hmac-sha2-256: the fastest pair the bundled libssh2 has). Needs root.
-# Environment: SIZE_MB, WAN_SIZE_MB, ROUNDS, BUILD_DIR (build-bench-sftp); WAN=0 skips the
-# link, LOOPBACK=0 the loopback run.
+# with the ratio ours/OpenSSH and our peak memory (our process and the ssh under it). Twice:
+# every side with its defaults (no cipher forced), then every side with AES-GCM (our ssh told
+# so by a configuration file, OpenSSH's sftp by -c). OLD_DRIVER may name another build's
+# sftp_transfer_driver (an older transport) measured beside them with its defaults. Needs root.
+# Environment: SIZE_MB, WAN_SIZE_MB, ROUNDS, BUILD_DIR (build-bench-sftp), OLD_DRIVER; WAN=0
+# skips the link, LOOPBACK=0 the loopback run.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench-sftp}"
@@ -14,7 +16,7 @@ wan_size_mb="${WAN_SIZE_MB:-200}"
 rounds="${ROUNDS:-3}"
 wan_script="$root/../shared/wan/wan-link.sh"
 [ -x "$wan_script" ] || wan_script=/work/shared/wan/wan-link.sh
-cipher=(-c aes128-ctr -o MACs=hmac-sha2-256)
+old_driver="${OLD_DRIVER:-}"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVORLEN_BUILD_BENCHMARKS=ON -DVORLEN_BUILD_TESTS=OFF -DVORLEN_BUILD_APP=OFF >/dev/null
@@ -61,41 +63,66 @@ bench() {
     head -c "$bytes" /dev/urandom >"$sroot/big.bin"
     cp "$sroot/big.bin" "$work/up.bin"
     chown "$user" "$sroot/big.bin"
-    sftp_cmd=("${run[@]}" sftp -q "${cipher[@]}" -i "$work/client_key" -P "$port" \
-        -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null -o BatchMode=yes)
     # Warm the page cache and the destinations: every file is written once before timing.
     cat "$sroot/big.bin" "$work/up.bin" >/dev/null
     cp "$work/up.bin" "$work/down.bin"
-    cp "$work/up.bin" "$sroot/up-ours.bin"
-    cp "$work/up.bin" "$sroot/up-openssh.bin"
-    chown "$user" "$sroot"/up-*.bin
-    for direction in down up; do
-        : >"$work/ours-$direction.txt"
-        : >"$work/openssh-$direction.txt"
-        for _ in $(seq 1 "$rounds"); do
-            if [ "$direction" = down ]; then
-                measure "${run[@]}" "$driver" get "$address" "$port" "$user" big.bin "$work/down.bin" >>"$work/ours-down.txt"
-                cmp -s "$work/down.bin" "$sroot/big.bin" || { echo "our download differs" >&2; exit 1; }
-                echo "get big.bin $work/down.bin" >"$work/batch"
-                measure "${sftp_cmd[@]}" -b "$work/batch" "$user@$address" >>"$work/openssh-down.txt"
-                cmp -s "$work/down.bin" "$sroot/big.bin" || { echo "OpenSSH download differs" >&2; exit 1; }
-            else
-                measure "${run[@]}" "$driver" put "$address" "$port" "$user" up-ours.bin "$work/up.bin" >>"$work/ours-up.txt"
-                cmp -s "$work/up.bin" "$sroot/up-ours.bin" || { echo "our upload differs" >&2; exit 1; }
-                echo "put $work/up.bin up-openssh.bin" >"$work/batch"
-                measure "${sftp_cmd[@]}" -b "$work/batch" "$user@$address" >>"$work/openssh-up.txt"
-            fi
-        done
+    local clients=(ours openssh)
+    [ -n "$old_driver" ] && clients+=(old)
+    for c in "${clients[@]}"; do
+        cp "$work/up.bin" "$sroot/up-$c.bin"
     done
-    echo
-    echo "== $label: $mb MiB, best of $rounds, aes128-ctr + hmac-sha2-256 =="
-    printf '%-6s %12s %14s %8s %14s\n' dir "ours MiB/s" "OpenSSH MiB/s" ratio "our peak KiB"
-    for direction in down up; do
-        local o c rss
-        o="$(cut -d' ' -f1 "$work/ours-$direction.txt" | best)"
-        c="$(cut -d' ' -f1 "$work/openssh-$direction.txt" | best)"
-        rss="$(cut -d' ' -f2 "$work/ours-$direction.txt" | sort -n | tail -1)"
-        printf '%-6s %12s %14s %8s %14s\n' "$direction" "$(rate "$bytes" "$o")" "$(rate "$bytes" "$c")" "$(ratio "$o" "$c")" "$rss"
+    chown "$user" "$sroot"/up-*.bin
+    echo "Ciphers aes128-gcm@openssh.com" >"$work/gcm.conf"
+    for cipher in defaults aes128-gcm; do
+        local sftp_cipher=() ours_env=()
+        if [ "$cipher" = aes128-gcm ]; then
+            sftp_cipher=(-c aes128-gcm@openssh.com)
+            ours_env=(env VORLEN_BENCH_SSH_CONFIG="$work/gcm.conf")
+        fi
+        sftp_cmd=("${run[@]}" sftp -q "${sftp_cipher[@]}" -i "$work/client_key" -P "$port" \
+            -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null -o BatchMode=yes)
+        for direction in down up; do
+            for c in "${clients[@]}"; do : >"$work/$c-$direction.txt"; done
+            for _ in $(seq 1 "$rounds"); do
+                for c in "${clients[@]}"; do
+                    [ "$c" = old ] && [ "$cipher" != defaults ] && continue
+                    local verb=get remote_file=big.bin local_file="$work/down.bin"
+                    if [ "$direction" = up ]; then
+                        verb=put remote_file="up-$c.bin" local_file="$work/up.bin"
+                    fi
+                    case "$c" in
+                        ours) measure "${run[@]}" "${ours_env[@]}" "$driver" "$verb" "$address" "$port" "$user" "$remote_file" "$local_file" ;;
+                        old) measure "${run[@]}" "$old_driver" "$verb" "$address" "$port" "$user" "$remote_file" "$local_file" ;;
+                        openssh)
+                            if [ "$direction" = down ]; then echo "get big.bin $local_file"; else echo "put $local_file $remote_file"; fi >"$work/batch"
+                            measure "${sftp_cmd[@]}" -b "$work/batch" "$user@$address" ;;
+                    esac >>"$work/$c-$direction.txt"
+                    if [ "$direction" = down ]; then
+                        cmp -s "$work/down.bin" "$sroot/big.bin" || { echo "$c download differs" >&2; exit 1; }
+                    else
+                        cmp -s "$work/up.bin" "$sroot/$remote_file" || { echo "$c upload differs" >&2; exit 1; }
+                    fi
+                done
+            done
+        done
+        echo
+        echo "== $label: $mb MiB, best of $rounds, $cipher =="
+        printf '%-6s %12s %14s %8s %14s' dir "ours MiB/s" "OpenSSH MiB/s" ratio "our peak KiB"
+        [ -n "$old_driver" ] && [ "$cipher" = defaults ] && printf ' %12s %9s' "old MiB/s" "ours/old"
+        echo
+        for direction in down up; do
+            local o c rss
+            o="$(cut -d' ' -f1 "$work/ours-$direction.txt" | best)"
+            c="$(cut -d' ' -f1 "$work/openssh-$direction.txt" | best)"
+            rss="$(cut -d' ' -f2 "$work/ours-$direction.txt" | sort -n | tail -1)"
+            printf '%-6s %12s %14s %8s %14s' "$direction" "$(rate "$bytes" "$o")" "$(rate "$bytes" "$c")" "$(ratio "$o" "$c")" "$rss"
+            if [ -n "$old_driver" ] && [ "$cipher" = defaults ]; then
+                local d
+                d="$(cut -d' ' -f1 "$work/old-$direction.txt" | best)"
+                printf ' %12s %9s' "$(rate "$bytes" "$d")" "$(ratio "$o" "$d")"
+            fi
+            echo
+        done
     done
     rm -f "$sroot/big.bin" "$sroot"/up-*.bin "$work/down.bin"
     "$root/tests/servers/stop_sshd.sh" "$state"

@@ -56,6 +56,7 @@ struct SftpConnectOptions {
     QString user;      // empty: ssh's own choice
     QString password;  // answers password and keyboard-interactive prompts
     QString keyFile;   // the only key offered when set
+    QString configFile;  // an ssh configuration read instead of ~/.ssh/config, when set
     // Where host keys accepted for this site are kept; the user's own known_hosts is trusted
     // beside it. Empty: a file of this connection only, so nothing is trusted beforehand.
     QString knownHostsFile;

@@ -44,6 +44,9 @@ QStringList SshArguments(const SftpConnectOptions& options, const QString& known
     a << "-oServerAliveInterval=15"
       << "-oServerAliveCountMax=3";
     a << (options.compression ? "-oCompression=yes" : "-oCompression=no");
+    if (!options.configFile.isEmpty()) {
+        a << "-F" << options.configFile;
+    }
     if (!options.keyFile.isEmpty()) {
         a << "-i" << options.keyFile << "-oIdentitiesOnly=yes";
     }
