@@ -28,6 +28,8 @@ public:
     QMap<QString, ModalResult> answersByText;
     QQueue<std::optional<QString>> inputAnswers;  // nullopt = Cancel
     QQueue<PasswordAnswer> passwordAnswers;       // empty = Cancel
+    QQueue<ExistingFileAnswer> existingAnswers;   // empty = Overwrite
+    QList<ExistingFileQuery> existingQueries;     // the questions asked
 
     // What was shown.
     QList<Message> messages;
@@ -70,6 +72,10 @@ public:
     void ProcessMessages() override;
     void SiteSettingsChanged() override { ++siteSettingsChanges; }
     PasswordAnswer AskPassword(const QString& line1, const QString& line2) override;
+    ExistingFileAnswer AskExistingFile(const ExistingFileQuery& query) override {
+        existingQueries << query;
+        return existingAnswers.isEmpty() ? ExistingFileAnswer{} : existingAnswers.dequeue();
+    }
 
     void ShowConnectCaption(const QString& c) override { connectCaption = c; }
     void Trace(const QString& line) override {

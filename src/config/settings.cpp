@@ -160,6 +160,10 @@ void Settings::GetCommonSettings(const QString& defaultEditor, const QString& de
     ReadColours(kCommon, common.colours);
     common.gzipPath = Get(kCommon, "GzipPath", defaultGzip);
     common.asciiFiletypes = Get(kCommon, "AsciiFiletypes", kDefaultAsciiFiletypes).toLower();
+    common.existingFiles = WholeNumberOr(Get(kCommon, "ExistingFiles", "0"), 0);
+    if (common.existingFiles < 0 || common.existingFiles > 3) {
+        common.existingFiles = 0;
+    }
     common.logsEnabled = Get(kCommon, "LogsEnabled", "0") == "1";
     common.logFileSumm = Get(kCommon, "LogFileSumm", "").toLower();
     const int filterMax = std::max(0, WholeNumberOr(Get(kCommon, "LogFileURLFilterMax", "0"), 0));
@@ -287,6 +291,7 @@ bool Settings::UpdateSettings() {
     Put(kCommon, "FavoredEditor", common.favoredEditor);
     Put(kCommon, "GzipPath", common.gzipPath);
     Put(kCommon, "AsciiFiletypes", common.asciiFiletypes);
+    Put(kCommon, "ExistingFiles", QString::number(common.existingFiles));
     Put(kCommon, "LogsEnabled", Bool(common.logsEnabled));
     Put(kCommon, "LogFileSumm", common.logFileSumm);
     for (int n = 0; n < common.logFileURLFilter.size(); ++n) {

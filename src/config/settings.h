@@ -53,6 +53,9 @@ struct CommonSettings {
     ColourSet colours;
     QString gzipPath;
     QString asciiFiletypes = kDefaultAsciiFiletypes;
+    // What a batch does with a file that exists on the target: 0 ask, 1 overwrite, 2 overwrite
+    // if newer, 3 skip.
+    int existingFiles = 0;
     bool logsEnabled = false;
     QString logFileSumm;
     QStringList logFileURLFilter;

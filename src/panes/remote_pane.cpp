@@ -373,7 +373,7 @@ std::vector<RemoteItem> RemotePane::SaveSelectedRemoteItems(const std::vector<in
     for (const int r : rows) {
         const RemoteRow row = Row(r);
         if (row.kind == RemoteRow::Kind::Parent || !row.entry) {
-            items.push_back(RemoteItem{"..", 'D', 0, QString()});
+            items.push_back(RemoteItem{"..", 'D', 0, QString(), QString()});
             continue;
         }
         const RemoteEntry& e = *row.entry;
@@ -384,7 +384,7 @@ std::vector<RemoteItem> RemotePane::SaveSelectedRemoteItems(const std::vector<in
         if (Zos()) {
             size = ZosSizeEstimate(e.size, e.modified == "Migrated");
         }
-        items.push_back(RemoteItem{e.name, type, size, e.permissions.toUpper()});
+        items.push_back(RemoteItem{e.name, type, size, e.permissions.toUpper(), e.modified});
     }
     return items;
 }

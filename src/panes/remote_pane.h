@@ -21,6 +21,7 @@ struct RemoteItem {
     QChar type;
     qint64 size = 0;
     QString permissions;
+    QString modified;  // as the listing gives it
 };
 
 // The remote half of the main window without its widgets: the listing state, the current

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QFlags>
 #include <QString>
 #include <QStringList>
@@ -48,6 +49,22 @@ struct PasswordAnswer {
     bool ok = false;
     QString password;
     bool save = false;
+};
+
+// A file of a batch whose target already exists: what the question shows, and its answer.
+enum class ExistingChoice { Overwrite, OverwriteIfNewer, Resume, Skip, Rename };
+struct ExistingFileQuery {
+    QString name;
+    bool upload = true;  // the target is on the server
+    qint64 sourceSize = 0;
+    QDateTime sourceTime;  // invalid when unknown
+    qint64 targetSize = 0;
+    QDateTime targetTime;
+    bool canResume = false;  // the target is smaller
+};
+struct ExistingFileAnswer {
+    ExistingChoice choice = ExistingChoice::Overwrite;
+    bool applyToAll = false;  // the same for the rest of this batch
 };
 
 // The procmail confirmation dialog: what it shows, and how it was closed.
@@ -184,6 +201,13 @@ public:
     // inside it). Interfaces without one answer No.
     virtual ProcmailAnswer AskProcmail(const ProcmailQuery& query) {
         return {ProcmailChoice::No, query.directory};
+    }
+
+    // The question about a file of a batch that exists on the target. Interfaces without one
+    // overwrite, as a batch always did.
+    virtual ExistingFileAnswer AskExistingFile(const ExistingFileQuery& query) {
+        (void)query;
+        return {};
     }
 
     // "Set Log Processing Options" for one run; false when cancelled. Interfaces without the

@@ -213,7 +213,11 @@ bool SftpSession::JudgeHostKey(const QString& fingerprint) {
     m_fingerprint = fingerprint;
     SiteProfile& site = m_settings.site;
     const QString saved = site.fingerprint;
-    if (!fingerprint.isEmpty() && saved == fingerprint) {
+    if (fingerprint.isEmpty()) {
+        m_ui.LogText("ssh asked about a host key without naming its fingerprint - refused");
+        return false;
+    }
+    if (saved == fingerprint) {
         m_ui.LogText("Fingerprint matches that from previous login");
         return true;
     }

@@ -9,6 +9,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+
+#include <csignal>
+#endif
+
 #include "platform/platform.h"
 #include "session/sftp_packet.h"
 #include "session/ssh_command.h"
@@ -68,6 +74,10 @@ void SshTransport::Start(const SftpConnectOptions& options) {
     m_process->setProcessEnvironment(env);
     m_process->setProgram("ssh");
     m_process->setArguments(SshArguments(options, knownHosts, helper));
+#ifdef Q_OS_LINUX
+    // ssh never outlives the program, however the program ends.
+    m_process->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     connect(m_process, &QProcess::started, this, [this] {
         if (onReady) {
             onReady();

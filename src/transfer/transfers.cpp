@@ -37,6 +37,15 @@ Transfers::Transfers(SettingsStore& store, RunState& run, UserInterface& ui, Ses
       m_operations(operations),
       m_ui(ui) {}
 
+namespace {
+
+// A listing's "YYYY-MM-DD   HH:MM" as this machine's time; invalid for any other form.
+QDateTime ListingTime(const QString& modified) {
+    return QDateTime::fromString(modified.simplified(), "yyyy-MM-dd HH:mm");
+}
+
+}  // namespace
+
 bool Transfers::Zos() const {
     return m_store.settings.zosMode;
 }
@@ -388,6 +397,7 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
     }
     const BusyScope busy(m_ui, &m_run.batchTransferRunning);
     m_store.UpdateSettings();
+    m_batchChoice.reset();
     uploadDone = false;
     zosDownload = false;
     const bool zos = Zos();
@@ -405,11 +415,48 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
         }
     }
     // One file up, as the batch does it; false when the connection is gone.
-    auto upload = [this](const QString& path) {
+    auto upload = [this, zos](const QString& path) {
         const QFileInfo info(path);
+        QString name = info.fileName();
+        const QString remoteName = m_store.settings.site.lcUpload ? name.toLower() : name;
+        const auto listed = [](const std::vector<RemoteEntry>& entries,
+                               const QString& n) -> const RemoteEntry* {
+            const auto it = std::find_if(entries.begin(), entries.end(),
+                                         [&](const RemoteEntry& e) { return e.name == n; });
+            return it == entries.end() ? nullptr : &*it;
+        };
+        // z/OS datasets keep their own rules (allocation, replacement).
+        const RemoteEntry* target = zos ? nullptr : listed(m_pane.listing.files, remoteName);
+        if (target) {
+            QString newName;
+            const ExistingFileQuery query{remoteName,
+                                          true,
+                                          info.size(),
+                                          info.lastModified(),
+                                          target->size,
+                                          ListingTime(target->modified),
+                                          target->size < info.size()};
+            switch (WhenTargetExists(
+                query,
+                [&](const QString& n) {
+                    return listed(m_pane.listing.files, n) || listed(m_pane.listing.dirs, n);
+                },
+                newName)) {
+                case ExistingAction::Skip:
+                    return true;
+                case ExistingAction::Resume:
+                    m_ui.SetResumeTicked(true);
+                    break;
+                case ExistingAction::Rename:
+                    name = newName;
+                    break;
+                case ExistingAction::Transfer:
+                    break;
+            }
+        }
         transferSize = info.size();
         SetXferModeFromRgrp(info.fileName());
-        UploadFile(info.fileName(), path, false);
+        UploadFile(name, path, false);
         if (!m_session.Connected()) {
             m_session.NotifyUserConnectionLost();
             return false;
@@ -484,6 +531,44 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
     m_ui.StatusBarGeneral("Uploading complete");
 }
 
+ExistingAction Transfers::WhenTargetExists(const ExistingFileQuery& query,
+                                           const std::function<bool(const QString&)>& taken,
+                                           QString& newName) {
+    std::optional<ExistingChoice> choice = m_batchChoice;
+    if (!choice) {
+        switch (ExistingFilesFrom(m_store.settings.common.existingFiles)) {
+            case ExistingFiles::Overwrite:
+                choice = ExistingChoice::Overwrite;
+                break;
+            case ExistingFiles::OverwriteIfNewer:
+                choice = ExistingChoice::OverwriteIfNewer;
+                break;
+            case ExistingFiles::Skip:
+                choice = ExistingChoice::Skip;
+                break;
+            case ExistingFiles::Ask: {
+                const ExistingFileAnswer answer = m_ui.AskExistingFile(query);
+                choice = answer.choice;
+                if (answer.applyToAll) {
+                    m_batchChoice = answer.choice;
+                }
+                break;
+            }
+        }
+    }
+    const ExistingAction action = ExistingActionFor(*choice, query);
+    const QString where = query.upload ? "on the server" : "here";
+    if (action == ExistingAction::Skip) {
+        m_ui.LogText("Skipped " + query.name + ": it exists " + where +
+                     (*choice == ExistingChoice::OverwriteIfNewer ? " and is not older" : ""));
+    } else if (action == ExistingAction::Rename) {
+        newName = FreeName(query.name, taken);
+        m_ui.LogText(query.name + " exists " + where + ": it is " +
+                     (query.upload ? "uploaded" : "downloaded") + " as " + newName);
+    }
+    return action;
+}
+
 void Transfers::CollectDirs() {
     const auto next =
         std::find_if(workDirs.begin(), workDirs.end(), [](const WorkDir& d) { return !d.done; });
@@ -546,6 +631,7 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
     m_local.AddLocDirToCmbx(startLocal, false);
     const BusyScope busy(m_ui, &m_run.batchTransferRunning);
     m_store.UpdateSettings();
+    m_batchChoice.reset();
     zosDownload = zos;
     const bool anyDir = std::any_of(items.begin(), items.end(), [](const RemoteItem& i) {
         return i.type == 'D' && i.name != "..";
@@ -556,11 +642,36 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
     }
     bool downloaded = false;
     // One file down into LocalDir; false when the connection is gone.
-    auto download = [&](const QString& name, qint64 size, const QString& remoteDir,
-                        const QString& localDir) {
+    auto download = [&](const QString& name, qint64 size, const QString& modified,
+                        const QString& remoteDir, const QString& localDir) {
+        QString localName = name;
+        const QFileInfo target(QDir(localDir).filePath(name));
+        if (!zos && target.exists()) {
+            QString newName;
+            const ExistingFileQuery query{name,
+                                          false,
+                                          size,
+                                          ListingTime(modified),
+                                          target.size(),
+                                          target.lastModified(),
+                                          target.size() < size};
+            const auto taken = [&](const QString& n) { return QDir(localDir).exists(n); };
+            switch (WhenTargetExists(query, taken, newName)) {
+                case ExistingAction::Skip:
+                    return true;
+                case ExistingAction::Resume:
+                    m_ui.SetResumeTicked(true);
+                    break;
+                case ExistingAction::Rename:
+                    localName = newName;
+                    break;
+                case ExistingAction::Transfer:
+                    break;
+            }
+        }
         transferSize = size;
         SetXferModeFromRgrp(name);
-        DownloadFile(name, QDir(localDir).filePath(name), remoteDir);
+        DownloadFile(name, QDir(localDir).filePath(localName), remoteDir);
         downloaded = true;
         if (!m_session.Connected()) {
             m_session.NotifyUserConnectionLost();
@@ -570,7 +681,7 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
     };
     for (const RemoteItem& item : items) {
         if (item.type == 'F') {
-            if (!download(item.name, item.size, startRemote, startLocal)) {
+            if (!download(item.name, item.size, item.modified, startRemote, startLocal)) {
                 return;
             }
         } else if (item.type == 'L') {
@@ -617,7 +728,8 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
                 }
                 const qint64 size =
                     zos ? ZosSizeEstimate(file.size, file.modified == "Migrated") : file.size;
-                if (!download(file.name, size, m_session.currentRemoteDir, localDir)) {
+                if (!download(file.name, size, file.modified, m_session.currentRemoteDir,
+                              localDir)) {
                     return;
                 }
             }

@@ -5,10 +5,12 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "listing/zos_names.h"
 #include "session/remote_session.h"
+#include "transfer/existing_files.h"
 
 class RemoteOperations;
 class SettingsStore;
@@ -90,6 +92,12 @@ private:
     QString LocalPathFor(const QString& name) const;
     // The "Transfer type is" question for directories; false when cancelled.
     bool ConfirmModeForDirectories();
+    // What a batch does with a file whose target exists, by the setting, the batch's "apply to
+    // all" or the person's answer; logs a skip. Rename sets NewName to a name Taken does not
+    // know.
+    ExistingAction WhenTargetExists(const ExistingFileQuery& query,
+                                    const std::function<bool(const QString&)>& taken,
+                                    QString& newName);
     // The progress callback of one transfer, shown at most every IntervalMs.
     std::function<void(qint64, qint64)> ProgressShown(const QString& direction, const QString& file,
                                                       qint64 total, qint64 intervalMs);
@@ -104,4 +112,6 @@ private:
     int m_lastPercent = 0;
     // The file the next XferAsyncPlus moves.
     FileTransfer m_pending;
+    // The choice "apply to all in this batch" made, for the rest of the batch.
+    std::optional<ExistingChoice> m_batchChoice;
 };

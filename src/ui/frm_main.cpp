@@ -1,6 +1,7 @@
 #include "ui/frm_main.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -776,6 +777,46 @@ std::optional<std::array<bool, 9>> TfrmMain::AskPermissions(const QString& title
         return std::nullopt;
     }
     return dialog.Boxes();
+}
+
+ExistingFileAnswer TfrmMain::AskExistingFile(const ExistingFileQuery& query) {
+    const auto describe = [](qint64 size, const QDateTime& time) {
+        return GroupThousands(size) + " bytes" +
+               (time.isValid() ? ", " + time.toString("yyyy-MM-dd HH:mm") : QString());
+    };
+    QMessageBox box(
+        QMessageBox::Question, "File exists",
+        query.name + " already exists " + (query.upload ? "on the server." : "in this folder."),
+        QMessageBox::NoButton, this);
+    box.setInformativeText((query.upload ? "This file: " : "On the server: ") +
+                           describe(query.sourceSize, query.sourceTime) + "\n" +
+                           (query.upload ? "On the server: " : "Here: ") +
+                           describe(query.targetSize, query.targetTime));
+    const std::pair<ExistingChoice, const char*> choices[] = {
+        {ExistingChoice::Overwrite, "Overwrite"},
+        {ExistingChoice::OverwriteIfNewer, "Overwrite if newer"},
+        {ExistingChoice::Resume, "Resume"},
+        {ExistingChoice::Skip, "Skip"},
+        {ExistingChoice::Rename, "Rename"}};
+    std::vector<std::pair<QAbstractButton*, ExistingChoice>> buttons;
+    for (const auto& [choice, text] : choices) {
+        if (choice == ExistingChoice::Resume && !query.canResume) {
+            continue;  // only a smaller target can be continued
+        }
+        buttons.emplace_back(box.addButton(text, QMessageBox::AcceptRole), choice);
+    }
+    box.setEscapeButton(buttons[buttons.size() - 2].first);  // Skip: nothing is lost
+    auto* all = new QCheckBox("Apply to all in this batch", &box);
+    box.setCheckBox(all);
+    ApplyColoursTo(&box);
+    box.exec();
+    ExistingFileAnswer answer{ExistingChoice::Skip, all->isChecked()};
+    for (const auto& [button, choice] : buttons) {
+        if (box.clickedButton() == button) {
+            answer.choice = choice;
+        }
+    }
+    return answer;
 }
 
 void TfrmMain::RefreshRemoteDirBox() {

@@ -74,6 +74,7 @@ public:
     void RefreshRemoteDirBox() override;
     int TransferModeIndex() const override;
     bool AskAllocation(const QString& title, AllocationAttributes& attributes) override;
+    ExistingFileAnswer AskExistingFile(const ExistingFileQuery& query) override;
     std::optional<std::array<bool, 9>> AskPermissions(const QString& title,
                                                       const std::array<bool, 9>& initial) override;
     QString AskScriptFileName(const QString& initial) override;

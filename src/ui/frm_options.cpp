@@ -76,6 +76,13 @@ TfrmOptions::TfrmOptions(TfrmMain& main)
     edtFavCaption = new QLineEdit(m_values.favRemDirCaption, this);
     fav->addRow("Favourite local dir", edtFavRemDir);
     fav->addRow("Favourite Button Caption", edtFavCaption);
+    cboExistingFiles = new QComboBox(this);
+    cboExistingFiles->addItems({"Ask", "Overwrite", "Overwrite if newer", "Skip"});
+    cboExistingFiles->setCurrentIndex(m_values.existingFiles);
+    cboExistingFiles->setToolTip(
+        "What a transfer of several files does with a file that already exists where it goes.\n"
+        "Scripts always overwrite.");
+    fav->addRow("When a file exists", cboExistingFiles);
     left->addLayout(fav);
     btnResetDirs = new TColorButton("Reset remembered directories", this);
     btnSetColour = new TColorButton("Set Form Colour", this);
@@ -320,6 +327,7 @@ void TfrmOptions::CollectFields() {
     m_values.remLogdirAlt = edtRemLogdirAlt->text();
     m_values.favRemDir = edtFavRemDir->text();
     m_values.favRemDirCaption = edtFavCaption->text();
+    m_values.existingFiles = cboExistingFiles->currentIndex();
 }
 
 void TfrmOptions::SaveClick() {

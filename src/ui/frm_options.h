@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -42,6 +43,7 @@ public:
     TColorButton* btnDeleteAscii = nullptr;
     TColorButton* btnResetAscii = nullptr;
     QLineEdit* edtGzip = nullptr;
+    QComboBox* cboExistingFiles = nullptr;
     TColorButton* btnBrowseGzip = nullptr;
     QCheckBox* chkLogsEnabled = nullptr;
     QGroupBox* grpLogs = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/model/options_model.h"
 
+#include <algorithm>
+
 namespace {
 
 QStringList SplitList(const QString& text, QChar separator) {
@@ -28,6 +30,7 @@ OptionsValues OptionsValues::FromSettings(const Settings& settings) {
     v.remLogdirAlt = s.remLogdirAlt;
     v.favRemDir = s.favRemDir;
     v.favRemDirCaption = s.favRemDirCaption;
+    v.existingFiles = c.existingFiles;
     return v;
 }
 
@@ -40,6 +43,7 @@ void OptionsValues::StoreTo(Settings& settings, ColourTheme theme) const {
     c.logsEnabled = logsEnabled;
     c.logFileSumm = summaryTypes.join('/').toLower();
     c.logFileURLFilter = urlFilters;
+    c.existingFiles = std::clamp(existingFiles, 0, 3);
     s.localLogdir = localLogdir;
     s.remLogdir = remLogdir;
     s.remLogdirAlt = remLogdirAlt.trimmed();

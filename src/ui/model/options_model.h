@@ -20,6 +20,7 @@ struct OptionsValues {
     QString remLogdirAlt;
     QString favRemDir;
     QString favRemDirCaption;
+    int existingFiles = 0;  // the index of "When a file exists"
     // Set by the colour dialog's "Save colours and close"; empty while unchanged.
     QString chosenColour;
     bool colourThisSiteOnly = false;

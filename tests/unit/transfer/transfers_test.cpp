@@ -9,6 +9,7 @@
 
 #include "support/memory_remote.h"
 #include "support/test_support.h"
+#include "transfer/existing_files.h"
 
 namespace {
 
@@ -158,3 +159,95 @@ TEST(TransfersRules, AnEngineThatResumesItselfIsNeitherAskedNorRetried) {
 }
 
 }  // namespace
+
+TEST(ExistingFiles, ChoicesMeanWhatTheySay) {
+    const QDateTime t0 = QDateTime::fromString("2024-01-01 00:00", "yyyy-MM-dd HH:mm");
+    ExistingFileQuery q{"a.txt", true, 100, t0.addSecs(120), 40, t0, true};
+    EXPECT_EQ(ExistingActionFor(ExistingChoice::Overwrite, q), ExistingAction::Transfer);
+    EXPECT_EQ(ExistingActionFor(ExistingChoice::OverwriteIfNewer, q), ExistingAction::Transfer);
+    EXPECT_EQ(ExistingActionFor(ExistingChoice::Resume, q), ExistingAction::Resume);
+    EXPECT_EQ(ExistingActionFor(ExistingChoice::Skip, q), ExistingAction::Skip);
+    EXPECT_EQ(ExistingActionFor(ExistingChoice::Rename, q), ExistingAction::Rename);
+    // Within a listing's minute, or with a time unknown, nothing is overwritten on a guess.
+    q.sourceTime = t0.addSecs(59);
+    EXPECT_EQ(ExistingActionFor(ExistingChoice::OverwriteIfNewer, q), ExistingAction::Skip);
+    q.sourceTime = QDateTime();
+    EXPECT_EQ(ExistingActionFor(ExistingChoice::OverwriteIfNewer, q), ExistingAction::Skip);
+    // A target as large as the source has nothing to resume: it is sent whole.
+    q.targetSize = 100;
+    EXPECT_EQ(ExistingActionFor(ExistingChoice::Resume, q), ExistingAction::Transfer);
+
+    const QStringList taken = {"a (1).txt", ".htaccess (1)"};
+    const auto isTaken = [&](const QString& n) { return taken.contains(n); };
+    EXPECT_EQ(FreeName("a.txt", isTaken), "a (2).txt");
+    EXPECT_EQ(FreeName(".htaccess", isTaken), ".htaccess (2)");
+    EXPECT_EQ(FreeName("README", isTaken), "README (1)");
+    EXPECT_EQ(FreeName("x.tar.gz", isTaken), "x.tar (1).gz");
+}
+
+TEST(ExistingFiles, ABatchAsksAboutFilesThatExistAndScriptsDoNot) {
+    Transferring s;
+    s.store.settings.site.lcUpload = false;
+    s.folder.Write("a.txt", "new alpha");
+    s.folder.Write("b.txt", "bravo");
+    s.remote.files["/home/u/b.txt"] = "old bravo";
+    s.pane.RefreshRemoteDirectoryList();
+    const auto upload = [&](const QStringList& names) {
+        s.pane.RefreshRemoteDirectoryList();
+        s.transfers.UploadFiles(names);
+    };
+
+    // Asked once per existing file; Skip keeps it, Rename sends it beside it.
+    s.ui.existingAnswers << ExistingFileAnswer{ExistingChoice::Skip, false}
+                         << ExistingFileAnswer{ExistingChoice::Rename, false};
+    upload({"a.txt", "b.txt"});
+    ASSERT_EQ(s.ui.existingQueries.size(), 2);
+    EXPECT_EQ(s.ui.existingQueries[0].name, "a.txt");
+    EXPECT_EQ(s.ui.existingQueries[0].targetSize, 5);
+    EXPECT_EQ(s.ui.existingQueries[0].sourceSize, 9);
+    EXPECT_FALSE(s.ui.existingQueries[1].canResume);  // b.txt: the target is not smaller
+    EXPECT_EQ(s.remote.files.value("/home/u/a.txt"), "alpha");
+    EXPECT_TRUE(s.ui.logLines.contains("Skipped a.txt: it exists on the server"));
+    EXPECT_EQ(s.remote.files.value("/home/u/b.txt"), "old bravo");
+    EXPECT_EQ(s.remote.files.value("/home/u/b (1).txt"), "bravo");
+
+    // "Apply to all": one question for the batch.
+    s.ui.existingQueries.clear();
+    s.ui.existingAnswers << ExistingFileAnswer{ExistingChoice::Overwrite, true};
+    upload({"a.txt", "b.txt"});
+    EXPECT_EQ(s.ui.existingQueries.size(), 1);
+    EXPECT_EQ(s.remote.files.value("/home/u/a.txt"), "new alpha");
+    EXPECT_EQ(s.remote.files.value("/home/u/b.txt"), "bravo");
+
+    // The setting answers without asking: "if newer" downloads nothing older than here.
+    s.ui.existingQueries.clear();
+    s.store.settings.common.existingFiles = int(ExistingFiles::OverwriteIfNewer);
+    s.remote.files["/home/u/a.txt"] = "server alpha";
+    s.pane.RefreshRemoteDirectoryList();
+    s.transfers.btnDownloadClickActions(s.Rows({"a.txt"}));
+    EXPECT_TRUE(s.ui.existingQueries.isEmpty());
+    EXPECT_EQ(s.folder.Read("a.txt"), "new alpha");
+    EXPECT_TRUE(s.ui.logLines.contains("Skipped a.txt: it exists here and is not older"));
+    s.store.settings.common.existingFiles = int(ExistingFiles::Skip);
+    upload({"b.txt"});
+    EXPECT_TRUE(s.ui.existingQueries.isEmpty());
+
+    // Resume continues a smaller target.
+    s.store.settings.common.existingFiles = int(ExistingFiles::Ask);
+    s.remote.files["/home/u/big.bin"] = RandomBytes(1000);
+    s.folder.Write("big.bin", RandomBytes(1000).left(400));
+    s.pane.RefreshRemoteDirectoryList();
+    s.ui.existingAnswers << ExistingFileAnswer{ExistingChoice::Resume, false};
+    s.ui.dialogAnswers.enqueue(ModalResult::Yes);
+    s.transfers.btnDownloadClickActions(s.Rows({"big.bin"}));
+    ASSERT_EQ(s.ui.existingQueries.size(), 1);
+    EXPECT_TRUE(s.ui.existingQueries[0].canResume);
+    EXPECT_TRUE(s.remote.requests.contains("REST+RETR /home/u/big.bin"));
+    EXPECT_EQ(s.folder.Read("big.bin"), RandomBytes(1000));
+
+    // A script's transfer keeps the described behaviour: it overwrites, unasked.
+    s.ui.existingQueries.clear();
+    s.transfers.UploadFile("a.txt", s.folder.File("a.txt"), true);
+    EXPECT_TRUE(s.ui.existingQueries.isEmpty());
+    EXPECT_EQ(s.remote.files.value("/home/u/a.txt"), "new alpha");
+}
