@@ -75,6 +75,26 @@ TEST(WindowTransfers, ButtonsMoveTheSelectionBothWaysAndTheListFollows) {
     EXPECT_EQ(back.Read("docs/old/notes.txt"), "old notes\n");
     EXPECT_EQ(m.lblRemFileInfo->text(), "2 files    200,014 bytes");
 
+    // Sent again, a file that is on the server brings the question first; Skip keeps it.
+    ASSERT_TRUE(m.Core().localPane->SelectDirectory(local.Path()));
+    local.Write("page.html", "<p>changed</p>\n");
+    SelectRows(m.lvLocalFiles, {"page.html"});
+    QString asked;
+    WhenModal([&asked](QWidget* box) {
+        auto* question = static_cast<QMessageBox*>(box);
+        asked = question->text();
+        EXPECT_TRUE(question->grab().save(ScreenshotFolder() + "/file-exists.png"));
+        for (QAbstractButton* button : question->buttons()) {
+            if (button->text() == "Skip") {
+                button->click();
+            }
+        }
+    });
+    m.btnUpload->click();
+    EXPECT_EQ(asked, "page.html already exists on the server.");
+    EXPECT_EQ(Read(remote + "/page.html"), "<p>hello</p>\r\n");
+    EXPECT_TRUE(m.memMsgs->toPlainText().contains("Skipped page.html: it exists on the server"));
+
     // The remote pane's Delete, after its question.
     SelectRows(m.lvRemote, {"photo.jpg"});
     WhenModal(
