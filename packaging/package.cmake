@@ -43,7 +43,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # vorlen-ftp_VERSION_ARCH.deb
 # The libraries from the binary itself; the programs it runs by name beside them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "gzip (>= 1.6)")  # essential, so versioned
+# gzip is essential, so versioned; ssh carries every SFTP session.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "gzip (>= 1.6), openssh-client")
 set(CPACK_STRIP_FILES ON)  # no debugging information in the package
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

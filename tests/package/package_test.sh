@@ -27,7 +27,7 @@ fail() {
 [ "$(dpkg-deb --field "$deb" Package)" = vorlen-ftp ] || fail "package name"
 [ "$(dpkg-deb --field "$deb" Version)" = "$version" ] || fail "version"
 depends="$(dpkg-deb --field "$deb" Depends)"
-for dep in gzip libqt6widgets6 libqt6network6; do
+for dep in gzip openssh-client libqt6widgets6 libqt6network6; do
     [[ "$depends" == *"$dep"* ]] || fail "Depends lacks $dep: $depends"
 done
 mapfile -t contents < <(dpkg-deb --fsys-tarfile "$deb" | tar -tf -)
