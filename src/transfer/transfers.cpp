@@ -428,31 +428,16 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
         // z/OS datasets keep their own rules (allocation, replacement).
         const RemoteEntry* target = zos ? nullptr : listed(m_pane.listing.files, remoteName);
         if (target) {
-            QString newName;
-            const ExistingFileQuery query{remoteName,
-                                          true,
-                                          info.size(),
-                                          info.lastModified(),
-                                          target->size,
-                                          ListingTime(target->modified),
-                                          target->size < info.size()};
-            switch (WhenTargetExists(
-                query,
+            const std::optional<QString> chosen = NameWhenTargetExists(
+                {remoteName, true, info.size(), info.lastModified(), target->size,
+                 ListingTime(target->modified), target->size < info.size()},
                 [&](const QString& n) {
                     return listed(m_pane.listing.files, n) || listed(m_pane.listing.dirs, n);
-                },
-                newName)) {
-                case ExistingAction::Skip:
-                    return true;
-                case ExistingAction::Resume:
-                    m_ui.SetResumeTicked(true);
-                    break;
-                case ExistingAction::Rename:
-                    name = newName;
-                    break;
-                case ExistingAction::Transfer:
-                    break;
+                });
+            if (!chosen) {
+                return true;
             }
+            name = *chosen;
         }
         transferSize = info.size();
         SetXferModeFromRgrp(info.fileName());
@@ -531,9 +516,8 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
     m_ui.StatusBarGeneral("Uploading complete");
 }
 
-ExistingAction Transfers::WhenTargetExists(const ExistingFileQuery& query,
-                                           const std::function<bool(const QString&)>& taken,
-                                           QString& newName) {
+std::optional<QString> Transfers::NameWhenTargetExists(
+    const ExistingFileQuery& query, const std::function<bool(const QString&)>& taken) {
     std::optional<ExistingChoice> choice = m_batchChoice;
     if (!choice) {
         switch (ExistingFilesFrom(m_store.settings.common.existingFiles)) {
@@ -556,17 +540,25 @@ ExistingAction Transfers::WhenTargetExists(const ExistingFileQuery& query,
             }
         }
     }
-    const ExistingAction action = ExistingActionFor(*choice, query);
     const QString where = query.upload ? "on the server" : "here";
-    if (action == ExistingAction::Skip) {
-        m_ui.LogText("Skipped " + query.name + ": it exists " + where +
-                     (*choice == ExistingChoice::OverwriteIfNewer ? " and is not older" : ""));
-    } else if (action == ExistingAction::Rename) {
-        newName = FreeName(query.name, taken);
-        m_ui.LogText(query.name + " exists " + where + ": it is " +
-                     (query.upload ? "uploaded" : "downloaded") + " as " + newName);
+    switch (ExistingActionFor(*choice, query)) {
+        case ExistingAction::Skip:
+            m_ui.LogText("Skipped " + query.name + ": it exists " + where +
+                         (*choice == ExistingChoice::OverwriteIfNewer ? " and is not older" : ""));
+            return std::nullopt;
+        case ExistingAction::Rename: {
+            const QString newName = FreeName(query.name, taken);
+            m_ui.LogText(query.name + " exists " + where + ": it is " +
+                         (query.upload ? "uploaded" : "downloaded") + " as " + newName);
+            return newName;
+        }
+        case ExistingAction::Resume:
+            m_ui.SetResumeTicked(true);
+            break;
+        case ExistingAction::Transfer:
+            break;
     }
-    return action;
+    return query.name;
 }
 
 void Transfers::CollectDirs() {
@@ -647,27 +639,14 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
         QString localName = name;
         const QFileInfo target(QDir(localDir).filePath(name));
         if (!zos && target.exists()) {
-            QString newName;
-            const ExistingFileQuery query{name,
-                                          false,
-                                          size,
-                                          ListingTime(modified),
-                                          target.size(),
-                                          target.lastModified(),
-                                          target.size() < size};
-            const auto taken = [&](const QString& n) { return QDir(localDir).exists(n); };
-            switch (WhenTargetExists(query, taken, newName)) {
-                case ExistingAction::Skip:
-                    return true;
-                case ExistingAction::Resume:
-                    m_ui.SetResumeTicked(true);
-                    break;
-                case ExistingAction::Rename:
-                    localName = newName;
-                    break;
-                case ExistingAction::Transfer:
-                    break;
+            const std::optional<QString> chosen =
+                NameWhenTargetExists({name, false, size, ListingTime(modified), target.size(),
+                                      target.lastModified(), target.size() < size},
+                                     [&](const QString& n) { return QDir(localDir).exists(n); });
+            if (!chosen) {
+                return true;
             }
+            localName = *chosen;
         }
         transferSize = size;
         SetXferModeFromRgrp(name);

@@ -92,12 +92,11 @@ private:
     QString LocalPathFor(const QString& name) const;
     // The "Transfer type is" question for directories; false when cancelled.
     bool ConfirmModeForDirectories();
-    // What a batch does with a file whose target exists, by the setting, the batch's "apply to
-    // all" or the person's answer; logs a skip. Rename sets NewName to a name Taken does not
-    // know.
-    ExistingAction WhenTargetExists(const ExistingFileQuery& query,
-                                    const std::function<bool(const QString&)>& taken,
-                                    QString& newName);
+    // What a batch does with a file whose target exists, by the batch's "apply to all", the
+    // setting or the person's answer: the name to send it as (a renamed one is one Taken does
+    // not know; a resumed one ticks resume), or nothing to skip it, with its log line.
+    std::optional<QString> NameWhenTargetExists(const ExistingFileQuery& query,
+                                                const std::function<bool(const QString&)>& taken);
     // The progress callback of one transfer, shown at most every IntervalMs.
     std::function<void(qint64, qint64)> ProgressShown(const QString& direction, const QString& file,
                                                       qint64 total, qint64 intervalMs);
