@@ -230,7 +230,8 @@ void LocalPane::RefreshLocal() {
     if (m_comboText != m_currentDir) {
         AddLocDirToCmbx(m_currentDir, false);
     }
-    const QVector<LocalItem> items = ListLocalDirectory(m_currentDir, "*", false, false, false);
+    const QVector<LocalItem> items =
+        ListLocalDirectory(m_currentDir, "*", showHidden, false, false);
     m_entries.clear();
     m_entries.reserve(items.size());
     LocalModifiedFormatter format(longTimeFormat);
@@ -314,6 +315,11 @@ LocalRow LocalPane::Row(int row) const {
         return {LocalRow::Kind::Directory, e.name, {}, {}};
     }
     return {LocalRow::Kind::File, e.name, GroupThousands(e.size), e.modified};
+}
+
+qint64 LocalPane::RowBytes(int row) const {
+    const qsizetype i = m_rows.value(row, -1);
+    return i < 0 ? 0 : m_entries[i].size;
 }
 
 QString LocalPane::SummaryText() const {

@@ -104,6 +104,8 @@ public:
     // a list of 100,000 files formats only the rows on the screen.
     int RowCount() const { return int(m_rows.size()); }
     LocalRow Row(int row) const;
+    // The size of a file row in bytes (0 for others).
+    qint64 RowBytes(int row) const;
     QString SummaryText() const;
 
     // The remembered directories (the site's InfLocDir list), the default first.
@@ -116,6 +118,8 @@ public:
     void GetLocalDrives();
     // Re-lists the current directory (falling back to the default when it is gone) and shows it.
     void RefreshLocal();
+    // Hidden entries (names beginning with "." here) are left out unless asked for.
+    bool showHidden = false;
     void SortLocal();
     // A click on column 0, 1 or 2 (name, size, modified).
     void ColumnClick(int column);

@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <tuple>
 #include <utility>
 
 #include "config/words.h"
@@ -287,17 +288,17 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
 void TfrmMain::CreateViews() {
     AppCore& core = *m_core;
     auto created = [this] { return Created(); };
-    m_localView =
-        new LocalPaneView(this,
-                          {lvLocalFiles, cmbxLocalDir, lblLocalFileInfo, rgrpLocalSort,
-                           rgrpLocalSeq, btnRefreshLocal, btnNewLocalDir, btnDefLocal, btnOpenLoc,
-                           btnOpenAsText, btnRenameLoc, btnDeleteLoc, btnBrowse},
-                          *core.localPane, core.settings, *this, created);
-    m_remoteView =
-        new RemotePaneView(this,
-                           {lvRemote, cmbxRemDir, lblRemFileInfo, rgrpRemoteSort, rgrpRemoteSeq,
-                            btnRefreshRemote, btnHome, btnFavorite, btnMkDir},
-                           *core.remotePane, *core.session, core.settings, *this, created);
+    m_localView = new LocalPaneView(
+        this,
+        {lvLocalFiles, cmbxLocalDir, lblLocalFileInfo, rgrpLocalSort, rgrpLocalSeq, btnRefreshLocal,
+         edtLocalFilter, chkLocalHidden, btnNewLocalDir, btnDefLocal, btnOpenLoc, btnOpenAsText,
+         btnRenameLoc, btnDeleteLoc, btnBrowse},
+        *core.localPane, core.settings, *this, created);
+    m_remoteView = new RemotePaneView(
+        this,
+        {lvRemote, cmbxRemDir, lblRemFileInfo, rgrpRemoteSort, rgrpRemoteSeq, btnRefreshRemote,
+         edtRemoteFilter, chkRemoteHidden, btnHome, btnFavorite, btnMkDir},
+        *core.remotePane, *core.session, core.settings, *this, created);
     m_sessionView = new SessionView(
         this,
         {btnConnect, mnuConnect, mnuDisconnect, mnuConnect2, mnuDisconnect2, btnAbortTransfer},
@@ -359,6 +360,28 @@ void TfrmMain::BuildMenus() {
     connect(mnuHelpHelp, &QAction::triggered, this, &TfrmMain::HelpClick);
 }
 
+namespace {
+
+// The filter box (wildcards as in scripts, case ignored) and the hidden-files toggle above a
+// list; each pane's view sets the toggle to what it shows at first.
+std::pair<QLineEdit*, QCheckBox*> AddFilterRow(QVBoxLayout* v, QWidget* pane, const QString& side) {
+    auto* filter = new QLineEdit(pane);
+    filter->setObjectName("edt" + side + "Filter");
+    filter->setPlaceholderText("Filter (*.html, ind...)");
+    filter->setClearButtonEnabled(true);
+    filter->setToolTip("Shows only the names that contain this text, or match it with * and ?");
+    auto* hidden = new QCheckBox("Hidden files", pane);
+    hidden->setObjectName("chk" + side + "Hidden");
+    hidden->setToolTip("Show names that begin with \".\"");
+    auto* row = new QHBoxLayout;
+    row->addWidget(filter, 1);
+    row->addWidget(hidden);
+    v->addLayout(row);
+    return {filter, hidden};
+}
+
+}  // namespace
+
 QWidget* TfrmMain::BuildLocalPane() {
     auto* pane = new QWidget(this);
     QVBoxLayout* v = PaneLayout(pane, "pnlLocal");
@@ -370,6 +393,7 @@ QWidget* TfrmMain::BuildLocalPane() {
     btnNewLocalDir = new TColorButton("Create new Dir", pane);
     v->addLayout(Row({btnRefreshLocal, btnBrowse, btnNewLocalDir}));
 
+    std::tie(edtLocalFilter, chkLocalHidden) = AddFilterRow(v, pane, "Local");
     lvLocalFiles = new QTreeView(pane);
     ConfigureList(lvLocalFiles);
     lvLocalFiles->setObjectName("lvLocalFiles");
@@ -414,6 +438,7 @@ QWidget* TfrmMain::BuildRemotePane() {
     btnFavorite = new TColorButton("Favourite", pane);
     v->addLayout(Row({btnRefreshRemote, btnHome, btnMkDir, btnFavorite}));
 
+    std::tie(edtRemoteFilter, chkRemoteHidden) = AddFilterRow(v, pane, "Remote");
     lvRemote = new QTreeView(pane);
     ConfigureList(lvRemote);
     lvRemote->setObjectName("lvRemote");

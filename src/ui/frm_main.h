@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -128,6 +129,11 @@ public:
     // Controls.
     QTreeView* lvLocalFiles = nullptr;
     QTreeView* lvRemote = nullptr;
+    // Above each list: the filter box and the hidden-files toggle.
+    QLineEdit* edtLocalFilter = nullptr;
+    QCheckBox* chkLocalHidden = nullptr;
+    QLineEdit* edtRemoteFilter = nullptr;
+    QCheckBox* chkRemoteHidden = nullptr;
     QComboBox* cmbxLocalDir = nullptr;
     QComboBox* cmbxRemDir = nullptr;
     RadioGroup* rgrpLocalSort = nullptr;

@@ -6,6 +6,7 @@
 #include <QStyle>
 
 #include "panes/local_pane.h"
+#include "ui/list_filter.h"
 
 LocalFilesModel::LocalFilesModel(LocalPane& pane, QObject* parent)
     : QAbstractTableModel(parent),
@@ -44,6 +45,9 @@ QVariant LocalFilesModel::data(const QModelIndex& index, int role) const {
         return m_pane.Row(index.row()).kind == LocalRow::Kind::File ? m_fileIcon : m_folderIcon;
     } else if (role == Qt::TextAlignmentRole && index.column() == 1) {
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    } else if (role == kBytesRole) {
+        return m_pane.Row(index.row()).kind == LocalRow::Kind::File ? m_pane.RowBytes(index.row())
+                                                                    : qint64(-1);
     }
     return {};
 }

@@ -13,6 +13,7 @@
 #include "config/settings.h"
 #include "panes/local_pane.h"
 #include "runtime/user_interface.h"
+#include "ui/list_filter.h"
 #include "ui/local_files_model.h"
 #include "ui/radio_group.h"
 
@@ -27,7 +28,16 @@ LocalPaneView::LocalPaneView(QWidget* window, const Controls& controls, LocalPan
       m_ui(ui),
       m_created(std::move(created)),
       m_model(new LocalFilesModel(pane, this)) {
-    m_c.list->setModel(m_model);
+    // Hidden entries are the pane's to list: its folder listing leaves them out as described
+    // until the toggle asks for them.
+    m_filter = new ListFilter(m_c.list, m_model, m_c.filter, nullptr, this);
+    m_c.showHidden->setChecked(pane.showHidden);
+    connect(m_c.showHidden, &QAbstractButton::toggled, this, [&pane](bool on) {
+        pane.showHidden = on;
+        pane.RefreshLocal();
+    });
+    connect(m_filter, &ListFilter::changed, this,
+            [this] { m_c.summary->setText(m_filter->Summary(m_pane.SummaryText())); });
     // Where xdg-open is missing or fails, the desktop services may still know a program.
     pane.openWithDesktop = [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -60,14 +70,15 @@ void LocalPaneView::Wire() {
             pane.BrowseResult(dialog.selectedFiles().first());
         }
     });
-    connect(m.list, &QAbstractItemView::doubleClicked, this, [&pane](const QModelIndex& index) {
-        const LocalRow row = pane.Row(index.row());
-        if (row.kind == LocalRow::Kind::File) {
-            pane.OpenSelected({row.name});
-        } else {
-            pane.ChangeLocalDirectory(row.name);
-        }
-    });
+    connect(m.list, &QAbstractItemView::doubleClicked, this,
+            [this, &pane](const QModelIndex& index) {
+                const LocalRow row = pane.Row(SourceRow(m_c.list, index));
+                if (row.kind == LocalRow::Kind::File) {
+                    pane.OpenSelected({row.name});
+                } else {
+                    pane.ChangeLocalDirectory(row.name);
+                }
+            });
     connect(m.list->header(), &QHeaderView::sectionClicked, this, [this, &pane](int c) {
         pane.ColumnClick(c);
         MirrorSort();
@@ -111,7 +122,7 @@ void LocalPaneView::MirrorSort() {
 
 void LocalPaneView::Refresh() {
     m_model->Reload();
-    m_c.summary->setText(m_pane.SummaryText());
+    m_c.summary->setText(m_filter->Summary(m_pane.SummaryText()));
     const QSignalBlocker block(m_c.dirBox);
     m_c.dirBox->clear();
     m_c.dirBox->addItems(m_pane.RememberedDirs());
@@ -120,13 +131,8 @@ void LocalPaneView::Refresh() {
 }
 
 QStringList LocalPaneView::SelectedNames() const {
-    QList<int> rows;
-    for (const QModelIndex& index : m_c.list->selectionModel()->selectedRows()) {
-        rows.append(index.row());
-    }
-    std::sort(rows.begin(), rows.end());
     QStringList names;
-    for (int row : rows) {
+    for (int row : SelectedSourceRows(m_c.list)) {
         const LocalRow r = m_pane.Row(row);
         if (r.kind != LocalRow::Kind::Parent) {
             names.append(r.name);

@@ -8,6 +8,7 @@
 #include "ui/pane_controls.h"
 
 class LocalFilesModel;
+class ListFilter;
 class LocalPane;
 class QAbstractButton;
 class QWidget;
@@ -49,5 +50,6 @@ private:
     UserInterface& m_ui;
     std::function<bool()> m_created;
     LocalFilesModel* m_model;
+    ListFilter* m_filter;
     bool m_mirroring = false;
 };

@@ -3,6 +3,7 @@
 class QAbstractButton;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QTreeView;
 class RadioGroup;
 
@@ -15,4 +16,6 @@ struct PaneControls {
     RadioGroup* sortKey;
     RadioGroup* sortOrder;
     QAbstractButton* refresh;
+    QLineEdit* filter;            // narrows the list as one types
+    QAbstractButton* showHidden;  // names beginning with "."
 };

@@ -1,5 +1,7 @@
 #include "ui/remote_files_model.h"
 
+#include "ui/list_filter.h"
+
 #include "ui/list_drag.h"
 
 #include <QApplication>
@@ -70,6 +72,9 @@ QVariant RemoteFilesModel::data(const QModelIndex& index, int role) const {
             case 3:
                 return row.entry->modified;
         }
+    } else if (role == kBytesRole) {
+        const RemoteRow row = RowAt(index.row());
+        return row.kind == RemoteRow::Kind::File && row.entry ? row.entry->size : qint64(-1);
     } else if (role == Qt::DecorationRole && index.column() == 0) {
         return IconFor(RowAt(index.row()).image);
     } else if (role == Qt::TextAlignmentRole && index.column() == 2) {

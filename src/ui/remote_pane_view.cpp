@@ -13,6 +13,7 @@
 #include "panes/remote_pane.h"
 #include "runtime/user_interface.h"
 #include "session/session.h"
+#include "ui/list_filter.h"
 #include "ui/radio_group.h"
 #include "ui/remote_files_model.h"
 
@@ -28,7 +29,10 @@ RemotePaneView::RemotePaneView(QObject* parent, const Controls& controls, Remote
       m_created(std::move(created)),
       m_model(new RemoteFilesModel([&pane]() -> const RemoteListing& { return pane.listing; },
                                    [&pane] { return pane.Descending(); }, this)) {
-    m_c.list->setModel(m_model);
+    m_c.showHidden->setChecked(true);  // the server's listing shows them, as described
+    m_filter = new ListFilter(m_c.list, m_model, m_c.filter, m_c.showHidden, this);
+    connect(m_filter, &ListFilter::changed, this,
+            [this] { m_c.summary->setText(m_filter->Summary(m_pane.SummaryText())); });
     Wire();
 }
 
@@ -42,7 +46,9 @@ void RemotePaneView::Wire() {
     connect(m.home, &QAbstractButton::clicked, this, [&pane] { pane.btnHomeClick(); });
     connect(m.favourite, &QAbstractButton::clicked, this, [&pane] { pane.btnFavoriteClick(); });
     connect(m.list, &QAbstractItemView::doubleClicked, this,
-            [&pane](const QModelIndex& index) { pane.lvRemoteDblClick(index.row()); });
+            [this, &pane](const QModelIndex& index) {
+                pane.lvRemoteDblClick(SourceRow(m_c.list, index));
+            });
     connect(m.list->header(), &QHeaderView::sectionClicked, this, [this, &pane](int column) {
         pane.ColumnClick(column);
         MirrorSort();
@@ -110,7 +116,7 @@ void RemotePaneView::MirrorSort() {
 
 void RemotePaneView::Refresh() {
     m_model->Reload();
-    m_c.summary->setText(m_pane.SummaryText());
+    m_c.summary->setText(m_filter->Summary(m_pane.SummaryText()));
     RefreshDirBox();
     MirrorSort();
 }
@@ -130,13 +136,8 @@ void RemotePaneView::ShowListingLook(const QString& column1, const QString& colu
 }
 
 QStringList RemotePaneView::SelectedNames() const {
-    QList<int> rows;
-    for (const QModelIndex& index : m_c.list->selectionModel()->selectedRows()) {
-        rows.append(index.row());
-    }
-    std::sort(rows.begin(), rows.end());
     QStringList names;
-    for (int row : rows) {
+    for (int row : SelectedSourceRows(m_c.list)) {
         const RemoteRow r = m_pane.Row(row);
         if (r.kind != RemoteRow::Kind::Parent && r.entry != nullptr) {
             names.append(r.entry->name);

@@ -9,6 +9,7 @@
 
 class QAbstractButton;
 class RemoteFilesModel;
+class ListFilter;
 class RemotePane;
 class Session;
 struct Settings;
@@ -54,6 +55,7 @@ private:
     UserInterface& m_ui;
     std::function<bool()> m_created;
     RemoteFilesModel* m_model;
+    ListFilter* m_filter;
     bool m_mirroring = false;
     bool m_typing = false;  // keys typed into the directory box since the last Enter
 };

@@ -11,6 +11,7 @@
 #include "transfer/remote_operations.h"
 #include "transfer/transfers.h"
 #include "ui/list_drag.h"
+#include "ui/list_filter.h"
 #include "ui/local_files_model.h"
 #include "ui/remote_files_model.h"
 
@@ -38,10 +39,10 @@ TransferView::TransferView(QObject* parent, const Controls& controls, Transfers&
     pane.downloadSelection = [this] { m_transfers.btnDownloadClickActions(SelectedRemoteRows()); };
     m.localList->setObjectName("lvLocalFiles");
     m.remoteList->setObjectName("lvRemote");
-    if (auto* model = qobject_cast<LocalFilesModel*>(m.localList->model())) {
+    if (auto* model = qobject_cast<LocalFilesModel*>(SourceModel(m.localList))) {
         model->dragSource = m.localList->objectName();
     }
-    if (auto* model = qobject_cast<RemoteFilesModel*>(m.remoteList->model())) {
+    if (auto* model = qobject_cast<RemoteFilesModel*>(SourceModel(m.remoteList))) {
         model->dragSource = m.remoteList->objectName();
     }
     for (QTreeView* list : {m.localList, m.remoteList}) {
@@ -54,12 +55,7 @@ TransferView::TransferView(QObject* parent, const Controls& controls, Transfers&
 }
 
 std::vector<int> TransferView::SelectedRemoteRows() const {
-    std::vector<int> rows;
-    for (const QModelIndex& index : m_c.remoteList->selectionModel()->selectedRows()) {
-        rows.push_back(index.row());
-    }
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    return SelectedSourceRows(m_c.remoteList);
 }
 
 bool TransferView::Accepts(QAbstractItemView* target, const QMimeData* data, int x) const {

@@ -79,6 +79,19 @@ TEST_P(WindowSftp, LogInListNavigateDisconnectAndReconnect) {
     EXPECT_EQ(m.btnConnect->text(), "Disconnect");
     EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "site", "index.html"}));
     EXPECT_EQ(m.cmbxRemDir->currentText(), dir);
+    if (route.connectionKind == 0) {
+        // sshd lists names beginning with ".": shown, until the toggle hides them.
+        QFile htaccess(dir + "/.htaccess");
+        ASSERT_TRUE(htaccess.open(QIODevice::WriteOnly));
+        htaccess.close();
+        m.btnRefreshRemote->click();
+        EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "site", ".htaccess", "index.html"}));
+        m.chkRemoteHidden->setChecked(false);
+        EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "site", "index.html"}));
+        m.chkRemoteHidden->setChecked(true);
+        QFile::remove(dir + "/.htaccess");
+        m.btnRefreshRemote->click();
+    }
 
     emit m.lvRemote->doubleClicked(m.lvRemote->model()->index(1, 0));
     EXPECT_EQ(m.Core().session->currentRemoteDir, dir + "/site");

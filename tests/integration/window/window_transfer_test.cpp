@@ -95,6 +95,13 @@ TEST(WindowTransfers, ButtonsMoveTheSelectionBothWaysAndTheListFollows) {
     EXPECT_EQ(Read(remote + "/page.html"), "<p>hello</p>\r\n");
     EXPECT_TRUE(m.memMsgs->toPlainText().contains("Skipped page.html: it exists on the server"));
 
+    // The filter box narrows the remote list, and the summary says so.
+    m.edtRemoteFilter->setText("*.JPG");
+    EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "photo.jpg"}));
+    EXPECT_EQ(m.lblRemFileInfo->text(), "1 of 2 files    200,000 bytes (filtered)");
+    EXPECT_TRUE(m.grab().save(ScreenshotFolder() + "/filter.png"));
+    m.edtRemoteFilter->clear();
+
     // The remote pane's Delete, after its question.
     SelectRows(m.lvRemote, {"photo.jpg"});
     WhenModal(

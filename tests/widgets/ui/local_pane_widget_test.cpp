@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
 
@@ -79,4 +80,39 @@ TEST(LocalPaneWidgets, SelectionFeedsTheCommands) {
     EXPECT_FALSE(QFile::exists(files.File("a.txt")));
     EXPECT_FALSE(QFile::exists(files.File("b.txt")));
     EXPECT_EQ(ShownNames(m), QStringList({".."}));
+}
+
+TEST(LocalPaneWidgets, FilterAndHiddenToggleNarrowTheListAndTheCommandsFollow) {
+    MainWindowFixture f;
+    TfrmMain& m = f.Create();
+    TestFolder files;
+    QDir(files.Path()).mkdir("site");
+    files.Write("index.html", QByteArray(100, 'x'));
+    files.Write("about.HTML", QByteArray(20, 'x'));
+    files.Write("notes.txt", "x");
+    files.Write(".htaccess", "x");
+    LocalPane& pane = *m.Core().localPane;
+    ASSERT_TRUE(pane.SelectDirectory(files.Path()));
+    ASSERT_EQ(ShownNames(m), QStringList({"..", "site", "about.HTML", "index.html", "notes.txt"}));
+    EXPECT_FALSE(m.chkLocalHidden->isChecked());  // hidden entries left out, as described
+
+    m.edtLocalFilter->setText("*.html");
+    EXPECT_EQ(ShownNames(m), QStringList({"..", "about.HTML", "index.html"}));
+    EXPECT_EQ(m.lblLocalFileInfo->text(), "2 of 3 files    120 bytes (filtered)");
+    // What the list shows is what the commands act on.
+    m.lvLocalFiles->selectionModel()->select(
+        m.lvLocalFiles->model()->index(2, 0),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(m.SelectedLocalNames(), QStringList({"index.html"}));
+    // A refresh keeps the filter.
+    pane.RefreshClick();
+    EXPECT_EQ(ShownNames(m), QStringList({"..", "about.HTML", "index.html"}));
+
+    m.edtLocalFilter->setText("hta");
+    EXPECT_EQ(ShownNames(m), QStringList({".."}));
+    m.chkLocalHidden->setChecked(true);
+    EXPECT_EQ(ShownNames(m), QStringList({"..", ".htaccess"}));
+    m.edtLocalFilter->clear();
+    EXPECT_EQ(ShownNames(m).size(), 6);
+    EXPECT_EQ(m.lblLocalFileInfo->text(), "4 files    122 bytes");
 }
