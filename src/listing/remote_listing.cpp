@@ -498,8 +498,13 @@ std::pair<RemoteSortKey, bool> RemoteColumnClick(RemoteSortKey key, bool descend
 }
 
 bool FoundFileInCurrentRemoteDirectory(const RemoteListing& listing, const QString& name) {
-    return std::any_of(listing.files.begin(), listing.files.end(),
-                       [&](const RemoteEntry& e) { return e.name == name; });
+    return RemoteEntryNamed(listing.files, name) != nullptr;
+}
+
+const RemoteEntry* RemoteEntryNamed(const std::vector<RemoteEntry>& entries, const QString& name) {
+    const auto it = std::find_if(entries.begin(), entries.end(),
+                                 [&](const RemoteEntry& e) { return e.name == name; });
+    return it == entries.end() ? nullptr : &*it;
 }
 
 // ---- Cache -----------------------------------------------------------------------------------

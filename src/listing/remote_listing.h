@@ -123,6 +123,8 @@ std::pair<RemoteSortKey, bool> RemoteColumnClick(RemoteSortKey key, bool descend
 
 // True when a file (not a directory) of the listing has exactly this name.
 bool FoundFileInCurrentRemoteDirectory(const RemoteListing& listing, const QString& name);
+// The entry called Name in Entries (the listing's files or dirs), or null.
+const RemoteEntry* RemoteEntryNamed(const std::vector<RemoteEntry>& entries, const QString& name);
 
 // The eight-slot cache of recently listed directories.
 class RemoteCache {

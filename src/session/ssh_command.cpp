@@ -19,6 +19,17 @@ QString ShellQuoted(QString text) {
     return '\'' + text + '\'';
 }
 
+// The lines of ssh's standard error worth showing: its debug chatter left out.
+QStringList SshMessageLines(const QStringList& errorLines) {
+    QStringList out;
+    for (const QString& line : errorLines) {
+        if (!line.startsWith("debug") && !line.trimmed().isEmpty()) {
+            out << line.trimmed();
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 QStringList SshArguments(const SftpConnectOptions& options, const QString& knownHostsFile,
@@ -89,16 +100,6 @@ SshPrompt ClassifySshPrompt(const QString& text) {
 QString SshHostKeyFromLine(const QString& line) {
     static const QRegularExpression re("^debug1: Server host key: \\S+ (SHA256:[A-Za-z0-9+/=]+)");
     return re.match(line).captured(1);
-}
-
-QStringList SshMessageLines(const QStringList& errorLines) {
-    QStringList out;
-    for (const QString& line : errorLines) {
-        if (!line.startsWith("debug") && !line.trimmed().isEmpty()) {
-            out << line.trimmed();
-        }
-    }
-    return out;
 }
 
 SshFailure SshFailureFrom(int exitStatus, const QStringList& errorLines, bool started) {

@@ -27,6 +27,3 @@ struct SshFailure {
     QString text;
 };
 SshFailure SshFailureFrom(int exitStatus, const QStringList& errorLines, bool started);
-
-// The lines of ssh's standard error worth showing: its debug chatter left out.
-QStringList SshMessageLines(const QStringList& errorLines);

@@ -419,20 +419,16 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
         const QFileInfo info(path);
         QString name = info.fileName();
         const QString remoteName = m_store.settings.site.lcUpload ? name.toLower() : name;
-        const auto listed = [](const std::vector<RemoteEntry>& entries,
-                               const QString& n) -> const RemoteEntry* {
-            const auto it = std::find_if(entries.begin(), entries.end(),
-                                         [&](const RemoteEntry& e) { return e.name == n; });
-            return it == entries.end() ? nullptr : &*it;
-        };
         // z/OS datasets keep their own rules (allocation, replacement).
-        const RemoteEntry* target = zos ? nullptr : listed(m_pane.listing.files, remoteName);
+        const RemoteEntry* target =
+            zos ? nullptr : RemoteEntryNamed(m_pane.listing.files, remoteName);
         if (target) {
             const std::optional<QString> chosen = NameWhenTargetExists(
                 {remoteName, true, info.size(), info.lastModified(), target->size,
                  ListingTime(target->modified), target->size < info.size()},
                 [&](const QString& n) {
-                    return listed(m_pane.listing.files, n) || listed(m_pane.listing.dirs, n);
+                    return RemoteEntryNamed(m_pane.listing.files, n) ||
+                           RemoteEntryNamed(m_pane.listing.dirs, n);
                 });
             if (!chosen) {
                 return true;
