@@ -5,9 +5,11 @@
 #   gawk: a program doing the same work on these logs (same fields, URL rules, summaries,
 #         filter, quoting), fields split at the quotes, in the C locale: its fastest form.
 # Reports lines per second of each (best of ROUNDS, default 3, wall time of the whole program),
-# the ratio, our peak memory (max RSS) and whether both wrote the same CSV. The driver is built
-# with one g++ -O2 command (BUILD_DIR, default build-bench-logs). gawk is installed when missing
-# (needs root; otherwise: apt-get install gawk).
+# the ratio, our peak memory (max RSS) and whether both wrote the same CSV. Then the web traffic
+# report reads a CSV of the month with every line a row (no summary types, no filter):
+#   bench/log_report_driver (ReadLogReport), best of ROUNDS, rows per second and peak memory.
+# The drivers are built with one g++ -O2 command each (BUILD_DIR, default build-bench-logs).
+# gawk is installed when missing (needs root; otherwise: apt-get install gawk).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench-logs}"
@@ -27,10 +29,15 @@ fi
 
 mkdir -p "$build"
 driver="$build/log_processing_driver"
+report_driver="$build/log_report_driver"
 # shellcheck disable=SC2046
 g++ -std=c++20 -O2 -DNDEBUG -Wall -Wextra -I"$root/src" $(pkg-config --cflags Qt6Core) \
-    "$root/src/logs/log_processing.cpp" "$root/src/config/words.cpp" \
+    "$root/src/logs/log_run.cpp" "$root/src/config/words.cpp" \
     "$root/bench/log_processing_driver.cpp" $(pkg-config --libs Qt6Core) -o "$driver"
+# shellcheck disable=SC2046
+g++ -std=c++20 -O2 -DNDEBUG -Wall -Wextra -I"$root/src" $(pkg-config --cflags Qt6Core) \
+    "$root/src/logs/log_report.cpp" "$root/src/config/words.cpp" \
+    "$root/bench/log_report_driver.cpp" $(pkg-config --libs Qt6Core) -o "$report_driver"
 
 work="$(mktemp -d /tmp/vorlen-logs-bench.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
@@ -176,3 +183,22 @@ else
     diff "$work/ours.csv" "$work/gawk.csv" | head -10 >&2
     exit 1
 fi
+
+# ---- the report over a month of rows -----------------------------------------------------------
+# Every line a row, so the reader sees about LINES rows; it keeps counts only, so its memory stays
+# flat however long the month.
+"$driver" "$work/all.csv" "${logs[@]}" >/dev/null
+rows=$(($(wc -l <"$work/all.csv") - 1))
+csv_bytes="$(wc -c <"$work/all.csv")"
+cat "$work/all.csv" >/dev/null  # warm the page cache
+report_best="" report_rss=0
+for _ in $(seq 1 "$rounds"); do
+    read -r s rss < <(measure "$work/report.txt" "$report_driver" "$work/all.csv")
+    [ -z "$report_best" ] || awk -v a="$s" -v b="$report_best" 'BEGIN { exit !(a < b) }' && report_best="$s"
+    [ "$rss" -gt "$report_rss" ] && report_rss="$rss"
+done
+echo
+echo "== report: $rows rows ($((csv_bytes / 1000000)) MB CSV), best of $rounds =="
+printf '%-10s %8s s %12s rows/s\n' "report" "$report_best" \
+    "$(awk -v n="$rows" -v s="$report_best" 'BEGIN { printf "%.0f", (s > 0 ? n / s : 0) }')"
+echo "report peak memory (max RSS): $((report_rss / 1024)) MB; driver: $(cat "$work/report.txt")"

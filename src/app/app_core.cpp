@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "app/login_actions.h"
+#include "app/remote_edits.h"
 #include "config/scrambling.h"
 #include "config/words.h"
 #include "logs/log_processing.h"
@@ -43,6 +44,7 @@ AppCore::AppCore(UserInterface& ui) : store(ui), m_ui(ui) {
     logRetrieval = std::make_unique<LogRetrieval>(store, run, ui, *session, *remotePane, *localPane,
                                                   *transfers, *remoteOperations);
     logProcessing = std::make_unique<LogProcessing>(store, run, ui, *session, *localPane);
+    remoteEdits = std::make_unique<RemoteEdits>(store, run, ui, *session, *remotePane, *transfers);
     remotePane->procmailWorkflow = [this] { procmail->ProcmailClickActions(); };
     session->refreshLocal = [this] { localPane->RefreshLocal(); };
     session->runStartupScript = [this] { scripts->RunscriptActions(); };

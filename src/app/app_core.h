@@ -19,6 +19,7 @@ class RemoteOperations;
 class LogProcessing;
 class LogRetrieval;
 class ProcmailUpdate;
+class RemoteEdits;
 class ScriptRunner;
 class Transfers;
 
@@ -82,6 +83,7 @@ public:
     std::unique_ptr<ProcmailUpdate> procmail;            // the recipe's edit cycle on the server
     std::unique_ptr<LogRetrieval> logRetrieval;          // web logs into month folders
     std::unique_ptr<LogProcessing> logProcessing;        // a month of web logs to CSV
+    std::unique_ptr<RemoteEdits> remoteEdits;            // remote files open in the editor
 
     // The first connection after OK in the login dialog (tests replace it).
     std::function<void()> requestConnect;

@@ -30,6 +30,8 @@ public:
     QQueue<PasswordAnswer> passwordAnswers;       // empty = Cancel
     QQueue<ExistingFileAnswer> existingAnswers;   // empty = Overwrite
     QList<ExistingFileQuery> existingQueries;     // the questions asked
+    QQueue<EditedUpload> editedAnswers;           // empty = Keep
+    QStringList editedQuestions;                  // the names asked about
 
     // What was shown.
     QList<Message> messages;
@@ -75,6 +77,11 @@ public:
     ExistingFileAnswer AskExistingFile(const ExistingFileQuery& query) override {
         existingQueries << query;
         return existingAnswers.isEmpty() ? ExistingFileAnswer{} : existingAnswers.dequeue();
+    }
+
+    EditedUpload AskUploadEdited(const QString& name) override {
+        editedQuestions << name;
+        return editedAnswers.isEmpty() ? EditedUpload::Keep : editedAnswers.dequeue();
     }
 
     void ShowConnectCaption(const QString& c) override { connectCaption = c; }

@@ -168,4 +168,8 @@ void LogProcessing::ProcLogs() {
     }
     End();
     m_ui.StatusBarGeneral(outcome);
+    // Only once the file is in place, and after End, so the window is usable beside the report.
+    if (status == LogRunStatus::Ok) {
+        m_ui.ShowLogReport(output);
+    }
 }

@@ -13,6 +13,7 @@
 #include <windows.h>
 #else
 #include <pwd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
@@ -148,6 +149,25 @@ QString DefaultLocalDirectory() {
     return QStringLiteral("C:\\");
 #else
     return QDir::homePath();
+#endif
+}
+
+int ProcessEndHandle(qint64 pid) {
+#if defined(Q_OS_LINUX) && defined(SYS_pidfd_open)
+    return int(syscall(SYS_pidfd_open, pid_t(pid), 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+void CloseProcessEndHandle(int handle) {
+#ifndef Q_OS_WIN
+    if (handle >= 0) {
+        close(handle);
+    }
+#else
+    (void)handle;
 #endif
 }
 }  // namespace platform

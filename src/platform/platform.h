@@ -53,6 +53,11 @@ QString FindFirstProgram(const QStringList& names);
 namespace platform {
 // The default local directory (the home folder here, C:\ on Windows).
 QString DefaultLocalDirectory();
+
+// A descriptor that becomes readable when the process Pid ends (it need not be a child), or -1
+// where the system cannot give one. The caller closes it with CloseProcessEndHandle.
+int ProcessEndHandle(qint64 pid);
+void CloseProcessEndHandle(int handle);
 }  // namespace platform
 
 namespace platform {

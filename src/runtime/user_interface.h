@@ -68,6 +68,9 @@ struct ExistingFileAnswer {
 };
 
 // The procmail confirmation dialog: what it shows, and how it was closed.
+// The answer to the question after a file edited in place was saved.
+enum class EditedUpload { Upload, Always, Keep };
+
 struct ProcmailQuery {
     QString directory;  // the local procmail directory, editable
     bool regenerateVisible = false;
@@ -210,12 +213,22 @@ public:
         return {};
     }
 
+    // "Upload the changed file NAME to the server?" after a file edited in place was saved, with
+    // "Always for this file". Interfaces without the question keep the change here.
+    virtual EditedUpload AskUploadEdited(const QString& name) {
+        (void)name;
+        return EditedUpload::Keep;
+    }
+
     // "Set Log Processing Options" for one run; false when cancelled. Interfaces without the
     // dialog keep the options as they are.
     virtual bool AskAboutLogs(LogOptions& options) {
         (void)options;
         return true;
     }
+    // The web traffic report of a log CSV just written, beside the window. Interfaces without
+    // one show nothing.
+    virtual void ShowLogReport(const QString& csvPath) { (void)csvPath; }
 
     // Convenience forms used throughout the program.
     void StatusBarGeneral(const QString& text) { SetStatusPanel(StatusPanel::General, text); }

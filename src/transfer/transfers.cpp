@@ -83,11 +83,16 @@ void Transfers::SetXferModeBinary() {
 // ---- One file ------------------------------------------------------------------------------
 
 void Transfers::UploadFile(const QString& remoteName, const QString& localPath, bool silent) {
-    const QString name = m_store.settings.site.lcUpload ? remoteName.toLower() : remoteName;
+    UploadFileKeepingCase(m_store.settings.site.lcUpload ? remoteName.toLower() : remoteName,
+                          localPath, silent);
+}
+
+void Transfers::UploadFileKeepingCase(const QString& remoteName, const QString& localPath,
+                                      bool silent) {
     m_session.requestErrorList.clear();
     lastTransferOk = false;
     m_ui.SetProgress(0);
-    UploadFileNoCaseCheck(name, localPath, silent);
+    UploadFileNoCaseCheck(remoteName, localPath, silent);
 }
 
 void Transfers::UploadFileNoCaseCheck(QString remoteName, QString localPath, bool silent) {

@@ -34,6 +34,9 @@ public:
 
     // ---- One file ----
     void UploadFile(const QString& remoteName, const QString& localPath, bool silent);
+    // UploadFile under RemoteName as it is, whatever the lower-casing setting (a file that came
+    // from the server goes back under its own name).
+    void UploadFileKeepingCase(const QString& remoteName, const QString& localPath, bool silent);
     void UploadFileNoCaseCheck(QString remoteName, QString localPath, bool silent);
     void UploadFileSSHNoCaseCheck(const QString& remoteName, const QString& localPath, bool silent);
     // RemoteDir empty: the current remote directory.

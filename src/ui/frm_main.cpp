@@ -24,9 +24,11 @@
 #include <tuple>
 #include <utility>
 
+#include "app/remote_edits.h"
 #include "config/words.h"
 #include "listing/widgets/frm_alloc_zos.h"
 #include "logs/widgets/frm_ask_about_logs.h"
+#include "logs/widgets/frm_log_report.h"
 #include "panes/local_pane.h"
 #include "panes/remote_pane.h"
 #include "platform/platform.h"
@@ -347,6 +349,7 @@ void TfrmMain::BuildMenus() {
     mnuTools = menuBar()->addMenu("Tools");
     mnuLogRetrieval = mnuTools->addAction("Log File Retrieval");
     mnuLogProcessing = mnuTools->addAction("Log File Processing");
+    mnuLogReport = mnuTools->addAction("Web Traffic Report");
     mnuRunScript = mnuTools->addAction("Run Script");
     mnuHelp = menuBar()->addMenu("Help");
     mnuHelpHelp = mnuHelp->addAction("Help");
@@ -358,6 +361,14 @@ void TfrmMain::BuildMenus() {
     connect(mnuExit, &QAction::triggered, this, &TfrmMain::ExitActions);
     connect(mnuSettings, &QAction::triggered, this, &TfrmMain::OptionsClick);
     connect(mnuHelpHelp, &QAction::triggered, this, &TfrmMain::HelpClick);
+    connect(mnuLogReport, &QAction::triggered, this, [this] {
+        // Log processing writes the month's CSV into the local pane's folder.
+        const QString path = QFileDialog::getOpenFileName(
+            this, "Web Traffic Report", m_core->localPane->CurrentDir(), "CSV files (*.csv)");
+        if (!path.isEmpty()) {
+            ShowLogReport(path);
+        }
+    });
 }
 
 namespace {
@@ -468,6 +479,7 @@ QWidget* TfrmMain::BuildRemotePane() {
 
     pmnuRemote = new QMenu(this);
     pmnuRemote->addAction("Download", this, [this] { btnDownload->click(); });
+    pmnuRemote->addAction("Edit\tF4", this, &TfrmMain::EditRemoteClick);
     pmnuRemote->addAction("Rename", btnRenameRem, &QPushButton::click);
     pmnuRemote->addAction("Chmod", btnChmodRem, &QPushButton::click);
     pmnuRemote->addAction("Delete", btnDeleteRem, &QPushButton::click);
@@ -844,6 +856,20 @@ ExistingFileAnswer TfrmMain::AskExistingFile(const ExistingFileQuery& query) {
     return answer;
 }
 
+EditedUpload TfrmMain::AskUploadEdited(const QString& name) {
+    QMessageBox box(QMessageBox::Question, "Edited file saved",
+                    "Upload the changed file " + name + " to the server?",
+                    QMessageBox::Yes | QMessageBox::No, this);
+    auto* always = new QCheckBox("Always for this file", &box);
+    box.setCheckBox(always);
+    box.setDefaultButton(QMessageBox::Yes);
+    ApplyColoursTo(&box);
+    if (box.exec() != QMessageBox::Yes) {
+        return EditedUpload::Keep;
+    }
+    return always->isChecked() ? EditedUpload::Always : EditedUpload::Upload;
+}
+
 void TfrmMain::RefreshRemoteDirBox() {
     if (m_remoteView != nullptr) {
         m_remoteView->RefreshDirBox();
@@ -1014,7 +1040,17 @@ void TfrmMain::FormActivate() {
     ProcessMessages();
 }
 
+void TfrmMain::EditRemoteClick() {
+    if (lvRemote->isEnabled()) {
+        m_core->remoteEdits->Edit(m_transferView->SelectedRemoteRows());
+    }
+}
+
 void TfrmMain::ExitActions() {
+    if (!m_core->remoteEdits->ConfirmClose()) {
+        return;
+    }
+    m_editsAsked = true;
     SyncWindowMetrics();
     m_core->Stop();
     close();
@@ -1114,6 +1150,11 @@ bool TfrmMain::ListKey(QTreeView* list, const QKeyEvent& event) {
             return press(local ? btnRenameLoc : btnRenameRem);
         case Qt::Key_F5:
             return press(local ? btnRefreshLocal : btnRefreshRemote);
+        case Qt::Key_F4:
+            if (!local) {
+                EditRemoteClick();
+            }
+            return !local;
         case Qt::Key_Return:
         case Qt::Key_Enter: {
             // What a double click on the current row does: into a folder, or the file's action.
@@ -1152,6 +1193,10 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (!std::exchange(m_editsAsked, false) && !m_core->remoteEdits->ConfirmClose()) {
+        event->ignore();
+        return;
+    }
     m_core->store.UpdateSettings();
     event->accept();
 }
@@ -1166,6 +1211,16 @@ bool TfrmMain::AskAboutLogs(LogOptions& options) {
     TfrmAskAboutLogs dialog(*this, this);
     PlaceCentred(dialog);
     return dialog.Ask(options);
+}
+
+void TfrmMain::ShowLogReport(const QString& csvPath) {
+    // Owned by the window but deleted when closed, so no pointer to it is kept.
+    auto* report = new TfrmLogReport(csvPath, this, this);
+    report->setAttribute(Qt::WA_DeleteOnClose);
+    ApplyColoursTo(report);
+    report->show();
+    report->raise();
+    report->activateWindow();
 }
 
 ProcmailAnswer TfrmMain::AskProcmail(const ProcmailQuery& query) {

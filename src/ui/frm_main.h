@@ -76,6 +76,7 @@ public:
     int TransferModeIndex() const override;
     bool AskAllocation(const QString& title, AllocationAttributes& attributes) override;
     ExistingFileAnswer AskExistingFile(const ExistingFileQuery& query) override;
+    EditedUpload AskUploadEdited(const QString& name) override;
     std::optional<std::array<bool, 9>> AskPermissions(const QString& title,
                                                       const std::array<bool, 9>& initial) override;
     QString AskScriptFileName(const QString& initial) override;
@@ -83,6 +84,8 @@ public:
     QStringList SelectedLocalNames() const override;
     ProcmailAnswer AskProcmail(const ProcmailQuery& query) override;
     bool AskAboutLogs(LogOptions& options) override;
+    // Opens a TfrmLogReport over CsvPath, not modal; it is deleted when closed.
+    void ShowLogReport(const QString& csvPath) override;
     void ShowScriptView(bool on) override;
     void SetScriptLabel(int index, const QString& text) override;
     void ClearLog() override;
@@ -115,6 +118,8 @@ public:
     // File > Exit and the Exit button.
     void ExitActions();
     void btnCloseClick();
+    // Right-click > Edit and F4 on the remote list.
+    void EditRemoteClick();
     void NewLoginClick();
     void OptionsClick();
     void HelpClick();
@@ -195,6 +200,7 @@ public:
     QAction* mnuSettings = nullptr;
     QAction* mnuLogRetrieval = nullptr;
     QAction* mnuLogProcessing = nullptr;
+    QAction* mnuLogReport = nullptr;  // Tools > Web Traffic Report
     QAction* mnuRunScript = nullptr;
     QAction* mnuHelpHelp = nullptr;
     QAction* mnuAbout = nullptr;
@@ -251,4 +257,6 @@ private:
     bool m_closing = false;
     // The window was closed while a script ran: it closes once the script has stopped.
     bool m_closeAfterScript = false;
+    // Exit has already asked about edited files with unsent changes.
+    bool m_editsAsked = false;
 };

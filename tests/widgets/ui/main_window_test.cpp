@@ -88,12 +88,13 @@ TEST(MainWindow, ControlsCarryTheirCaptions) {
 
     EXPECT_EQ(ActionTexts(m.mnuFile), QStringList({"New Login", "Connect", "Disconnect", "Exit"}));
     EXPECT_EQ(ActionTexts(m.mnuOptions), QStringList{"Settings"});
-    EXPECT_EQ(ActionTexts(m.mnuTools),
-              QStringList({"Log File Retrieval", "Log File Processing", "Run Script"}));
+    EXPECT_EQ(ActionTexts(m.mnuTools), QStringList({"Log File Retrieval", "Log File Processing",
+                                                    "Web Traffic Report", "Run Script"}));
     EXPECT_EQ(ActionTexts(m.mnuHelp), QStringList({"Help", "About Vorlen FTP"}));
     EXPECT_TRUE(
         TfrmMain::AboutText().startsWith("Vorlen FTP version " + AppCore::GetVersionNumber()));
-    EXPECT_EQ(ActionTexts(m.pmnuRemote), QStringList({"Download", "Rename", "Chmod", "Delete"}));
+    EXPECT_EQ(ActionTexts(m.pmnuRemote),
+              QStringList({"Download", "Edit\tF4", "Rename", "Chmod", "Delete"}));
     EXPECT_EQ(ActionTexts(m.pmnuLocal),
               QStringList({"Open", "Open as text file", "Upload", "Rename", "Delete"}));
 
