@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QLocale>
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -163,8 +164,17 @@ public:
     LogReport Result() {
         LogReport report = m_report;
         for (const auto& [key, day] : m_days) {
-            report.days.push_back({QDate(key / 10000, key / 100 % 100, key % 100),
-                                   FromBytes(day.label), day.requests, day.bytes});
+            const QDate date(key / 10000, key / 100 % 100, key % 100);
+            // A quiet day of the month is a day of no requests, not a day left off the chart.
+            if (!report.days.empty() && report.days.back().date.month() == date.month() &&
+                report.days.back().date.year() == date.year()) {
+                for (QDate gap = report.days.back().date.addDays(1); gap < date;
+                     gap = gap.addDays(1)) {
+                    report.days.push_back(
+                        {gap, QLocale(QLocale::English).toString(gap, "dd/MMM/yyyy"), 0, 0});
+                }
+            }
+            report.days.push_back({date, FromBytes(day.label), day.requests, day.bytes});
         }
         report.distinctPages = qint64(m_pages.size());
 

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // A fresh temporary folder for one test, removed afterwards.
 class TestFolder {
 public:
@@ -27,6 +29,8 @@ QByteArray ReadFile(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 // Size bytes that look random; the same Variant always gives the same bytes.
 QByteArray RandomBytes(qsizetype size, quint32 variant = 42);
+// Lets the event loop run until Done holds or Ms pass; true when Done holds.
+bool WaitFor(const std::function<bool()>& done, int ms = 15000);
 // Processor time (user and system) this process has used so far, in seconds.
 double CpuSeconds();
 

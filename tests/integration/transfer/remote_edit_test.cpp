@@ -1,25 +1,11 @@
 // Editing remote files in place against vsftpd and OpenSSH: the editor is a stand-in that records
 // what it was given and stays open until the test ends it; the test saves as an editor would.
-#include <QEventLoop>
-
 #include <csignal>
 
 #include "app/remote_edits.h"
 #include "transfer_program.h"
 
 namespace {
-
-// Lets the program's events run until Done holds or Ms pass.
-bool WaitFor(const std::function<bool()>& done, int ms = 15000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(50, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
-}
 
 QByteArray Lf(QByteArray text) {
     return text.replace("\r\n", "\n");

@@ -6,12 +6,14 @@
 #include <QFile>
 #include <QImage>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QUuid>
 
 #include "app/app_core.h"
+#include "app/remote_edits.h"
 #include "panes/local_pane.h"
 #include "session/session.h"
 #include "support/server_env.h"
@@ -94,6 +96,26 @@ TEST(WindowTransfers, ButtonsMoveTheSelectionBothWaysAndTheListFollows) {
     EXPECT_EQ(asked, "page.html already exists on the server.");
     EXPECT_EQ(Read(remote + "/page.html"), "<p>hello</p>\r\n");
     EXPECT_TRUE(m.memMsgs->toPlainText().contains("Skipped page.html: it exists on the server"));
+
+    // F4 on a remote file opens it in the editor; a save is offered for upload.
+    m.Core().settings.common.favoredEditor = "/bin/true";  // an editor that returns at once
+    SelectRows(m.lvRemote, {"page.html"});
+    m.lvRemote->setCurrentIndex(m.lvRemote->selectionModel()->selectedRows().first());
+    QKeyEvent f4(QEvent::KeyPress, Qt::Key_F4, Qt::NoModifier);
+    QApplication::sendEvent(m.lvRemote, &f4);
+    const QString copy = m.Core().remoteEdits->LocalCopy(remote, "page.html");
+    ASSERT_EQ(Read(copy), "<p>hello</p>\n");
+    WhenModal([&asked](QWidget* box) {
+        auto* question = static_cast<QMessageBox*>(box);
+        asked = question->text();
+        EXPECT_TRUE(question->grab().save(ScreenshotFolder() + "/edit-upload.png"));
+        question->button(QMessageBox::Yes)->click();
+    });
+    QFile::remove(copy);  // saved as many editors do: a new file in its place
+    local.Write("edited", "<p>edited</p>\n");
+    QFile::copy(local.File("edited"), copy);
+    EXPECT_TRUE(WaitFor([&] { return Read(remote + "/page.html") == "<p>edited</p>\r\n"; }));
+    EXPECT_EQ(asked, "Upload the changed file page.html to the server?");
 
     // The filter box narrows the remote list, and the summary says so.
     m.edtRemoteFilter->setText("*.JPG");

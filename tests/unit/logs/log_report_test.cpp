@@ -194,6 +194,13 @@ TEST(LogReport, DaysInCalendarOrderAcrossMonthAndYear) {
     EXPECT_EQ(report.days[4].bytes, 8);
     EXPECT_EQ(DayAxisLabels(report.days), QStringList({"30 Oct 2026", "31 Oct 2026", "1 Nov 2026",
                                                        "31 Dec 2026", "1 Jan 2027"}));
+
+    // A quiet day inside the month is shown with no requests.
+    const LogReport gap = Read(kHeader + Row("01/Oct/2026", "http://example.com/a.html", "1") +
+                               Row("04/Oct/2026", "http://example.com/a.html", "2"));
+    EXPECT_EQ(DayLabels(gap),
+              QStringList({"01/Oct/2026", "02/Oct/2026", "03/Oct/2026", "04/Oct/2026"}));
+    EXPECT_EQ(gap.days[2].requests, 0);
 }
 
 TEST(LogReport, TopTwentyPagesWithTiesByUrl) {

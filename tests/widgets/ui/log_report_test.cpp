@@ -79,12 +79,12 @@ TEST(LogReportWindow, ChartsAndTableShowTheMonth) {
     EXPECT_EQ(dialog.findChild<QChartView*>("chartRequests"), dialog.chartRequests);
     EXPECT_EQ(dialog.seriesRequests->objectName(), "seriesRequests");
 
-    // Days with rows only, in order; the summary row's hits belong to no day.
-    EXPECT_EQ(DayCategories(dialog.seriesRequests), QStringList({"1", "2", "4"}));
-    EXPECT_EQ(Values(dialog.seriesRequests), (std::vector<double>{3, 1, 2}));
+    // Days in order, a quiet one included; the summary row's hits belong to no day.
+    EXPECT_EQ(DayCategories(dialog.seriesRequests), QStringList({"1", "2", "3", "4"}));
+    EXPECT_EQ(Values(dialog.seriesRequests), (std::vector<double>{3, 1, 0, 2}));
     // The busiest day has 11 KB, so the bytes are in KB.
-    EXPECT_EQ(DayCategories(dialog.seriesBytes), QStringList({"1", "2", "4"}));
-    EXPECT_EQ(Values(dialog.seriesBytes), (std::vector<double>{3, 0.5, 11}));
+    EXPECT_EQ(DayCategories(dialog.seriesBytes), QStringList({"1", "2", "3", "4"}));
+    EXPECT_EQ(Values(dialog.seriesBytes), (std::vector<double>{3, 0.5, 0, 11}));
     EXPECT_EQ(dialog.seriesBytes->barSets().first()->label(), "KB");
 
     // The summarised jpg hits count for their type.
@@ -99,7 +99,7 @@ TEST(LogReportWindow, ChartsAndTableShowTheMonth) {
               QStringList({"3 http://example.com/index.html", "1 http://example.com/a.gif",
                            "1 http://example.com/about.html", "1 http://example.com/x.pdf"}));
     EXPECT_EQ(dialog.lblSummary->text(),
-              "stats202610.csv: 11 requests (5 of them summarised by type), 19.4 KB, 3 days");
+              "stats202610.csv: 11 requests (5 of them summarised by type), 19.4 KB, 4 days");
 
     // The picture goes beside the CSV and shows something.
     dialog.btnSavePng->click();
