@@ -22,6 +22,7 @@
 #include "script/script_runner.h"
 #include "session/session.h"
 #include "transfer/remote_operations.h"
+#include "transfer/synchroniser.h"
 #include "transfer/transfers.h"
 
 AppCore::AppCore(UserInterface& ui) : store(ui), m_ui(ui) {
@@ -36,8 +37,10 @@ AppCore::AppCore(UserInterface& ui) : store(ui), m_ui(ui) {
     remoteOperations = std::make_unique<RemoteOperations>(store, run, ui, *session, *remotePane);
     transfers = std::make_unique<Transfers>(store, run, ui, *session, *remotePane, *localPane,
                                             *remoteOperations);
+    synchroniser = std::make_unique<Synchroniser>(store, run, ui, *session, *remotePane, *localPane,
+                                                  *transfers);
     scripts = std::make_unique<ScriptRunner>(store, run, ui, *session, *remotePane, *localPane,
-                                             *transfers, *remoteOperations);
+                                             *transfers, *remoteOperations, *synchroniser);
     procmail =
         std::make_unique<ProcmailUpdate>(store, run, paths, ui, *session, *remotePane, *localPane,
                                          *transfers, *remoteOperations, *scripts);

@@ -21,6 +21,7 @@ class LogRetrieval;
 class ProcmailUpdate;
 class RemoteEdits;
 class ScriptRunner;
+class Synchroniser;
 class Transfers;
 
 // The composition root: builds one object per subject in dependency order, gives each what it
@@ -84,6 +85,7 @@ public:
     std::unique_ptr<LogRetrieval> logRetrieval;          // web logs into month folders
     std::unique_ptr<LogProcessing> logProcessing;        // a month of web logs to CSV
     std::unique_ptr<RemoteEdits> remoteEdits;            // remote files open in the editor
+    std::unique_ptr<Synchroniser> synchroniser;          // a local tree against a remote one
 
     // The first connection after OK in the login dialog (tests replace it).
     std::function<void()> requestConnect;

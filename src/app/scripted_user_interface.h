@@ -32,6 +32,8 @@ public:
     QList<ExistingFileQuery> existingQueries;     // the questions asked
     QQueue<EditedUpload> editedAnswers;           // empty = Keep
     QStringList editedQuestions;                  // the names asked about
+    QQueue<SyncAnswer> syncAnswers;               // empty = run nothing
+    QList<SyncQuestion> syncQuestions;
 
     // What was shown.
     QList<Message> messages;
@@ -82,6 +84,11 @@ public:
     EditedUpload AskUploadEdited(const QString& name) override {
         editedQuestions << name;
         return editedAnswers.isEmpty() ? EditedUpload::Keep : editedAnswers.dequeue();
+    }
+
+    SyncAnswer AskSynchronise(const SyncQuestion& question) override {
+        syncQuestions << question;
+        return syncAnswers.isEmpty() ? SyncAnswer{} : syncAnswers.dequeue();
     }
 
     void ShowConnectCaption(const QString& c) override { connectCaption = c; }

@@ -238,6 +238,8 @@ FtpFeatures ParseFeatReply(const QStringList& lines) {
         const QString name = trimmed.left(blank < 0 ? trimmed.size() : blank).toUpper();
         if (name == u"MDTM") {
             features.mdtm = true;
+        } else if (name == u"MFMT") {
+            features.mfmt = true;
         } else if (name == u"MLST") {
             features.mlst = true;
             const QString facts = blank < 0 ? QString() : trimmed.mid(blank + 1);

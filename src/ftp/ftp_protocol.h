@@ -91,6 +91,7 @@ QString DirectoryFrom257(const QString& reply);
 // What a FEAT reply announces that the program uses.
 struct FtpFeatures {
     bool mdtm = false;
+    bool mfmt = false;       // a file's modification time can be set
     bool mlst = false;       // MLST (and so MLSD) is offered
     QStringList mlstFacts;   // the facts MLST offers, lower-cased, without their "*"
     QStringList factsInUse;  // those marked "*": the server sends them now

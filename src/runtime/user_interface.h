@@ -2,10 +2,12 @@
 
 #include <QDateTime>
 #include <QFlags>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 struct AllocationAttributes;
@@ -70,6 +72,27 @@ struct ExistingFileAnswer {
 // The procmail confirmation dialog: what it shows, and how it was closed.
 // The answer to the question after a file edited in place was saved.
 enum class EditedUpload { Upload, Always, Keep };
+
+// The comparison Synchronise shows before anything moves, and the person's choice.
+struct SyncQuestion {
+    QString localDir;
+    QString remoteDir;
+    QString summary;  // what differs, counted
+    struct Row {
+        QString difference;
+        QString path;
+        QString here;  // size and time, empty when absent
+        QString there;
+    };
+    QList<Row> rows;
+    // What a choice would do ("4 files to upload, 2 to delete on the server").
+    std::function<QString(bool upload, bool deleteExtra)> planText;
+};
+struct SyncAnswer {
+    bool run = false;
+    bool upload = true;
+    bool deleteExtra = false;
+};
 
 struct ProcmailQuery {
     QString directory;  // the local procmail directory, editable
@@ -218,6 +241,13 @@ public:
     virtual EditedUpload AskUploadEdited(const QString& name) {
         (void)name;
         return EditedUpload::Keep;
+    }
+
+    // The comparison of Synchronise, with the direction and deletion choices. Interfaces without
+    // the window run nothing.
+    virtual SyncAnswer AskSynchronise(const SyncQuestion& question) {
+        (void)question;
+        return {};
     }
 
     // "Set Log Processing Options" for one run; false when cancelled. Interfaces without the

@@ -22,6 +22,7 @@
 #include "runtime/user_interface.h"
 #include "session/session.h"
 #include "transfer/remote_operations.h"
+#include "transfer/synchroniser.h"
 #include "transfer/transfers.h"
 
 namespace {
@@ -61,7 +62,7 @@ QString Hm(const QDateTime& t) {
 
 ScriptRunner::ScriptRunner(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
                            RemotePane& pane, LocalPane& local, Transfers& transfers,
-                           RemoteOperations& operations)
+                           RemoteOperations& operations, Synchroniser& synchroniser)
     : m_store(store),
       m_run(run),
       m_ui(ui),
@@ -69,7 +70,8 @@ ScriptRunner::ScriptRunner(SettingsStore& store, RunState& run, UserInterface& u
       m_pane(pane),
       m_local(local),
       m_transfers(transfers),
-      m_operations(operations) {}
+      m_operations(operations),
+      m_synchroniser(synchroniser) {}
 
 ScriptRunner::~ScriptRunner() = default;
 
@@ -479,6 +481,11 @@ ScriptRunner::Flow ScriptRunner::ExecuteLine(const QString& raw) {
             Unknown(raw);
         } else {
             Download(command, p1, p2);
+        }
+    } else if (command == "SYNC-UP" || command == "SYNC-DOWN") {
+        // Validated before the run: no parameter, or -DELETE.
+        if (!m_synchroniser.Synchronise(command == "SYNC-UP", !p1.isEmpty()).Ok()) {
+            Fail();
         }
     } else if ((command == "REM-DEL" || command == "REM-DEL-IF-IN-LOC-DIR") && !p1.isEmpty()) {
         RemoteDeletion(command, p1);

@@ -22,6 +22,8 @@ class UserInterface;
 // the interpretation of each run's lines. Runs on the user-interface thread; every wait is an
 // event loop woken by a timer or by a stop request, so the window stays alive and an idle
 // script uses no processor. Reaches the person only through UserInterface.
+class Synchroniser;
+
 class ScriptRunner {
 public:
     // Exit statuses of an unattended run.
@@ -31,7 +33,7 @@ public:
 
     ScriptRunner(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
                  RemotePane& pane, LocalPane& local, Transfers& transfers,
-                 RemoteOperations& operations);
+                 RemoteOperations& operations, Synchroniser& synchroniser);
     ~ScriptRunner();
 
     // The whole runner: select, validate, run repeatedly, stop. Returns when the script has
@@ -112,6 +114,7 @@ private:
     LocalPane& m_local;
     Transfers& m_transfers;
     RemoteOperations& m_operations;
+    Synchroniser& m_synchroniser;
 
     QStringList m_lines;
     bool m_stop = false;

@@ -98,7 +98,9 @@ const QStringList kLoginCommands = {"GET",
                                     "REM-CD",
                                     "REM-DEL-IF-IN-LOC-DIR",
                                     "LOC-DEL-IF-IN-REM-DIR",
-                                    "REM-MKDIR"};
+                                    "REM-MKDIR",
+                                    "SYNC-UP",
+                                    "SYNC-DOWN"};
 const QStringList kGenericCommands = {"GET",      "PUT",
                                       "GET-NEW",  "PUT-NEW",
                                       "GRAB",     "EVICT",
@@ -183,6 +185,13 @@ ScriptCheck ValidateScript(const QStringList& lines) {
                                "filename"});
                 check.error = true;
             }
+        }
+        if ((command == "SYNC-UP" || command == "SYNC-DOWN") &&
+            ((!p1.isEmpty() && p1.toUpper() != "-DELETE") || !p2.isEmpty())) {
+            check.notices.append({true, "Error on line " + QString::number(number) +
+                                            " of script, " + word +
+                                            " takes no parameter but -DELETE"});
+            check.error = true;
         }
         if (command == "TIME-OF-RUN") {
             check.schedule.daily = true;

@@ -491,6 +491,20 @@ QDateTime FtpSession::ModificationTime(const QString& dir, const QString& name) 
     return ParseMachineTime(TextWordView(c.LastResponse(), 2));
 }
 
+RemoteResult FtpSession::SetModificationTime(const QString& dir, const QString& name,
+                                             const QDateTime& time) {
+    TFtpClient& c = FtpClient1;
+    const QString file = ServerFileName(dir, name);
+    if (!m_features.mfmt || !c.Connected() || HasLineBreak(file)) {
+        return {RemoteErrorKind::NotSupported, 0, {}};
+    }
+    c.LocalFileName = "MFMT " + time.toUTC().toString("yyyyMMddHHmmss") + " " + file;
+    if (!QuietCall("QUOTE") || c.StatusCode() != 213) {
+        return {FtpErrorKind(c.StatusCode()), c.StatusCode(), c.LastResponse()};
+    }
+    return {};
+}
+
 void FtpSession::AbortClick() {
     Wake();
 }

@@ -58,6 +58,9 @@ public:
     RemoteResult Put(const FileTransfer& transfer) override;
     // From MDTM where the server announced it.
     QDateTime ModificationTime(const QString& dir, const QString& name) override;
+    // With MFMT where the server announced it.
+    RemoteResult SetModificationTime(const QString& dir, const QString& name,
+                                     const QDateTime& time) override;
     RemoteResult Command(const QString& line) override;
     QString ExchangeListOptions(const QString& options) override;
 

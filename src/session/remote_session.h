@@ -146,6 +146,15 @@ public:
         (void)name;
         return {};
     }
+    // Sets the modification time (UTC) of the file Name in Dir, where the protocol allows it
+    // (SFTP setstat, FTP MFMT); NotSupported where it does not.
+    virtual RemoteResult SetModificationTime(const QString& dir, const QString& name,
+                                             const QDateTime& time) {
+        (void)dir;
+        (void)name;
+        (void)time;
+        return {RemoteErrorKind::NotSupported, 0, {}};
+    }
     // A raw command line for the server (FTP's QUOTE); NotSupported where there is none.
     virtual RemoteResult Command(const QString& line) {
         (void)line;

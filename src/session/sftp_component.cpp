@@ -214,6 +214,13 @@ int SftpComponent::SetAttr(const QString& path, int owner, int permissions, int 
     return Run([&] { return m_connection.SetStat(path, attributes); });
 }
 
+int SftpComponent::SetTimes(const QString& path, qint64 seconds) {
+    SftpAttributes attributes;
+    attributes.accessTime = quint32(seconds);
+    attributes.modificationTime = quint32(seconds);
+    return Run([&] { return m_connection.SetStat(path, attributes); });
+}
+
 void SftpComponent::Abort() {
     m_connection.Abort();
 }

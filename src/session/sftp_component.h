@@ -67,6 +67,8 @@ public:
     int GetAttributes(const QString& path);
     // Owner and group -1 leave them; permissions are the mode bits.
     int SetAttr(const QString& path, int owner, int permissions, int group);
+    // Sets the access and modification times (seconds since 1970, UTC).
+    int SetTimes(const QString& path, qint64 seconds);
     // Ends the running call.
     void Abort();
 

@@ -52,10 +52,10 @@ using SshPromptAnswer = std::function<std::optional<QString>(const SshPrompt&)>;
 // ssh configuration says (keys, agent, Host aliases) applies beneath these.
 struct SftpConnectOptions {
     QString host;
-    quint16 port = 0;  // 0: ssh's own choice (22, or the user's configuration)
-    QString user;      // empty: ssh's own choice
-    QString password;  // answers password and keyboard-interactive prompts
-    QString keyFile;   // the only key offered when set
+    quint16 port = 0;    // 0: ssh's own choice (22, or the user's configuration)
+    QString user;        // empty: ssh's own choice
+    QString password;    // answers password and keyboard-interactive prompts
+    QString keyFile;     // the only key offered when set
     QString configFile;  // an ssh configuration read instead of ~/.ssh/config, when set
     // Where host keys accepted for this site are kept; the user's own known_hosts is trusted
     // beside it. Empty: a file of this connection only, so nothing is trusted beforehand.

@@ -488,6 +488,13 @@ RemoteResult SftpSession::ChangeMode(const QString& name, const QString& octal, 
     return ResultOf(code);
 }
 
+RemoteResult SftpSession::SetModificationTime(const QString& dir, const QString& name,
+                                              const QDateTime& time) {
+    NoteActivity();
+    return ResultOf(
+        SFTP1.SetTimes(JoinRemotePath(m_session.Zos(), dir, name), time.toSecsSinceEpoch()));
+}
+
 void SftpSession::PrepareTransfer(int bufferKiB, const FileTransfer& transfer) {
     SFTP1.BufferSize = (bufferKiB >= 0 && bufferKiB <= 32 ? bufferKiB : 0) * 1024;
     SFTP1.Resume = transfer.resume;

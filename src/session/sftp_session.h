@@ -37,6 +37,8 @@ public:
                         const QString& newName) override;
     RemoteResult MakeDirectory(const QString& name) override;
     RemoteResult ChangeMode(const QString& name, const QString& octal, int mode) override;
+    RemoteResult SetModificationTime(const QString& dir, const QString& name,
+                                     const QDateTime& time) override;
 
     void Probe() override;
     void AfterFirstScan() override;
