@@ -36,7 +36,9 @@
 #include "script/script_runner.h"
 #include "script/widgets/frm_select_script.h"
 #include "session/session.h"
+#include "transfer/synchroniser.h"
 #include "transfer/widgets/frm_chmod.h"
+#include "transfer/widgets/frm_synchronise.h"
 #include "ui/base/message_box.h"
 #include "ui/frm_ask_pass.h"
 #include "ui/frm_help.h"
@@ -316,7 +318,7 @@ void TfrmMain::CreateViews() {
                         pnlScript,
                         {lblScript1, lblScript2, lblScript3, lblScript4},
                         splMain,
-                        {pnlLocal, pnlRemote, btnUpload, btnDownload, btnConnect, btnClose,
+                        {pnlLocal, pnlRemote, btnUpload, btnDownload, btnSync, btnConnect, btnClose,
                          chkbxLCUpload, chkbxResumeIntXfer, rgrpLink, rgrpTransferMode}},
                        *core.scripts);
     new ProcmailView(this, *core.procmail, *core.remotePane);
@@ -347,6 +349,7 @@ void TfrmMain::BuildMenus() {
     mnuOptions = menuBar()->addMenu("Options");
     mnuSettings = mnuOptions->addAction("Settings");
     mnuTools = menuBar()->addMenu("Tools");
+    mnuSynchronise = mnuTools->addAction("Synchronise");
     mnuLogRetrieval = mnuTools->addAction("Log File Retrieval");
     mnuLogProcessing = mnuTools->addAction("Log File Processing");
     mnuLogReport = mnuTools->addAction("Web Traffic Report");
@@ -361,6 +364,8 @@ void TfrmMain::BuildMenus() {
     connect(mnuExit, &QAction::triggered, this, &TfrmMain::ExitActions);
     connect(mnuSettings, &QAction::triggered, this, &TfrmMain::OptionsClick);
     connect(mnuHelpHelp, &QAction::triggered, this, &TfrmMain::HelpClick);
+    connect(mnuSynchronise, &QAction::triggered, this,
+            [this] { m_core->synchroniser->SynchroniseClick(); });
     connect(mnuLogReport, &QAction::triggered, this, [this] {
         // Log processing writes the month's CSV into the local pane's folder.
         const QString path = QFileDialog::getOpenFileName(
@@ -538,8 +543,12 @@ QWidget* TfrmMain::BuildMiddleColumn() {
     v->addSpacing(8);
     btnUpload = new TColorButton("==>", column);
     btnDownload = new TColorButton("<==", column);
+    btnSync = new TColorButton("Sync", column);
+    btnSync->setToolTip("Compare this folder with the remote one and send only what differs");
+    connect(btnSync, &QPushButton::clicked, this, [this] { mnuSynchronise->trigger(); });
     v->addWidget(btnUpload);
     v->addWidget(btnDownload);
+    v->addWidget(btnSync);
     rgrpTransferMode = new RadioGroup("Transfer", {"Auto", "Text", "Binary"}, Qt::Vertical, column);
     v->addWidget(rgrpTransferMode);
     chkbxLCUpload = new QCheckBox("Lowercase", column);
@@ -631,11 +640,11 @@ void TfrmMain::SiteSettingsChanged() {
 }
 
 QList<TColorButton*> TfrmMain::AllButtons() const {
-    return {btnConnect,   btnClose,         btnAbortTransfer, btnUpload,     btnDownload,
-            btnOpenLoc,   btnRenameLoc,     btnDeleteLoc,     btnOpenAsText, btnChmodRem,
-            btnRenameRem, btnDeleteRem,     btnRefreshLocal,  btnBrowse,     btnNewLocalDir,
-            btnDefLocal,  btnRefreshRemote, btnHome,          btnMkDir,      btnFavorite,
-            btnDefRemote};
+    return {btnConnect,     btnClose,     btnAbortTransfer, btnUpload,       btnDownload,
+            btnSync,        btnOpenLoc,   btnRenameLoc,     btnDeleteLoc,    btnOpenAsText,
+            btnChmodRem,    btnRenameRem, btnDeleteRem,     btnRefreshLocal, btnBrowse,
+            btnNewLocalDir, btnDefLocal,  btnRefreshRemote, btnHome,         btnMkDir,
+            btnFavorite,    btnDefRemote};
 }
 
 QList<QWidget*> TfrmMain::BusyControls() const {
@@ -652,9 +661,9 @@ QList<QWidget*> TfrmMain::BusyControls() const {
 }
 
 QList<QAction*> TfrmMain::BusyActions() const {
-    return {mnuNewLogin,    mnuConnect,  mnuDisconnect,   mnuConnect2,
-            mnuDisconnect2, mnuSettings, mnuLogRetrieval, mnuLogProcessing,
-            mnuRunScript,   mnuHelpHelp, mnuAbout};
+    return {mnuNewLogin,      mnuConnect,   mnuDisconnect,  mnuConnect2,
+            mnuDisconnect2,   mnuSettings,  mnuSynchronise, mnuLogRetrieval,
+            mnuLogProcessing, mnuRunScript, mnuHelpHelp,    mnuAbout};
 }
 
 void TfrmMain::DisableGridsEtc() {
@@ -854,6 +863,13 @@ ExistingFileAnswer TfrmMain::AskExistingFile(const ExistingFileQuery& query) {
         }
     }
     return answer;
+}
+
+SyncAnswer TfrmMain::AskSynchronise(const SyncQuestion& question) {
+    TfrmSynchronise dialog(this);
+    ApplyColoursTo(&dialog);
+    PlaceCentred(dialog);
+    return dialog.Ask(question);
 }
 
 EditedUpload TfrmMain::AskUploadEdited(const QString& name) {

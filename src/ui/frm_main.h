@@ -77,6 +77,7 @@ public:
     bool AskAllocation(const QString& title, AllocationAttributes& attributes) override;
     ExistingFileAnswer AskExistingFile(const ExistingFileQuery& query) override;
     EditedUpload AskUploadEdited(const QString& name) override;
+    SyncAnswer AskSynchronise(const SyncQuestion& question) override;
     std::optional<std::array<bool, 9>> AskPermissions(const QString& title,
                                                       const std::array<bool, 9>& initial) override;
     QString AskScriptFileName(const QString& initial) override;
@@ -172,6 +173,7 @@ public:
     TColorButton* btnAbortTransfer = nullptr;
     TColorButton* btnUpload = nullptr;
     TColorButton* btnDownload = nullptr;
+    TColorButton* btnSync = nullptr;  // Synchronise, as Tools > Synchronise
     TColorButton* btnOpenLoc = nullptr;
     TColorButton* btnRenameLoc = nullptr;
     TColorButton* btnDeleteLoc = nullptr;
@@ -198,6 +200,7 @@ public:
     QAction* mnuDisconnect = nullptr;
     QAction* mnuExit = nullptr;
     QAction* mnuSettings = nullptr;
+    QAction* mnuSynchronise = nullptr;
     QAction* mnuLogRetrieval = nullptr;
     QAction* mnuLogProcessing = nullptr;
     QAction* mnuLogReport = nullptr;  // Tools > Web Traffic Report

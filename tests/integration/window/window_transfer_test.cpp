@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QUuid>
 
 #include "app/app_core.h"
@@ -17,6 +18,7 @@
 #include "panes/local_pane.h"
 #include "session/session.h"
 #include "support/server_env.h"
+#include "transfer/widgets/frm_synchronise.h"
 #include "ui/frm_login.h"
 #include "widget_test_support.h"
 #include "window_login.h"
@@ -150,5 +152,35 @@ TEST(WindowTransfers, ButtonsMoveTheSelectionBothWaysAndTheListFollows) {
     EXPECT_EQ(second, "The folder docs is not empty: delete it with its 1 file and 1 folder?");
     EXPECT_FALSE(QFile::exists(remote + "/docs"));
     EXPECT_EQ(RemoteShownNames(m), QStringList({"..", "page.html"}));
+
+    // Sync shows the comparison first; with deletion chosen it asks once more, then publishes.
+    local.Write("docs/old/notes.txt", "notes again\n");
+    QFile stale(remote + "/stale.html");
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    QStringList shown;
+    QString confirm;
+    WhenModal([&](QWidget* box) {
+        auto* dialog = qobject_cast<TfrmSynchronise*>(box);
+        ASSERT_NE(dialog, nullptr);
+        for (int r = 0; r < dialog->lvDifferences->topLevelItemCount(); ++r) {
+            shown << dialog->lvDifferences->topLevelItem(r)->text(1);
+        }
+        dialog->chkDelete->setChecked(true);
+        EXPECT_EQ(dialog->lblPlan->text(),
+                  "3 files to upload (200,026 bytes), 1 to delete on the server");
+        EXPECT_TRUE(dialog->grab().save(ScreenshotFolder() + "/synchronise.png"));
+        WhenModal([&confirm](QWidget* next) {
+            confirm = static_cast<QMessageBox*>(next)->text();
+            static_cast<QMessageBox*>(next)->button(QMessageBox::Yes)->click();
+        });
+        dialog->btnRun->click();
+    });
+    m.btnSync->click();
+    EXPECT_TRUE(shown.contains("docs/old/notes.txt") && shown.contains("stale.html"));
+    EXPECT_EQ(confirm, "Delete 1 item that exists only on the server?");
+    EXPECT_FALSE(QFile::exists(remote + "/stale.html"));
+    EXPECT_EQ(Read(remote + "/docs/old/notes.txt"), "notes again\n");  // byte for byte
+    EXPECT_EQ(Read(remote + "/photo.jpg"), local.Read("photo.jpg"));
     m.close();
 }

@@ -62,34 +62,27 @@ TEST(MainWindow, ControlsCarryTheirCaptions) {
     EXPECT_EQ(m.lblAmberLight->text(), "    Auto reconnect");
     EXPECT_EQ(m.lblRedLight->text(), "  Disconnected");
 
-    const std::pair<TColorButton*, QString> buttons[] = {{m.btnConnect, "Connect"},
-                                                         {m.btnClose, "Exit"},
-                                                         {m.btnAbortTransfer, "Cancel "},
-                                                         {m.btnUpload, "==>"},
-                                                         {m.btnDownload, "<=="},
-                                                         {m.btnOpenLoc, "Open"},
-                                                         {m.btnRenameLoc, "Rename"},
-                                                         {m.btnDeleteLoc, "Delete"},
-                                                         {m.btnOpenAsText, "Open as text"},
-                                                         {m.btnChmodRem, "Chmod"},
-                                                         {m.btnRenameRem, "Rename"},
-                                                         {m.btnDeleteRem, "Delete"},
-                                                         {m.btnRefreshLocal, "Refresh"},
-                                                         {m.btnBrowse, "Browse for Dir"},
-                                                         {m.btnNewLocalDir, "Create new Dir"},
-                                                         {m.btnRefreshRemote, "Refresh"},
-                                                         {m.btnHome, "Home"},
-                                                         {m.btnMkDir, "Create new Dir"},
-                                                         {m.btnFavorite, "Favourite"}};
+    const std::pair<TColorButton*, QString> buttons[] = {
+        {m.btnConnect, "Connect"},       {m.btnClose, "Exit"},
+        {m.btnAbortTransfer, "Cancel "}, {m.btnUpload, "==>"},
+        {m.btnDownload, "<=="},          {m.btnSync, "Sync"},
+        {m.btnOpenLoc, "Open"},          {m.btnRenameLoc, "Rename"},
+        {m.btnDeleteLoc, "Delete"},      {m.btnOpenAsText, "Open as text"},
+        {m.btnChmodRem, "Chmod"},        {m.btnRenameRem, "Rename"},
+        {m.btnDeleteRem, "Delete"},      {m.btnRefreshLocal, "Refresh"},
+        {m.btnBrowse, "Browse for Dir"}, {m.btnNewLocalDir, "Create new Dir"},
+        {m.btnRefreshRemote, "Refresh"}, {m.btnHome, "Home"},
+        {m.btnMkDir, "Create new Dir"},  {m.btnFavorite, "Favourite"}};
     for (const auto& [button, caption] : buttons) {
         EXPECT_EQ(button->text(), caption);
     }
-    EXPECT_EQ(m.AllButtons().size(), 21);
+    EXPECT_EQ(m.AllButtons().size(), 22);
 
     EXPECT_EQ(ActionTexts(m.mnuFile), QStringList({"New Login", "Connect", "Disconnect", "Exit"}));
     EXPECT_EQ(ActionTexts(m.mnuOptions), QStringList{"Settings"});
-    EXPECT_EQ(ActionTexts(m.mnuTools), QStringList({"Log File Retrieval", "Log File Processing",
-                                                    "Web Traffic Report", "Run Script"}));
+    EXPECT_EQ(ActionTexts(m.mnuTools),
+              QStringList({"Synchronise", "Log File Retrieval", "Log File Processing",
+                           "Web Traffic Report", "Run Script"}));
     EXPECT_EQ(ActionTexts(m.mnuHelp), QStringList({"Help", "About Vorlen FTP"}));
     EXPECT_TRUE(
         TfrmMain::AboutText().startsWith("Vorlen FTP version " + AppCore::GetVersionNumber()));
