@@ -1,14 +1,17 @@
 // Benchmark driver for scripts/bench_transfers.sh: the full program path of a transfer (the
 // login, the Upload or Download button's batch with its progress display) without a window.
-// Usage: transfer_driver ftp|sftp HOST PORT USER REMOTE_DIR get|put NAME LOCAL_DIR
+// Usage: transfer_driver ftp|sftp HOST PORT USER REMOTE_DIR get|put|sync-up NAME LOCAL_DIR
 //   get: NAME (a file or a folder) of REMOTE_DIR into LOCAL_DIR
 //   put: NAME (a file or a folder) of LOCAL_DIR into REMOTE_DIR
+//   sync-up: Synchronise the folder LOCAL_DIR/NAME onto REMOTE_DIR/NAME (which must exist);
+//            also prints the files sent and the folders listed
 // The password comes from VORLEN_BENCH_PASSWORD. Binary mode. Prints "ms=T" for the transfer;
 // time and memory are measured from outside.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/app_core.h"
@@ -18,6 +21,7 @@
 #include "panes/remote_pane.h"
 #include "session/session.h"
 #include "session/ssh_helper.h"
+#include "transfer/synchroniser.h"
 #include "transfer/transfers.h"
 
 int main(int argc, char** argv) {
@@ -26,10 +30,10 @@ int main(int argc, char** argv) {
     }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 9 || (args[6] != "get" && args[6] != "put")) {
+    if (args.size() != 9 || (args[6] != "get" && args[6] != "put" && args[6] != "sync-up")) {
         std::fprintf(stderr,
-                     "usage: transfer_driver ftp|sftp HOST PORT USER REMOTE_DIR get|put NAME "
-                     "LOCAL_DIR\n");
+                     "usage: transfer_driver ftp|sftp HOST PORT USER REMOTE_DIR get|put|sync-up "
+                     "NAME LOCAL_DIR\n");
         return 2;
     }
     QTemporaryDir home;
@@ -57,6 +61,22 @@ int main(int argc, char** argv) {
     ui.dialogAnswers.enqueue(ModalResult::OK);  // "Transfer type is binary" for folders
     QElapsedTimer clock;
     clock.start();
+    if (args[6] == "sync-up") {
+        core.localPane->SelectDirectory(args[8] + "/" + args[7]);
+        if (!core.remotePane->EnterRemoteDirectory(args[5] + "/" + args[7])) {
+            std::fprintf(stderr, "no remote folder %s\n", qPrintable(args[7]));
+            return 1;
+        }
+        clock.restart();
+        const Synchroniser::Outcome outcome = core.synchroniser->Synchronise(true, false);
+        const qint64 ms = clock.elapsed();
+        const auto listed = std::count_if(ui.logLines.begin(), ui.logLines.end(),
+                                          [](const QString& l) { return l.startsWith("chdir "); });
+        std::printf("ms=%lld sent=%d failed=%d chdirs=%lld\n", static_cast<long long>(ms),
+                    outcome.sent, outcome.failed, static_cast<long long>(listed));
+        core.session->RequestDisconnect();
+        return outcome.Ok() ? 0 : 1;
+    }
     if (args[6] == "get") {
         std::vector<int> rows;
         for (int i = 0; i < core.remotePane->RowCount(); ++i) {

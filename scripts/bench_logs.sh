@@ -36,7 +36,7 @@ g++ -std=c++20 -O2 -DNDEBUG -Wall -Wextra -I"$root/src" $(pkg-config --cflags Qt
     "$root/bench/log_processing_driver.cpp" $(pkg-config --libs Qt6Core) -o "$driver"
 # shellcheck disable=SC2046
 g++ -std=c++20 -O2 -DNDEBUG -Wall -Wextra -I"$root/src" $(pkg-config --cflags Qt6Core) \
-    "$root/src/logs/log_report.cpp" "$root/src/config/words.cpp" \
+    "$root/src/logs/log_report.cpp" "$root/src/logs/log_run.cpp" "$root/src/config/words.cpp" \
     "$root/bench/log_report_driver.cpp" $(pkg-config --libs Qt6Core) -o "$report_driver"
 
 work="$(mktemp -d /tmp/vorlen-logs-bench.XXXXXX)"

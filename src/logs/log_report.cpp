@@ -31,29 +31,6 @@ constexpr Bytes kSummaryTail = " hits)";
 constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-qint64 SaturatingAdd(qint64 a, qint64 b) {
-    return a > std::numeric_limits<qint64>::max() - b ? std::numeric_limits<qint64>::max() : a + b;
-}
-
-// The value of a text of digits only; false for any other text and for one too large.
-bool ParseCount(Bytes text, qint64& value) {
-    if (text.empty()) {
-        return false;
-    }
-    value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        const int digit = c - '0';
-        if (value > (std::numeric_limits<qint64>::max() - digit) / 10) {
-            return false;
-        }
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
 bool TwoDigits(Bytes text, size_t at, int& value) {
     const char a = text[at];
     const char b = text[at + 1];
@@ -272,8 +249,8 @@ private:
         const size_t open = inner.rfind(" (");
         qint64 hits = 0;
         qint64 bytes = 0;
-        if (open == kNone || open == 0 || !ParseCount(inner.substr(open + 2), hits) ||
-            !ParseCount(m_fields[3], bytes)) {
+        if (open == kNone || open == 0 || !ParseDigits(inner.substr(open + 2), hits) ||
+            !ParseDigits(m_fields[3], bytes)) {
             return false;
         }
         m_typeKey.clear();
@@ -293,7 +270,7 @@ private:
         const Bytes url = m_fields[2];
         const Bytes sizeText = m_fields[3];
         qint64 size = 0;
-        if (url.empty() || (sizeText != "-" && !ParseCount(sizeText, size))) {
+        if (url.empty() || (sizeText != "-" && !ParseDigits(sizeText, size))) {
             return false;
         }
         // Rows come in date order, so the day of the last row is nearly always this one's.

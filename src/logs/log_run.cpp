@@ -308,29 +308,6 @@ Bytes FileTypeOf(Bytes url) {
     return dot == kNone ? Bytes() : url.substr(dot + 1);
 }
 
-// The value of a size of digits only; false for any other text and for one too large.
-bool ParseSize(Bytes text, qint64& value) {
-    if (text.empty()) {
-        return false;
-    }
-    value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        const int digit = c - '0';
-        if (value > (std::numeric_limits<qint64>::max() - digit) / 10) {
-            return false;
-        }
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
-qint64 SaturatingAdd(qint64 a, qint64 b) {
-    return a > std::numeric_limits<qint64>::max() - b ? std::numeric_limits<qint64>::max() : a + b;
-}
-
 bool IsFormulaStart(Bytes field) {
     if (field.empty() || field == "-") {
         return false;
@@ -397,6 +374,28 @@ QString FromBytes(Bytes bytes) {
 }
 
 }  // namespace
+
+bool ParseDigits(std::string_view text, qint64& value) {
+    if (text.empty()) {
+        return false;
+    }
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        const int digit = c - '0';
+        if (value > (std::numeric_limits<qint64>::max() - digit) / 10) {
+            return false;
+        }
+        value = value * 10 + digit;
+    }
+    return true;
+}
+
+qint64 SaturatingAdd(qint64 a, qint64 b) {
+    return a > std::numeric_limits<qint64>::max() - b ? std::numeric_limits<qint64>::max() : a + b;
+}
 
 std::optional<LogHit> ParseLogLine(QByteArrayView line) {
     std::string clean;
@@ -649,7 +648,7 @@ void LogRun::ProcessLine(Bytes line) {
         if (found != m_summaryIndex.end()) {
             Summary& summary = m_summaries[found->second];
             qint64 size = 0;
-            if (ParseSize(hit.size, size)) {
+            if (ParseDigits(hit.size, size)) {
                 summary.bytes = SaturatingAdd(summary.bytes, size);
                 ++summary.hits;
             }

@@ -38,6 +38,11 @@ struct LogHit {
 // fit the layout.
 std::optional<LogHit> ParseLogLine(QByteArrayView line);
 
+// The value of a text of digits only; false for any other text and for one too large.
+bool ParseDigits(std::string_view text, qint64& value);
+// A + B, held at the largest value instead of overflowing (a month of bytes in counters).
+qint64 SaturatingAdd(qint64 a, qint64 b);
+
 // "https://" when the remote log directory's name holds "ssl" (any case), else "http://".
 QString ProtocolPrefix(const QString& remoteLogDir);
 // The full URL of a request's URL: relative ones are put on the domain, "www." is dropped, the

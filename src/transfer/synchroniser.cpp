@@ -13,7 +13,6 @@
 #include "panes/remote_pane.h"
 #include "runtime/busy_scope.h"
 #include "runtime/run_state.h"
-#include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
 #include "session/session.h"
 #include "transfer/transfers.h"
@@ -90,10 +89,9 @@ QString PlanText(const std::vector<SyncStep>& steps, bool upload) {
 
 }  // namespace
 
-Synchroniser::Synchroniser(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
-                           RemotePane& pane, LocalPane& local, Transfers& transfers)
-    : m_store(store),
-      m_run(run),
+Synchroniser::Synchroniser(RunState& run, UserInterface& ui, Session& session, RemotePane& pane,
+                           LocalPane& local, Transfers& transfers)
+    : m_run(run),
       m_ui(ui),
       m_session(session),
       m_pane(pane),

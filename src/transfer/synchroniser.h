@@ -6,7 +6,6 @@
 
 #include "transfer/sync_plan.h"
 
-class SettingsStore;
 struct RunState;
 class UserInterface;
 class Session;
@@ -20,8 +19,8 @@ class Transfers;
 // SYNC-DOWN).
 class Synchroniser {
 public:
-    Synchroniser(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
-                 RemotePane& pane, LocalPane& local, Transfers& transfers);
+    Synchroniser(RunState& run, UserInterface& ui, Session& session, RemotePane& pane,
+                 LocalPane& local, Transfers& transfers);
 
     // What one run did.
     struct Outcome {
@@ -50,7 +49,6 @@ private:
     bool Step(const SyncStep& step, bool upload, const QString& localTop, const QString& remoteTop,
               Outcome& outcome);
 
-    SettingsStore& m_store;
     RunState& m_run;
     UserInterface& m_ui;
     Session& m_session;

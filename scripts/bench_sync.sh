@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Synchronise through the whole program path (bench/transfer_driver sync-up): a tree of FILES
+# files (default 2000) of 4 KiB in 20 folders published onto an empty remote folder, then a second
+# run that finds nothing to do; beside it the peers doing the same: lftp mirror -R (FTP, plain
+# and --parallel=4) and OpenSSH sftp -r put / an lftp-style second mirror run where one exists.
+# FTP against vsftpd and SFTP against sshd on loopback; SFTP also over the 50 ms link of
+# ../shared/wan/wan-link.sh (WAN=0 skips it, LOOPBACK=0 the loopback runs; the FTP bench servers
+# do not run in a namespace). Over the link each file costs round trips: FILES=200 is sensible.
+# Best of ROUNDS (2), wall time of each whole program, login included. Needs root.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${BUILD_DIR:-$root/build-bench-transfers}"
+files="${FILES:-2000}"
+rounds="${ROUNDS:-2}"
+wan_script="$root/../shared/wan/wan-link.sh"
+[ -x "$wan_script" ] || wan_script=/work/shared/wan/wan-link.sh
+
+command -v lftp >/dev/null || { apt-get update -qq && apt-get install -y -qq lftp >/dev/null; }
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DVORLEN_BUILD_BENCHMARKS=ON -DVORLEN_BUILD_TESTS=OFF -DVORLEN_BUILD_APP=OFF >/dev/null
+ninja -C "$build" -j2 transfer_driver >/dev/null
+driver="$build/bench/transfer_driver"
+
+work="$(mktemp -d /tmp/vorlen-sync-bench.XXXXXX)"
+chmod 755 "$work"
+wan_up=0
+cleanup() {
+    "$root/tests/servers/stop_ftp_servers.sh" "$work/ftp.state" >/dev/null 2>&1 || true
+    for s in "$work"/*.sshd; do
+        [ -e "$s" ] && "$root/tests/servers/stop_sshd.sh" "$s" >/dev/null 2>&1 || true
+    done
+    [ "$wan_up" = 1 ] && "$wan_script" down >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap cleanup EXIT
+ssh-keygen -q -t ed25519 -N '' -f "$work/client_key"
+
+folders="${FOLDERS:-20}"
+per_dir=$((files / folders))
+for d in $(seq 1 "$folders"); do
+    mkdir -p "$work/src/tree/d$d"
+    for f in $(seq 1 "$per_dir"); do
+        head -c 4096 /dev/urandom >"$work/src/tree/d$d/f$f.bin"
+    done
+done
+
+measure() {  # wall seconds, and the driver's own line when it prints one
+    /usr/bin/time -f "%e" -o "$work/time.txt" "$@" >"$work/out.txt" 2>"$work/err.txt" ||
+        { cat "$work/err.txt" >&2; exit 1; }
+    echo "$(cat "$work/time.txt") $(grep -o 'sent=[0-9]* failed=[0-9]* chdirs=[0-9]*' "$work/out.txt" || true)"
+}
+best() { sort -n | head -1; }
+declare -A t
+note() { t[$1]+="$2"$'\n'; }
+show() { printf '%-44s %8s s  %s\n' "$1" "$(printf '%s' "${t[$2]}" | cut -d' ' -f1 | best)" \
+    "$(printf '%s' "${t[$2]}" | head -1 | cut -d' ' -f2-)"; }
+
+# run LABEL KIND ADDRESS PORT USER PASSWORD SERVER_ROOT [CLIENT_NETNS]
+run() {
+    local label="$1" kind="$2" address="$3" port="$4" user="$5" pass="$6" sroot="$7" ns="${8:-}"
+    local in=() sftp_cmd
+    [ -n "$ns" ] && in=(ip netns exec "$ns")
+    export VORLEN_BENCH_PASSWORD="$pass"
+    sftp_cmd=("${in[@]}" sftp -q -i "$work/client_key" -P "$port" -o StrictHostKeyChecking=no
+        -o UserKnownHostsFile=/dev/null -o BatchMode=yes)
+    for _ in $(seq 1 "$rounds"); do
+        rm -rf "$sroot/tree" && mkdir "$sroot/tree" && chown "$user" "$sroot/tree"
+        note "$label-first" "$(measure "${in[@]}" "$driver" "$kind" "$address" "$port" "$user" "$sroot" sync-up tree "$work/src")"
+        diff -r "$work/src/tree" "$sroot/tree" >/dev/null || { echo "$label: tree differs" >&2; exit 1; }
+        note "$label-again" "$(measure "${in[@]}" "$driver" "$kind" "$address" "$port" "$user" "$sroot" sync-up tree "$work/src")"
+        rm -rf "$sroot/tree"
+        if [ "$kind" = ftp ]; then
+            for par in 1 4; do
+                note "$label-lftp$par" "$(measure "${in[@]}" lftp -u "$user,$pass" -p "$port" -e "set net:max-retries 1; mirror -R --parallel=$par $work/src/tree $sroot/tree; quit" "$address")"
+                rm -rf "$sroot/tree"
+            done
+            mkdir "$sroot/tree" && chown "$user" "$sroot/tree"
+            "${in[@]}" lftp -u "$user,$pass" -p "$port" -e "mirror -R $work/src/tree $sroot/tree; quit" "$address" >/dev/null
+            note "$label-lftp-again" "$(measure "${in[@]}" lftp -u "$user,$pass" -p "$port" -e "set net:max-retries 1; mirror -R --parallel=4 $work/src/tree $sroot/tree; quit" "$address")"
+            rm -rf "$sroot/tree"
+        else
+            echo "put -r $work/src/tree $sroot/tree" >"$work/batch"
+            mkdir "$sroot/tree" && chown "$user" "$sroot/tree"
+            note "$label-sftp" "$(measure "${sftp_cmd[@]}" -b "$work/batch" "$user@$address")"
+            rm -rf "$sroot/tree"
+        fi
+    done
+    echo
+    echo "== $label: $files files of 4 KiB in $folders folders, best of $rounds =="
+    show "ours: first synchronise (all sent)" "$label-first"
+    show "ours: second synchronise (nothing to do)" "$label-again"
+    if [ "$kind" = ftp ]; then
+        show "lftp mirror -R" "$label-lftp1"
+        show "lftp mirror -R --parallel=4" "$label-lftp4"
+        show "lftp mirror -R --parallel=4, nothing to do" "$label-lftp-again"
+    else
+        show "OpenSSH sftp put -r" "$label-sftp"
+    fi
+}
+
+start_sshd() {  # STATE ADDRESS [SERVER_NETNS]
+    SSHD_LISTEN="$2" SSHD_NETNS="${3:-}" SSHD_AUTHORIZED_KEYS="$work/client_key.pub" CI=true \
+        "$root/tests/servers/start_sshd.sh" "$1" >/dev/null
+}
+value() { grep "^$2=" "$(cat "$1")/servers.env" | cut -d= -f2-; }
+
+if [ "${LOOPBACK:-1}" != 0 ]; then
+    CI=true "$root/tests/servers/start_ftp_servers.sh" "$work/ftp.state" >/dev/null
+    f="$work/ftp.state"
+    run ftp-loopback ftp 127.0.0.1 "$(value "$f" VSFTPD_PORT)" "$(value "$f" FTP_USER)" \
+        "$(value "$f" FTP_PASSWORD)" "$(value "$f" FTP_ROOT)"
+    "$root/tests/servers/stop_ftp_servers.sh" "$f" >/dev/null
+
+    s="$work/loop.sshd"
+    start_sshd "$s" 127.0.0.1
+    run sftp-loopback sftp 127.0.0.1 "$(value "$s" SSHD_PORT)" "$(value "$s" SSH_USER)" \
+        "$(value "$s" SSH_PASSWORD)" "$(value "$s" SSH_ROOT)"
+fi
+
+if [ "${WAN:-1}" != 0 ]; then
+    "$wan_script" up 25 >/dev/null
+    wan_up=1
+    s="$work/wan.sshd"
+    start_sshd "$s" 10.99.0.1 vorlen_wan_srv
+    run sftp-wan-50ms sftp 10.99.0.1 "$(value "$s" SSHD_PORT)" "$(value "$s" SSH_USER)" \
+        "$(value "$s" SSH_PASSWORD)" "$(value "$s" SSH_ROOT)" vorlen_wan_cli
+fi
