@@ -164,7 +164,11 @@ bool RemoteEdits::Fetch(const QString& name, qint64 size, const QString& modifie
     m_ui.LogText("Editing " + JoinRemotePath(m_session.Zos(), edit.remoteDir, name) +
                  " in a private copy: each save is offered for upload");
     m_edits.emplace(id, std::move(edit));
-    return StartEditor(id);
+    if (!StartEditor(id)) {
+        Close(id);  // nothing can change the copy
+        return false;
+    }
+    return true;
 }
 
 bool RemoteEdits::StartEditor(int id) {
@@ -180,7 +184,9 @@ bool RemoteEdits::StartEditor(int id) {
     // Detached: the editor and its unsaved work outlive this program if it closes first.
     if (!QProcess::startDetached(program, parts + EditorArguments(program, edit.localPath),
                                  QString(), &pid)) {
-        m_ui.ShowColorMsg("The editor " + program + " could not be started");
+        m_ui.ShowColorMsg("The editor " + program +
+                          " could not be started: choose one in Options > Settings "
+                          "(Preferred Text Editor).");
         return false;
     }
     delete edit.editorEnd;
