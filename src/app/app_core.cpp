@@ -37,8 +37,8 @@ AppCore::AppCore(UserInterface& ui) : store(ui), m_ui(ui) {
     remoteOperations = std::make_unique<RemoteOperations>(store, run, ui, *session, *remotePane);
     transfers = std::make_unique<Transfers>(store, run, ui, *session, *remotePane, *localPane,
                                             *remoteOperations);
-    synchroniser =
-        std::make_unique<Synchroniser>(run, ui, *session, *remotePane, *localPane, *transfers);
+    synchroniser = std::make_unique<Synchroniser>(store, run, ui, *session, *remotePane, *localPane,
+                                                  *transfers);
     scripts = std::make_unique<ScriptRunner>(store, run, ui, *session, *remotePane, *localPane,
                                              *transfers, *remoteOperations, *synchroniser);
     procmail =

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 
 #include "config/words.h"
 #include "platform/platform.h"
@@ -164,6 +165,8 @@ void Settings::GetCommonSettings(const QString& defaultEditor, const QString& de
     if (common.existingFiles < 0 || common.existingFiles > 3) {
         common.existingFiles = 0;
     }
+    common.simultaneousTransfers =
+        std::clamp(WholeNumberOr(Get(kCommon, "SimultaneousTransfers", "4"), 4), 1, 8);
     common.logsEnabled = Get(kCommon, "LogsEnabled", "0") == "1";
     common.logFileSumm = Get(kCommon, "LogFileSumm", "").toLower();
     const int filterMax = std::max(0, WholeNumberOr(Get(kCommon, "LogFileURLFilterMax", "0"), 0));
@@ -292,6 +295,7 @@ bool Settings::UpdateSettings() {
     Put(kCommon, "GzipPath", common.gzipPath);
     Put(kCommon, "AsciiFiletypes", common.asciiFiletypes);
     Put(kCommon, "ExistingFiles", QString::number(common.existingFiles));
+    Put(kCommon, "SimultaneousTransfers", QString::number(common.simultaneousTransfers));
     Put(kCommon, "LogsEnabled", Bool(common.logsEnabled));
     Put(kCommon, "LogFileSumm", common.logFileSumm);
     for (int n = 0; n < common.logFileURLFilter.size(); ++n) {

@@ -56,6 +56,8 @@ struct CommonSettings {
     // What a batch does with a file that exists on the target: 0 ask, 1 overwrite, 2 overwrite
     // if newer, 3 skip.
     int existingFiles = 0;
+    // How many files Synchronise moves at once over FTP (extra connections to the site), 1-8.
+    int simultaneousTransfers = 4;
     bool logsEnabled = false;
     QString logFileSumm;
     QStringList logFileURLFilter;

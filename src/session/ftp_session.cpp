@@ -13,6 +13,7 @@
 #include "listing/text_words.h"
 #include "listing/zos_names.h"
 #include "runtime/user_interface.h"
+#include "session/ftp_workers.h"
 #include "session/session.h"
 
 namespace {
@@ -289,50 +290,12 @@ QString FtpSession::LookupRequest(int requestType) {
 bool FtpSession::Login(const LoginTarget& t) {
     TFtpClient& c = FtpClient1;
     AsyncCall("QUIT");
-    c.Security = FtpSecurityFromKey(QString::number(t.ftpTls));
-    c.TrustedFingerprint = t.tlsFingerprint;
-    const QString port = t.port == "?" ? DefaultFtpPort(c.Security) : t.port;
-    c.Passive = t.passive;
-    c.ProxyServer.clear();
-    c.SocksServer.clear();
-    c.SocksUserCode.clear();
-    c.SocksPassword.clear();
-    c.ConnectionType = ftpDirect;
-    switch (t.connectionIndex) {
-        case 1:
-            c.ConnectionType = ftpProxy;
-            c.ProxyServer = t.proxyHost;
-            c.ProxyPort = t.proxyPort.isEmpty() ? QStringLiteral("21") : t.proxyPort;
-            break;
-        case 2:
-        case 3:
-        case 4:
-            c.ConnectionType = t.connectionIndex == 2   ? ftpSocks4
-                               : t.connectionIndex == 3 ? ftpSocks4A
-                                                        : ftpSocks5;
-            c.SocksServer = t.proxyHost;
-            c.SocksPort = t.proxyPort.isEmpty() ? QStringLiteral("1080") : t.proxyPort;
-            c.SocksUserCode = t.proxyUser;
-            c.SocksPassword = t.proxyPassword;
-            break;
-        default:
-            break;
-    }
-    if (c.ConnectionType != ftpDirect) {
-        c.Passive = true;  // proxies and SOCKS only carry passive transfers
-    }
-    c.Timeout = t.timeoutSeconds;
     if (c.Connected() && m_session.Connected()) {
         AsyncCall("QUIT");
     }
+    ConfigureFtpClient(c, t);
     m_ui.LogText("Connecting ...");
     m_session.ShowAbortButton("Cancel");
-    c.Binary = true;
-    c.HostDirName.clear();
-    c.HostName = t.host;
-    c.Port = port;
-    c.UserName = t.user;
-    c.PassWord = t.password;
     AsyncCall("CONNECT");
     // A certificate that did not verify: asked about once, and on Yes connected to again.
     if (const std::optional<CertificateProblem> problem = c.CertificateRefused();

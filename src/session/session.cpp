@@ -302,6 +302,11 @@ void Session::LoginProcess() {
     skipLogin = false;
 }
 
+LoginTarget Session::ExtraConnectionTarget() const {
+    return TargetFor(currentRemoteDir,
+                     lastWorkingPassword.isEmpty() ? QString() : Unscramble(lastWorkingPassword));
+}
+
 LoginTarget Session::TargetFor(const QString& initialDir, const QString& password) const {
     const SiteProfile& site = m_store.settings.site;
     LoginTarget t;

@@ -135,6 +135,9 @@ public:
     bool listingReceived = false;
     // The scrambled password of the last login that worked.
     QString lastWorkingPassword;
+    // What another connection to the logged-in site needs, the password of the last login
+    // that worked included (the caller clears it once used).
+    LoginTarget ExtraConnectionTarget() const;
 
     // Amber with ReconnectLine logged after "Disconnected" when the session reconnects by
     // itself, else red.

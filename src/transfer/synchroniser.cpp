@@ -13,7 +13,10 @@
 #include "panes/remote_pane.h"
 #include "runtime/busy_scope.h"
 #include "runtime/run_state.h"
+#include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
+#include "session/ftp_session.h"
+#include "session/ftp_workers.h"
 #include "session/session.h"
 #include "transfer/transfers.h"
 
@@ -89,9 +92,10 @@ QString PlanText(const std::vector<SyncStep>& steps, bool upload) {
 
 }  // namespace
 
-Synchroniser::Synchroniser(RunState& run, UserInterface& ui, Session& session, RemotePane& pane,
-                           LocalPane& local, Transfers& transfers)
-    : m_run(run),
+Synchroniser::Synchroniser(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
+                           RemotePane& pane, LocalPane& local, Transfers& transfers)
+    : m_store(store),
+      m_run(run),
       m_ui(ui),
       m_session(session),
       m_pane(pane),
@@ -255,18 +259,36 @@ Synchroniser::Outcome Synchroniser::Run(const std::vector<SyncStep>& steps, bool
     const QString remoteTop = m_session.currentRemoteDir;
     const int mark = m_run.cancel.Mark();
     const BusyScope busy(m_ui, &m_run.batchTransferRunning);
+    // Folders first, then the files (several at once where the protocol allows), then what goes.
+    std::vector<SyncStep> folders;
+    std::vector<SyncStep> sends;
+    std::vector<SyncStep> deletes;
     for (const SyncStep& step : steps) {
-        if (m_run.cancel.CancelledSince(mark)) {
-            outcome.cancelled = true;
-            break;
-        }
-        if (!m_session.CheckConnection()) {
-            m_session.NotifyUserConnectionLost();
-            outcome.cancelled = true;
-            break;
-        }
-        Step(step, upload, localTop, remoteTop, outcome);
+        (step.action == SyncAction::MakeFolder ? folders
+         : step.action == SyncAction::Send     ? sends
+                                               : deletes)
+            .push_back(step);
     }
+    auto oneByOne = [&](const std::vector<SyncStep>& list) {
+        for (const SyncStep& step : list) {
+            if (m_run.cancel.CancelledSince(mark)) {
+                outcome.cancelled = true;
+                return false;
+            }
+            if (!m_session.CheckConnection()) {
+                m_session.NotifyUserConnectionLost();
+                outcome.cancelled = true;
+                return false;
+            }
+            Step(step, upload, localTop, remoteTop, outcome);
+        }
+        return true;
+    };
+    if (oneByOne(folders) && !m_run.cancel.CancelledSince(mark) &&
+        oneByOne(SendTogether(sends, upload, localTop, remoteTop, outcome))) {
+        oneByOne(deletes);
+    }
+    outcome.cancelled = outcome.cancelled || m_run.cancel.CancelledSince(mark);
     if (m_session.Connected() && NormalisedRemoteDir(m_session.Zos(), m_session.currentRemoteDir) !=
                                      NormalisedRemoteDir(m_session.Zos(), remoteTop)) {
         m_pane.EnterRemoteDirectory(remoteTop);
@@ -287,6 +309,59 @@ Synchroniser::Outcome Synchroniser::Run(const std::vector<SyncStep>& steps, bool
     m_ui.LogText(summary);
     m_ui.StatusBarGeneral(" " + summary);
     return outcome;
+}
+
+std::vector<SyncStep> Synchroniser::SendTogether(const std::vector<SyncStep>& sends, bool upload,
+                                                 const QString& localTop, const QString& remoteTop,
+                                                 Outcome& outcome) {
+    auto* ftp = dynamic_cast<FtpSession*>(m_session.Remote());
+    const int count = std::min(m_store.settings.common.simultaneousTransfers, int(sends.size()));
+    if (ftp == nullptr || m_session.Zos() || count < 2) {
+        return sends;
+    }
+    LoginTarget target = m_session.ExtraConnectionTarget();
+    FtpWorkers workers(m_run.cancel, [this](const QString& line) { m_ui.LogText(line); });
+    m_session.ShowAbortButton("Cancel");
+    const int open = workers.Open(target, count, ftp->Features().mfmt);
+    target.password.fill(QChar(' '));
+    target.password.clear();
+    if (open == 0) {
+        m_session.HideAbortButton();
+        m_ui.LogText(
+            "No other connection to the server could be made: the files go one after "
+            "the other");
+        return sends;
+    }
+    m_ui.LogText(QStringLiteral("Moving %1 files over %2 connection%3")
+                     .arg(sends.size())
+                     .arg(open)
+                     .arg(open == 1 ? "" : "s"));
+    std::vector<FtpWorkers::Job> jobs;
+    QHash<QString, SyncStep> byRemotePath;
+    for (const SyncStep& s : sends) {
+        const QString remotePath = JoinRemotePath(false, remoteTop, s.path);
+        jobs.push_back({upload, remotePath, QDir(localTop).filePath(s.path), s.size, s.time});
+        byRemotePath.insert(remotePath, s);
+    }
+    const std::vector<FtpWorkers::Job> left = workers.Run(
+        jobs,
+        [&](const FtpWorkers::Result& r) {
+            const QString path = byRemotePath.value(r.job.remotePath).path;
+            m_ui.LogText((r.ok ? (upload ? "Uploaded " : "Downloaded ")
+                               : (upload ? "Could not upload " : "Could not download ")) +
+                         path + (r.ok || r.text.isEmpty() ? QString() : ": " + r.text));
+            (r.ok ? outcome.sent : outcome.failed) += 1;
+        },
+        [this](qint64 done, qint64 total) {
+            m_ui.SetProgress(total > 0 ? int(done * 100 / total) : 0);
+        });
+    m_ui.HideProgress();
+    m_session.HideAbortButton();
+    std::vector<SyncStep> rest;
+    for (const FtpWorkers::Job& job : left) {
+        rest.push_back(byRemotePath.value(job.remotePath));
+    }
+    return rest;
 }
 
 Synchroniser::Outcome Synchroniser::Synchronise(bool upload, bool deleteExtra) {

@@ -6,6 +6,7 @@
 
 #include "transfer/sync_plan.h"
 
+class SettingsStore;
 struct RunState;
 class UserInterface;
 class Session;
@@ -19,8 +20,8 @@ class Transfers;
 // SYNC-DOWN).
 class Synchroniser {
 public:
-    Synchroniser(RunState& run, UserInterface& ui, Session& session, RemotePane& pane,
-                 LocalPane& local, Transfers& transfers);
+    Synchroniser(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
+                 RemotePane& pane, LocalPane& local, Transfers& transfers);
 
     // What one run did.
     struct Outcome {
@@ -46,9 +47,15 @@ public:
 private:
     std::vector<SyncEntry> LocalTree(const QString& top) const;
     bool RemoteTree(const QString& top, std::vector<SyncEntry>& entries);
+    // Sends over several FTP connections at once (as many as the setting allows and the server
+    // grants); returns the steps still to do one by one (all of them where that cannot be).
+    std::vector<SyncStep> SendTogether(const std::vector<SyncStep>& sends, bool upload,
+                                       const QString& localTop, const QString& remoteTop,
+                                       Outcome& outcome);
     bool Step(const SyncStep& step, bool upload, const QString& localTop, const QString& remoteTop,
               Outcome& outcome);
 
+    SettingsStore& m_store;
     RunState& m_run;
     UserInterface& m_ui;
     Session& m_session;

@@ -83,6 +83,13 @@ TfrmOptions::TfrmOptions(TfrmMain& main)
         "What a transfer of several files does with a file that already exists where it goes.\n"
         "Scripts always overwrite.");
     fav->addRow("When a file exists", cboExistingFiles);
+    spnSimultaneous = new QSpinBox(this);
+    spnSimultaneous->setRange(1, 8);
+    spnSimultaneous->setValue(m_values.simultaneousTransfers);
+    spnSimultaneous->setToolTip(
+        "How many files Synchronise moves at once over FTP, each over its own connection to "
+        "the site.\n1 moves one file after the other.");
+    fav->addRow("Simultaneous transfers", spnSimultaneous);
     left->addLayout(fav);
     btnResetDirs = new TColorButton("Reset remembered directories", this);
     btnSetColour = new TColorButton("Set Form Colour", this);
@@ -328,6 +335,7 @@ void TfrmOptions::CollectFields() {
     m_values.favRemDir = edtFavRemDir->text();
     m_values.favRemDirCaption = edtFavCaption->text();
     m_values.existingFiles = cboExistingFiles->currentIndex();
+    m_values.simultaneousTransfers = spnSimultaneous->value();
 }
 
 void TfrmOptions::SaveClick() {

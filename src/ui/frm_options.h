@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSpinBox>
 
 #include "ui/base/color_button.h"
 #include "ui/model/options_model.h"
@@ -44,6 +45,7 @@ public:
     TColorButton* btnResetAscii = nullptr;
     QLineEdit* edtGzip = nullptr;
     QComboBox* cboExistingFiles = nullptr;
+    QSpinBox* spnSimultaneous = nullptr;
     TColorButton* btnBrowseGzip = nullptr;
     QCheckBox* chkLogsEnabled = nullptr;
     QGroupBox* grpLogs = nullptr;

@@ -150,6 +150,13 @@ CONF
     }
     start_vsftpd_tls vsftpd-tls NO VSFTPD_TLS_PORT
     start_vsftpd_tls vsftpd-implicit YES VSFTPD_IMPLICIT_PORT
+    # The same server taking two connections from one address: a batch over several connections
+    # meets its refusal of the rest.
+    limited_port="$(free_port)"
+    sed -e "s/^listen_port=.*/listen_port=$limited_port/" -e "s/^max_per_ip=.*/max_per_ip=2/" \
+        "$dir/vsftpd.conf" >"$dir/vsftpd-limited.conf"
+    launch vsftpd-limited vsftpd "$dir/vsftpd-limited.conf"
+    serving vsftpd-limited "$limited_port" VSFTPD_LIMITED_PORT
 else
     echo "vsftpd needs root and the vsftpd package" >"$dir/vsftpd.out"
     fail vsftpd

@@ -31,6 +31,7 @@ OptionsValues OptionsValues::FromSettings(const Settings& settings) {
     v.favRemDir = s.favRemDir;
     v.favRemDirCaption = s.favRemDirCaption;
     v.existingFiles = c.existingFiles;
+    v.simultaneousTransfers = c.simultaneousTransfers;
     return v;
 }
 
@@ -44,6 +45,7 @@ void OptionsValues::StoreTo(Settings& settings, ColourTheme theme) const {
     c.logFileSumm = summaryTypes.join('/').toLower();
     c.logFileURLFilter = urlFilters;
     c.existingFiles = std::clamp(existingFiles, 0, 3);
+    c.simultaneousTransfers = std::clamp(simultaneousTransfers, 1, 8);
     s.localLogdir = localLogdir;
     s.remLogdir = remLogdir;
     s.remLogdirAlt = remLogdirAlt.trimmed();

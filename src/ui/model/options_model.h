@@ -21,6 +21,7 @@ struct OptionsValues {
     QString favRemDir;
     QString favRemDirCaption;
     int existingFiles = 0;  // the index of "When a file exists"
+    int simultaneousTransfers = 4;
     // Set by the colour dialog's "Save colours and close"; empty while unchanged.
     QString chosenColour;
     bool colourThisSiteOnly = false;

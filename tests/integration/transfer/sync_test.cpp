@@ -53,9 +53,11 @@ TEST_P(Transfer, SynchroniseMakesEitherSideLikeTheOtherAndThenFindsNothingToDo) 
     EXPECT_EQ(counts.newerHere + counts.newerThere, 1);
     EXPECT_EQ(counts.same, 1);
 
-    // Publish without deletion: what differs goes, the server's extras stay.
+    // Publish without deletion: what differs goes (over FTP on two connections at once), the
+    // server's extras stay.
     Synchroniser::Outcome out = sync.Synchronise(true, false);
     EXPECT_TRUE(out.Ok());
+    EXPECT_EQ(p.ui.logLines.contains("Moving 2 files over 2 connections"), !GetParam().sftp);
     EXPECT_EQ(out.sent, 2);
     EXPECT_EQ(out.madeFolders, 2);
     EXPECT_EQ(ReadFile(p.remote + "/index.html"), "<p>new page</p>\n");
@@ -97,6 +99,7 @@ TEST_P(Transfer, SynchroniseMakesEitherSideLikeTheOtherAndThenFindsNothingToDo) 
 TEST_P(Transfer, SynchroniseScriptCommandsRunUnattendedAndReportFailures) {
     Program p(GetParam());
     p.SaveSite();
+    p.core.settings.common.simultaneousTransfers = 1;  // one file after the other
     WriteFile(p.local.File("site/index.html"), "<p>home</p>\n");
     WriteFile(p.local.File("site/blog/one.html"), "<p>one</p>\n");
     WriteFile(p.remote + "/old.html", "old");
@@ -127,4 +130,85 @@ TEST_P(Transfer, SynchroniseScriptCommandsRunUnattendedAndReportFailures) {
     p.ui.scriptFileAnswers.enqueue(script);
     p.core.scripts->RunscriptActions();
     EXPECT_EQ(p.core.scripts->ExitStatus(), ScriptRunner::kCouldNotStart);
+}
+
+namespace {
+
+// A site of Count files in four folders, of sizes that differ.
+void WriteSite(const QString& top, int count) {
+    for (int i = 0; i < count; ++i) {
+        WriteFile(QStringLiteral("%1/d%2/f%3.bin").arg(top).arg(i % 4).arg(i),
+                  RandomBytes(20000 + 7919 * i, quint32(i)));
+    }
+}
+
+}  // namespace
+
+TEST(SynchroniseTogether, AServerThatRefusesMoreConnectionsStillGetsEveryFile) {
+    REQUIRE_SERVER("VSFTPD_LIMITED_PORT");
+    Program p(Kind{"Limited", false, "VSFTPD_LIMITED_PORT"});
+    WriteSite(p.local.Path(), 24);
+    ASSERT_TRUE(p.LogIn());
+    const Synchroniser::Outcome out = p.core.synchroniser->Synchronise(true, false);
+    EXPECT_TRUE(out.Ok());
+    EXPECT_EQ(out.sent, 24);
+    EXPECT_EQ(Tree(p.remote), Tree(p.local.Path()));
+    // Two connections from here: the session's and one more; the other three were refused.
+    EXPECT_EQ(p.ui.logLines.filter("Another connection to the server was not made (421").size(), 3);
+    EXPECT_TRUE(p.ui.logLines.contains("Moving 24 files over 1 connection"));
+}
+
+TEST(SynchroniseTogether, CancelStopsEveryConnectionAndNamesWhatWasHalfWay) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    Program p(Kind{"Ftp", false});
+    WriteSite(p.local.Path(), 40);
+    ASSERT_TRUE(p.LogIn());
+    // Cancel as soon as the first file has arrived, as a person pressing the button.
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (!p.ui.logLines.filter(QRegularExpression("^Uploaded ")).isEmpty()) {
+            press.stop();
+            p.session.AbortClick();
+        }
+    });
+    press.start(5);
+    const Synchroniser::Outcome out = p.core.synchroniser->Synchronise(true, false);
+    EXPECT_TRUE(out.cancelled);
+    EXPECT_LT(out.sent, 40);
+    const QMap<QString, QByteArray> here = Tree(p.local.Path());
+    const QMap<QString, QByteArray> there = Tree(p.remote);
+    for (auto it = there.begin(); it != there.end(); ++it) {
+        if (it.value() != here.value(it.key())) {  // half-written: the log says so
+            EXPECT_EQ(
+                p.ui.logLines.filter("Stopped while moving " + p.remote + "/" + it.key()).size(), 1)
+                << it.key().toStdString();
+        }
+    }
+    // The next synchronise finishes the job.
+    const Synchroniser::Outcome rest = p.core.synchroniser->Synchronise(true, false);
+    EXPECT_TRUE(rest.Ok());
+    EXPECT_EQ(Tree(p.remote), here);
+}
+
+// Every connection is dropped half a second into a download (the scripted "dropper"): the files
+// that fit arrive whole, the rest is retried elsewhere and what stays partial is named.
+TEST(SynchroniseTogether, DroppedConnectionsLoseNothingSilently) {
+    REQUIRE_SERVER("SCRIPTED_DROPPER");
+    Program p(false);
+    p.Scripted("DROPPER");
+    ASSERT_TRUE(p.LogIn());
+    const QString home =
+        QFileInfo(ServerEnv::Get().Value("FTP_ROOT")).dir().filePath("scripted-home");
+    const Synchroniser::Outcome out = p.core.synchroniser->Synchronise(false, false);
+    EXPECT_FALSE(out.Ok());
+    EXPECT_EQ(ReadFile(p.local.File("small.txt")), ReadFile(home + "/small.txt"));
+    EXPECT_FALSE(p.ui.logLines.filter(QRegularExpression("^Connection \\d to the server was lost"))
+                     .isEmpty());
+    for (const QString& name : {QString("big.bin"), QString("slow.bin")}) {
+        const QString path = p.local.File(name);
+        if (QFileInfo::exists(path) && ReadFile(path) != ReadFile(home + "/" + name)) {
+            EXPECT_FALSE(p.ui.logLines.filter(path).isEmpty()) << name.toStdString();
+        }
+    }
+    EXPECT_FALSE(p.core.run.batchTransferRunning);
 }

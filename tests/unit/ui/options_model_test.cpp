@@ -61,6 +61,7 @@ TEST(OptionsValues, RoundTripStoresEveryField) {
     v.remLogdirAlt = " ssl_logs ";
     v.favRemDir = "/www";
     v.favRemDirCaption = "Web";
+    v.simultaneousTransfers = 12;  // more than the servers of a shared host allow
     v.StoreTo(s, ColourTheme::Silver);
     EXPECT_EQ(s.common.asciiFiletypes, "txt|htm|pl");
     EXPECT_EQ(s.common.logFileSumm, "jpg");
@@ -73,6 +74,7 @@ TEST(OptionsValues, RoundTripStoresEveryField) {
     EXPECT_EQ(s.site.remLogdirAlt, "ssl_logs");
     EXPECT_EQ(s.site.favRemDir, "/www");
     EXPECT_EQ(s.site.favRemDirCaption, "Web");
+    EXPECT_EQ(s.common.simultaneousTransfers, 8);
     EXPECT_EQ(s.common.colours.silver, kDefaultSilver);  // no colour chosen: unchanged
 }
 
