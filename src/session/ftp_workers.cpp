@@ -60,6 +60,7 @@ struct FtpWorkers::Worker {
     std::optional<Job> job;
     int tries = 0;
     int number = 0;
+    bool binary = false;  // TYPE I was sent: it holds for the connection's life
     qint64 budgetMs = 0;
     QElapsedTimer quiet;  // since the engine last moved
     bool Busy() const {
@@ -169,10 +170,26 @@ void FtpWorkers::Start(Worker& w) {
     w.job = m_queue.front();
     m_queue.pop_front();
     w.tries = 1;
-    w.phase = Worker::Phase::Type;
     w.quiet.restart();
-    w.client->Binary = true;  // byte for byte
-    w.client->TypeSetAsync();
+    Send(w);
+}
+
+void FtpWorkers::Send(Worker& w) {
+    TFtpClient& c = *w.client;
+    if (!w.binary) {
+        w.phase = Worker::Phase::Type;
+        c.Binary = true;  // byte for byte
+        c.TypeSetAsync();
+        return;
+    }
+    c.HostFileName = w.job->remotePath;
+    c.LocalFileName = w.job->localPath;
+    w.phase = Worker::Phase::Transfer;
+    if (w.job->upload) {
+        c.PutAsync();
+    } else {
+        c.GetAsync();
+    }
 }
 
 void FtpWorkers::Done(Worker& w, quint16 code) {
@@ -197,14 +214,8 @@ void FtpWorkers::Done(Worker& w, quint16 code) {
                 Finish(w, false, c.LastResponse().trimmed());
                 break;
             }
-            c.HostFileName = w.job->remotePath;
-            c.LocalFileName = w.job->localPath;
-            w.phase = Worker::Phase::Transfer;
-            if (w.job->upload) {
-                c.PutAsync();
-            } else {
-                c.GetAsync();
-            }
+            w.binary = true;
+            Send(w);
             break;
         case Worker::Phase::Transfer:
             if (code == 0) {
@@ -230,8 +241,7 @@ void FtpWorkers::Done(Worker& w, quint16 code) {
                                      "(%2)")
                           .arg(w.job->remotePath)
                           .arg(w.tries - 1));
-                w.phase = Worker::Phase::Type;
-                c.TypeSetAsync();
+                Send(w);
             } else {
                 Finish(w, false, c.LastResponse().trimmed());
             }

@@ -54,7 +54,10 @@ private:
     struct Worker;
     // Waits in the event loop until Done holds, Cancel is pressed or the program closes.
     void WaitUntil(const std::function<bool()>& done);
+    // Takes the next file of the queue, if any.
     void Start(Worker& w);
+    // Starts Worker's file (after TYPE I on its first).
+    void Send(Worker& w);
     void Drop(Worker& w);
     void Done(Worker& w, quint16 code);
     void Lost(Worker& w);
