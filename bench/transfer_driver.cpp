@@ -5,7 +5,8 @@
 //   put: NAME (a file or a folder) of LOCAL_DIR into REMOTE_DIR
 //   sync-up: Synchronise the folder LOCAL_DIR/NAME onto REMOTE_DIR/NAME (which must exist);
 //            also prints the files sent and the folders listed
-// The password comes from VORLEN_BENCH_PASSWORD. Binary mode. Prints "ms=T" for the transfer;
+// The password comes from VORLEN_BENCH_PASSWORD; VORLEN_BENCH_SIMULTANEOUS sets Synchronise's
+// number of FTP connections. Binary mode. Prints "ms=T" for the transfer;
 // time and memory are measured from outside.
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -52,6 +53,10 @@ int main(int argc, char** argv) {
     site.lcUpload = false;
     site.autoRefresh = false;
     site.infRemDirs = {args[5]};
+    // Synchronise's connections at once (the setting's default otherwise).
+    if (const int n = qEnvironmentVariableIntValue("VORLEN_BENCH_SIMULTANEOUS"); n > 0) {
+        core.settings.common.simultaneousTransfers = n;
+    }
     core.session->RequestConnect();
     if (!core.session->Connected()) {
         std::fprintf(stderr, "login failed\n");

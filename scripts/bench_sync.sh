@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Synchronise through the whole program path (bench/transfer_driver sync-up): a tree of FILES
-# files (default 2000) of 4 KiB in 20 folders published onto an empty remote folder, then a second
-# run that finds nothing to do; beside it the peers doing the same: lftp mirror -R (FTP, plain
-# and --parallel=4) and OpenSSH sftp -r put / an lftp-style second mirror run where one exists.
-# FTP against vsftpd and SFTP against sshd on loopback; SFTP also over the 50 ms link of
-# ../shared/wan/wan-link.sh (WAN=0 skips it, LOOPBACK=0 the loopback runs; the FTP bench servers
-# do not run in a namespace). Over the link each file costs round trips: FILES=200 is sensible.
+# files (default 2000) of 4 KiB in FOLDERS (20) folders published onto an empty remote folder
+# (FTP: with one connection and with the setting's default), then a second run that finds nothing
+# to do; beside it the peers: lftp mirror -R (FTP, plain and --parallel=4, and a second run) and
+# OpenSSH sftp put -r. FTP against vsftpd and SFTP against sshd on loopback, and both over the
+# 50 ms link of ../shared/wan/wan-link.sh with the servers inside its namespace (WAN=0 skips it,
+# LOOPBACK=0 the loopback runs). Over the link each file costs round trips: FILES=200 is sensible.
 # Best of ROUNDS (2), wall time of each whole program, login included. Needs root.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -29,7 +29,8 @@ cleanup() {
     for s in "$work"/*.sshd; do
         [ -e "$s" ] && "$root/tests/servers/stop_sshd.sh" "$s" >/dev/null 2>&1 || true
     done
-    [ "$wan_up" = 1 ] && "$wan_script" down >/dev/null 2>&1
+    if [ -e "$work/vsftpd-wan.pid" ]; then kill "$(cat "$work/vsftpd-wan.pid")" 2>/dev/null || true; fi
+    if [ "$wan_up" = 1 ]; then "$wan_script" down >/dev/null 2>&1 || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -47,7 +48,7 @@ done
 measure() {  # wall seconds, and the driver's own line when it prints one
     /usr/bin/time -f "%e" -o "$work/time.txt" "$@" >"$work/out.txt" 2>"$work/err.txt" ||
         { cat "$work/err.txt" >&2; exit 1; }
-    echo "$(cat "$work/time.txt") $(grep -o 'sent=[0-9]* failed=[0-9]* chdirs=[0-9]*' "$work/out.txt" || true)"
+    echo "$(cat "$work/time.txt") $(grep -o 'ms=[0-9]* sent=[0-9]* failed=[0-9]* chdirs=[0-9]*' "$work/out.txt" || true)"
 }
 best() { sort -n | head -1; }
 declare -A t
@@ -65,6 +66,11 @@ run() {
         -o UserKnownHostsFile=/dev/null -o BatchMode=yes)
     for _ in $(seq 1 "$rounds"); do
         rm -rf "$sroot/tree" && mkdir "$sroot/tree" && chown "$user" "$sroot/tree"
+        if [ "$kind" = ftp ]; then
+            note "$label-first1" "$(VORLEN_BENCH_SIMULTANEOUS=1 measure "${in[@]}" "$driver" "$kind" "$address" "$port" "$user" "$sroot" sync-up tree "$work/src")"
+            diff -r "$work/src/tree" "$sroot/tree" >/dev/null || { echo "$label: tree differs" >&2; exit 1; }
+            rm -rf "$sroot/tree" && mkdir "$sroot/tree" && chown "$user" "$sroot/tree"
+        fi
         note "$label-first" "$(measure "${in[@]}" "$driver" "$kind" "$address" "$port" "$user" "$sroot" sync-up tree "$work/src")"
         diff -r "$work/src/tree" "$sroot/tree" >/dev/null || { echo "$label: tree differs" >&2; exit 1; }
         note "$label-again" "$(measure "${in[@]}" "$driver" "$kind" "$address" "$port" "$user" "$sroot" sync-up tree "$work/src")"
@@ -87,6 +93,7 @@ run() {
     done
     echo
     echo "== $label: $files files of 4 KiB in $folders folders, best of $rounds =="
+    [ "$kind" = ftp ] && show "ours: first synchronise, one connection" "$label-first1"
     show "ours: first synchronise (all sent)" "$label-first"
     show "ours: second synchronise (nothing to do)" "$label-again"
     if [ "$kind" = ftp ]; then
@@ -120,6 +127,23 @@ fi
 if [ "${WAN:-1}" != 0 ]; then
     "$wan_script" up 25 >/dev/null
     wan_up=1
+    # vsftpd of the FTP bench (its user, folder and configuration) once more, inside the server
+    # namespace; stopped by the pid recorded here.
+    CI=true "$root/tests/servers/start_ftp_servers.sh" "$work/ftp.state" >/dev/null
+    f="$work/ftp.state"
+    sed -e "s/^listen_address=.*/listen_address=10.99.0.1/" "$(cat "$f")/vsftpd.conf" \
+        >"$work/vsftpd-wan.conf"
+    ip netns exec vorlen_wan_srv vsftpd "$work/vsftpd-wan.conf" >"$work/vsftpd-wan.out" 2>&1 &
+    echo $! >"$work/vsftpd-wan.pid"
+    wan_port="$(value "$f" VSFTPD_PORT)"
+    for _ in $(seq 50); do
+        ip netns exec vorlen_wan_cli bash -c "exec 3<>/dev/tcp/10.99.0.1/$wan_port" 2>/dev/null && break
+        sleep 0.1
+    done
+    run ftp-wan-50ms ftp 10.99.0.1 "$wan_port" "$(value "$f" FTP_USER)" \
+        "$(value "$f" FTP_PASSWORD)" "$(value "$f" FTP_ROOT)" vorlen_wan_cli
+    kill "$(cat "$work/vsftpd-wan.pid")" 2>/dev/null || true
+    "$root/tests/servers/stop_ftp_servers.sh" "$f" >/dev/null
     s="$work/wan.sshd"
     start_sshd "$s" 10.99.0.1 vorlen_wan_srv
     run sftp-wan-50ms sftp 10.99.0.1 "$(value "$s" SSHD_PORT)" "$(value "$s" SSH_USER)" \
