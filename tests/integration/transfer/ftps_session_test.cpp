@@ -2,6 +2,7 @@
 // required: the certificate question and its stored answer, refusals without a person, and a
 // server that offers no TLS.
 #include "script/script_runner.h"
+#include "transfer/synchroniser.h"
 #include "transfer_program.h"
 
 namespace {
@@ -126,4 +127,21 @@ TEST_F(FtpsSession, TheExecutableRunsAScriptOverTlsOnlyWithATrustedCertificate) 
     EXPECT_EQ(ok.status, ScriptRunner::kAllSucceeded) << ok.output.toStdString();
     EXPECT_EQ(ReadFile(p->local.File("report.txt")), "numbers\n");
     EXPECT_FALSE(ok.output.contains(ServerEnv::Get().Password()));
+}
+
+// Synchronise's extra connections log in like the session: TLS with the certificate the person
+// trusted for the site, never asking again.
+TEST_F(FtpsSession, SynchroniseOverSeveralConnectionsKeepsTlsAndTheTrustedCertificate) {
+    for (int i = 0; i < 6; ++i) {
+        WriteFile(p->local.File(QStringLiteral("site/p%1.html").arg(i)), RandomBytes(30000, i));
+    }
+    p->ui.answersByText[kQuestion] = ModalResult::Yes;
+    ASSERT_TRUE(p->LogIn());
+    p->core.localPane->SelectDirectory(p->local.File("site"));
+    const Synchroniser::Outcome out = p->core.synchroniser->Synchronise(true, false);
+    EXPECT_TRUE(out.Ok());
+    EXPECT_EQ(out.sent, 6);
+    EXPECT_EQ(Tree(p->remote), Tree(p->local.File("site")));
+    EXPECT_TRUE(p->ui.logLines.contains("Moving 6 files over 4 connections"));
+    EXPECT_EQ(Asked(kQuestion), 1);  // the login's question only
 }
