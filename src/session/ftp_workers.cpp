@@ -141,6 +141,7 @@ void FtpWorkers::WaitUntil(const std::function<bool()>& done) {
                     w->job.reset();
                 }
                 Drop(*w);
+                Dispatch();
             }
         }
         if (m_progress && shown.elapsed() >= 100) {
@@ -271,7 +272,16 @@ void FtpWorkers::Lost(Worker& w) {
         w.job.reset();
     }
     Drop(w);
+    Dispatch();  // a connection that went idle meanwhile takes the file back
     Wake();
+}
+
+void FtpWorkers::Dispatch() {
+    for (const auto& w : m_workers) {
+        if (w->phase == Worker::Phase::Idle && !m_queue.empty()) {
+            Start(*w);
+        }
+    }
 }
 
 void FtpWorkers::Finish(Worker& w, bool ok, const QString& text) {
@@ -298,11 +308,7 @@ std::vector<FtpWorkers::Job> FtpWorkers::Run(const std::vector<Job>& jobs,
     m_finished = finished;
     m_progress = progress;
     m_running = true;
-    for (const auto& w : m_workers) {
-        if (w->phase == Worker::Phase::Idle) {
-            Start(*w);
-        }
-    }
+    Dispatch();
     WaitUntil([this] {
         const bool busy = std::any_of(m_workers.begin(), m_workers.end(),
                                       [](const auto& w) { return w->Busy(); });

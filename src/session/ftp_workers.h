@@ -59,6 +59,8 @@ private:
     // Starts Worker's file (after TYPE I on its first).
     void Send(Worker& w);
     void Drop(Worker& w);
+    // Gives the queue's files to the connections standing idle.
+    void Dispatch();
     void Done(Worker& w, quint16 code);
     void Lost(Worker& w);
     void Finish(Worker& w, bool ok, const QString& text);
