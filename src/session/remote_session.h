@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -146,6 +147,9 @@ public:
         (void)name;
         return {};
     }
+    // The exact modification times (UTC) of the last listing's entries by name, where the
+    // protocol gives them beside the listing's text.
+    virtual QHash<QString, QDateTime> ListedTimes() const { return {}; }
     // Sets the modification time (UTC) of the file Name in Dir, where the protocol allows it
     // (SFTP setstat, FTP MFMT); NotSupported where it does not.
     virtual RemoteResult SetModificationTime(const QString& dir, const QString& name,

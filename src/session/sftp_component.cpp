@@ -3,6 +3,10 @@
 #include <QDateTime>
 #include <QEventLoop>
 
+#include <unordered_map>
+
+#include "session/sftp_packet.h"
+
 SftpComponent::SftpComponent(QObject* parent) : QObject(parent) {
     connect(&m_connection, &SftpConnection::hostKey, this, [this](const QString& fingerprint) {
         bool accept = true;
@@ -38,6 +42,11 @@ SftpComponent::SftpComponent(QObject* parent) : QObject(parent) {
     });
     connect(&m_connection, &SftpConnection::listed, this,
             [this](quint32, const QList<SftpNameEntry>& entries) {
+                for (const SftpNameEntry& entry : entries) {
+                    if (entry.attributes.modificationTime) {
+                        ListedTimes.insert(entry.filename, *entry.attributes.modificationTime);
+                    }
+                }
                 if (!OnListItems) {
                     return;
                 }
@@ -151,6 +160,10 @@ int SftpComponent::Run(const std::function<quint32()>& start) {
 }
 
 void SftpComponent::Finished(quint32 id, int code, const QString& text) {
+    if (m_batchEnded) {
+        m_batchEnded(id, code, text);
+        return;
+    }
     if (id != m_running || m_finished) {
         return;
     }
@@ -169,6 +182,7 @@ int SftpComponent::RealPath(const QString& path) {
 }
 
 int SftpComponent::ListDir(const QString& directory) {
+    ListedTimes.clear();
     return Run([&] { return m_connection.ListDir(directory); });
 }
 
@@ -223,4 +237,72 @@ int SftpComponent::SetTimes(const QString& path, qint64 seconds) {
 
 void SftpComponent::Abort() {
     m_connection.Abort();
+}
+
+std::vector<int> SftpComponent::TransferMany(
+    const std::vector<BatchFile>& files, int inFlight,
+    const std::function<void(int index, int code, const QString& text)>& ended,
+    const std::function<void(qint64 bytes)>& progress) {
+    std::unordered_map<quint32, int> running;  // request id -> index
+    std::unordered_map<quint32, qint64> position;
+    qint64 endedBytes = 0;
+    int next = 0;
+    bool stop = false;
+    auto start = [&] {
+        while (!stop && next < int(files.size()) && int(running.size()) < std::max(1, inFlight) &&
+               m_connection.IsConnected()) {
+            const BatchFile& file = files[size_t(next)];
+            const quint32 id =
+                file.upload
+                    ? m_connection.Upload(file.localPath, file.remotePath, false, false, file.time)
+                    : m_connection.Download(file.remotePath, file.localPath, false, false);
+            running.emplace(id, next++);
+        }
+    };
+    const QMetaObject::Connection moved =
+        connect(&m_connection, &SftpConnection::progress, this, [&](quint32 id, qint64 at, qint64) {
+            if (running.count(id) != 0) {
+                position[id] = at;
+                qint64 sum = endedBytes;
+                for (const auto& [_, bytes] : position) {
+                    sum += bytes;
+                }
+                progress(sum);
+            }
+        });
+    m_batchEnded = [&](quint32 id, int code, const QString& text) {
+        const auto it = running.find(id);
+        if (it == running.end()) {
+            return;
+        }
+        const int index = it->second;
+        running.erase(it);
+        endedBytes += position[id];
+        position.erase(id);
+        stop = stop || code == SftpConnection::kAborted;
+        ended(index, code, text);
+        start();
+        if (running.empty() && m_loop) {
+            m_loop->quit();
+        }
+    };
+    start();
+    while (!running.empty() && m_connection.IsConnected()) {
+        QEventLoop loop;
+        m_loop = &loop;
+        loop.exec();
+        m_loop = nullptr;
+    }
+    // What the connection took with it ends here, so every started file is answered once.
+    for (const auto& [id, index] : running) {
+        ended(index, SftpConnection::kConnectionLost,
+              SftpCodeText(SftpConnection::kConnectionLost));
+    }
+    m_batchEnded = nullptr;
+    disconnect(moved);
+    std::vector<int> left;
+    for (int i = next; i < int(files.size()); ++i) {
+        left.push_back(i);
+    }
+    return left;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "session/sftp_connection.h"
 
@@ -37,6 +40,9 @@ public:
     int BufferSize = 0;      // bytes; 0 lets the component choose
     int ProxyType = 0;       // 0 none, 1 HTTP CONNECT, 2 SOCKS 4, 3 SOCKS 4A, 4 SOCKS 5
     int ProxyPort = 0;
+    // The last ListDir's entries with a time: name -> modification time (seconds, UTC). The
+    // listing's text shows only minutes, or only the day for old files.
+    QHash<QString, quint32> ListedTimes;
 
     // Events.
     std::function<void(int code, const QString& text)> OnConnected;
@@ -72,6 +78,23 @@ public:
     // Ends the running call.
     void Abort();
 
+    // One file of a batch that moves several files at once inside this one session.
+    struct BatchFile {
+        bool upload = true;
+        QString localPath;
+        QString remotePath;
+        std::optional<quint32> time;  // an upload takes it as it is closed (seconds, UTC)
+    };
+    // Moves Files byte for byte and whole (no resume), up to InFlight of them at a time: their
+    // round trips overlap, which is what a batch of small files over a long link waits on.
+    // Ended(index, code, text) comes as each file ends, in the order they end; Progress(bytes)
+    // counts what moved so far. Stops starting files once one is aborted or the connection is
+    // gone; returns the indices never started.
+    std::vector<int> TransferMany(
+        const std::vector<BatchFile>& files, int inFlight,
+        const std::function<void(int index, int code, const QString& text)>& ended,
+        const std::function<void(qint64 bytes)>& progress);
+
     bool Connected() const { return m_connection.IsConnected(); }
     // True while Connect runs.
     bool Connecting() const { return m_connecting; }
@@ -84,6 +107,8 @@ private:
 
     SftpConnection m_connection;
     quint32 m_running = 0;
+    // The running batch's files by request id (empty when no batch runs).
+    std::function<void(quint32 id, int code, const QString& text)> m_batchEnded;
     int m_code = 0;
     bool m_finished = false;
     bool m_connecting = false;

@@ -254,8 +254,8 @@ quint32 SftpConnection::Download(const QString& remote, const QString& local, bo
     SFTP_REQUEST(Download(id, remote, local, resume, textMode));
 }
 quint32 SftpConnection::Upload(const QString& local, const QString& remote, bool resume,
-                               bool textMode) {
-    SFTP_REQUEST(Upload(id, local, remote, resume, textMode));
+                               bool textMode, std::optional<quint32> modificationTime) {
+    SFTP_REQUEST(Upload(id, local, remote, resume, textMode, modificationTime));
 }
 
 #undef SFTP_REQUEST

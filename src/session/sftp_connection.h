@@ -110,7 +110,9 @@ public:
     // binary never changes a byte. A download never truncates an existing local file before
     // data arrives, and a failed one keeps what arrived.
     quint32 Download(const QString& remote, const QString& local, bool resume, bool textMode);
-    quint32 Upload(const QString& local, const QString& remote, bool resume, bool textMode);
+    // With a time, the uploaded file takes it as it is closed (no round trip of its own).
+    quint32 Upload(const QString& local, const QString& remote, bool resume, bool textMode,
+                   std::optional<quint32> modificationTime = std::nullopt);
     // Ends every running request with kAborted; the session stays usable when it can.
     void Abort();
 

@@ -581,11 +581,13 @@ private:
 class UploadOperation : public SftpEngine::Operation {
 public:
     UploadOperation(SftpEngine* e, quint32 id, QString local, QString remote, bool resume,
-                    std::optional<LineEndConverter::Direction> conversion)
+                    std::optional<LineEndConverter::Direction> conversion,
+                    std::optional<quint32> modificationTime)
         : Operation(e, id),
           m_file(local),
           m_remote(std::move(remote)),
-          m_resume(resume && !conversion) {
+          m_resume(resume && !conversion),
+          m_time(modificationTime) {
         if (conversion) {
             m_converter.emplace(*conversion);
         }
@@ -743,6 +745,15 @@ private:
             m_closing = true;
             const QByteArray handle = m_handle;
             m_handle.clear();
+            if (m_time) {
+                // Sent with the close, not before it: the server keeps a handle's requests in
+                // order, so the time is set after the last write and costs no round trip. A
+                // server that cannot set it still keeps the file.
+                SftpAttributes attributes;
+                attributes.accessTime = *m_time;
+                attributes.modificationTime = *m_time;
+                Send(kFsetstat, [&](quint32 w) { return EncodeFSetStat(w, handle, attributes); });
+            }
             Send(kClose, [&](quint32 w) { return EncodeClose(w, handle); });
         }
     }
@@ -758,6 +769,7 @@ private:
     QFile m_file;
     QString m_remote;
     bool m_resume;
+    std::optional<quint32> m_time;
     std::optional<LineEndConverter> m_converter;
     QByteArray m_handle;
     quint64 m_size = 0;
@@ -1027,7 +1039,8 @@ void SftpEngine::Download(quint32 id, const QString& remote, const QString& loca
 }
 
 void SftpEngine::Upload(quint32 id, const QString& local, const QString& remote, bool resume,
-                        bool textMode) {
+                        bool textMode, std::optional<quint32> modificationTime) {
     const auto conversion = textMode ? TextDirection(kLocalNewline, m_serverNewline) : std::nullopt;
-    Add(id, std::make_unique<UploadOperation>(this, id, local, remote, resume, conversion));
+    Add(id, std::make_unique<UploadOperation>(this, id, local, remote, resume, conversion,
+                                              modificationTime));
 }

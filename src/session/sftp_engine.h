@@ -50,8 +50,9 @@ public:
     void Rename(quint32 id, const QString& from, const QString& to);
     void Download(quint32 id, const QString& remote, const QString& local, bool resume,
                   bool textMode);
-    void Upload(quint32 id, const QString& local, const QString& remote, bool resume,
-                bool textMode);
+    // With a time, the file takes it (access and modification) before it is closed.
+    void Upload(quint32 id, const QString& local, const QString& remote, bool resume, bool textMode,
+                std::optional<quint32> modificationTime = std::nullopt);
 
     class Operation;
     struct Wire {

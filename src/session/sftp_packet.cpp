@@ -254,6 +254,14 @@ QByteArray EncodeSetStat(quint32 id, const QByteArray& path, const SftpAttribute
     return Builder(kSetstat, 40 + path.size()).U32(id).String(path).Attributes(attributes).Finish();
 }
 
+QByteArray EncodeFSetStat(quint32 id, const QByteArray& handle, const SftpAttributes& attributes) {
+    return Builder(kFsetstat, 40 + handle.size())
+        .U32(id)
+        .String(handle)
+        .Attributes(attributes)
+        .Finish();
+}
+
 QByteArray EncodeRealPath(quint32 id, const QByteArray& path) {
     return OneString(kRealpath, id, path);
 }

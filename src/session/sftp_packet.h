@@ -146,6 +146,7 @@ QByteArray EncodeStat(quint32 id, const QByteArray& path);
 QByteArray EncodeLstat(quint32 id, const QByteArray& path);
 QByteArray EncodeFstat(quint32 id, const QByteArray& handle);
 QByteArray EncodeSetStat(quint32 id, const QByteArray& path, const SftpAttributes& attributes);
+QByteArray EncodeFSetStat(quint32 id, const QByteArray& handle, const SftpAttributes& attributes);
 QByteArray EncodeRealPath(quint32 id, const QByteArray& path);
 QByteArray EncodeRemove(quint32 id, const QByteArray& path);
 QByteArray EncodeMakeDir(quint32 id, const QByteArray& path, const SftpAttributes& attributes = {});

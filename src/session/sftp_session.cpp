@@ -488,6 +488,14 @@ RemoteResult SftpSession::ChangeMode(const QString& name, const QString& octal, 
     return ResultOf(code);
 }
 
+QHash<QString, QDateTime> SftpSession::ListedTimes() const {
+    QHash<QString, QDateTime> times;
+    for (auto it = SFTP1.ListedTimes.begin(); it != SFTP1.ListedTimes.end(); ++it) {
+        times.insert(it.key(), QDateTime::fromSecsSinceEpoch(it.value(), Qt::UTC));
+    }
+    return times;
+}
+
 RemoteResult SftpSession::SetModificationTime(const QString& dir, const QString& name,
                                               const QDateTime& time) {
     NoteActivity();

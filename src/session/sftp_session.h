@@ -39,6 +39,7 @@ public:
     RemoteResult ChangeMode(const QString& name, const QString& octal, int mode) override;
     RemoteResult SetModificationTime(const QString& dir, const QString& name,
                                      const QDateTime& time) override;
+    QHash<QString, QDateTime> ListedTimes() const override;
 
     void Probe() override;
     void AfterFirstScan() override;

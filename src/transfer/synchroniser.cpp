@@ -18,6 +18,7 @@
 #include "session/ftp_session.h"
 #include "session/ftp_workers.h"
 #include "session/session.h"
+#include "session/sftp_session.h"
 #include "transfer/transfers.h"
 
 namespace {
@@ -138,9 +139,14 @@ bool Synchroniser::RemoteTree(const QString& top, std::vector<SyncEntry>& entrie
         auto path = [&](const QString& name) {
             return relative.isEmpty() ? name : relative + '/' + name;
         };
+        const QHash<QString, QDateTime> exact = m_session.Remote()->ListedTimes();
         for (const RemoteEntry& e : m_pane.listing.files) {
             if (!e.permissions.startsWith('l')) {  // links are never followed
                 entries.push_back(RemoteFile(path(e.name), e));
+                if (const auto it = exact.find(e.name); it != exact.end()) {
+                    entries.back().time = it.value();
+                    entries.back().resolution = 0;
+                }
             }
         }
         for (const RemoteEntry& e : m_pane.listing.dirs) {
@@ -314,53 +320,98 @@ Synchroniser::Outcome Synchroniser::Run(const std::vector<SyncStep>& steps, bool
 std::vector<SyncStep> Synchroniser::SendTogether(const std::vector<SyncStep>& sends, bool upload,
                                                  const QString& localTop, const QString& remoteTop,
                                                  Outcome& outcome) {
-    auto* ftp = dynamic_cast<FtpSession*>(m_session.Remote());
     const int count = std::min(m_store.settings.common.simultaneousTransfers, int(sends.size()));
-    if (ftp == nullptr || m_session.Zos() || count < 2) {
+    auto* ftp = dynamic_cast<FtpSession*>(m_session.Remote());
+    auto* sftp = dynamic_cast<SftpSession*>(m_session.Remote());
+    if ((ftp == nullptr && sftp == nullptr) || m_session.Zos() || count < 2) {
         return sends;
     }
-    LoginTarget target = m_session.ExtraConnectionTarget();
-    FtpWorkers workers(m_run.cancel, [this](const QString& line) { m_ui.LogText(line); });
-    m_session.ShowAbortButton("Cancel");
-    const int open = workers.Open(target, count, ftp->Features().mfmt);
-    target.password.fill(QChar(' '));
-    target.password.clear();
-    if (open == 0) {
-        m_session.HideAbortButton();
-        m_ui.LogText(
-            "No other connection to the server could be made: the files go one after "
-            "the other");
-        return sends;
-    }
-    m_ui.LogText(QStringLiteral("Moving %1 files over %2 connection%3")
-                     .arg(sends.size())
-                     .arg(open)
-                     .arg(open == 1 ? "" : "s"));
-    std::vector<FtpWorkers::Job> jobs;
-    QHash<QString, SyncStep> byRemotePath;
+    auto remotePathOf = [&](const SyncStep& s) { return JoinRemotePath(false, remoteTop, s.path); };
+    auto report = [&](const SyncStep& s, bool ok, const QString& text) {
+        m_ui.LogText((ok ? (upload ? "Uploaded " : "Downloaded ")
+                         : (upload ? "Could not upload " : "Could not download ")) +
+                     s.path + (ok || text.isEmpty() ? QString() : ": " + text));
+        (ok ? outcome.sent : outcome.failed) += 1;
+    };
+    qint64 total = 0;
     for (const SyncStep& s : sends) {
-        const QString remotePath = JoinRemotePath(false, remoteTop, s.path);
-        jobs.push_back({upload, remotePath, QDir(localTop).filePath(s.path), s.size, s.time});
-        byRemotePath.insert(remotePath, s);
+        total += s.size;
     }
-    const std::vector<FtpWorkers::Job> left = workers.Run(
-        jobs,
-        [&](const FtpWorkers::Result& r) {
-            const QString path = byRemotePath.value(r.job.remotePath).path;
-            m_ui.LogText((r.ok ? (upload ? "Uploaded " : "Downloaded ")
-                               : (upload ? "Could not upload " : "Could not download ")) +
-                         path + (r.ok || r.text.isEmpty() ? QString() : ": " + r.text));
-            (r.ok ? outcome.sent : outcome.failed) += 1;
-        },
-        [this](qint64 done, qint64 total) {
-            m_ui.SetProgress(total > 0 ? int(done * 100 / total) : 0);
-        });
+    auto showProgress = [this, total](qint64 done) {
+        m_ui.SetProgress(total > 0 ? int(std::min(done, total) * 100 / total) : 0);
+    };
+    std::vector<SyncStep> rest;
+    m_session.ShowAbortButton("Cancel");
+    if (sftp != nullptr) {
+        // One session, several files in flight: no extra logins.
+        m_ui.LogText(QStringLiteral("Moving %1 files, %2 at a time").arg(sends.size()).arg(count));
+        std::vector<SftpComponent::BatchFile> files;
+        for (const SyncStep& s : sends) {
+            std::optional<quint32> time;
+            if (upload && s.time.isValid()) {
+                time = quint32(std::clamp<qint64>(s.time.toSecsSinceEpoch(), 0, 0xFFFFFFFF));
+            }
+            files.push_back({upload, QDir(localTop).filePath(s.path), remotePathOf(s), time});
+        }
+        const std::vector<int> left = sftp->SFTP1.TransferMany(
+            files, count,
+            [&](int index, int code, const QString& text) {
+                const SyncStep& s = sends[size_t(index)];
+                if (code == SftpConnection::kAborted) {
+                    // Cancel: named here, left for the run that follows.
+                    m_ui.LogText("Stopped while moving " + s.path);
+                    rest.push_back(s);
+                    return;
+                }
+                if (code == 0 && !upload && s.time.isValid()) {
+                    QFile file(files[size_t(index)].localPath);
+                    if (file.open(QIODevice::ReadWrite)) {
+                        file.setFileTime(s.time, QFileDevice::FileModificationTime);
+                    }
+                }
+                report(s, code == 0, text);
+            },
+            showProgress);
+        sftp->NoteActivity();
+        for (const int index : left) {
+            rest.push_back(sends[size_t(index)]);
+        }
+    } else {
+        LoginTarget target = m_session.ExtraConnectionTarget();
+        FtpWorkers workers(m_run.cancel, [this](const QString& line) { m_ui.LogText(line); });
+        const int open = workers.Open(target, count, ftp->Features().mfmt);
+        target.password.fill(QChar(' '));
+        target.password.clear();
+        if (open == 0) {
+            m_session.HideAbortButton();
+            m_ui.LogText(
+                "No other connection to the server could be made: the files go one after "
+                "the other");
+            return sends;
+        }
+        m_ui.LogText(QStringLiteral("Moving %1 files over %2 connection%3")
+                         .arg(sends.size())
+                         .arg(open)
+                         .arg(open == 1 ? "" : "s"));
+        std::vector<FtpWorkers::Job> jobs;
+        QHash<QString, SyncStep> byRemotePath;
+        for (const SyncStep& s : sends) {
+            jobs.push_back(
+                {upload, remotePathOf(s), QDir(localTop).filePath(s.path), s.size, s.time});
+            byRemotePath.insert(remotePathOf(s), s);
+        }
+        const std::vector<FtpWorkers::Job> left = workers.Run(
+            jobs,
+            [&](const FtpWorkers::Result& r) {
+                report(byRemotePath.value(r.job.remotePath), r.ok, r.text);
+            },
+            [&](qint64 done, qint64) { showProgress(done); });
+        for (const FtpWorkers::Job& job : left) {
+            rest.push_back(byRemotePath.value(job.remotePath));
+        }
+    }
     m_ui.HideProgress();
     m_session.HideAbortButton();
-    std::vector<SyncStep> rest;
-    for (const FtpWorkers::Job& job : left) {
-        rest.push_back(byRemotePath.value(job.remotePath));
-    }
     return rest;
 }
 

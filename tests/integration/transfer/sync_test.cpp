@@ -53,11 +53,12 @@ TEST_P(Transfer, SynchroniseMakesEitherSideLikeTheOtherAndThenFindsNothingToDo) 
     EXPECT_EQ(counts.newerHere + counts.newerThere, 1);
     EXPECT_EQ(counts.same, 1);
 
-    // Publish without deletion: what differs goes (over FTP on two connections at once), the
+    // Publish without deletion: what differs goes (two at once), the
     // server's extras stay.
     Synchroniser::Outcome out = sync.Synchronise(true, false);
     EXPECT_TRUE(out.Ok());
-    EXPECT_EQ(p.ui.logLines.contains("Moving 2 files over 2 connections"), !GetParam().sftp);
+    EXPECT_TRUE(p.ui.logLines.contains(GetParam().sftp ? "Moving 2 files, 2 at a time"
+                                                       : "Moving 2 files over 2 connections"));
     EXPECT_EQ(out.sent, 2);
     EXPECT_EQ(out.madeFolders, 2);
     EXPECT_EQ(ReadFile(p.remote + "/index.html"), "<p>new page</p>\n");
@@ -211,4 +212,52 @@ TEST(SynchroniseTogether, DroppedConnectionsLoseNothingSilently) {
         }
     }
     EXPECT_FALSE(p.core.run.batchTransferRunning);
+}
+
+// SFTP keeps several files in flight inside its one session: a site goes up and comes back
+// whole with its times, and Cancel (which ends an SFTP session) names every half-moved file.
+TEST(SynchroniseTogether, SftpMovesSeveralFilesAtOnceInOneSession) {
+    REQUIRE_SSHD_SERVER();
+    Program p(true);
+    WriteSite(p.local.Path(), 40);
+    for (int i = 0; i < 40; ++i) {
+        SetTime(p.local.File(QStringLiteral("d%1/f%2.bin").arg(i % 4).arg(i)), kOld.addSecs(i));
+    }
+    ASSERT_TRUE(p.LogIn());
+    Synchroniser::Outcome out = p.core.synchroniser->Synchronise(true, false);
+    EXPECT_TRUE(out.Ok());
+    EXPECT_EQ(out.sent, 40);
+    EXPECT_TRUE(p.ui.logLines.contains("Moving 40 files, 4 at a time"));
+    EXPECT_EQ(Tree(p.remote), Tree(p.local.Path()));
+    EXPECT_EQ(QFileInfo(p.remote + "/d3/f39.bin").lastModified(), kOld.addSecs(39));
+    EXPECT_TRUE(Plan(p, true, false).empty());
+
+    // Back into an empty folder, with Cancel once the first file has arrived.
+    const QMap<QString, QByteArray> site = Tree(p.remote);
+    ASSERT_TRUE(QDir(p.local.Path()).removeRecursively());
+    ASSERT_TRUE(QDir().mkpath(p.local.Path()));
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (!p.ui.logLines.filter(QRegularExpression("^Downloaded ")).isEmpty()) {
+            press.stop();
+            p.session.AbortClick();
+        }
+    });
+    press.start(2);
+    out = p.core.synchroniser->Synchronise(false, false);
+    EXPECT_TRUE(out.cancelled);
+    EXPECT_LT(out.sent, 40);
+    const QMap<QString, QByteArray> here = Tree(p.local.Path());
+    for (auto it = here.begin(); it != here.end(); ++it) {
+        if (it.value() != site.value(it.key())) {
+            EXPECT_EQ(p.ui.logLines.filter("Stopped while moving " + it.key()).size(), 1)
+                << it.key().toStdString();
+        }
+    }
+    ASSERT_TRUE(p.LogIn());
+    out = p.core.synchroniser->Synchronise(false, false);
+    EXPECT_TRUE(out.Ok());
+    EXPECT_EQ(Tree(p.local.Path()), site);
+    // To the second, although the listing's text shows only the day of a file this old.
+    EXPECT_EQ(QFileInfo(p.local.File("d1/f1.bin")).lastModified(), kOld.addSecs(1));
 }
