@@ -1,13 +1,15 @@
 // Benchmark driver for scripts/bench_transfers.sh: the full program path of a transfer (the
 // login, the Upload or Download button's batch with its progress display) without a window.
-// Usage: transfer_driver ftp|sftp HOST PORT USER REMOTE_DIR get|put|sync-up NAME LOCAL_DIR
+// Usage: transfer_driver ftp|sftp HOST PORT USER REMOTE_DIR get|put|sync-up|sync-down NAME
+// LOCAL_DIR
 //   get: NAME (a file or a folder) of REMOTE_DIR into LOCAL_DIR
 //   put: NAME (a file or a folder) of LOCAL_DIR into REMOTE_DIR
 //   sync-up: Synchronise the folder LOCAL_DIR/NAME onto REMOTE_DIR/NAME (which must exist);
 //            also prints the files sent and the folders listed
+//   sync-down: the reverse, REMOTE_DIR/NAME into LOCAL_DIR/NAME (which must exist)
 // The password comes from VORLEN_BENCH_PASSWORD; VORLEN_BENCH_SIMULTANEOUS sets Synchronise's
-// number of FTP connections. Binary mode. Prints "ms=T" for the transfer;
-// time and memory are measured from outside.
+// files at once (FTP connections, SFTP files in flight). Binary mode. Prints "ms=T" for the
+// transfer; time and memory are measured from outside.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -31,10 +33,11 @@ int main(int argc, char** argv) {
     }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 9 || (args[6] != "get" && args[6] != "put" && args[6] != "sync-up")) {
+    const bool sync = args.size() == 9 && (args[6] == "sync-up" || args[6] == "sync-down");
+    if (args.size() != 9 || (args[6] != "get" && args[6] != "put" && !sync)) {
         std::fprintf(stderr,
-                     "usage: transfer_driver ftp|sftp HOST PORT USER REMOTE_DIR get|put|sync-up "
-                     "NAME LOCAL_DIR\n");
+                     "usage: transfer_driver ftp|sftp HOST PORT USER REMOTE_DIR "
+                     "get|put|sync-up|sync-down NAME LOCAL_DIR\n");
         return 2;
     }
     QTemporaryDir home;
@@ -66,14 +69,15 @@ int main(int argc, char** argv) {
     ui.dialogAnswers.enqueue(ModalResult::OK);  // "Transfer type is binary" for folders
     QElapsedTimer clock;
     clock.start();
-    if (args[6] == "sync-up") {
+    if (sync) {
         core.localPane->SelectDirectory(args[8] + "/" + args[7]);
         if (!core.remotePane->EnterRemoteDirectory(args[5] + "/" + args[7])) {
             std::fprintf(stderr, "no remote folder %s\n", qPrintable(args[7]));
             return 1;
         }
         clock.restart();
-        const Synchroniser::Outcome outcome = core.synchroniser->Synchronise(true, false);
+        const Synchroniser::Outcome outcome =
+            core.synchroniser->Synchronise(args[6] == "sync-up", false);
         const qint64 ms = clock.elapsed();
         const auto listed = std::count_if(ui.logLines.begin(), ui.logLines.end(),
                                           [](const QString& l) { return l.startsWith("chdir "); });

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Synchronise through the whole program path (bench/transfer_driver sync-up): a tree of FILES
-# files (default 2000) of 4 KiB in FOLDERS (20) folders published onto an empty remote folder
-# (FTP: with one connection and with the setting's default), then a second run that finds nothing
-# to do; beside it the peers: lftp mirror -R (FTP, plain and --parallel=4, and a second run) and
-# OpenSSH sftp put -r. FTP against vsftpd and SFTP against sshd on loopback, and both over the
+# Synchronise through the whole program path (bench/transfer_driver sync-up, sync-down): a tree
+# of FILES files (default 2000) of 4 KiB in FOLDERS (20) folders published onto an empty remote
+# folder (one file at a time and with the setting's default), a second run that finds nothing to
+# do, and the tree back into an empty folder; beside it the peers: lftp mirror -R and mirror
+# (FTP, plain and --parallel=4, and a second run) and OpenSSH sftp put -r and get -r. FTP against vsftpd and SFTP against sshd on loopback, and both over the
 # 50 ms link of ../shared/wan/wan-link.sh with the servers inside its namespace (WAN=0 skips it,
 # LOOPBACK=0 the loopback runs). Over the link each file costs round trips: FILES=200 is sensible.
 # Best of ROUNDS (2), wall time of each whole program, login included. Needs root.
@@ -66,14 +66,29 @@ run() {
         -o UserKnownHostsFile=/dev/null -o BatchMode=yes)
     for _ in $(seq 1 "$rounds"); do
         rm -rf "$sroot/tree" && mkdir "$sroot/tree" && chown "$user" "$sroot/tree"
-        if [ "$kind" = ftp ]; then
-            note "$label-first1" "$(VORLEN_BENCH_SIMULTANEOUS=1 measure "${in[@]}" "$driver" "$kind" "$address" "$port" "$user" "$sroot" sync-up tree "$work/src")"
-            diff -r "$work/src/tree" "$sroot/tree" >/dev/null || { echo "$label: tree differs" >&2; exit 1; }
-            rm -rf "$sroot/tree" && mkdir "$sroot/tree" && chown "$user" "$sroot/tree"
-        fi
+        note "$label-first1" "$(VORLEN_BENCH_SIMULTANEOUS=1 measure "${in[@]}" "$driver" "$kind" "$address" "$port" "$user" "$sroot" sync-up tree "$work/src")"
+        diff -r "$work/src/tree" "$sroot/tree" >/dev/null || { echo "$label: tree differs" >&2; exit 1; }
+        rm -rf "$sroot/tree" && mkdir "$sroot/tree" && chown "$user" "$sroot/tree"
         note "$label-first" "$(measure "${in[@]}" "$driver" "$kind" "$address" "$port" "$user" "$sroot" sync-up tree "$work/src")"
         diff -r "$work/src/tree" "$sroot/tree" >/dev/null || { echo "$label: tree differs" >&2; exit 1; }
         note "$label-again" "$(measure "${in[@]}" "$driver" "$kind" "$address" "$port" "$user" "$sroot" sync-up tree "$work/src")"
+        # The other way: the server's tree into an empty folder here.
+        rm -rf "$work/down" && mkdir -p "$work/down/tree" && chmod -R 777 "$work/down"
+        note "$label-down" "$(measure "${in[@]}" "$driver" "$kind" "$address" "$port" "$user" "$sroot" sync-down tree "$work/down")"
+        diff -r "$work/src/tree" "$work/down/tree" >/dev/null || { echo "$label: tree down differs" >&2; exit 1; }
+        rm -rf "$work/down"
+        if [ "$kind" = ftp ]; then
+            for par in 1 4; do
+                mkdir -p "$work/down"
+                note "$label-lftpdown$par" "$(measure "${in[@]}" lftp -u "$user,$pass" -p "$port" -e "set net:max-retries 1; mirror --parallel=$par $sroot/tree $work/down/tree; quit" "$address")"
+                rm -rf "$work/down"
+            done
+        else
+            mkdir -p "$work/down"
+            echo "get -r $sroot/tree $work/down/tree" >"$work/batch"
+            note "$label-sftpdown" "$(measure "${sftp_cmd[@]}" -b "$work/batch" "$user@$address")"
+            rm -rf "$work/down"
+        fi
         rm -rf "$sroot/tree"
         if [ "$kind" = ftp ]; then
             for par in 1 4; do
@@ -93,15 +108,19 @@ run() {
     done
     echo
     echo "== $label: $files files of 4 KiB in $folders folders, best of $rounds =="
-    [ "$kind" = ftp ] && show "ours: first synchronise, one connection" "$label-first1"
+    show "ours: first synchronise, one file at a time" "$label-first1"
     show "ours: first synchronise (all sent)" "$label-first"
     show "ours: second synchronise (nothing to do)" "$label-again"
+    show "ours: synchronise down into an empty folder" "$label-down"
     if [ "$kind" = ftp ]; then
         show "lftp mirror -R" "$label-lftp1"
         show "lftp mirror -R --parallel=4" "$label-lftp4"
         show "lftp mirror -R --parallel=4, nothing to do" "$label-lftp-again"
+        show "lftp mirror (down)" "$label-lftpdown1"
+        show "lftp mirror --parallel=4 (down)" "$label-lftpdown4"
     else
         show "OpenSSH sftp put -r" "$label-sftp"
+        show "OpenSSH sftp get -r (down)" "$label-sftpdown"
     fi
 }
 

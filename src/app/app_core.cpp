@@ -21,6 +21,7 @@
 #include "runtime/user_interface.h"
 #include "script/script_runner.h"
 #include "session/session.h"
+#include "transfer/batch_sender.h"
 #include "transfer/remote_operations.h"
 #include "transfer/synchroniser.h"
 #include "transfer/transfers.h"
@@ -35,10 +36,11 @@ AppCore::AppCore(UserInterface& ui) : store(ui), m_ui(ui) {
                                               [] { return double(platform::TickCount()); });
     session->SetRemotePane(remotePane.get());
     remoteOperations = std::make_unique<RemoteOperations>(store, run, ui, *session, *remotePane);
+    batches = std::make_unique<BatchSender>(store, run, ui, *session);
     transfers = std::make_unique<Transfers>(store, run, ui, *session, *remotePane, *localPane,
-                                            *remoteOperations);
+                                            *remoteOperations, *batches);
     synchroniser = std::make_unique<Synchroniser>(store, run, ui, *session, *remotePane, *localPane,
-                                                  *transfers);
+                                                  *transfers, *batches);
     scripts = std::make_unique<ScriptRunner>(store, run, ui, *session, *remotePane, *localPane,
                                              *transfers, *remoteOperations, *synchroniser);
     procmail =

@@ -22,6 +22,7 @@ class ProcmailUpdate;
 class RemoteEdits;
 class ScriptRunner;
 class Synchroniser;
+class BatchSender;
 class Transfers;
 
 // The composition root: builds one object per subject in dependency order, gives each what it
@@ -78,6 +79,7 @@ public:
     std::unique_ptr<LocalPane> localPane;    // the left half of the main window
     std::unique_ptr<Session> session;        // the remote session, light and reconnection
     std::unique_ptr<RemotePane> remotePane;  // the remote listing, cache and navigation
+    std::unique_ptr<BatchSender> batches;    // several files of a batch at once
     std::unique_ptr<Transfers> transfers;    // uploads and downloads, one file and batches
     std::unique_ptr<RemoteOperations> remoteOperations;  // delete, rename, mkdir, chmod
     std::unique_ptr<ScriptRunner> scripts;               // transfer scripts and their schedule

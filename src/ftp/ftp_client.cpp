@@ -77,21 +77,31 @@ TFtpClient::TFtpClient(QObject* parent)
     // A connector result counts only while the port step waits for it: a late one must not
     // complete another request's step.
     connect(m_dataConnector, &TcpConnector::Connected, this, [this] {
-        if (m_currentStep != Step::Port || !m_data) {
+        const bool early = EarlyTransferCommand && IsTransferStep(m_currentStep);
+        if ((m_currentStep != Step::Port && !early) || !m_data) {
             CloseData();
             return;
         }
         AttachDataSocket(m_data);
+        if (early) {
+            PumpUpload();  // the server may have said go already
+            return;
+        }
         SetState(ftpPasvReady);
         StepDone(true);
     });
     connect(m_dataConnector, &TcpConnector::Failed, this, [this](const QString&, int number) {
+        const QString text =
+            "Unable to establish data connection, error #" + QString::number(number);
+        if (EarlyTransferCommand && IsTransferStep(m_currentStep)) {
+            FailTransfer("! Data: connection failed", text);  // ends with the server's reply
+            return;
+        }
         if (m_currentStep != Step::Port) {
             CloseData();
             return;
         }
-        Fail(kLocalFailureCode,
-             "Unable to establish data connection, error #" + QString::number(number));
+        Fail(kLocalFailureCode, text);
     });
 }
 
@@ -962,6 +972,10 @@ void TFtpClient::StartPassive(const QString& reply) {
     CloseData();
     m_data = m_protectData ? new QSslSocket(this) : new QTcpSocket(this);
     m_dataConnector->Connect(m_data, host, port, Socks());
+    if (EarlyTransferCommand && m_data) {
+        SetState(ftpPasvReady);
+        StepDone(true);
+    }
 }
 
 void TFtpClient::StartActive() {

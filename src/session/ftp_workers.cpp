@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -60,7 +59,7 @@ struct FtpWorkers::Worker {
     std::optional<Job> job;
     int tries = 0;
     int number = 0;
-    bool binary = false;  // TYPE I was sent: it holds for the connection's life
+    std::optional<bool> ascii;  // the TYPE the connection is in, once one was sent
     qint64 budgetMs = 0;
     QElapsedTimer quiet;  // since the engine last moved
     bool Busy() const {
@@ -105,6 +104,9 @@ int FtpWorkers::Open(const LoginTarget& target, int count, bool setsTimes) {
         w->number = i + 1;
         w->client = std::make_unique<TFtpClient>();
         ConfigureFtpClient(*w->client, target);
+        // A failed data connection costs this connection alone: the time-out drops it and
+        // the file goes to another.
+        w->client->EarlyTransferCommand = true;
         w->budgetMs = qint64(target.timeoutSeconds) * 1000 - 5000;
         Worker* raw = w.get();
         w->client->OnRequestDone = [this, raw](TFtpClient*, TFtpRequest, quint16 code) {
@@ -177,9 +179,9 @@ void FtpWorkers::Start(Worker& w) {
 
 void FtpWorkers::Send(Worker& w) {
     TFtpClient& c = *w.client;
-    if (!w.binary) {
+    if (w.ascii != w.job->ascii) {
         w.phase = Worker::Phase::Type;
-        c.Binary = true;  // byte for byte
+        c.Binary = !w.job->ascii;
         c.TypeSetAsync();
         return;
     }
@@ -211,11 +213,15 @@ void FtpWorkers::Done(Worker& w, quint16 code) {
             }
             break;
         case Worker::Phase::Type:
+            if (code != 0 && !c.Connected()) {
+                Lost(w);  // the file never started: another connection takes it
+                break;
+            }
             if (code != 0) {
                 Finish(w, false, c.LastResponse().trimmed());
                 break;
             }
-            w.binary = true;
+            w.ascii = w.job->ascii;
             Send(w);
             break;
         case Worker::Phase::Transfer:
@@ -226,12 +232,6 @@ void FtpWorkers::Done(Worker& w, quint16 code) {
                                       " " + w.job->remotePath;
                     c.QuoteAsync();
                     break;
-                }
-                if (!w.job->upload && w.job->time.isValid()) {
-                    QFile file(w.job->localPath);
-                    if (file.open(QIODevice::ReadWrite)) {
-                        file.setFileTime(w.job->time, QFileDevice::FileModificationTime);
-                    }
                 }
                 Finish(w, true, {});
             } else if (!c.Connected()) {

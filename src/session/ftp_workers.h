@@ -26,7 +26,9 @@ public:
         QString remotePath;  // full path on the server
         QString localPath;
         qint64 size = 0;
-        QDateTime time;  // given to the copy where it can be (MFMT, the local file's time)
+        QDateTime time;      // an upload's copy takes it where the server can (MFMT)
+        bool ascii = false;  // TYPE A: line ends converted on the way
+        int tag = 0;         // the caller's own
     };
     struct Result {
         Job job;
@@ -56,7 +58,7 @@ private:
     void WaitUntil(const std::function<bool()>& done);
     // Takes the next file of the queue, if any.
     void Start(Worker& w);
-    // Starts Worker's file (after TYPE I on its first).
+    // Starts Worker's file (after a TYPE when the file needs another than the connection's).
     void Send(Worker& w);
     void Drop(Worker& w);
     // Gives the queue's files to the connections standing idle.

@@ -252,10 +252,10 @@ std::vector<int> SftpComponent::TransferMany(
         while (!stop && next < int(files.size()) && int(running.size()) < std::max(1, inFlight) &&
                m_connection.IsConnected()) {
             const BatchFile& file = files[size_t(next)];
-            const quint32 id =
-                file.upload
-                    ? m_connection.Upload(file.localPath, file.remotePath, false, false, file.time)
-                    : m_connection.Download(file.remotePath, file.localPath, false, false);
+            const quint32 id = file.upload ? m_connection.Upload(file.localPath, file.remotePath,
+                                                                 false, file.text, file.time)
+                                           : m_connection.Download(file.remotePath, file.localPath,
+                                                                   false, file.text);
             running.emplace(id, next++);
         }
     };

@@ -84,8 +84,9 @@ public:
         QString localPath;
         QString remotePath;
         std::optional<quint32> time;  // an upload takes it as it is closed (seconds, UTC)
+        bool text = false;            // line ends converted where the two sides differ
     };
-    // Moves Files byte for byte and whole (no resume), up to InFlight of them at a time: their
+    // Moves Files whole (no resume), up to InFlight of them at a time: their
     // round trips overlap, which is what a batch of small files over a long link waits on.
     // Ended(index, code, text) comes as each file ends, in the order they end; Progress(bytes)
     // counts what moved so far. Stops starting files once one is aborted or the connection is

@@ -319,9 +319,6 @@ public:
             case kProbe:
                 OnRead(wire, type, reader);
                 return;
-            case kClose:
-                Complete();
-                return;
             default:
                 return;
         }
@@ -506,9 +503,11 @@ private:
             return;
         }
         m_closing = true;
-        const QByteArray handle = m_handle;
+        // Everything has arrived: the close of a file only read is not waited for (the server
+        // keeps a session's requests in order, so whatever follows sees it closed).
+        CloseHandle(m_handle);
         m_handle.clear();
-        Send(kClose, [&](quint32 w) { return EncodeClose(w, handle); });
+        Complete();
     }
 
     void Complete() {
@@ -670,6 +669,10 @@ public:
                 m_outstanding -= wire.length;
                 m_acked += wire.length;
                 m_window = std::min(kMaxUploadWindow, m_window + wire.length);
+                if (m_closeAnswered && m_outstanding == 0) {
+                    Complete();
+                    return;
+                }
                 IssueWrites();
                 if (!finished && m_clock.elapsed() >= kProgressIntervalMs) {
                     m_clock.restart();
@@ -684,9 +687,10 @@ public:
                     FailWithReply(type, reader, m_remote);
                     return;
                 }
-                m_file.close();
-                emit e->progress(id, qint64(m_acked), qint64(m_size));
-                Finish(0);
+                m_closeAnswered = true;
+                if (m_outstanding == 0) {
+                    Complete();
+                }
                 return;
             }
             default:
@@ -741,7 +745,9 @@ private:
                 m_outstanding += quint64(size);
             }
         }
-        if (!finished && m_localEnd && m_outstanding == 0 && !m_closing) {
+        // The close follows the last write without waiting for the answers: the server handles
+        // a handle's requests in order, so a failed write still answers before the close.
+        if (!finished && m_localEnd && !m_closing) {
             m_closing = true;
             const QByteArray handle = m_handle;
             m_handle.clear();
@@ -756,6 +762,12 @@ private:
             }
             Send(kClose, [&](quint32 w) { return EncodeClose(w, handle); });
         }
+    }
+
+    void Complete() {
+        m_file.close();
+        emit e->progress(id, qint64(m_acked), qint64(m_size));
+        Finish(0);
     }
 
     void LocalError() {
@@ -781,6 +793,7 @@ private:
     quint32 m_chunk = 32768;
     bool m_localEnd = false;
     bool m_closing = false;
+    bool m_closeAnswered = false;
     QElapsedTimer m_clock;
 };
 

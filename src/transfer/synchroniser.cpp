@@ -15,10 +15,8 @@
 #include "runtime/run_state.h"
 #include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
-#include "session/ftp_session.h"
-#include "session/ftp_workers.h"
 #include "session/session.h"
-#include "session/sftp_session.h"
+#include "transfer/batch_sender.h"
 #include "transfer/transfers.h"
 
 namespace {
@@ -94,14 +92,16 @@ QString PlanText(const std::vector<SyncStep>& steps, bool upload) {
 }  // namespace
 
 Synchroniser::Synchroniser(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
-                           RemotePane& pane, LocalPane& local, Transfers& transfers)
+                           RemotePane& pane, LocalPane& local, Transfers& transfers,
+                           BatchSender& batches)
     : m_store(store),
       m_run(run),
       m_ui(ui),
       m_session(session),
       m_pane(pane),
       m_local(local),
-      m_transfers(transfers) {}
+      m_transfers(transfers),
+      m_batches(batches) {}
 
 std::vector<SyncEntry> Synchroniser::LocalTree(const QString& top) const {
     std::vector<SyncEntry> entries;
@@ -320,98 +320,28 @@ Synchroniser::Outcome Synchroniser::Run(const std::vector<SyncStep>& steps, bool
 std::vector<SyncStep> Synchroniser::SendTogether(const std::vector<SyncStep>& sends, bool upload,
                                                  const QString& localTop, const QString& remoteTop,
                                                  Outcome& outcome) {
-    const int count = std::min(m_store.settings.common.simultaneousTransfers, int(sends.size()));
-    auto* ftp = dynamic_cast<FtpSession*>(m_session.Remote());
-    auto* sftp = dynamic_cast<SftpSession*>(m_session.Remote());
-    if ((ftp == nullptr && sftp == nullptr) || m_session.Zos() || count < 2) {
+    if (m_batches.Width(int(sends.size())) < 2) {
         return sends;
     }
-    auto remotePathOf = [&](const SyncStep& s) { return JoinRemotePath(false, remoteTop, s.path); };
-    auto report = [&](const SyncStep& s, bool ok, const QString& text) {
-        m_ui.LogText((ok ? (upload ? "Uploaded " : "Downloaded ")
-                         : (upload ? "Could not upload " : "Could not download ")) +
-                     s.path + (ok || text.isEmpty() ? QString() : ": " + text));
-        (ok ? outcome.sent : outcome.failed) += 1;
-    };
-    qint64 total = 0;
-    for (const SyncStep& s : sends) {
-        total += s.size;
+    // Byte for byte, with the source's time (see Step).
+    std::vector<BatchJob> jobs;
+    for (size_t i = 0; i < sends.size(); ++i) {
+        const SyncStep& s = sends[i];
+        jobs.push_back({upload, JoinRemotePath(false, remoteTop, s.path),
+                        QDir(localTop).filePath(s.path), s.size, s.time, false, int(i)});
     }
-    auto showProgress = [this, total](qint64 done) {
-        m_ui.SetProgress(total > 0 ? int(std::min(done, total) * 100 / total) : 0);
-    };
+    auto stepOf = [&](const BatchJob& job) { return sends[size_t(job.tag)]; };
+    const std::vector<BatchJob> left =
+        m_batches.Send(jobs, [&](const BatchJob& job, bool ok, const QString& text) {
+            m_ui.LogText((ok ? (upload ? "Uploaded " : "Downloaded ")
+                             : (upload ? "Could not upload " : "Could not download ")) +
+                         stepOf(job).path + (ok || text.isEmpty() ? QString() : ": " + text));
+            (ok ? outcome.sent : outcome.failed) += 1;
+        });
     std::vector<SyncStep> rest;
-    m_session.ShowAbortButton("Cancel");
-    if (sftp != nullptr) {
-        // One session, several files in flight: no extra logins.
-        m_ui.LogText(QStringLiteral("Moving %1 files, %2 at a time").arg(sends.size()).arg(count));
-        std::vector<SftpComponent::BatchFile> files;
-        for (const SyncStep& s : sends) {
-            std::optional<quint32> time;
-            if (upload && s.time.isValid()) {
-                time = quint32(std::clamp<qint64>(s.time.toSecsSinceEpoch(), 0, 0xFFFFFFFF));
-            }
-            files.push_back({upload, QDir(localTop).filePath(s.path), remotePathOf(s), time});
-        }
-        const std::vector<int> left = sftp->SFTP1.TransferMany(
-            files, count,
-            [&](int index, int code, const QString& text) {
-                const SyncStep& s = sends[size_t(index)];
-                if (code == SftpConnection::kAborted) {
-                    // Cancel: named here, left for the run that follows.
-                    m_ui.LogText("Stopped while moving " + s.path);
-                    rest.push_back(s);
-                    return;
-                }
-                if (code == 0 && !upload && s.time.isValid()) {
-                    QFile file(files[size_t(index)].localPath);
-                    if (file.open(QIODevice::ReadWrite)) {
-                        file.setFileTime(s.time, QFileDevice::FileModificationTime);
-                    }
-                }
-                report(s, code == 0, text);
-            },
-            showProgress);
-        sftp->NoteActivity();
-        for (const int index : left) {
-            rest.push_back(sends[size_t(index)]);
-        }
-    } else {
-        LoginTarget target = m_session.ExtraConnectionTarget();
-        FtpWorkers workers(m_run.cancel, [this](const QString& line) { m_ui.LogText(line); });
-        const int open = workers.Open(target, count, ftp->Features().mfmt);
-        target.password.fill(QChar(' '));
-        target.password.clear();
-        if (open == 0) {
-            m_session.HideAbortButton();
-            m_ui.LogText(
-                "No other connection to the server could be made: the files go one after "
-                "the other");
-            return sends;
-        }
-        m_ui.LogText(QStringLiteral("Moving %1 files over %2 connection%3")
-                         .arg(sends.size())
-                         .arg(open)
-                         .arg(open == 1 ? "" : "s"));
-        std::vector<FtpWorkers::Job> jobs;
-        QHash<QString, SyncStep> byRemotePath;
-        for (const SyncStep& s : sends) {
-            jobs.push_back(
-                {upload, remotePathOf(s), QDir(localTop).filePath(s.path), s.size, s.time});
-            byRemotePath.insert(remotePathOf(s), s);
-        }
-        const std::vector<FtpWorkers::Job> left = workers.Run(
-            jobs,
-            [&](const FtpWorkers::Result& r) {
-                report(byRemotePath.value(r.job.remotePath), r.ok, r.text);
-            },
-            [&](qint64 done, qint64) { showProgress(done); });
-        for (const FtpWorkers::Job& job : left) {
-            rest.push_back(byRemotePath.value(job.remotePath));
-        }
+    for (const BatchJob& job : left) {
+        rest.push_back(stepOf(job));
     }
-    m_ui.HideProgress();
-    m_session.HideAbortButton();
     return rest;
 }
 

@@ -13,6 +13,7 @@ class Session;
 class RemotePane;
 class LocalPane;
 class Transfers;
+class BatchSender;
 
 // Synchronise: the current local folder against the current remote folder, both read whole
 // (links never followed), compared by name, size and time, and one made like the other. The
@@ -21,7 +22,7 @@ class Transfers;
 class Synchroniser {
 public:
     Synchroniser(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
-                 RemotePane& pane, LocalPane& local, Transfers& transfers);
+                 RemotePane& pane, LocalPane& local, Transfers& transfers, BatchSender& batches);
 
     // What one run did.
     struct Outcome {
@@ -47,8 +48,8 @@ public:
 private:
     std::vector<SyncEntry> LocalTree(const QString& top) const;
     bool RemoteTree(const QString& top, std::vector<SyncEntry>& entries);
-    // Sends over several FTP connections at once (as many as the setting allows and the server
-    // grants); returns the steps still to do one by one (all of them where that cannot be).
+    // Sends several files at once where the session can; returns the steps still to do one by
+    // one (all of them where that cannot be).
     std::vector<SyncStep> SendTogether(const std::vector<SyncStep>& sends, bool upload,
                                        const QString& localTop, const QString& remoteTop,
                                        Outcome& outcome);
@@ -62,4 +63,5 @@ private:
     RemotePane& m_pane;
     LocalPane& m_local;
     Transfers& m_transfers;
+    BatchSender& m_batches;
 };

@@ -1,5 +1,7 @@
 #include "transfer/transfer_rules.h"
 
+#include <algorithm>
+
 #include "config/words.h"
 
 bool SeeIfAscii(const QString& fileName, const QString& asciiFiletypes) {
@@ -74,6 +76,30 @@ TransferProgressText DescribeTransferProgress(const QString& direction, const QS
         }
     }
     text.status = ' ' + direction + "loading " + file + ' ' + sizes + percentage + rate;
+    return text;
+}
+
+TransferProgressText DescribeBatchProgress(bool upload, int filesDone, int files, qint64 done,
+                                           qint64 total, double elapsedMs) {
+    TransferProgressText text;
+    done = std::clamp<qint64>(done, 0, std::max<qint64>(total, 0));
+    text.percent = total > 0 ? int(done * 100 / total) : (files > 0 ? filesDone * 100 / files : 0);
+    text.status = QStringLiteral(" %1 %2 of %3 files, %4 of %5 bytes (%6%)")
+                      .arg(upload ? "Uploaded" : "Downloaded")
+                      .arg(filesDone)
+                      .arg(files)
+                      .arg(GroupThousands(done), GroupThousands(total))
+                      .arg(text.percent);
+    const qint64 seconds = qint64(elapsedMs / 1000);
+    text.duration = QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
+    if (seconds >= 1 && done > 0) {
+        const qint64 rate = std::max<qint64>(1, qint64(double(done) * 1000 / elapsedMs));
+        const qint64 left = (total - done + rate - 1) / rate;
+        text.status += QStringLiteral(", %1 bytes/second, %2:%3 left")
+                           .arg(GroupThousands(rate))
+                           .arg(left / 60)
+                           .arg(left % 60, 2, 10, QChar('0'));
+    }
     return text;
 }
 

@@ -31,6 +31,10 @@ struct TransferProgressText {
 TransferProgressText DescribeTransferProgress(const QString& direction, const QString& file,
                                               qint64 total, qint64 done, double elapsedMs,
                                               bool possibly);
+// A batch moving several files at once: files and bytes done of all, the rate and the time left
+// (both once a second has passed and something moved).
+TransferProgressText DescribeBatchProgress(bool upload, int filesDone, int files, qint64 done,
+                                           qint64 total, double elapsedMs);
 // "N of M bytes (100%)" for the completion line.
 QString CompletedSizes(qint64 total, bool possibly);
 

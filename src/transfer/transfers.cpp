@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include "config/words.h"
 #include "listing/zos_listing.h"
@@ -13,6 +14,7 @@
 #include "runtime/settings_store.h"
 #include "runtime/user_interface.h"
 #include "session/session.h"
+#include "transfer/batch_sender.h"
 #include "transfer/remote_operations.h"
 #include "transfer/transfer_rules.h"
 
@@ -28,13 +30,15 @@ QString ModeWord(int modeIndex) {
 }  // namespace
 
 Transfers::Transfers(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
-                     RemotePane& pane, LocalPane& local, RemoteOperations& operations)
+                     RemotePane& pane, LocalPane& local, RemoteOperations& operations,
+                     BatchSender& batches)
     : m_store(store),
       m_run(run),
       m_session(session),
       m_pane(pane),
       m_local(local),
       m_operations(operations),
+      m_batches(batches),
       m_ui(ui) {}
 
 namespace {
@@ -63,9 +67,13 @@ bool Transfers::SeeIfAscii(const QString& fileName) const {
     return ::SeeIfAscii(fileName, m_store.settings.common.asciiFiletypes);
 }
 
-void Transfers::SetXferModeFromRgrp(const QString& fileName) {
+bool Transfers::AsciiFor(const QString& fileName) const {
     const int choice = m_ui.TransferModeIndex();
-    if (choice == 1 || (choice == 0 && SeeIfAscii(fileName))) {
+    return choice == 1 || (choice == 0 && SeeIfAscii(fileName));
+}
+
+void Transfers::SetXferModeFromRgrp(const QString& fileName) {
+    if (AsciiFor(fileName)) {
         SetXferModeAscii();
     } else {
         SetXferModeBinary();
@@ -184,11 +192,8 @@ void Transfers::DownloadFile(const QString& remoteName, const QString& localName
         m_pending = {dir, remoteName, localPath, false, 0, {}};
         XferAsyncPlus("Get", transferSize);
     }
-    const QFileInfo partial(localPath);
-    if (!m_session.requestErrorList.isEmpty() && partial.exists() && partial.size() > 0) {
-        m_ui.LogText(QStringLiteral("Partial file %1 kept (%2 bytes); tick \"Resume Interrupted "
-                                    "Xfer\" to continue it")
-                         .arg(localPath, GroupThousands(partial.size())));
+    if (!m_session.requestErrorList.isEmpty()) {
+        LogPartialKept(localPath);
     }
     m_session.HideAbortButton();
 }
@@ -419,8 +424,13 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
             files << info.absoluteFilePath();
         }
     }
+    // Several files at once where the session can: each file is chosen, named and its existing
+    // target settled as the tree is walked (questions included), then the chosen ones move
+    // together. A file to resume keeps the one-by-one path.
+    const bool together = m_batches.Width(2) > 1;
+    Chosen batch;
     // One file up, as the batch does it; false when the connection is gone.
-    auto upload = [this, zos](const QString& path) {
+    auto upload = [&](const QString& path) {
         const QFileInfo info(path);
         QString name = info.fileName();
         const QString remoteName = m_store.settings.site.lcUpload ? name.toLower() : name;
@@ -441,6 +451,17 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
             name = *chosen;
         }
         transferSize = info.size();
+        if (together && !m_ui.ResumeTicked()) {
+            const QString sendAs = m_store.settings.site.lcUpload ? name.toLower() : name;
+            batch.Add({true,
+                       JoinRemotePath(false, m_session.currentRemoteDir, sendAs),
+                       path,
+                       info.size(),
+                       {},
+                       AsciiFor(info.fileName())},
+                      m_session.currentRemoteDir, name);
+            return true;
+        }
         SetXferModeFromRgrp(info.fileName());
         UploadFile(name, path, false);
         if (!m_session.Connected()) {
@@ -449,14 +470,35 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
         }
         return true;
     };
+    const bool walked = WalkUpload(files, dirs, startRemote, upload);
+    SendChosen(batch);
+    if (!walked) {
+        return;
+    }
+    if (NormalisedRemoteDir(zos, m_session.currentRemoteDir) !=
+        NormalisedRemoteDir(zos, startRemote)) {
+        m_pane.EnterRemoteDirectory(startRemote);
+    } else if (uploadDone && m_store.settings.site.autoRefresh) {
+        m_pane.RefreshRemoteDirectoryList();
+    }
+    if (m_local.CurrentDir() != startLocal) {
+        m_local.SelectDirectory(startLocal);
+    }
+    m_ui.StatusBarGeneral("Uploading complete");
+}
+
+bool Transfers::WalkUpload(const QStringList& files, const QStringList& dirs,
+                           const QString& startRemote,
+                           const std::function<bool(const QString&)>& upload) {
+    const bool zos = Zos();
     for (const QString& path : files) {
         if (!upload(path)) {
-            return;
+            return false;
         }
     }
     if (!dirs.isEmpty() && m_ui.TransferModeIndex() != 0 && !ConfirmModeForDirectories()) {
         m_ui.ShowColorMsg("Abandoning file transfers");
-        return;
+        return false;
     }
     const QChar separator = zos ? '.' : '/';
     for (const QString& top : dirs) {
@@ -478,7 +520,7 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
                 NormalisedRemoteDir(zos, m_session.currentRemoteDir)) {
                 if (!m_session.CheckConnection()) {
                     m_session.NotifyUserConnectionLost();
-                    return;
+                    return false;
                 }
                 const QString parent = m_pane.ContainingRemoteDirectory(target);
                 const QString name = QFileInfo(dir.path).fileName();
@@ -500,21 +542,90 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
                 QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
             for (const QFileInfo& entry : entries) {
                 if (!upload(entry.absoluteFilePath())) {
-                    return;
+                    return false;
                 }
             }
         }
     }
-    if (NormalisedRemoteDir(zos, m_session.currentRemoteDir) !=
-        NormalisedRemoteDir(zos, startRemote)) {
-        m_pane.EnterRemoteDirectory(startRemote);
-    } else if (uploadDone && m_store.settings.site.autoRefresh) {
-        m_pane.RefreshRemoteDirectoryList();
+    return true;
+}
+
+void Transfers::Chosen::Add(BatchJob job, const QString& dir, const QString& name) {
+    job.tag = int(jobs.size());
+    jobs.push_back(std::move(job));
+    places.push_back({dir, name});
+}
+
+void Transfers::SendChosen(Chosen& chosen) {
+    if (chosen.jobs.empty() || !m_session.Connected()) {
+        return;
     }
-    if (m_local.CurrentDir() != startLocal) {
-        m_local.SelectDirectory(startLocal);
+    const int mark = m_run.cancel.Mark();
+    if (chosen.jobs.front().upload) {  // the folders' listings change
+        QSet<QString> dirs;
+        for (const auto& place : chosen.places) {
+            dirs.insert(place.first);
+        }
+        for (const QString& dir : dirs) {
+            m_pane.cache.RemoveRemDirFromCache(false, dir);
+        }
     }
-    m_ui.StatusBarGeneral("Uploading complete");
+    const std::vector<BatchJob> left =
+        m_batches.Send(chosen.jobs, [this](const BatchJob& job, bool ok, const QString& text) {
+            const QString failure = ok || text.isEmpty() ? QString() : ": " + text;
+            if (job.upload) {
+                m_ui.LogText("put " + job.localPath + " " + job.remotePath);
+                if (!ok) {
+                    m_ui.LogText("Error uploading " + job.localPath + failure);
+                }
+                uploadDone = uploadDone || ok;
+                return;
+            }
+            m_ui.LogText("get " + job.remotePath + " " + job.localPath);
+            if (!ok) {
+                m_ui.LogText("Error downloading " + job.remotePath + failure);
+                LogPartialKept(job.localPath);
+            }
+        });
+    // What could not go together goes one by one, as the batch always did.
+    for (const BatchJob& job : left) {
+        if (m_run.cancel.CancelledSince(mark)) {
+            break;
+        }
+        if (!m_session.CheckConnection()) {
+            m_session.NotifyUserConnectionLost();
+            break;
+        }
+        const auto& [dir, name] = chosen.places[size_t(job.tag)];
+        transferSize = job.size;
+        if (job.ascii) {
+            SetXferModeAscii();
+        } else {
+            SetXferModeBinary();
+        }
+        if (!job.upload) {
+            DownloadFile(name, job.localPath, dir);
+            continue;
+        }
+        if (NormalisedRemoteDir(false, m_session.currentRemoteDir) !=
+                NormalisedRemoteDir(false, dir) &&
+            !m_pane.EnterRemoteDirectory(dir)) {
+            m_ui.LogText("Could not enter remote directory " + dir + "; " + job.localPath +
+                         " is not uploaded");
+            continue;
+        }
+        UploadFile(name, job.localPath, false);
+    }
+    chosen = {};
+}
+
+void Transfers::LogPartialKept(const QString& localPath) {
+    const QFileInfo partial(localPath);
+    if (partial.exists() && partial.size() > 0) {
+        m_ui.LogText(QStringLiteral("Partial file %1 kept (%2 bytes); tick \"Resume Interrupted "
+                                    "Xfer\" to continue it")
+                         .arg(localPath, GroupThousands(partial.size())));
+    }
 }
 
 std::optional<QString> Transfers::NameWhenTargetExists(
@@ -634,6 +745,8 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
         return;
     }
     bool downloaded = false;
+    const bool together = !zos && m_batches.Width(2) > 1;  // as in the upload batch
+    Chosen batch;
     // One file down into LocalDir; false when the connection is gone.
     auto download = [&](const QString& name, qint64 size, const QString& modified,
                         const QString& remoteDir, const QString& localDir) {
@@ -650,19 +763,48 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
             localName = *chosen;
         }
         transferSize = size;
+        downloaded = true;
+        if (together && !m_ui.ResumeTicked()) {
+            batch.Add({false,
+                       JoinRemotePath(false, remoteDir, name),
+                       QDir(localDir).filePath(localName),
+                       size,
+                       {},
+                       AsciiFor(name)},
+                      remoteDir, name);
+            return true;
+        }
         SetXferModeFromRgrp(name);
         DownloadFile(name, QDir(localDir).filePath(localName), remoteDir);
-        downloaded = true;
         if (!m_session.Connected()) {
             m_session.NotifyUserConnectionLost();
             return false;
         }
         return true;
     };
+    const bool walked = WalkDownload(items, startRemote, startLocal, download);
+    SendChosen(batch);
+    if (!walked) {
+        return;
+    }
+    if (NormalisedRemoteDir(zos, m_session.currentRemoteDir) !=
+        NormalisedRemoteDir(zos, startRemote)) {
+        m_pane.EnterRemoteDirectory(startRemote);
+    }
+    if (downloaded || m_local.CurrentDir() != startLocal) {
+        m_local.SelectDirectory(startLocal);
+    }
+    m_ui.StatusBarGeneral(items.size() > 1 ? " Download of all files completed."
+                                           : " Download completed.");
+}
+
+bool Transfers::WalkDownload(const std::vector<RemoteItem>& items, const QString& startRemote,
+                             const QString& startLocal, const DownloadOne& download) {
+    const bool zos = Zos();
     for (const RemoteItem& item : items) {
         if (item.type == 'F') {
             if (!download(item.name, item.size, item.modified, startRemote, startLocal)) {
-                return;
+                return false;
             }
         } else if (item.type == 'L') {
             m_ui.ShowColorMsg("Cannot download a remote link such as " + item.name);
@@ -696,7 +838,7 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
             }
             if (!m_session.CheckConnection()) {
                 m_session.NotifyUserConnectionLost();
-                return;
+                return false;
             }
             if (!m_pane.EnterRemoteDirectory(dir.path)) {
                 continue;
@@ -710,18 +852,10 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
                     zos ? ZosSizeEstimate(file.size, file.modified == "Migrated") : file.size;
                 if (!download(file.name, size, file.modified, m_session.currentRemoteDir,
                               localDir)) {
-                    return;
+                    return false;
                 }
             }
         }
     }
-    if (NormalisedRemoteDir(zos, m_session.currentRemoteDir) !=
-        NormalisedRemoteDir(zos, startRemote)) {
-        m_pane.EnterRemoteDirectory(startRemote);
-    }
-    if (downloaded || m_local.CurrentDir() != startLocal) {
-        m_local.SelectDirectory(startLocal);
-    }
-    m_ui.StatusBarGeneral(items.size() > 1 ? " Download of all files completed."
-                                           : " Download completed.");
+    return true;
 }

@@ -10,9 +10,11 @@
 
 #include "listing/zos_names.h"
 #include "session/remote_session.h"
+#include "transfer/batch_sender.h"
 #include "transfer/existing_files.h"
 
 class RemoteOperations;
+struct RemoteItem;
 class SettingsStore;
 struct RunState;
 class LocalPane;
@@ -30,7 +32,8 @@ public:
     int maxDirs = kMaxDirs;
 
     Transfers(SettingsStore& store, RunState& run, UserInterface& ui, Session& session,
-              RemotePane& pane, LocalPane& local, RemoteOperations& operations);
+              RemotePane& pane, LocalPane& local, RemoteOperations& operations,
+              BatchSender& batches);
 
     // ---- One file ----
     void UploadFile(const QString& remoteName, const QString& localPath, bool silent);
@@ -43,6 +46,8 @@ public:
     void DownloadFile(const QString& remoteName, const QString& localName,
                       const QString& remoteDir = QString());
     void DownloadFileSSH(const QString& remotePath, const QString& localPath);
+    // The mode a file travels in: the window's choice, or by its type (AsciiFiletypes).
+    bool AsciiFor(const QString& fileName) const;
     void SetXferModeFromRgrp(const QString& fileName);
     void SetXferModeAscii();
     void SetXferModeBinary();
@@ -91,6 +96,29 @@ public:
     bool workListLocal = true;
 
 private:
+    // The files a batch chose to send together, with the remote folder and name each would take
+    // one by one.
+    struct Chosen {
+        std::vector<BatchJob> jobs;
+        std::vector<std::pair<QString, QString>> places;  // by tag
+        void Add(BatchJob job, const QString& dir, const QString& name);
+    };
+    // Sends Chosen several at once, one log line per file in the order they end; what cannot go
+    // that way goes one by one. Empties Chosen.
+    void SendChosen(Chosen& chosen);
+    // The upload batch's walk: the loose files, then each folder's tree (folders created
+    // first); Upload takes each file. False when it ended early.
+    bool WalkUpload(const QStringList& files, const QStringList& dirs, const QString& startRemote,
+                    const std::function<bool(const QString&)>& upload);
+    // The download batch's walk: the selected files, then each selected folder's tree (local
+    // folders made first); Download takes each file. False when it ended early.
+    using DownloadOne =
+        std::function<bool(const QString& name, qint64 size, const QString& modified,
+                           const QString& remoteDir, const QString& localDir)>;
+    bool WalkDownload(const std::vector<RemoteItem>& items, const QString& startRemote,
+                      const QString& startLocal, const DownloadOne& download);
+    // "Partial file ... kept" where a download left part of a file.
+    void LogPartialKept(const QString& localPath);
     bool Zos() const;
     QString LocalPathFor(const QString& name) const;
     // The "Transfer type is" question for directories; false when cancelled.
@@ -110,6 +138,7 @@ private:
     RemotePane& m_pane;
     LocalPane& m_local;
     RemoteOperations& m_operations;
+    BatchSender& m_batches;
     UserInterface& m_ui;
     int m_lastPercent = 0;
     // The file the next XferAsyncPlus moves.

@@ -94,7 +94,8 @@ struct MemorySubjects {
     RemotePane pane{store.settings, session, ui, [] { return 0.0; }};
     RemoteOperations operations{store, run, ui, session, pane};
     LocalPane local{ui, store.settings};
-    Transfers transfers{store, run, ui, session, pane, local, operations};
+    BatchSender batches{store, run, ui, session};
+    Transfers transfers{store, run, ui, session, pane, local, operations, batches};
     MemoryRemote remote{session};
 
     MemorySubjects();

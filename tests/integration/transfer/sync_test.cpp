@@ -250,7 +250,8 @@ TEST(SynchroniseTogether, SftpMovesSeveralFilesAtOnceInOneSession) {
     const QMap<QString, QByteArray> here = Tree(p.local.Path());
     for (auto it = here.begin(); it != here.end(); ++it) {
         if (it.value() != site.value(it.key())) {
-            EXPECT_EQ(p.ui.logLines.filter("Stopped while moving " + it.key()).size(), 1)
+            EXPECT_EQ(
+                p.ui.logLines.filter("Stopped while moving " + p.remote + "/" + it.key()).size(), 1)
                 << it.key().toStdString();
         }
     }

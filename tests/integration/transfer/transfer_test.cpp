@@ -1,6 +1,8 @@
 // Transfers and remote file operations as the window runs them (through a scripted
 // UserInterface), over FTP against vsftpd and over SFTP against OpenSSH: the files are compared
 // on the server's disk, byte for byte.
+#include <QRegularExpression>
+
 #include "session/ssh_helper.h"
 #include "transfer_program.h"
 
@@ -19,6 +21,10 @@ TEST_P(Transfer, SelectionAndTreeGoUpAndComeBackByteIdentical) {
     p.ui.dialogAnswers.enqueue(ModalResult::OK);  // "Transfer type is binary ..."
     p.transfers.btnUploadClickActions({"site", "top.bin"});
     EXPECT_EQ(p.ui.StatusPanelText(StatusPanel::General), "Uploading complete");
+    // The five files went several at once (the setting's default), one log line each.
+    EXPECT_EQ(p.ui.logLines.filter(QRegularExpression("^Moving 5 files")).size(), 1);
+    EXPECT_EQ(p.ui.logLines.filter(QRegularExpression("^put ")).size(), 5);
+    EXPECT_EQ(p.ui.statusHistory.filter(QRegularExpression("^ Uploaded 5 of 5 files, ")).size(), 1);
     EXPECT_EQ(Tree(p.remote + "/site"), Tree(tree));
     EXPECT_EQ(ReadFile(p.remote + "/top.bin"), ReadFile(p.local.File("top.bin")));
     EXPECT_TRUE(QFileInfo(p.remote + "/site/no files").isDir());
@@ -31,6 +37,7 @@ TEST_P(Transfer, SelectionAndTreeGoUpAndComeBackByteIdentical) {
     p.ui.dialogAnswers.enqueue(ModalResult::OK);
     p.transfers.btnDownloadClickActions(p.RemoteRows({"site", "top.bin"}));
     EXPECT_EQ(p.ui.StatusPanelText(StatusPanel::General), " Download of all files completed.");
+    EXPECT_EQ(p.ui.logLines.filter(QRegularExpression("^get ")).size(), 5);
     EXPECT_EQ(Tree(back.File("site")), Tree(tree));
     EXPECT_EQ(ReadFile(back.File("top.bin")), ReadFile(p.local.File("top.bin")));
     EXPECT_EQ(p.localPane.CurrentDir(), back.Path());
@@ -272,6 +279,7 @@ TEST(TransferFaults, DroppedConnectionEndsTheBatchAndKeepsThePart) {
     REQUIRE_SERVER("SCRIPTED_DROPPER");
     Program p(false);
     p.Scripted("DROPPER");
+    p.core.settings.common.simultaneousTransfers = 1;  // one after the other
     ASSERT_TRUE(p.LogIn());
     p.transfers.btnDownloadClickActions(p.RemoteRows({"big.bin", "small.txt"}));
     EXPECT_TRUE(p.ui.MessageTexts().contains("Connection lost - abandoning file transfers"));
@@ -311,6 +319,7 @@ TEST(TransferFaults, CancelDuringABatchEndsTheBatch) {
     REQUIRE_SERVER("SCRIPTED_SLOW");
     Program p(false);
     p.Scripted("SLOW");
+    p.core.settings.common.simultaneousTransfers = 1;  // one after the other
     ASSERT_TRUE(p.LogIn());
     QTimer::singleShot(700, [&p] { p.session.AbortClick(); });
     p.transfers.btnDownloadClickActions(p.RemoteRows({"slow.bin", "small.txt"}));
