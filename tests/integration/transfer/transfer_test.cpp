@@ -64,6 +64,32 @@ TEST_P(Transfer, TextFilesTravelWithTheWiresLineEndsAndComeBackIdentical) {
     EXPECT_TRUE(p.ui.logLines.contains("get page.html " + p.local.File("page.html")));
 }
 
+// Several files at once, text and binary mixed: each keeps its mode (a connection changes its
+// TYPE when the next file needs another), and the tree comes back as it went.
+TEST_P(Transfer, ABatchOfTextAndBinaryFilesKeepsEachFilesMode) {
+    Program p(GetParam());
+    ASSERT_TRUE(p.LogIn());
+    const QByteArray text = "<p>one</p>\n<p>two</p>\n";
+    const QString tree = p.local.File("pages");
+    for (int i = 0; i < 6; ++i) {
+        WriteFile(tree + QStringLiteral("/p%1.html").arg(i), text);
+        WriteFile(tree + QStringLiteral("/b%1.bin").arg(i), RandomBytes(5000 + i, quint32(i)));
+    }
+    p.localPane.RefreshLocal();
+    p.ui.transferModeIndex = 0;  // by file type
+    p.transfers.btnUploadClickActions({"pages"});
+    EXPECT_EQ(p.ui.logLines.filter(QRegularExpression("^Moving 12 files")).size(), 1);
+    const bool crLf = !GetParam().sftp && GetParam().storesCrLf;
+    EXPECT_EQ(ReadFile(p.remote + "/pages/p5.html"),
+              crLf ? QByteArray("<p>one</p>\r\n<p>two</p>\r\n") : text);
+    EXPECT_EQ(ReadFile(p.remote + "/pages/b5.bin"), ReadFile(tree + "/b5.bin"));
+    TestFolder back;
+    p.localPane.SelectDirectory(back.Path());
+    p.transfers.btnDownloadClickActions(p.RemoteRows({"pages"}));
+    EXPECT_EQ(Tree(back.File("pages")), Tree(tree));
+    EXPECT_FALSE(p.core.run.batchTransferRunning);
+}
+
 TEST_P(Transfer, InterruptedDownloadAndUploadResumeToIdenticalFiles) {
     Program p(GetParam());
     const QByteArray content = RandomBytes(2000000);

@@ -72,6 +72,26 @@ TEST(TransferProgress, TextsDurationRateAndPercent) {
     EXPECT_EQ(ZosSizeEstimate(10, true), 2147483647);
 }
 
+TEST(TransferProgress, ABatchShowsFilesBytesRateAndTimeLeft) {
+    // Before a second has passed: no rate, no time left.
+    TransferProgressText t = DescribeBatchProgress(true, 0, 200, 0, 819200, 300);
+    EXPECT_EQ(t.status, " Uploaded 0 of 200 files, 0 of 819,200 bytes (0%)");
+    EXPECT_EQ(t.duration, "0:00");
+    // 409,600 bytes in 4 s: 102,400 a second, 4 s for the rest.
+    t = DescribeBatchProgress(false, 100, 200, 409600, 819200, 4000);
+    EXPECT_EQ(t.status,
+              " Downloaded 100 of 200 files, 409,600 of 819,200 bytes (50%), 102,400 "
+              "bytes/second, 0:04 left");
+    EXPECT_EQ(t.percent, 50);
+    // Engines that count more than the batch's sizes (a text file's line ends) stay at 100%.
+    t = DescribeBatchProgress(true, 3, 3, 5000, 4000, 61000);
+    EXPECT_EQ(t.percent, 100);
+    EXPECT_EQ(t.duration, "1:01");
+    EXPECT_TRUE(t.status.endsWith(", 0:00 left"));
+    // Empty files only: the count of files gives the share.
+    EXPECT_EQ(DescribeBatchProgress(true, 1, 4, 0, 0, 2000).percent, 25);
+}
+
 TEST(Permissions, DialogStartResultsAndOctal) {
     // No full listing text: 705.
     EXPECT_EQ(OctalFromBoxes(InitialPermissionBoxes("")), "705");
