@@ -1249,9 +1249,12 @@ void TFtpClient::NoteUploadSent() {
 }
 
 void TFtpClient::PumpUpload() {
+    // With the early command the data goes as soon as the connection stands: a server only
+    // says 150 once it has accepted the connection, a round trip after it was made, and then
+    // reads what waits there (a refused STOR leaves the local file as it was either way).
     if (Fact(TransferFact::Receiving) || !m_data || !Fact(TransferFact::DataConnected) ||
-        !Fact(TransferFact::PreliminaryReply) || Fact(TransferFact::UploadAtEnd) ||
-        Fact(TransferFact::Failed) || !m_localFile.isOpen()) {
+        (!Fact(TransferFact::PreliminaryReply) && !EarlyTransferCommand) ||
+        Fact(TransferFact::UploadAtEnd) || Fact(TransferFact::Failed) || !m_localFile.isOpen()) {
         return;
     }
     // A TLS socket encrypts at once into the connection's own buffer: both queues count.

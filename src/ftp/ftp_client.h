@@ -121,8 +121,9 @@ public:
     bool DisplayFileFlag = false;
     bool Binary = true;
     bool Passive = true;
-    // A passive transfer sends its command while the data connection is still being made,
-    // which saves a round trip per file. Off where it matters that a failed data connection
+    // A passive transfer sends its command while the data connection is still being made, and
+    // an upload's data once that connection stands, without waiting for the 150: a round trip
+    // or two less per file. Off where it matters that a failed data connection
     // ends the request at once: the server's late refusal then arrives while the request
     // still waits for it, up to the time-out.
     bool EarlyTransferCommand = false;

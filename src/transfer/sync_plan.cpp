@@ -1,6 +1,7 @@
 #include "transfer/sync_plan.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <optional>
 
@@ -192,4 +193,14 @@ std::vector<SyncStep> PlanSync(const std::vector<SyncItem>& items, bool upload, 
     steps.insert(steps.end(), files.begin(), files.end());
     steps.insert(steps.end(), deletes.begin(), deletes.end());
     return steps;
+}
+
+std::optional<qint64> ListingOffset(qint64 exactMinusListed) {
+    constexpr qint64 kQuarter = 15 * 60;
+    const qint64 sign = exactMinusListed < 0 ? -1 : 1;
+    const qint64 offset = sign * ((sign * exactMinusListed + kQuarter / 2) / kQuarter) * kQuarter;
+    if (std::abs(exactMinusListed - offset) > 120 || std::abs(offset) > 14 * 3600) {
+        return std::nullopt;
+    }
+    return offset;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // Comparing a local folder tree with a remote one, and what a synchronisation in one direction
@@ -47,6 +48,12 @@ struct SyncItem {
 // holds). Times closer than the coarser resolution of the two sides (at least 2 s, what some
 // file systems keep) count as equal.
 std::vector<SyncItem> CompareTrees(std::vector<SyncEntry> local, std::vector<SyncEntry> remote);
+
+// How far a listing's clock is from the exact one, from one file's exact time less its listed
+// time (seconds): time zones differ by whole quarter hours, so the difference is rounded to one;
+// nothing when it is not a zone's (more than two minutes off a quarter, or beyond 14 hours:
+// the file changed between the two looks).
+std::optional<qint64> ListingOffset(qint64 exactMinusListed);
 
 // The counts and bytes of each kind, for the window and the log.
 struct SyncCounts {

@@ -125,6 +125,13 @@ std::vector<SyncEntry> Synchroniser::LocalTree(const QString& top) const {
 bool Synchroniser::RemoteTree(const QString& top, std::vector<SyncEntry>& entries) {
     const int mark = m_run.cancel.Mark();
     const bool zos = m_session.Zos();
+    // A file with only a listed time, to learn how far the listing's clock is off.
+    struct Probe {
+        QString dir;
+        QString name;
+        size_t index = 0;
+    };
+    std::optional<Probe> probe;
     std::vector<QString> work = {QString()};  // relative folders still to list, breadth first
     for (size_t next = 0; next < work.size(); ++next) {
         const QString relative = work[next];
@@ -146,6 +153,8 @@ bool Synchroniser::RemoteTree(const QString& top, std::vector<SyncEntry>& entrie
                 if (const auto it = exact.find(e.name); it != exact.end()) {
                     entries.back().time = it.value();
                     entries.back().resolution = 0;
+                } else if (!probe && entries.back().resolution == 60) {
+                    probe = Probe{dir, e.name, entries.size() - 1};
                 }
             }
         }
@@ -156,7 +165,34 @@ bool Synchroniser::RemoteTree(const QString& top, std::vector<SyncEntry>& entrie
             }
         }
     }
+    if (probe) {
+        CorrectListedTimes(probe->dir, probe->name, probe->index, entries);
+    }
     return true;
+}
+
+void Synchroniser::CorrectListedTimes(const QString& dir, const QString& name, size_t index,
+                                      std::vector<SyncEntry>& entries) {
+    // A listing shows the server's clock in whatever zone it keeps (vsftpd: UTC); read as this
+    // machine's time it can be hours off, and every file would look changed. One exact time
+    // (MDTM) against the same file's listed time tells by how much.
+    const QDateTime exact = m_session.Remote()->ModificationTime(dir, name);
+    if (!exact.isValid()) {
+        return;
+    }
+    const std::optional<qint64> offset =
+        ListingOffset(exact.toSecsSinceEpoch() - entries[index].time.toSecsSinceEpoch());
+    if (!offset || *offset == 0) {
+        return;
+    }
+    m_ui.LogText(QStringLiteral("The server lists times %1 minutes %2 its exact ones: corrected")
+                     .arg(std::abs(*offset) / 60)
+                     .arg(*offset > 0 ? "behind" : "ahead of"));
+    for (SyncEntry& e : entries) {
+        if (!e.dir && e.resolution > 0 && e.time.isValid()) {
+            e.time = e.time.addSecs(*offset);
+        }
+    }
 }
 
 bool Synchroniser::Compare(std::vector<SyncItem>& items) {

@@ -48,6 +48,10 @@ public:
 private:
     std::vector<SyncEntry> LocalTree(const QString& top) const;
     bool RemoteTree(const QString& top, std::vector<SyncEntry>& entries);
+    // Moves the listed times by the difference between the listing's clock and the exact one,
+    // learnt from the file Name in Dir (Entries[Index]) where the server gives exact times.
+    void CorrectListedTimes(const QString& dir, const QString& name, size_t index,
+                            std::vector<SyncEntry>& entries);
     // Sends several files at once where the session can; returns the steps still to do one by
     // one (all of them where that cannot be).
     std::vector<SyncStep> SendTogether(const std::vector<SyncStep>& sends, bool upload,

@@ -87,8 +87,9 @@ TfrmOptions::TfrmOptions(TfrmMain& main)
     spnSimultaneous->setRange(1, 8);
     spnSimultaneous->setValue(m_values.simultaneousTransfers);
     spnSimultaneous->setToolTip(
-        "How many files Synchronise moves at once over FTP, each over its own connection to "
-        "the site.\n1 moves one file after the other.");
+        "How many files a batch (the transfer buttons, drag and drop, Synchronise) moves at "
+        "once: over FTP each over its own connection to the site, over SFTP inside the one "
+        "session.\n1 moves one file after the other.");
     fav->addRow("Simultaneous transfers", spnSimultaneous);
     left->addLayout(fav);
     btnResetDirs = new TColorButton("Reset remembered directories", this);

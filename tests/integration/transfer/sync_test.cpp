@@ -3,6 +3,8 @@
 // script commands unattended. Files are compared on the server's disk.
 #include <QRegularExpression>
 
+#include <ctime>
+
 #include "script/script_runner.h"
 #include "transfer/synchroniser.h"
 #include "transfer_program.h"
@@ -261,4 +263,30 @@ TEST(SynchroniseTogether, SftpMovesSeveralFilesAtOnceInOneSession) {
     EXPECT_EQ(Tree(p.local.Path()), site);
     // To the second, although the listing's text shows only the day of a file this old.
     EXPECT_EQ(QFileInfo(p.local.File("d1/f1.bin")).lastModified(), kOld.addSecs(1));
+}
+
+// vsftpd lists times in UTC; here, three hours east, a listed time read as this machine's would
+// make every published file look older than its source, and it would go again on every run.
+TEST(SynchroniseTimes, AListingInAnotherZoneIsCorrectedByTheExactTime) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    struct Zone {
+        const bool had = qEnvironmentVariableIsSet("TZ");
+        const QByteArray saved = qgetenv("TZ");
+        Zone() {
+            qputenv("TZ", "UTC-3");
+            tzset();
+        }
+        ~Zone() {
+            had ? qputenv("TZ", saved) : qunsetenv("TZ");
+            tzset();
+        }
+    } east;
+    Program p(Kind{"Ftp", false});
+    WriteFile(p.local.File("index.html"), "<p>home</p>\n");
+    SetTime(p.local.File("index.html"), QDateTime::currentDateTime().addSecs(-600));
+    ASSERT_TRUE(p.LogIn());
+    EXPECT_EQ(p.core.synchroniser->Synchronise(true, false).sent, 1);
+    EXPECT_TRUE(Plan(p, true, false).empty());
+    EXPECT_TRUE(p.ui.logLines.contains(
+        "The server lists times 180 minutes behind its exact ones: corrected"));
 }

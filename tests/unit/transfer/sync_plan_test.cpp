@@ -119,3 +119,22 @@ TEST(PlanSync, SourceWinsExceptASameSizeFileNewerOnTheTarget) {
     EXPECT_EQ(down[2].time, kT.addSecs(600));
     EXPECT_EQ(down[2].size, 9);
 }
+
+TEST(ListingOffset, ZonesInQuarterHoursAndNothingElse) {
+    struct Case {
+        qint64 exactMinusListed;
+        std::optional<qint64> offset;
+    } cases[] = {
+        {0, 0},
+        {59, 0},                             // the listing's minutes
+        {3600 + 30, 3600},                   // one hour east of the listing
+        {-5 * 3600 - 45, -5 * 3600},         // five hours west
+        {5 * 3600 + 1800, 5 * 3600 + 1800},  // half-hour zones
+        {20700, 20700},                      // 5:45
+        {900 + 400, std::nullopt},           // not a zone: the file changed meanwhile
+        {15 * 3600, std::nullopt},           // beyond any zone
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ListingOffset(c.exactMinusListed), c.offset) << c.exactMinusListed;
+    }
+}
