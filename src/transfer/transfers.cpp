@@ -587,6 +587,11 @@ void Transfers::SendChosen(Chosen& chosen) {
                 LogPartialKept(job.localPath);
             }
         });
+    if (!m_session.Connected()) {  // Cancel ends an SFTP session; so does a lost one
+        m_session.NotifyUserConnectionLost();
+        chosen = {};
+        return;
+    }
     // What could not go together goes one by one, as the batch always did.
     for (const BatchJob& job : left) {
         if (m_run.cancel.CancelledSince(mark)) {

@@ -355,6 +355,43 @@ TEST(TransferFaults, CancelDuringABatchEndsTheBatch) {
     EXPECT_FALSE(p.core.run.batchTransferRunning);
 }
 
+// Cancel in a batch moving several files at once inside one SFTP session: the session ends as
+// a cancelled SFTP transfer always did, and every file that was half-way is named.
+TEST(TransferFaults, CancelDuringABatchOfFilesInFlightNamesWhatWasHalfWay) {
+    REQUIRE_SSHD_SERVER();
+    Program p(true);
+    ASSERT_TRUE(p.LogIn());
+    for (int i = 0; i < 40; ++i) {
+        WriteFile(p.local.File(QStringLiteral("site/f%1.bin").arg(i)), RandomBytes(200000));
+    }
+    p.localPane.RefreshLocal();
+    p.ui.transferModeIndex = 2;
+    p.ui.dialogAnswers.enqueue(ModalResult::OK);  // "Transfer type is binary ..."
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (!p.ui.logLines.filter(QRegularExpression("^put ")).isEmpty()) {
+            press.stop();
+            p.session.AbortClick();
+        }
+    });
+    press.start(2);
+    p.transfers.btnUploadClickActions({"site"});
+    EXPECT_TRUE(p.ui.MessageTexts().contains("Connection lost - abandoning file transfers"));
+    EXPECT_FALSE(p.core.run.batchTransferRunning);
+    int whole = 0;
+    for (int i = 0; i < 40; ++i) {
+        const QString name = QStringLiteral("site/f%1.bin").arg(i);
+        const QString there = p.remote + "/" + name;
+        if (QFileInfo::exists(there) && ReadFile(there) == ReadFile(p.local.File(name))) {
+            ++whole;
+        } else if (QFileInfo::exists(there)) {
+            EXPECT_EQ(p.ui.logLines.filter("Stopped while moving " + there).size(), 1) << i;
+        }
+    }
+    EXPECT_GT(whole, 0);
+    EXPECT_LT(whole, 40);
+}
+
 // What the local side refuses: a full disk, and a folder where the file would go.
 TEST(TransferFaults, LocalWriteFailuresEndTheTransferAndLoseNothing) {
     REQUIRE_SERVER("VSFTPD_PORT");
