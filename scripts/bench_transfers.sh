@@ -14,7 +14,6 @@ build="${BUILD_DIR:-$root/build-bench-transfers}"
 size_mb="${SIZE_MB:-1024}"
 files="${FILES:-2000}"
 rounds="${ROUNDS:-2}"
-cipher=(-c aes128-ctr -o MACs=hmac-sha2-256)
 
 command -v lftp >/dev/null || { apt-get update -qq && apt-get install -y -qq lftp >/dev/null; }
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -45,7 +44,8 @@ ssh_pass="$(value "$work/sshd.state" SSH_PASSWORD)"
 ssh_root="$(value "$work/sshd.state" SSH_ROOT)"
 netrc="$work/netrc"
 (umask 077 && printf 'machine 127.0.0.1 login %s password %s\n' "$ftp_user" "$ftp_pass" >"$netrc")
-sftp_cmd=(sftp -q "${cipher[@]}" -i "$work/client_key" -P "$ssh_port" -o StrictHostKeyChecking=no
+# OpenSSH's own defaults, as our transport (the system's ssh) uses them: like for like.
+sftp_cmd=(sftp -q -i "$work/client_key" -P "$ssh_port" -o StrictHostKeyChecking=no
     -o UserKnownHostsFile=/dev/null -o BatchMode=yes)
 
 measure() {  # prints the wall time of the command in seconds

@@ -167,14 +167,7 @@ TEST(SynchroniseTogether, CancelStopsEveryConnectionAndNamesWhatWasHalfWay) {
     WriteSite(p.local.Path(), 40);
     ASSERT_TRUE(p.LogIn());
     // Cancel as soon as the first file has arrived, as a person pressing the button.
-    QTimer press;
-    QObject::connect(&press, &QTimer::timeout, [&] {
-        if (!p.ui.logLines.filter(QRegularExpression("^Uploaded ")).isEmpty()) {
-            press.stop();
-            p.session.AbortClick();
-        }
-    });
-    press.start(5);
+    const auto press = p.CancelOnceLogged("^Uploaded ");
     const Synchroniser::Outcome out = p.core.synchroniser->Synchronise(true, false);
     EXPECT_TRUE(out.cancelled);
     EXPECT_LT(out.sent, 40);
@@ -238,14 +231,7 @@ TEST(SynchroniseTogether, SftpMovesSeveralFilesAtOnceInOneSession) {
     const QMap<QString, QByteArray> site = Tree(p.remote);
     ASSERT_TRUE(QDir(p.local.Path()).removeRecursively());
     ASSERT_TRUE(QDir().mkpath(p.local.Path()));
-    QTimer press;
-    QObject::connect(&press, &QTimer::timeout, [&] {
-        if (!p.ui.logLines.filter(QRegularExpression("^Downloaded ")).isEmpty()) {
-            press.stop();
-            p.session.AbortClick();
-        }
-    });
-    press.start(2);
+    const auto press = p.CancelOnceLogged("^Downloaded ");
     out = p.core.synchroniser->Synchronise(false, false);
     EXPECT_TRUE(out.cancelled);
     EXPECT_LT(out.sent, 40);

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QUuid>
 
@@ -19,6 +20,7 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <memory>
 
 #include "app/app_core.h"
 #include "app/scripted_user_interface.h"
@@ -99,6 +101,19 @@ struct Program : HeadlessProgram {
         ASSERT_TRUE(core.store.UpdateSettings());
     }
     void Chown() const { QProcess::execute("chown", {"-R", User(), remote}); }
+    // Presses Cancel, as a person would, as soon as a log line matches Pattern; the timer
+    // returned keeps watching until then.
+    std::unique_ptr<QTimer> CancelOnceLogged(const QString& pattern) {
+        auto press = std::make_unique<QTimer>();
+        QObject::connect(press.get(), &QTimer::timeout, [this, pattern, timer = press.get()] {
+            if (!ui.logLines.filter(QRegularExpression(pattern)).isEmpty()) {
+                timer->stop();
+                session.AbortClick();
+            }
+        });
+        press->start(2);
+        return press;
+    }
     bool LogIn() {
         session.RequestConnect();
         return session.Connected();

@@ -367,14 +367,7 @@ TEST(TransferFaults, CancelDuringABatchOfFilesInFlightNamesWhatWasHalfWay) {
     p.localPane.RefreshLocal();
     p.ui.transferModeIndex = 2;
     p.ui.dialogAnswers.enqueue(ModalResult::OK);  // "Transfer type is binary ..."
-    QTimer press;
-    QObject::connect(&press, &QTimer::timeout, [&] {
-        if (!p.ui.logLines.filter(QRegularExpression("^put ")).isEmpty()) {
-            press.stop();
-            p.session.AbortClick();
-        }
-    });
-    press.start(2);
+    const auto press = p.CancelOnceLogged("^put ");
     p.transfers.btnUploadClickActions({"site"});
     EXPECT_TRUE(p.ui.MessageTexts().contains("Connection lost - abandoning file transfers"));
     EXPECT_FALSE(p.core.run.batchTransferRunning);
