@@ -82,6 +82,18 @@ TEST_P(ThroughProxy, TransfersWork) {
     ASSERT_EQ(h.Run([](TFtpClient& c) { c.GetAsync(); }), 0);
     EXPECT_EQ(local.Read("down.bin"), data);
 
+    // Both ways again with the command sent while the data connection is being made (the
+    // extra connections of a batch), through the same proxy.
+    h.client.EarlyTransferCommand = true;
+    h.client.LocalFileName = local.Write("early.bin", data);
+    h.client.HostFileName = "early.bin";
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.PutAsync(); }), 0)
+        << h.client.ErrorMessage().toStdString();
+    EXPECT_EQ(ReadFile(root + "/" + remoteDir + "/early.bin"), data);
+    h.client.LocalFileName = local.File("early-down.bin");
+    ASSERT_EQ(h.Run([](TFtpClient& c) { c.GetAsync(); }), 0);
+    EXPECT_EQ(local.Read("early-down.bin"), data);
+
     EXPECT_TRUE(h.display.filter("> PORT").isEmpty());
     EXPECT_FALSE(h.display.filter("> PASV").isEmpty());
     EXPECT_EQ(h.Run([](TFtpClient& c) { c.QuitAsync(); }), 0);
