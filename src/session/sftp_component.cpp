@@ -160,8 +160,7 @@ int SftpComponent::Run(const std::function<quint32()>& start) {
 }
 
 void SftpComponent::Finished(quint32 id, int code, const QString& text) {
-    if (m_batchEnded) {
-        m_batchEnded(id, code, text);
+    if (m_batchEnded && m_batchEnded(id, code, text)) {
         return;
     }
     if (id != m_running || m_finished) {
@@ -270,10 +269,14 @@ std::vector<int> SftpComponent::TransferMany(
                 progress(sum);
             }
         });
+    // Its own loop, not m_loop: a call made while the batch waits must not end the batch's wait.
+    QEventLoop loop;
+    const QMetaObject::Connection gone =
+        connect(&m_connection, &SftpConnection::disconnected, &loop, &QEventLoop::quit);
     m_batchEnded = [&](quint32 id, int code, const QString& text) {
         const auto it = running.find(id);
         if (it == running.end()) {
-            return;
+            return false;  // another call's
         }
         const int index = it->second;
         running.erase(it);
@@ -282,16 +285,14 @@ std::vector<int> SftpComponent::TransferMany(
         stop = stop || code == SftpConnection::kAborted;
         ended(index, code, text);
         start();
-        if (running.empty() && m_loop) {
-            m_loop->quit();
+        if (running.empty()) {
+            loop.quit();
         }
+        return true;
     };
     start();
     while (!running.empty() && m_connection.IsConnected()) {
-        QEventLoop loop;
-        m_loop = &loop;
         loop.exec();
-        m_loop = nullptr;
     }
     // What the connection took with it ends here, so every started file is answered once.
     for (const auto& [id, index] : running) {
@@ -300,6 +301,7 @@ std::vector<int> SftpComponent::TransferMany(
     }
     m_batchEnded = nullptr;
     disconnect(moved);
+    disconnect(gone);
     std::vector<int> left;
     for (int i = next; i < int(files.size()); ++i) {
         left.push_back(i);

@@ -108,8 +108,8 @@ private:
 
     SftpConnection m_connection;
     quint32 m_running = 0;
-    // The running batch's files by request id (empty when no batch runs).
-    std::function<void(quint32 id, int code, const QString& text)> m_batchEnded;
+    // While a batch runs: takes the end of one of its files (false for another call's).
+    std::function<bool(quint32 id, int code, const QString& text)> m_batchEnded;
     int m_code = 0;
     bool m_finished = false;
     bool m_connecting = false;

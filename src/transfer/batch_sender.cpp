@@ -122,8 +122,8 @@ std::vector<BatchJob> BatchSender::Send(const std::vector<BatchJob>& jobs, const
             std::vector<FtpWorkers::Job> work;
             for (size_t i = 0; i < jobs.size(); ++i) {
                 const BatchJob& j = jobs[i];
-                work.push_back({j.upload, j.remotePath, j.localPath, j.size,
-                                j.upload ? j.time : QDateTime(), j.ascii, int(i)});
+                work.push_back(
+                    {j.upload, j.remotePath, j.localPath, j.size, j.time, j.ascii, int(i)});
             }
             const std::vector<FtpWorkers::Job> rest = workers.Run(
                 work,
