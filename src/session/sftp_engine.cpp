@@ -218,10 +218,6 @@ public:
             ReadNext();
             return;
         }
-        if (wire.tag == kClose) {
-            Finish(0);
-            return;
-        }
         if (type == kName) {
             const auto names = ParseNames(reader);
             if (!names) {
@@ -236,9 +232,11 @@ public:
             Reader copy = reader;
             const auto status = ReadStatus(copy);
             if (status && status->code == kEof) {
-                const QByteArray handle = m_handle;
+                // Every entry is here: the close is sent but not waited for, as for a file
+                // read to its end.
+                CloseHandle(m_handle);
                 m_handle.clear();
-                Send(kClose, [&](quint32 w) { return EncodeClose(w, handle); });
+                Finish(0);
                 return;
             }
         }
