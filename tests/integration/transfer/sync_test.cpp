@@ -276,3 +276,28 @@ TEST(SynchroniseTimes, AListingInAnotherZoneIsCorrectedByTheExactTime) {
     EXPECT_TRUE(p.ui.logLines.contains(
         "The server lists times 180 minutes behind its exact ones: corrected"));
 }
+
+// A file the server refuses (a folder it will not let us write) fails alone and at once on the
+// extra connections, which send their data without waiting for the server's go-ahead.
+TEST(SynchroniseTogether, ARefusedFileFailsAloneAndTheRestGoes) {
+    REQUIRE_SERVER("VSFTPD_PORT");
+    Program p(Kind{"Ftp", false});
+    WriteSite(p.local.Path(), 8);
+    WriteFile(p.local.File("locked/page.html"), "<p>new</p>\n");
+    QDir().mkpath(p.remote + "/locked");
+    p.Chown();
+    QFile::setPermissions(p.remote + "/locked",
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    ASSERT_TRUE(p.LogIn());
+    QElapsedTimer clock;
+    clock.start();
+    const Synchroniser::Outcome out = p.core.synchroniser->Synchronise(true, false);
+    QFile::setPermissions(p.remote + "/locked",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_LT(clock.elapsed(), 10000);  // no connection waited for its time-out
+    EXPECT_EQ(out.sent, 8);
+    EXPECT_EQ(out.failed, 1);
+    EXPECT_EQ(p.ui.logLines.filter(QRegularExpression("^Could not upload locked/page.html")).size(),
+              1);
+    EXPECT_FALSE(QFileInfo::exists(p.remote + "/locked/page.html"));
+}
