@@ -77,7 +77,7 @@ TFtpClient::TFtpClient(QObject* parent)
     // A connector result counts only while the port step waits for it: a late one must not
     // complete another request's step.
     connect(m_dataConnector, &TcpConnector::Connected, this, [this] {
-        const bool early = EarlyTransferCommand && IsTransferStep(m_currentStep);
+        const bool early = EarlyCommand() && IsTransferStep(m_currentStep);
         if ((m_currentStep != Step::Port && !early) || !m_data) {
             CloseData();
             return;
@@ -93,7 +93,7 @@ TFtpClient::TFtpClient(QObject* parent)
     connect(m_dataConnector, &TcpConnector::Failed, this, [this](const QString&, int number) {
         const QString text =
             "Unable to establish data connection, error #" + QString::number(number);
-        if (EarlyTransferCommand && IsTransferStep(m_currentStep)) {
+        if (EarlyCommand() && IsTransferStep(m_currentStep)) {
             FailTransfer("! Data: connection failed", text);  // ends with the server's reply
             return;
         }
@@ -927,6 +927,12 @@ std::optional<SocksSettings> TFtpClient::Socks() const {
     return socks;
 }
 
+bool TFtpClient::EarlyCommand() const {
+    // An FTP proxy relays the data connection itself and may refuse a command that arrives
+    // before our connection to it (425): through one, the described order.
+    return EarlyTransferCommand && ConnectionType != ftpProxy;
+}
+
 bool TFtpClient::UsesPassive() const {
     return Passive || ConnectionType != ftpDirect;
 }
@@ -972,7 +978,7 @@ void TFtpClient::StartPassive(const QString& reply) {
     CloseData();
     m_data = m_protectData ? new QSslSocket(this) : new QTcpSocket(this);
     m_dataConnector->Connect(m_data, host, port, Socks());
-    if (EarlyTransferCommand && m_data) {
+    if (EarlyCommand() && m_data) {
         SetState(ftpPasvReady);
         StepDone(true);
     }
@@ -1253,7 +1259,7 @@ void TFtpClient::PumpUpload() {
     // says 150 once it has accepted the connection, a round trip after it was made, and then
     // reads what waits there (a refused STOR leaves the local file as it was either way).
     if (Fact(TransferFact::Receiving) || !m_data || !Fact(TransferFact::DataConnected) ||
-        (!Fact(TransferFact::PreliminaryReply) && !EarlyTransferCommand) ||
+        (!Fact(TransferFact::PreliminaryReply) && !EarlyCommand()) ||
         Fact(TransferFact::UploadAtEnd) || Fact(TransferFact::Failed) || !m_localFile.isOpen()) {
         return;
     }

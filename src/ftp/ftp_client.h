@@ -125,7 +125,7 @@ public:
     // an upload's data once that connection stands, without waiting for the 150: a round trip
     // or two less per file. Off where it matters that a failed data connection
     // ends the request at once: the server's late refusal then arrives while the request
-    // still waits for it, up to the time-out.
+    // still waits for it, up to the time-out. Ignored through an FTP proxy.
     bool EarlyTransferCommand = false;
     TFtpShareMode ShareMode = ftpShareExclusive;
     int Options = ftpAcceptLF;
@@ -283,6 +283,8 @@ private:
     void OnDataAccepted();
     void AttachDataSocket(QTcpSocket* socket);
     static bool IsTransferStep(Step step);
+    // EarlyTransferCommand where the route allows it.
+    bool EarlyCommand() const;
     void StartTransfer(Step step);
     void OnDataReadyRead();
     void OnDataClosed();

@@ -694,7 +694,31 @@ void ScriptRunner::Upload(const QString& command, const QString& p1, const QStri
         return;
     }
     const bool star = pattern.contains('*');
+    auto after = [&](const QString& path, bool ok) {
+        if (!ok) {
+            m_ui.LogText("Upload of " + path + " failed");
+            Fail();
+        } else if (evict) {
+            if (QFile::remove(path) || !QFileInfo::exists(path)) {
+                m_ui.LogText(path + " deleted");
+            } else {
+                m_ui.LogText("Problem deleting " + path);
+                Fail();
+            }
+            m_local.RefreshLocal();
+        }
+    };
+    auto uploadOne = [&](const LocalItem& item, const QString& target) {
+        const QString path = source.dir + item.name;
+        m_session.requestErrorList.clear();
+        m_transfers.transferSize = item.size;
+        m_transfers.SetXferModeFromRgrp(item.name);
+        m_transfers.UploadFile(target, path, true);
+        after(path, m_transfers.lastTransferOk && m_session.requestErrorList.isEmpty());
+        m_pane.RefreshRemoteDirectoryList();
+    };
     bool matched = false;
+    std::vector<LocalItem> chosen;  // a pattern's files, sent together where the session can
     for (const LocalItem& item : ListLocalDirectory(source.dir, "*", true, false, false)) {
         if (item.isDirectory ||
             !MatchStarPattern(Zos() ? item.name.toUpper() : item.name, pattern)) {
@@ -705,30 +729,39 @@ void ScriptRunner::Upload(const QString& command, const QString& p1, const QStri
         if (onlyNew && RemoteFilePresent(target)) {
             m_ui.LogText("No upload of file " + (star ? item.name : p1) +
                          " - already present in remote directory");
+        } else if (star) {
+            chosen.push_back(item);
         } else {
-            const QString path = source.dir + item.name;
-            m_session.requestErrorList.clear();
-            m_transfers.transferSize = item.size;
-            m_transfers.SetXferModeFromRgrp(item.name);
-            m_transfers.UploadFile(target, path, true);
-            const bool ok = m_transfers.lastTransferOk && m_session.requestErrorList.isEmpty();
-            if (!ok) {
-                m_ui.LogText("Upload of " + path + " failed");
-                Fail();
-            } else if (evict) {
-                if (QFile::remove(path) || !QFileInfo::exists(path)) {
-                    m_ui.LogText(path + " deleted");
-                } else {
-                    m_ui.LogText("Problem deleting " + path);
-                    Fail();
-                }
-                m_local.RefreshLocal();
-            }
-            m_pane.RefreshRemoteDirectoryList();
+            uploadOne(item, target);
         }
         if (!star) {
             break;
         }
+    }
+    if (m_transfers.BatchWidth(int(chosen.size())) > 1) {
+        std::vector<BatchJob> jobs;
+        for (size_t i = 0; i < chosen.size(); ++i) {
+            const QString& name = chosen[i].name;
+            const QString sendAs = m_store.settings.site.lcUpload ? name.toLower() : name;
+            jobs.push_back({true,
+                            JoinRemotePath(false, m_session.currentRemoteDir, sendAs),
+                            source.dir + name,
+                            chosen[i].size,
+                            {},
+                            m_transfers.AsciiFor(name),
+                            int(i)});
+        }
+        const std::vector<LocalItem> all = std::move(chosen);
+        chosen.clear();
+        if (!SendTogether(
+                jobs, [&](const BatchJob& job, bool ok) { after(job.localPath, ok); },
+                [&](const BatchJob& job) { chosen.push_back(all[size_t(job.tag)]); })) {
+            return;
+        }
+        m_pane.RefreshRemoteDirectoryList();
+    }
+    for (const LocalItem& item : chosen) {
+        uploadOne(item, item.name);
     }
     if (!matched) {
         m_ui.LogText("Could not upload file " + p1 + " - does not exist");
@@ -738,6 +771,24 @@ void ScriptRunner::Upload(const QString& command, const QString& p1, const QStri
             Fail();
         }
     }
+}
+
+bool ScriptRunner::SendTogether(const std::vector<BatchJob>& jobs,
+                                const std::function<void(const BatchJob&, bool)>& ended,
+                                const std::function<void(const BatchJob&)>& notSent) {
+    const int mark = m_run.cancel.Mark();
+    const std::vector<BatchJob> left = m_transfers.SendTogether(jobs, ended);
+    if (m_run.cancel.CancelledSince(mark) || !m_session.Connected()) {
+        if (!left.empty()) {
+            m_ui.LogText(QStringLiteral("%1 files were not moved").arg(left.size()));
+            Fail();
+        }
+        return false;
+    }
+    for (const BatchJob& job : left) {
+        notSent(job);
+    }
+    return true;
 }
 
 void ScriptRunner::Download(const QString& command, const QString& p1, const QString& p2) {
@@ -759,27 +810,16 @@ void ScriptRunner::Download(const QString& command, const QString& p1, const QSt
         }
     }
     bool downloaded = false;
-    for (const RemoteEntry& e : taken) {
-        if (onlyNew && QFileInfo::exists(target.dir + e.name)) {
-            continue;
-        }
-        const QString localName = star ? e.name : target.name;
-        const qint64 tracks = e.size * 56664;
-        m_transfers.transferSize = !Zos() ? e.size : tracks == 0 ? 2147483647 : tracks;
-        m_transfers.zosDownload = Zos();
-        m_session.requestErrorList.clear();
-        m_transfers.SetXferModeFromRgrp(localName);
-        m_transfers.DownloadFile(e.name, target.dir + localName);
-        downloaded = true;
-        if (!m_transfers.lastTransferOk || !m_session.requestErrorList.isEmpty()) {
+    auto after = [&](const RemoteEntry& e, bool ok) {
+        if (!ok) {
             m_ui.LogText("Download of " + e.name + " failed");
             Fail();
-            continue;
+            return;
         }
         if (grab) {
             if (!m_operations.RemoteDelete(m_session.currentRemoteDir, e.name, "F")) {
                 Fail();
-                continue;
+                return;
             }
             auto& files = m_pane.listing.files;
             for (size_t i = 0; i < files.size(); ++i) {
@@ -790,6 +830,57 @@ void ScriptRunner::Download(const QString& command, const QString& p1, const QSt
                 }
             }
         }
+    };
+    std::vector<RemoteEntry> chosen;
+    for (const RemoteEntry& e : taken) {
+        if (!(onlyNew && QFileInfo::exists(target.dir + e.name))) {
+            chosen.push_back(e);
+        }
+    }
+    if (m_transfers.BatchWidth(int(chosen.size())) > 1) {
+        std::vector<BatchJob> jobs;
+        for (size_t i = 0; i < chosen.size(); ++i) {
+            const RemoteEntry& e = chosen[i];
+            const QString localName = star ? e.name : target.name;
+            jobs.push_back({false,
+                            JoinRemotePath(false, m_session.currentRemoteDir, e.name),
+                            target.dir + localName,
+                            e.size,
+                            {},
+                            m_transfers.AsciiFor(localName),
+                            int(i)});
+        }
+        const std::vector<RemoteEntry> all = std::move(chosen);
+        chosen.clear();
+        std::vector<RemoteEntry> arrived;  // grabbed ones are deleted once all have moved
+        downloaded = true;
+        const bool sent = SendTogether(
+            jobs,
+            [&](const BatchJob& job, bool ok) {
+                if (ok) {
+                    arrived.push_back(all[size_t(job.tag)]);
+                } else {
+                    after(all[size_t(job.tag)], false);
+                }
+            },
+            [&](const BatchJob& job) { chosen.push_back(all[size_t(job.tag)]); });
+        for (const RemoteEntry& e : arrived) {
+            after(e, true);
+        }
+        if (!sent) {
+            chosen.clear();
+        }
+    }
+    for (const RemoteEntry& e : chosen) {
+        const QString localName = star ? e.name : target.name;
+        const qint64 tracks = e.size * 56664;
+        m_transfers.transferSize = !Zos() ? e.size : tracks == 0 ? 2147483647 : tracks;
+        m_transfers.zosDownload = Zos();
+        m_session.requestErrorList.clear();
+        m_transfers.SetXferModeFromRgrp(localName);
+        m_transfers.DownloadFile(e.name, target.dir + localName);
+        downloaded = true;
+        after(e, m_transfers.lastTransferOk && m_session.requestErrorList.isEmpty());
     }
     if (grab && downloaded) {
         m_pane.SortRemoteArraysAndPopulateListview();

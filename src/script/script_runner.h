@@ -5,8 +5,10 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 #include "script/script_text.h"
+#include "transfer/batch_sender.h"
 
 class RemoteOperations;
 class SettingsStore;
@@ -95,6 +97,12 @@ private:
     void If(const QString& line);
     void Upload(const QString& command, const QString& p1, const QString& p2, const QString& raw);
     void Download(const QString& command, const QString& p1, const QString& p2);
+    // A pattern's files several at once (Transfers::SendTogether); NotSent gets each that is
+    // left for one by one. False, with the run marked failed, when Cancel or a lost session
+    // stopped it.
+    bool SendTogether(const std::vector<BatchJob>& jobs,
+                      const std::function<void(const BatchJob&, bool ok)>& ended,
+                      const std::function<void(const BatchJob&)>& notSent);
     void RemoteDeletion(const QString& command, const QString& p1);
     void LocalDeletion(const QString& command, const QString& p1);
 

@@ -427,7 +427,7 @@ void Transfers::UploadFiles(const QStringList& selectedLocal) {
     // Several files at once where the session can: each file is chosen, named and its existing
     // target settled as the tree is walked (questions included), then the chosen ones move
     // together. A file to resume keeps the one-by-one path.
-    const bool together = m_batches.Width(2) > 1;
+    const bool together = BatchWidth(2) > 1;
     Chosen batch;
     // One file up, as the batch does it; false when the connection is gone.
     auto upload = [&](const QString& path) {
@@ -570,23 +570,7 @@ void Transfers::SendChosen(Chosen& chosen) {
             m_pane.cache.RemoveRemDirFromCache(false, dir);
         }
     }
-    const std::vector<BatchJob> left =
-        m_batches.Send(chosen.jobs, [this](const BatchJob& job, bool ok, const QString& text) {
-            const QString failure = ok || text.isEmpty() ? QString() : ": " + text;
-            if (job.upload) {
-                m_ui.LogText("put " + job.localPath + " " + job.remotePath);
-                if (!ok) {
-                    m_ui.LogText("Error uploading " + job.localPath + failure);
-                }
-                uploadDone = uploadDone || ok;
-                return;
-            }
-            m_ui.LogText("get " + job.remotePath + " " + job.localPath);
-            if (!ok) {
-                m_ui.LogText("Error downloading " + job.remotePath + failure);
-                LogPartialKept(job.localPath);
-            }
-        });
+    const std::vector<BatchJob> left = SendTogether(chosen.jobs, nullptr);
     if (!m_session.Connected()) {  // Cancel ends an SFTP session; so does a lost one
         m_session.NotifyUserConnectionLost();
         chosen = {};
@@ -622,6 +606,33 @@ void Transfers::SendChosen(Chosen& chosen) {
         UploadFile(name, job.localPath, false);
     }
     chosen = {};
+}
+
+int Transfers::BatchWidth(int count) const {
+    return m_batches.Width(count);
+}
+
+std::vector<BatchJob> Transfers::SendTogether(
+    const std::vector<BatchJob>& jobs, const std::function<void(const BatchJob&, bool)>& ended) {
+    return m_batches.Send(jobs, [&](const BatchJob& job, bool ok, const QString& text) {
+        const QString failure = ok || text.isEmpty() ? QString() : ": " + text;
+        if (job.upload) {
+            m_ui.LogText("put " + job.localPath + " " + job.remotePath);
+            if (!ok) {
+                m_ui.LogText("Error uploading " + job.localPath + failure);
+            }
+            uploadDone = uploadDone || ok;
+        } else {
+            m_ui.LogText("get " + job.remotePath + " " + job.localPath);
+            if (!ok) {
+                m_ui.LogText("Error downloading " + job.remotePath + failure);
+                LogPartialKept(job.localPath);
+            }
+        }
+        if (ended) {
+            ended(job, ok);
+        }
+    });
 }
 
 void Transfers::LogPartialKept(const QString& localPath) {
@@ -750,7 +761,7 @@ void Transfers::btnDownloadClickActions(const std::vector<int>& selectedRemoteRo
         return;
     }
     bool downloaded = false;
-    const bool together = !zos && m_batches.Width(2) > 1;  // as in the upload batch
+    const bool together = !zos && BatchWidth(2) > 1;  // as in the upload batch
     Chosen batch;
     // One file down into LocalDir; false when the connection is gone.
     auto download = [&](const QString& name, qint64 size, const QString& modified,

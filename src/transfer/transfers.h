@@ -64,6 +64,13 @@ public:
                                  qint64 done);
 
     // ---- Batches ----
+    // Several files at once where the session can (BatchSender), one log line per file as it
+    // ends ("put ..."/"get ...", then why it failed); Ended follows each file's lines. Returns
+    // the files that did not go: the caller sends them one by one, unless Cancel was pressed.
+    std::vector<BatchJob> SendTogether(const std::vector<BatchJob>& jobs,
+                                       const std::function<void(const BatchJob&, bool ok)>& ended);
+    // How many files would move at once on this session (1: one after the other).
+    int BatchWidth(int count) const;
     // The names of the selected local rows; the window passes them in.
     void btnUploadClickActions(const QStringList& selectedLocal);
     void UploadFiles(const QStringList& selectedLocal);

@@ -83,7 +83,8 @@ TEST_P(ThroughProxy, TransfersWork) {
     EXPECT_EQ(local.Read("down.bin"), data);
 
     // Both ways again with the command sent while the data connection is being made (the
-    // extra connections of a batch), through the same proxy.
+    // extra connections of a batch), through the same proxy; an FTP proxy, which may refuse
+    // a command that comes before the data connection, keeps the described order.
     h.client.EarlyTransferCommand = true;
     h.client.LocalFileName = local.Write("early.bin", data);
     h.client.HostFileName = "early.bin";

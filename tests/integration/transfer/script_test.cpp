@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QEventLoop>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include "../sftp/own_servers.h"
@@ -76,6 +77,8 @@ TEST_P(ScriptRun, NightlyJobLogsInMovesDeletesAndEnds) {
     p.core.scripts->RunscriptActions();
     ExpectNightlyDone(p, errorLog);
     EXPECT_EQ(p.core.scripts->ExitStatus(), ScriptRunner::kAllSucceeded);
+    // The patterns' files went two at once (PUT *.html and GRAB *.log).
+    EXPECT_EQ(p.ui.logLines.filter(QRegularExpression("^Moving 2 files")).size(), 2);
     EXPECT_EQ(p.ui.closeRequests, 1);
     EXPECT_FALSE(p.session.Connected());  // the run logs out at its end
     EXPECT_TRUE(p.pane.listing.files.empty() || !p.Listed("access.log"));
