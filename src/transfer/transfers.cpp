@@ -587,11 +587,7 @@ void Transfers::SendChosen(Chosen& chosen) {
         }
         const auto& [dir, name] = chosen.places[size_t(job.tag)];
         transferSize = job.size;
-        if (job.ascii) {
-            SetXferModeAscii();
-        } else {
-            SetXferModeBinary();
-        }
+        m_session.Remote()->SetTransferMode(job.ascii);  // as the walk chose it
         if (!job.upload) {
             DownloadFile(name, job.localPath, dir);
             continue;
