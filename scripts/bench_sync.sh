@@ -34,6 +34,14 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# An lftp command file with the login in it (0600, in the work folder), so that no password
+# is on a command line: lftp_file USER PASS PORT HOST COMMANDS; prints its path.
+lftp_file() {
+    local f
+    f="$(mktemp "$work/lftp.XXXXXX")"
+    printf 'open -u "%s","%s" -p %s %s\n%s\nquit\n' "$1" "$2" "$3" "$4" "$5" >"$f"
+    echo "$f"
+}
 ssh-keygen -q -t ed25519 -N '' -f "$work/client_key"
 
 folders="${FOLDERS:-20}"
@@ -80,7 +88,7 @@ run() {
         if [ "$kind" = ftp ]; then
             for par in 1 4; do
                 mkdir -p "$work/down"
-                note "$label-lftpdown$par" "$(measure "${in[@]}" lftp -u "$user,$pass" -p "$port" -e "set net:max-retries 1; mirror --parallel=$par $sroot/tree $work/down/tree; quit" "$address")"
+                note "$label-lftpdown$par" "$(measure "${in[@]}" lftp -f "$(lftp_file "$user" "$pass" "$port" "$address" "set net:max-retries 1; mirror --parallel=$par $sroot/tree $work/down/tree")")"
                 rm -rf "$work/down"
             done
         else
@@ -92,12 +100,12 @@ run() {
         rm -rf "$sroot/tree"
         if [ "$kind" = ftp ]; then
             for par in 1 4; do
-                note "$label-lftp$par" "$(measure "${in[@]}" lftp -u "$user,$pass" -p "$port" -e "set net:max-retries 1; mirror -R --parallel=$par $work/src/tree $sroot/tree; quit" "$address")"
+                note "$label-lftp$par" "$(measure "${in[@]}" lftp -f "$(lftp_file "$user" "$pass" "$port" "$address" "set net:max-retries 1; mirror -R --parallel=$par $work/src/tree $sroot/tree")")"
                 rm -rf "$sroot/tree"
             done
             mkdir "$sroot/tree" && chown "$user" "$sroot/tree"
-            "${in[@]}" lftp -u "$user,$pass" -p "$port" -e "mirror -R $work/src/tree $sroot/tree; quit" "$address" >/dev/null
-            note "$label-lftp-again" "$(measure "${in[@]}" lftp -u "$user,$pass" -p "$port" -e "set net:max-retries 1; mirror -R --parallel=4 $work/src/tree $sroot/tree; quit" "$address")"
+            "${in[@]}" lftp -f "$(lftp_file "$user" "$pass" "$port" "$address" "mirror -R $work/src/tree $sroot/tree")" >/dev/null
+            note "$label-lftp-again" "$(measure "${in[@]}" lftp -f "$(lftp_file "$user" "$pass" "$port" "$address" "set net:max-retries 1; mirror -R --parallel=4 $work/src/tree $sroot/tree")")"
             rm -rf "$sroot/tree"
         else
             echo "put -r $work/src/tree $sroot/tree" >"$work/batch"

@@ -29,6 +29,14 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# An lftp command file with the login in it (0600, in the work folder), so that no password
+# is on a command line: lftp_file USER PASS PORT HOST COMMANDS; prints its path.
+lftp_file() {
+    local f
+    f="$(mktemp "$work/lftp.XXXXXX")"
+    printf 'open -u "%s","%s" -p %s %s\n%s\nquit\n' "$1" "$2" "$3" "$4" "$5" >"$f"
+    echo "$f"
+}
 ssh-keygen -q -t ed25519 -N '' -f "$work/client_key"
 CI=true "$root/tests/servers/start_ftp_servers.sh" "$work/ftp.state" >/dev/null
 SSHD_AUTHORIZED_KEYS="$work/client_key.pub" CI=true \
@@ -135,9 +143,9 @@ tree_run() {  # KIND SERVER_ROOT USER PASSWORD PORT
         rm -rf "$sroot/tree" "$work/dst"
         mkdir -p "$work/dst"
         if [ "$kind" = ftp ]; then
-            t[ftp_tree_peer_up]+="$(measure lftp -u "$user,$pass" -p "$port" -e "set net:max-retries 1; mirror -R $work/src/tree $sroot/tree; quit" 127.0.0.1) "
+            t[ftp_tree_peer_up]+="$(measure lftp -f "$(lftp_file "$user" "$pass" "$port" 127.0.0.1 "set net:max-retries 1; mirror -R $work/src/tree $sroot/tree")") "
             chown -R "$user" "$sroot/tree"
-            t[ftp_tree_peer_down]+="$(measure lftp -u "$user,$pass" -p "$port" -e "set net:max-retries 1; mirror $sroot/tree $work/dst/tree; quit" 127.0.0.1) "
+            t[ftp_tree_peer_down]+="$(measure lftp -f "$(lftp_file "$user" "$pass" "$port" 127.0.0.1 "set net:max-retries 1; mirror $sroot/tree $work/dst/tree")") "
         else
             echo "put -r $work/src/tree $sroot/tree" >"$work/batch"
             t[sftp_tree_peer_up]+="$(measure "${sftp_cmd[@]}" -b "$work/batch" "$user@127.0.0.1") "
